@@ -1,0 +1,69 @@
+#include "platform/Window.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// One connection of our own for window look-ups and raising, opened on first
+// use; the toolkit keeps its own connection for drawing.
+Display* Connection() {
+    static Display* display = XOpenDisplay(nullptr);
+    return display;
+}
+
+bool TitleIs(Display* display, Window window, const char* title) {
+    char* name = nullptr;
+    if (!XFetchName(display, window, &name) || !name) return false;
+    bool same = std::strcmp(name, title) == 0;
+    XFree(name);
+    return same;
+}
+
+Window FindBelow(Display* display, Window parent, const char* title, int depth) {
+    if (TitleIs(display, parent, title)) return parent;
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i)
+        found = FindBelow(display, children[i], title, depth - 1);
+    if (children) XFree(children);
+    return found;
+}
+
+}  // namespace
+
+bool DisplayAvailable() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+WindowHandle FindWindowByTitle(const char* title) {
+    Display* display = Connection();
+    if (!display || !title) return 0;
+    // A window manager may wrap the window in frames; two levels cover that.
+    return FindBelow(display, DefaultRootWindow(display), title, 3);
+}
+
+bool RaiseWindow(WindowHandle window) {
+    Display* display = Connection();
+    if (!display || window == 0) return false;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes)) return false;
+    XRaiseWindow(display, window);
+    // Focusing a window that is not viewable is a protocol error, which
+    // Xlib's default handler answers by ending the process.
+    if (attributes.map_state == IsViewable)
+        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XFlush(display);
+    return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package that building, running and
+# testing Lumivex needs. Fast when everything is present.
+set -euo pipefail
+
+packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
+          libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
+          libgl1-mesa-dri x11-utils)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,6 @@
+#include "tracker/TrackerSettings.h"
+
+TrackerSettings trackerSettings;
+int32_t verboseLevel = 0;
+bool startMaximized = false;
+const char* configFileName = nullptr;
