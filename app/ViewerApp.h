@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/PointerArray.h"
+#include "framework/GraphicsApp.h"
+#include "tracker/StationMapEntry.h"
+#include "tracker/TrackingReport.h"
+
+class SceneObject;
+
+// The tracking viewer: binds tracker stations to the viewpoint and to the
+// scene's movable objects, and moves them every frame while tracking is on.
+class ViewerApp : public GraphicsApp {
+public:
+    ViewerApp();
+    ~ViewerApp() override;
+
+    bool Init(const char* title) override;
+    void DrawScene() override;
+    void RegisterCallbacks() override;
+    void Display() override;
+    void MouseDown(int x, int y, bool middleButton) override;
+    void MouseUp(int button) override;
+    void Tick(int value) override;
+    void ToggleTracking() override;
+    bool Keyboard(unsigned char key) override;
+
+    bool AnyTracking() const;
+    SceneObject* FindByTrackingId(int n) const;
+    bool ReportTrackingConfiguration();
+    void BuildEnvironment();
+    void MapStation(int row);
+    int FindRowByObject(int objectId) const;
+    void PrintViewerHelp();
+    void DragSelected();
+
+    SceneObject* Object(int i) const { return static_cast<SceneObject*>(objects.At(i)); }
+    SceneObject* Fixture(int i) const { return static_cast<SceneObject*>(fixtures.At(i)); }
+
+    bool idleRunning = false;
+    int rotateDrag = 0;
+    bool buttonDown[3] = {false, false, false};
+    int stationMapCount = 0;
+    StationMapEntry stationMap[stationMapCapacity];
+    TrackerClientArray* trackerClients = nullptr;
+    PointerArray objects;
+    PointerArray fixtures;
+
+    static unsigned tickCount;
+
+private:
+    void TrackStations();
+    void TrackRow(const StationMapEntry& row);
+    void ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const;
+    void StoreViewpoint(const float* pose);
+    int CurrentObjectNumber() const;
+    void SetIdle(bool running);
+    void ArmDrag();
+    void ArmTurn(float length);
+};

@@ -1,0 +1,51 @@
+#include "app/ViewerApp.h"
+
+#include "scene/Colour.h"
+#include "scene/PrimitiveShapes.h"
+#include "scene/SceneObject.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+struct BoxPlacement {
+    const Colour* colour;
+    float x, y;
+    int trackingId;
+};
+
+// Three boxes standing on the floor around the origin, six units out.
+const BoxPlacement Boxes[] = {
+    {&Blue, 0, 6, 2},
+    {&Red, 0, -6, 3},
+    {&Green, 6, 0, 4},
+};
+
+}  // namespace
+
+void ViewerApp::BuildEnvironment() {
+    if (gridShape) {
+        // Deleting the shape deletes its display list.
+        delete gridShape;
+        gridShape = nullptr;
+    }
+    gridShape = new (std::nothrow) GridShape(Vector3(2, 2, 2), 20, 20, 20);
+    // Without a window there is no GL context to compile into.
+    if (gridShape && windowCreated) gridShape->CompileList(false);
+    SceneObject* floor = new (std::nothrow) SceneObject(gridShape, Vector3(10, 10, 5), Grey);
+    if (floor) fixtures.Append(floor);
+    std::printf("\n\tBuilding default environment ...");
+    Shape* box = new (std::nothrow) Shape(Vector3(1, 1, 1), 1, 1, 1);
+    if (box && windowCreated) box->CompileList(false);
+    for (const BoxPlacement& placement : Boxes) {
+        SceneObject* object = new (std::nothrow) SceneObject(box, Vector3(1, 1, 1), *placement.colour);
+        Pose* pose = new (std::nothrow) Pose{placement.x, placement.y, 1, 0, 0, 0};
+        if (!object || !pose) continue;
+        object->pose = pose;
+        object->trackingId = placement.trackingId;
+        objects.Append(object);
+    }
+}

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# A short scripted tour of the viewer for a machine without a desktop. Runs on
+# the display in DISPLAY (scripts/run.sh starts Xvfb for it): starts the
+# publisher and the viewer, selects the red box, binds it to station 2, turns
+# tracking on, and saves screenshots along the way.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/bin
+shots=${LUMIVEX_SHOTS:-screenshots/tour-$(date +%Y%m%d-%H%M%S)}
+mkdir -p "$shots"
+log="$shots/console.txt"
+
+"$bin/lumivex-publisher" &
+publisher=$!
+"$bin/lumivex" /V "$@" >"$log" 2>&1 &
+viewer=$!
+cleanup() {
+  kill "$viewer" 2>/dev/null || true
+  kill "$publisher" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+window=$(timeout 20 xdotool search --sync --name '^Orvex Lumivex$' | head -n1)
+shot() { sleep "${2:-0.5}"; import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+key() { xdotool mousemove --window "$window" 320 20 key "$1"; }
+
+echo "Screenshots:"
+shot 01-start 1
+# The red box stands at (0, -6, 1): from the starting eye it is seen near the
+# lower right corner of the 640 x 480 window.
+click 575 455
+shot 02-red-box-selected
+key 2
+click 320 286
+shot 03-deselected
+key space
+shot 04-tracking 3
+shot 05-tracking-later 2
+key Escape
+wait "$viewer" 2>/dev/null || true
+
+echo
+echo "Console of the viewer:"
+cat "$log"
+echo
+echo "Screenshots are in $shots/"

@@ -1,0 +1,143 @@
+// Opening, attaching, selecting and locking channels against real shared memory.
+#include <cstring>
+
+#include "platform/SharedMemory.h"
+#include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/StationLayout.h"
+
+namespace {
+
+using ChannelSetTest = SharedMemoryTest;
+
+// A region and mutex made by hand, for the shapes the publisher never makes.
+struct HandMadeChannel {
+    HandMadeChannel(const std::string& regionName, const std::string& mutexName, std::size_t size) {
+        region = platform::CreateRegion(regionName.c_str(), size, 0600);
+        EXPECT_TRUE(platform::MapRegion(region, platform::ViewAccess::ReadWrite, view));
+        if (!mutexName.empty()) mutex = platform::CreateSharedMutex(mutexName.c_str(), 0600);
+    }
+    ~HandMadeChannel() {
+        platform::CloseSharedMutex(mutex);
+        platform::UnmapRegion(view);
+        platform::CloseRegion(region);
+    }
+    platform::RegionHandle region = platform::noRegion;
+    platform::RegionView view;
+    platform::SharedMutex* mutex = nullptr;
+};
+
+TEST(ChannelSetConstruction, ClampsInstrumentAndChannelCount) {
+    struct Case { int instrument, channels, expectedInstrument; uint32_t expectedMask; } cases[] = {
+        {16, 16, 0, 0xFFFF}, {-1, 0, 0, 0x1}, {15, 17, 15, 0x1}, {3, 4, 3, 0xF}};
+    for (const Case& c : cases) {
+        struct Probe : ShMemChannelSet {
+            using ShMemChannelSet::ShMemChannelSet;
+            bool OpenChannel(int) override { return false; }
+        } set(c.instrument, c.channels);
+        EXPECT_EQ(set.Instrument(), c.expectedInstrument);
+        EXPECT_EQ(set.ChannelMask(), c.expectedMask);
+        EXPECT_EQ(set.CurrentChannel(), 0);
+        EXPECT_FALSE(set.IsLocked());
+    }
+    EXPECT_EQ(TrackerClient(2).ChannelMask(), 0xFFFFu);
+}
+
+TEST_F(ChannelSetTest, NoServerLeavesEveryChannelClosedAndTouchesNothing) {
+    TrackerClient client;
+    int descriptors = OpenDescriptorCount();
+    EXPECT_FALSE(client.Attach());
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    for (int i = 0; i < 16; ++i) EXPECT_FALSE(client.IsChannelOpen(i));
+    EXPECT_EQ(client.SelectChannel(5), 0);
+    EXPECT_FALSE(client.Lock()) << "no view: must not wait";
+    EXPECT_FALSE(client.Unlock());
+    EXPECT_EQ(client.ActiveStationCount(), 0);
+    EXPECT_EQ(client.CurrentView(), nullptr);
+    EXPECT_FALSE(client.CloseChannel(16));
+    EXPECT_FALSE(client.CloseAll());
+}
+
+TEST_F(ChannelSetTest, ServerStartingLaterIsPickedUpByTheNextAttach) {
+    TrackerClient client;
+    ASSERT_FALSE(client.Attach());
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once"}), 0);
+    EXPECT_TRUE(client.Attach());
+    EXPECT_TRUE(client.IsChannelOpen(0));
+    EXPECT_FALSE(client.IsChannelOpen(1));
+    ASSERT_EQ(Publisher::Run({"--bins", "1", "--once"}), 0);
+    EXPECT_TRUE(client.Attach());
+    EXPECT_TRUE(client.IsChannelOpen(1));
+}
+
+TEST_F(ChannelSetTest, NamesCarryInstrumentAndChannelDigits) {
+    HandMadeChannel channel("QuillmontShMem3B", "QuillmontMutex3B", 2048);
+    TrackerClient client(3);
+    EXPECT_TRUE(client.Attach());
+    EXPECT_STREQ(client.ShMemName(), "QuillmontShMem3F") << "the last name tried is channel 15's";
+    EXPECT_STREQ(client.MutexName(), "QuillmontMutex3F");
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(client.IsChannelOpen(i), i == 11) << i;
+    EXPECT_EQ(client.SelectChannel(11), 11);
+}
+
+TEST_F(ChannelSetTest, ChannelsThatCannotBeUsedStayClosedWithNothingLeftOpen) {
+    HandMadeChannel withoutMutex(RegionName(0, 0), "", 2048);
+    HandMadeChannel tooShort(RegionName(0, 1), MutexName(0, 1), station_layout::minimumRegionSize - 1);
+    // A mutex object whose creator never finished: its ready word is unset.
+    HandMadeChannel halfMadeMutex(RegionName(0, 2), "", 2048);
+    HandMadeChannel mutexStandIn(MutexName(0, 2), "", 64);
+    TrackerClient client;
+    int descriptors = OpenDescriptorCount();
+    int mappings = MappingCount(Prefix());
+    EXPECT_FALSE(client.Attach());
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(client.IsChannelOpen(i)) << i;
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_EQ(MappingCount(Prefix()), mappings);
+}
+
+TEST_F(ChannelSetTest, RegionOfExactlyTheMinimumSizeIsAccepted) {
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), station_layout::minimumRegionSize);
+    TrackerClient client;
+    EXPECT_TRUE(client.Attach());
+    EXPECT_EQ(client.CurrentViewLength(), station_layout::minimumRegionSize);
+}
+
+TEST_F(ChannelSetTest, LockAndUnlockFollowTheHeldState) {
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
+    TrackerClient client;
+    ASSERT_TRUE(client.Attach());
+    EXPECT_TRUE(client.Unlock()) << "nothing held: nothing to release";
+    ASSERT_TRUE(client.Lock());
+    EXPECT_TRUE(client.IsLocked());
+    EXPECT_FALSE(client.Lock()) << "a second lock by the holder fails instead of deadlocking";
+    EXPECT_TRUE(client.IsLocked());
+    EXPECT_TRUE(client.Unlock());
+    EXPECT_FALSE(client.IsLocked());
+    // The mutex is free again for another party.
+    ASSERT_EQ(platform::LockSharedMutex(channel.mutex), platform::LockResult::Acquired);
+    EXPECT_TRUE(platform::UnlockSharedMutex(channel.mutex));
+}
+
+TEST_F(ChannelSetTest, CloseAllReleasesAHeldMutex) {
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
+    TrackerClient client;
+    ASSERT_TRUE(client.Attach());
+    ASSERT_TRUE(client.Lock());
+    client.CloseAll();
+    EXPECT_FALSE(client.IsLocked());
+    EXPECT_FALSE(client.IsChannelOpen(0));
+    ASSERT_EQ(platform::LockSharedMutex(channel.mutex), platform::LockResult::Acquired);
+    EXPECT_TRUE(platform::UnlockSharedMutex(channel.mutex));
+}
+
+TEST_F(ChannelSetTest, ActiveStationCountUsesOnlyTheLowFourBits) {
+    struct Case { uint32_t flags; int active; } cases[] = {{0x125, 2}, {0x21F, 4}, {0x0F0, 0}, {0xFFFFFFF8, 1}};
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
+    TrackerClient client;
+    ASSERT_TRUE(client.Attach());
+    for (const Case& c : cases) {
+        for (int i = 0; i < 4; ++i) channel.view.base[station_layout::flagsOffset + i] = static_cast<unsigned char>(c.flags >> (8 * i));
+        EXPECT_EQ(client.ActiveStationCount(), c.active) << std::hex << c.flags;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+#include "tests/tracker/TrackerTestSupport.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/SharedMemory.h"
+#include "tracker/ShMemChannelSet.h"
+#include "tracker/StationReader.h"
+
+extern char** environ;
+
+namespace {
+
+void UnlinkEveryChannel() {
+    for (int instrument = 0; instrument < 16; ++instrument) {
+        for (int channel = 0; channel < 16; ++channel) {
+            platform::UnlinkSharedObject(RegionName(instrument, channel).c_str());
+            platform::UnlinkSharedObject(MutexName(instrument, channel).c_str());
+        }
+    }
+}
+
+std::string PublisherPath() {
+    const char* directory = std::getenv("LUMIVEX_BIN");
+    return std::string(directory ? directory : "build/bin") + "/lumivex-publisher";
+}
+
+}  // namespace
+
+void SharedMemoryTest::SetUp() {
+    static int testNumber = 0;
+    prefix = "lvxtest" + std::to_string(getpid()) + "_" + std::to_string(++testNumber) + "_";
+    ASSERT_EQ(setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1), 0);
+    UnlinkEveryChannel();
+}
+
+void SharedMemoryTest::TearDown() { UnlinkEveryChannel(); }
+
+Publisher::Publisher(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words{PublisherPath()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid = -1;
+    EXPECT_NE(pid, -1) << "cannot start " << words[0];
+}
+
+Publisher::~Publisher() { Terminate(); }
+
+int Publisher::Wait() {
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+    pid = -1;
+    return status;
+}
+
+void Publisher::Terminate() {
+    if (pid > 0 && kill(pid, SIGTERM) == 0) Wait();
+}
+
+int Publisher::Run(const std::vector<std::string>& arguments) { return ExitCode(Publisher(arguments).Wait()); }
+
+int ExitCode(int waitStatus) {
+    if (waitStatus == -1) return -1000;
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -WTERMSIG(waitStatus);
+}
+
+std::string RegionName(int instrument, int channel) {
+    return std::string(shMemBaseName) + channelDigits[instrument] + channelDigits[channel];
+}
+
+std::string MutexName(int instrument, int channel) {
+    return std::string(mutexBaseName) + channelDigits[instrument] + channelDigits[channel];
+}
+
+bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum) {
+    for (int attempt = 0; attempt < 20000; ++attempt) {
+        float pose[6] = {};
+        if (ReadStationPose(client, bin, station, pose) && pose[0] >= minimum) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+int OpenDescriptorCount() {
+    DIR* directory = opendir("/proc/self/fd");
+    if (!directory) return -1;
+    int count = 0;
+    while (readdir(directory)) ++count;
+    closedir(directory);
+    return count;
+}
+
+int MappingCount(const std::string& namePart) {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) count += line.find(namePart) != std::string::npos;
+    return count;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include "tracker/TrackerClient.h"
+
+// Gives every test its own object-name prefix, so tests and other runs never
+// meet, and removes every channel name of that prefix before and after.
+class SharedMemoryTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::string& Prefix() const { return prefix; }
+
+private:
+    std::string prefix;
+};
+
+// A lumivex-publisher process started for a test.
+class Publisher {
+public:
+    explicit Publisher(const std::vector<std::string>& arguments);
+    ~Publisher();
+    Publisher(const Publisher&) = delete;
+    Publisher& operator=(const Publisher&) = delete;
+
+    // Waits for the end; the raw wait status.
+    int Wait();
+    void Terminate();
+
+    // Runs a publisher to its end; its exit status, or -signal when killed.
+    static int Run(const std::vector<std::string>& arguments);
+
+private:
+    pid_t pid = -1;
+};
+
+int ExitCode(int waitStatus);
+
+// Region and mutex names of a channel, as the tracking server creates them.
+std::string RegionName(int instrument, int channel);
+std::string MutexName(int instrument, int channel);
+
+// Reads station `station` of `bin` until its first float is at least
+// `minimum`; false if that never happens within a generous number of tries.
+bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum);
+
+// Open descriptors and mappings of this process, to show that nothing leaks.
+int OpenDescriptorCount();
+int MappingCount(const std::string& namePart);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tracker/StationLayout.h"
+
+enum class Motion { Still, Orbit, Counter };
+
+// Everything the command line of the test publisher sets.
+struct PublisherOptions {
+    int instrument = 0;
+    uint32_t bins = 0x3;
+    uint32_t flags = 0x21F;  // stations 0..3 active, Cartesian, metres
+    std::string description = "Simulated tracker";
+    StationRecord fixedPoses[station_layout::stationCount] = {};
+    uint32_t fixedStations = 0;  // bit k: station k keeps fixedPoses[k]
+    Motion motion = Motion::Orbit;
+    double rate = 120.0;         // writes per second; 0: as fast as possible
+    double duration = 0.0;       // seconds; 0: until a signal
+    bool once = false;
+    bool unlink = false;
+    unsigned mode = 0600;
+    int holdLockMs = 0;
+    long crashAfter = 0;         // 0: never
+};
+
+enum class ParseOutcome { Run, Help, Error };
+
+// Fills `options`; on Error, `error` says what is wrong.
+ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
+
+void PrintUsage(const char* program);
+
+// Room the region keeps for the description and its NUL.
+constexpr std::size_t publishedRegionSize = 4096;
+constexpr std::size_t maxDescriptionLength = publishedRegionSize - station_layout::descriptionOffset - 1;

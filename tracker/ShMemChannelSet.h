@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/SharedMemory.h"
+
+// Base names of a channel's region and mutex; two digits (instrument, channel)
+// complete each name, e.g. QuillmontShMem01 and QuillmontMutex01.
+extern const char* const shMemBaseName;
+extern const char* const mutexBaseName;
+extern const char* const channelDigits;
+
+// The sixteen channels one instrument of the tracking server can publish: a
+// shared region and its mutex each. Keeps the handles, re-attaches channels
+// that are missing, and locks and unlocks the current channel. How a channel
+// is opened is up to the derived class.
+class ShMemChannelSet {
+public:
+    static constexpr int maxChannels = 16;
+    static constexpr int nameCapacity = 32;
+
+    enum class MapAccess { Read = 4 };
+
+    ShMemChannelSet(int instrument, int channelCount);
+    ShMemChannelSet(const ShMemChannelSet&) = delete;
+    ShMemChannelSet& operator=(const ShMemChannelSet&) = delete;
+    virtual ~ShMemChannelSet();
+
+    virtual bool Lock();
+    virtual bool Unlock();
+    virtual bool OpenChannel(int index) = 0;
+    virtual bool CloseAll();
+
+    bool CloseChannel(int index);
+    bool MapChannel(int index, MapAccess access);
+    bool Attach();
+    int SelectChannel(int index);
+    int ActiveStationCount() const;
+
+    // The current channel's mapped bytes (null when it is not mapped) and how
+    // many there are. Read them only between Lock and Unlock.
+    const unsigned char* CurrentView() const { return views[currentChannel].base; }
+    std::size_t CurrentViewLength() const { return views[currentChannel].length; }
+
+    int Instrument() const { return instrument; }
+    void SetInstrument(int number);
+    int CurrentChannel() const { return currentChannel; }
+    uint32_t ChannelMask() const { return channelMask; }
+    bool IsLocked() const { return locked; }
+    bool IsChannelOpen(int index) const;
+    const char* ShMemName() const { return shMemName; }
+    const char* MutexName() const { return mutexName; }
+
+protected:
+    int instrument = 0;
+    int currentChannel = 0;
+    bool locked = false;
+    uint32_t channelMask = 1;
+    platform::RegionView views[maxChannels];
+    platform::RegionHandle mappings[maxChannels];
+    platform::SharedMutex* mutexes[maxChannels] = {};
+    int mutexBaseLength = 0;
+    int shMemBaseLength = 0;
+    char mutexName[nameCapacity] = {};
+    char shMemName[nameCapacity] = {};
+
+private:
+    void WriteChannelDigits(int index);
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// How the tracking server lays out one channel's region. Multi-byte values are
+// little-endian; floats are IEEE single precision.
+namespace station_layout {
+
+constexpr std::size_t flagsOffset = 4;
+constexpr std::size_t headerSize = 12;
+constexpr std::size_t recordsOffset = 12;
+constexpr std::size_t recordSize = 24;
+constexpr int stationCount = 32;
+constexpr std::size_t descriptionOffset = 1317;  // odd on purpose: the server puts it there
+constexpr std::size_t minimumRegionSize = descriptionOffset + 1;
+
+// Flags word.
+constexpr uint32_t stationActiveBits = 0xFu;  // bit k: station k (0..3) is active
+constexpr uint32_t formatCartesian = 0x10u;
+constexpr uint32_t formatEuler = 0x20u;
+constexpr uint32_t formatQuaternion = 0x40u;
+constexpr int unitShift = 8;
+constexpr uint32_t unitBits = 0xFu;
+
+// Unit codes of the positions; any other code counts as metres.
+constexpr uint32_t unitInches = 0;
+constexpr uint32_t unitCentimetres = 1;
+constexpr uint32_t unitMetres = 2;
+
+// What a unit code means: the factor to centimetres and the report's label.
+struct ChannelUnit {
+    float scale;
+    const char* label;
+};
+
+inline ChannelUnit UnitOfCode(uint32_t code) {
+    static const ChannelUnit units[] = {{2.54f, "INCHES"}, {1.0f, "CMETER"}, {100.0f, "METERS"}};
+    return units[code <= unitMetres ? code : unitMetres];
+}
+
+constexpr std::size_t RecordOffset(int station) { return recordsOffset + recordSize * static_cast<std::size_t>(station); }
+constexpr uint32_t UnitCode(uint32_t flags) { return (flags >> unitShift) & unitBits; }
+
+inline uint32_t ReadLittleEndian32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+}
+
+}  // namespace station_layout
+
+// One station's pose: position in the channel's unit, then rotations about
+// z, y and x in radians. Scene objects and the viewpoint share this layout.
+struct StationRecord {
+    float x;
+    float y;
+    float z;
+    float azimuth;
+    float elevation;
+    float roll;
+};
+static_assert(sizeof(StationRecord) == station_layout::recordSize, "a station record is six packed floats");

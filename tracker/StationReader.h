@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tracker/TrackerClient.h"
+
+// Reading a channel of the tracking server. The order is always: select the
+// channel, attach, lock, read, unlock; nothing is read without the lock.
+
+// Select `bin` (go on only if it is the current channel then), re-attach
+// missing channels and take the bin's mutex. True: the caller holds the mutex
+// and must call client.Unlock().
+bool BeginStationRead(TrackerClient& client, int bin);
+
+// Under the lock: copies the station's record, six floats, into `destination`.
+// False, with `destination` untouched, for a station outside 0..31 or an
+// unmapped channel.
+bool CopyStationRecord(const TrackerClient& client, int station, float* destination);
+
+// The whole protocol for one station. False when nothing was written.
+bool ReadStationPose(TrackerClient& client, int bin, int station, float* destination);
+
+// Under the lock: the current channel's flags word and tracker description.
+// The description ends at its NUL or at the end of the region, whichever
+// comes first.
+uint32_t ReadFlagsWord(const TrackerClient& client);
+std::string ReadDescription(const TrackerClient& client);
+
+// A copied position, in the channel's unit, to centimetres in the viewer's
+// frame: times the unit scale, plus the origin offset. Angles are untouched.
+void NormalisePosition(float* pose, float scale, const float (&originOffset)[3]);

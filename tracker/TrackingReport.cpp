@@ -1,0 +1,113 @@
+#include "tracker/TrackingReport.h"
+
+#include <cstdio>
+#include <string>
+
+#include "tracker/CommandLine.h"
+#include "tracker/StationLayout.h"
+#include "tracker/StationReader.h"
+#include "tracker/TrackerSettings.h"
+
+namespace {
+
+constexpr int quillmontType = 7;
+constexpr int maxInstruments = 16;
+const char* const rule = "=======================================";
+
+// What the report shows of one channel; a channel that cannot be read shows
+// as not connected, in metres.
+struct ChannelSummary {
+    uint32_t formatBits = 0;
+    uint32_t unitCode = 3;
+    uint32_t activeBits = 0;
+    int activeCount = 0;
+    std::string description = "Not connected";
+};
+
+// How many instrument slots the mask spans, 1..16.
+int InstrumentCount(uint32_t instrumentMask) {
+    int count = 1;
+    while (count < maxInstruments && (instrumentMask >> count) != 0) ++count;
+    return count;
+}
+
+ChannelSummary SummariseChannel(TrackerClient& client) {
+    ChannelSummary summary;
+    if (!client.Attach() || !client.Lock()) return summary;
+    uint32_t flags = ReadFlagsWord(client);
+    summary.formatBits = flags & (station_layout::formatCartesian | station_layout::formatEuler | station_layout::formatQuaternion);
+    summary.unitCode = station_layout::UnitCode(flags);
+    summary.activeBits = flags & station_layout::stationActiveBits;
+    summary.activeCount = client.ActiveStationCount();
+    summary.description = ReadDescription(client);
+    client.Unlock();
+    return summary;
+}
+
+const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char* label) {
+    return summary.formatBits & bit ? label : "";
+}
+
+void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary) {
+    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %c%s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
+                entry.station, 0, summary.description.c_str(), summary.activeCount,
+                summary.activeBits & (1u << entry.station) ? "" : "IN",
+                FormatLabel(summary, station_layout::formatCartesian, "CART"),
+                FormatLabel(summary, station_layout::formatEuler, "EULR"),
+                FormatLabel(summary, station_layout::formatQuaternion, "QUAT"),
+                station_layout::UnitOfCode(summary.unitCode).label);
+}
+
+// Adds a row for every selected station of the bin, as long as the map has room.
+void ReportBin(int instrument, int bin, TrackerClient& client, StationMapEntry (&stationMap)[stationMapCapacity],
+               int& rows) {
+    ChannelSummary summary = SummariseChannel(client);
+    float scale = station_layout::UnitOfCode(summary.unitCode).scale;
+    for (int k = 0; k < station_layout::stationCount && rows < stationMapCapacity; ++k) {
+        if (!(trackerSettings.stationMask & (1u << k))) continue;
+        StationMapEntry& entry = stationMap[rows];
+        entry.instrument = instrument;
+        entry.bin = bin;
+        entry.station = k;
+        entry.scale = scale;
+        if (scale != 1.0f) std::printf("\n\tScale normalized by %7.2f", scale);
+        PrintSensorLine(++rows, entry, summary);
+    }
+}
+
+// A bin is examined only when the client can select it: it is open already,
+// or it is the current channel of a new client.
+void ReportInstrument(int instrument, TrackerClient& client, StationMapEntry (&stationMap)[stationMapCapacity],
+                      int& rows) {
+    client.CloseAll();
+    client.SetInstrument(instrument);
+    for (int bin = 0; bin < ShMemChannelSet::maxChannels; ++bin) {
+        if ((trackerSettings.binMask & (1u << bin)) && client.SelectChannel(bin) == bin)
+            ReportBin(instrument, bin, client, stationMap, rows);
+    }
+}
+
+}  // namespace
+
+bool ReportTrackingConfiguration(StationMapEntry (&stationMap)[stationMapCapacity], int& stationMapCount,
+                                 TrackerClientArray*& trackerClients) {
+    int instruments = InstrumentCount(trackerSettings.instrumentMask);
+    if (trackerSettings.type != quillmontType) {
+        std::printf(" Unsupported type (%s)", TrackerTypeLabel(trackerSettings.type));
+        return false;
+    }
+    trackerClients = TrackerClientArray::Create(instruments);
+    if (!trackerClients) {
+        if (verboseLevel != 0) std::printf(" Failed to alloc QMT clients");
+        return false;
+    }
+    std::printf("\n%s%s\nQMT Tracking configuration:", rule, rule);
+    int rows = 0;
+    for (int j = 0; j < instruments; ++j) {
+        if (trackerSettings.instrumentMask & (1u << j)) ReportInstrument(j, (*trackerClients)[j], stationMap, rows);
+    }
+    stationMapCount = rows;
+    stationMap[0].objectId = 1;
+    std::printf("\n\tTotal tracking stations = %d\n%s%s", rows, rule, rule);
+    return true;
+}
