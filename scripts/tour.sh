@@ -42,7 +42,11 @@ key Escape
 wait "$viewer" 2>/dev/null || true
 
 echo
-echo "Console of the viewer:"
-cat "$log"
+echo "Console of the viewer (the live viewpoint line rewrites itself; first and last shown):"
+tr '\r' '\n' <"$log" | awk '
+  /^VP:/ { if (!n++) print; last = $0; next }
+  { if (n > 1) print "  ...\n" last; n = 0; print }
+  END { if (n > 1) print "  ...\n" last }'
+
 echo
 echo "Screenshots are in $shots/"
