@@ -1,6 +1,6 @@
 #include "platform/Window.h"
 
-#include <X11/Xatom.h>
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -15,6 +15,39 @@ Display* Connection() {
     static Display* display = XOpenDisplay(nullptr);
     return display;
 }
+
+// A window found by title belongs to whichever program made it, which may
+// destroy it at any moment; the resulting protocol errors on this connection
+// are counted here instead of ending the process as Xlib's default would.
+int errorsSeen = 0;
+
+int CountError(Display*, XErrorEvent*) {
+    ++errorsSeen;
+    return 0;
+}
+
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* d) : display(d) {
+        XSync(display, False);
+        errorsSeen = 0;
+        previous = XSetErrorHandler(CountError);
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    ~ErrorTrap() {
+        XSync(display, False);
+        XSetErrorHandler(previous);
+    }
+    bool Failed() {
+        XSync(display, False);
+        return errorsSeen != 0;
+    }
+
+private:
+    Display* display;
+    XErrorHandler previous;
+};
 
 bool TitleIs(Display* display, Window window, const char* title) {
     char* name = nullptr;
@@ -48,6 +81,10 @@ bool DisplayAvailable() {
 WindowHandle FindWindowByTitle(const char* title) {
     Display* display = Connection();
     if (!display || !title) return 0;
+    ErrorTrap trap(display);
+    // Our own window first: another program's window may carry the same title.
+    Window own = glXGetCurrentDrawable();
+    if (own && TitleIs(display, own, title)) return own;
     // A window manager may wrap the window in frames; two levels cover that.
     return FindBelow(display, DefaultRootWindow(display), title, 3);
 }
@@ -55,6 +92,7 @@ WindowHandle FindWindowByTitle(const char* title) {
 bool RaiseWindow(WindowHandle window) {
     Display* display = Connection();
     if (!display || window == 0) return false;
+    ErrorTrap trap(display);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes)) return false;
     XRaiseWindow(display, window);
@@ -62,8 +100,7 @@ bool RaiseWindow(WindowHandle window) {
     // Xlib's default handler answers by ending the process.
     if (attributes.map_state == IsViewable)
         XSetInputFocus(display, window, RevertToParent, CurrentTime);
-    XFlush(display);
-    return true;
+    return !trap.Failed();
 }
 
 }  // namespace platform
