@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/XServer.h"
+
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -9,5 +11,8 @@ int main(int argc, char** argv) {
     // Some tests end the process on purpose; they run in a fresh copy of this
     // executable rather than in a fork that shares the X connection.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Each test process draws on an X server of its own.
+    if (!GTEST_FLAG_GET(list_tests) && !testsupport::UsePrivateDisplay())
+        std::fprintf(stderr, "No private Xvfb could be started; using DISPLAY as it is.\n");
     return RUN_ALL_TESTS();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/GraphicsApp.h"
-#include "tests/framework/StdoutCapture.h"
+#include "tests/support/StdoutCapture.h"
 
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "tests/support/GlTestEnvironment.h"
 
+#include "tests/support/XServer.h"
+
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -14,6 +16,9 @@ int window = 0;
 class Environment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // An X server of this process's own: windows of tests running side
+        // by side never overlap.
+        testsupport::UsePrivateDisplay();
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "GL tests need a display; run them through scripts/test.sh";
         int argc = 1;
         char name[] = "gltest";
