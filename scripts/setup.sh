@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
-          libgl1-mesa-dri x11-utils)
+          libgl1-mesa-dri libglx-mesa0 x11-utils)
 
 missing=()
 for p in "${packages[@]}"; do
