@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/bin
-shots=${LUMIVEX_SHOTS:-screenshots/tour-$(date +%Y%m%d-%H%M%S)}
+shots=${LUMIVEX_SHOTS:-$PWD/screenshots/tour-$(date +%Y%m%d-%H%M%S)}
 mkdir -p "$shots"
 log="$shots/console.txt"
 
