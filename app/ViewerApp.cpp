@@ -18,7 +18,6 @@ namespace {
 
 // Centimetres to scene units: slightly below a quarter.
 const double SceneUnitFactor = 0.24999999441206455;
-const int ViewpointObject = 1;
 
 }  // namespace
 

@@ -6,11 +6,15 @@
 #include "tracker/TrackingReport.h"
 
 class SceneObject;
+struct Pose;
 
 // The tracking viewer: binds tracker stations to the viewpoint and to the
 // scene's movable objects, and moves them every frame while tracking is on.
 class ViewerApp : public GraphicsApp {
 public:
+    // The object number by which station-map rows name the viewpoint.
+    static constexpr int ViewpointObject = 1;
+
     ViewerApp();
     ~ViewerApp() override;
 
@@ -55,5 +59,6 @@ private:
     int CurrentObjectNumber() const;
     void SetIdle(bool running);
     void ArmDrag();
+    bool PointerOnDragPlane(const Pose& pose, Vector3& out);
     void ArmTurn(float length);
 };

@@ -8,7 +8,6 @@
 
 namespace {
 
-const int ViewpointObject = 1;
 const int RotationBits = 0x38;
 
 float Length(const float* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -99,8 +98,7 @@ void ViewerApp::MouseDown(int x, int y, bool) {
 void ViewerApp::ArmDrag() {
     const Pose& pose = *selectedObject->pose;
     Vector3 centre(pose.x, pose.y, pose.z), hit;
-    Vector3 normal(dragPlaneNormal[0], dragPlaneNormal[1], dragPlaneNormal[2]);
-    if (!ScreenToPlane(normal, centre, hit)) {
+    if (!PointerOnDragPlane(pose, hit)) {
         selectedObject = nullptr;
         return;
     }
@@ -130,6 +128,13 @@ void ViewerApp::ArmTurn(float length) {
     std::printf("<--");
 }
 
+// Where the ray from the eye through the pointer meets the drag plane through
+// the pose's position.
+bool ViewerApp::PointerOnDragPlane(const Pose& pose, Vector3& out) {
+    Vector3 normal(dragPlaneNormal[0], dragPlaneNormal[1], dragPlaneNormal[2]);
+    return ScreenToPlane(normal, Vector3(pose.x, pose.y, pose.z), out);
+}
+
 void ViewerApp::MouseUp(int button) {
     if (button == 0) buttonDown[0] = false;
     if (button == 1) {
@@ -142,9 +147,8 @@ void ViewerApp::MouseUp(int button) {
 
 void ViewerApp::DragSelected() {
     Pose q = *selectedObject->pose;
-    Vector3 position(q.x, q.y, q.z), w;
-    Vector3 normal(dragPlaneNormal[0], dragPlaneNormal[1], dragPlaneNormal[2]);
-    if (!ScreenToPlane(normal, position, w)) return;
+    Vector3 w;
+    if (!PointerOnDragPlane(q, w)) return;
     if (rotateDrag == 0) {
         selectedObject->SetPose(w.x - dragVector[0], w.y - dragVector[1], w.z - dragVector[2], q.azimuth,
                                 q.elevation, q.roll);

@@ -29,8 +29,9 @@ bool StartGlut() {
 
 bool GraphicsApp::OpenWindow(const char* title) {
     if (!StartGlut()) {
+        const char* display = std::getenv("DISPLAY");
         std::printf("\nNo X display could be opened (DISPLAY=%s): the graphics window was not created.",
-                    std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+                    display ? display : "");
         return false;
     }
     glutInitWindowPosition(viewport[0], viewport[1]);
