@@ -38,6 +38,24 @@ std::string ReadDescription(const TrackerClient& client) {
     return std::string(text, strnlen(text, length - station_layout::descriptionOffset));
 }
 
+// Under the lock.
+static void CopyChannelState(const TrackerClient& client, ChannelState& state) {
+    const unsigned char* view = client.CurrentView();
+    state.writeCount = station_layout::ReadLittleEndian32(view + station_layout::writeCountOffset);
+    state.flags = station_layout::ReadLittleEndian32(view + station_layout::flagsOffset);
+    state.timestampMicros = station_layout::ReadLittleEndian32(view + station_layout::timestampOffset);
+    std::memcpy(state.records, view + station_layout::recordsOffset, sizeof(state.records));
+    state.description = ReadDescription(client);
+}
+
+bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {
+    if (!BeginStationRead(client, bin)) return false;
+    bool copied = client.CurrentView() != nullptr;
+    if (copied) CopyChannelState(client, state);
+    client.Unlock();
+    return copied;
+}
+
 void NormalisePosition(float* pose, float scale, const float (&originOffset)[3]) {
     for (int axis = 0; axis < 3; ++axis) pose[axis] = pose[axis] * scale + originOffset[axis];
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tracker/ChannelState.h"
 #include "tracker/TrackerClient.h"
 
 // Reading a channel of the tracking server. The order is always: select the
@@ -26,6 +27,10 @@ bool ReadStationPose(TrackerClient& client, int bin, int station, float* destina
 // comes first.
 uint32_t ReadFlagsWord(const TrackerClient& client);
 std::string ReadDescription(const TrackerClient& client);
+
+// The whole protocol for a channel's full state: header, every record and the
+// description. False when nothing was copied.
+bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state);
 
 // A copied position, in the channel's unit, to centimetres in the viewer's
 // frame: times the unit scale, plus the origin offset. Angles are untouched.

@@ -68,7 +68,7 @@ bool SetFlags(const char* value, PublisherOptions& options) {
 }
 
 bool SetDescription(const char* value, PublisherOptions& options) {
-    if (std::strlen(value) > maxDescriptionLength) return false;
+    if (std::strlen(value) > station_layout::maxDescriptionLength) return false;
     options.description = value;
     return true;
 }

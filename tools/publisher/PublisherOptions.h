@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tracker/StationLayout.h"
+#include "tracker/ChannelState.h"
 
 enum class Motion { Still, Orbit, Counter };
 
@@ -31,7 +31,3 @@ enum class ParseOutcome { Run, Help, Error };
 ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
 
 void PrintUsage(const char* program);
-
-// Room the region keeps for the description and its NUL.
-constexpr std::size_t publishedRegionSize = 4096;
-constexpr std::size_t maxDescriptionLength = publishedRegionSize - station_layout::descriptionOffset - 1;

@@ -11,14 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "server/ChannelWriter.h"
 #include "tools/publisher/Motion.h"
-#include "tools/publisher/PublishedChannel.h"
 #include "tools/publisher/PublisherOptions.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Channels = std::vector<std::unique_ptr<PublishedChannel>>;
+using Channels = std::vector<std::unique_ptr<ChannelWriter>>;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -27,7 +27,7 @@ void RequestStop(int) { stopRequested = 1; }
 Channels SelectedChannels(const PublisherOptions& options) {
     Channels channels;
     for (int bin = 0; bin < 16; ++bin)
-        if (options.bins & (1u << bin)) channels.push_back(std::make_unique<PublishedChannel>(options.instrument, bin));
+        if (options.bins & (1u << bin)) channels.push_back(std::make_unique<ChannelWriter>(options.instrument, bin));
     return channels;
 }
 
@@ -43,21 +43,31 @@ bool UnlinkAll(Channels& channels) {
     return removed;
 }
 
-bool WriteChannel(PublishedChannel& channel, const PublisherOptions& options,
-                  const StationRecord (&records)[station_layout::stationCount], uint64_t writeCount) {
+bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state) {
     if (!channel.Lock()) return false;
     // The fault the viewer must survive: a server that dies holding a mutex.
-    if (options.crashAfter > 0 && writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
-    channel.Write(options.flags, options.description, records, writeCount);
+    if (options.crashAfter > 0 && state.writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
+    channel.Write(state);
     if (options.holdLockMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.holdLockMs));
     return channel.Unlock();
 }
 
+// The low 32 bits of the monotonic clock in microseconds: readers compare it
+// with their own clock to tell how old a pose is.
+uint32_t TimestampMicros() {
+    auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch());
+    return static_cast<uint32_t>(sinceEpoch.count());
+}
+
 bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, double seconds) {
-    StationRecord records[station_layout::stationCount];
-    for (int k = 0; k < station_layout::stationCount; ++k) records[k] = StationPose(options, k, writeCount, seconds);
+    ChannelState state;
+    state.writeCount = static_cast<uint32_t>(writeCount);
+    state.flags = options.flags;
+    state.description = options.description;
+    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
+    state.timestampMicros = TimestampMicros();
     for (auto& channel : channels)
-        if (!WriteChannel(*channel, options, records, writeCount)) return false;
+        if (!WriteChannel(*channel, options, state)) return false;
     return true;
 }
 

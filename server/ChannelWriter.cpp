@@ -1,16 +1,11 @@
-#include "tools/publisher/PublishedChannel.h"
+#include "server/ChannelWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "tools/publisher/PublisherOptions.h"
 #include "tracker/ShMemChannelSet.h"
 
 namespace {
-
-// Bytes the viewer does not read; the publisher keeps its write count and the
-// number of records there.
-constexpr std::size_t writeCountOffset = 0;
-constexpr std::size_t recordCountOffset = 8;
 
 std::string ChannelName(const char* baseName, int instrument, int bin) {
     return std::string(baseName) + channelDigits[instrument] + channelDigits[bin];
@@ -22,17 +17,17 @@ void PutLittleEndian32(unsigned char* destination, uint32_t value) {
 
 }  // namespace
 
-PublishedChannel::PublishedChannel(int instrument, int bin)
+ChannelWriter::ChannelWriter(int instrument, int bin)
     : regionName(ChannelName(shMemBaseName, instrument, bin)), mutexName(ChannelName(mutexBaseName, instrument, bin)) {}
 
-PublishedChannel::~PublishedChannel() {
+ChannelWriter::~ChannelWriter() {
     platform::CloseSharedMutex(mutex);
     platform::UnmapRegion(view);
     platform::CloseRegion(region);
 }
 
-bool PublishedChannel::Open(unsigned mode) {
-    region = platform::CreateRegion(regionName.c_str(), publishedRegionSize, mode);
+bool ChannelWriter::Open(unsigned mode) {
+    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode);
     if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), mode);
     return mutex != nullptr;
@@ -40,24 +35,32 @@ bool PublishedChannel::Open(unsigned mode) {
 
 // The records are rewritten in full on every write, so what a dead holder
 // left half written does not outlive the next write.
-bool PublishedChannel::Lock() {
+bool ChannelWriter::Lock() {
     platform::LockResult result = platform::LockSharedMutex(mutex);
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
 }
 
-bool PublishedChannel::Unlock() { return platform::UnlockSharedMutex(mutex); }
+bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 
-void PublishedChannel::Write(uint32_t flags, const std::string& description,
-                             const StationRecord (&records)[station_layout::stationCount], uint64_t writeCount) {
-    PutLittleEndian32(view.base + writeCountOffset, static_cast<uint32_t>(writeCount));
-    PutLittleEndian32(view.base + station_layout::flagsOffset, flags);
-    PutLittleEndian32(view.base + recordCountOffset, station_layout::stationCount);
-    std::memcpy(view.base + station_layout::recordsOffset, records, sizeof(records));
-    std::memcpy(view.base + station_layout::descriptionOffset, description.c_str(), description.size() + 1);
+void ChannelWriter::Write(const ChannelState& state) {
+    using namespace station_layout;
+    PutLittleEndian32(view.base + writeCountOffset, state.writeCount);
+    PutLittleEndian32(view.base + flagsOffset, state.flags);
+    PutLittleEndian32(view.base + timestampOffset, state.timestampMicros);
+    std::memcpy(view.base + recordsOffset, state.records, sizeof(state.records));
+    std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
+    std::memcpy(view.base + descriptionOffset, state.description.data(), length);
+    view.base[descriptionOffset + length] = 0;
 }
 
-bool PublishedChannel::Unlink() {
+bool ChannelWriter::Publish(const ChannelState& state) {
+    if (!Lock()) return false;
+    Write(state);
+    return Unlock();
+}
+
+bool ChannelWriter::Unlink() {
     bool regionGone = platform::UnlinkSharedObject(regionName.c_str());
     bool mutexGone = platform::UnlinkSharedObject(mutexName.c_str());
     return regionGone && mutexGone;

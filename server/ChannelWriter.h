@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "platform/SharedMemory.h"
+#include "tracker/ChannelState.h"
+
+// One channel as a server owns it: the region, mapped read-write, and its
+// mutex. Every program that writes channels (the publisher, replay, the bridge
+// receiver) writes through this class. Closing it leaves both objects in
+// place; Unlink removes them.
+class ChannelWriter {
+public:
+    ChannelWriter(int instrument, int bin);
+    ChannelWriter(const ChannelWriter&) = delete;
+    ChannelWriter& operator=(const ChannelWriter&) = delete;
+    ~ChannelWriter();
+
+    // Opens the objects or creates them with the permission bits `mode`.
+    bool Open(unsigned mode);
+    // Takes the mutex; one left behind by a server that died is taken over.
+    bool Lock();
+    bool Unlock();
+    // Call while holding the mutex. A description longer than the region
+    // holds is cut short.
+    void Write(const ChannelState& state);
+    // Lock, Write, Unlock.
+    bool Publish(const ChannelState& state);
+    // Removes both names; true when neither remains.
+    bool Unlink();
+
+    const std::string& RegionName() const { return regionName; }
+    const std::string& MutexName() const { return mutexName; }
+
+private:
+    std::string regionName;
+    std::string mutexName;
+    platform::RegionHandle region = platform::noRegion;
+    platform::RegionView view;
+    platform::SharedMutex* mutex = nullptr;
+};
