@@ -39,9 +39,11 @@ int GraphicsApp::ChooseHit(int hitCount, const unsigned* buffer) {
     unsigned at = 0;
     for (int hit = 0; hit < hitCount && at < SelectBufferSize; ++hit) {
         unsigned names = buffer[at];
+        // A record cut off by the end of the buffer has no top name to read;
+        // compared by room left, so that no name count can wrap the end.
+        unsigned room = SelectBufferSize - at;
+        if (room < 3 || names > room - 3) break;
         unsigned end = at + 3 + names;
-        // A record cut off by the end of the buffer has no top name to read.
-        if (end > SelectBufferSize) break;
         unsigned topName = names ? buffer[end - 1] : NoName;
         if (buffer[at + 1] < bestDepth && topName != NoName) {
             best = topName;
@@ -55,7 +57,10 @@ int GraphicsApp::ChooseHit(int hitCount, const unsigned* buffer) {
 
 bool GraphicsApp::ScreenToPlane(const Vector3& normal, const Vector3& pointOnPlane, Vector3& out) {
     double far[3];
-    gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &far[0], &far[1], &far[2]);
+    // Matrices that cannot be inverted (none captured yet, or a look-at
+    // straight down its up axis) give no ray at all.
+    if (!gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &far[0], &far[1], &far[2]))
+        return false;
     Vector3 origin(eye[0], eye[1], eye[2]);
     Vector3 direction(static_cast<float>(far[0] - origin.x), static_cast<float>(far[1] - origin.y),
                       static_cast<float>(far[2] - origin.z));

@@ -35,6 +35,9 @@ TEST(ChooseHitTest, NearestNamedHitWinsAndTheFirstOfEquals) {
         {"depth at the far end", 1, Records({{NoName - 1, NoName, 6}}), 6},
         {"name reading negative", 1, Records({{10, 20, 0x80000000u}}), 0},
         {"only hitCount records", 1, Records({{100, 200, 7}, {10, 20, 9}}), 7},
+        // A corrupt name count must not wrap the record's end back into the buffer.
+        {"name count wrapping to the start", 1, {0xFFFFFFFDu, 1, 2, 3}, 0},
+        {"name count wrapping onto the depth", 1, {0xFFFFFFFFu, 1, 2, 3}, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(GraphicsApp::ChooseHit(c.hitCount, c.buffer.data()), c.expected) << c.what;
 }
@@ -145,6 +148,22 @@ TEST_F(PickTest, PointerRayMeetsTheGroundWhereTheCameraLooks) {
     EXPECT_NEAR(out.x, 0, 1e-2);
     EXPECT_NEAR(out.y, 0, 1e-2);
     EXPECT_NEAR(out.z, 1, 1e-3);
+}
+
+TEST_F(PickTest, NoRayWithoutAnInvertibleView) {
+    // Before any scene pass the captured matrices are all zero; with the eye
+    // straight above the look-at point the camera has no sideways direction.
+    const std::pair<const char*, bool> views[] = {{"before any scene pass", false}, {"eye above the centre", true}};
+    for (const auto& [what, drawn] : views) {
+        SCOPED_TRACE(what);
+        SetEye(0, 0, 10);
+        if (drawn) app->Display();
+        app->pickX = 320;
+        app->pickY = 240;
+        Vector3 out(7, 8, 9);
+        EXPECT_FALSE(app->ScreenToPlane({0, 0, 1}, {0, 0, 1}, out));
+        EXPECT_EQ(out.x + out.y + out.z, 24.0f);
+    }
 }
 
 }  // namespace
