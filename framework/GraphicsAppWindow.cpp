@@ -12,26 +12,35 @@ namespace {
 
 const char* const DefaultTitle = "Orvex Lumivex";
 
-// freeglut ends the process when it cannot open the display, so the display
-// is tried first; GLUT is started once per process, with no arguments of the
-// viewer's, which keeps its switches away from GLUT.
-bool StartGlut() {
-    if (glutGet(GLUT_INIT_STATE)) return true;
-    if (!platform::DisplayAvailable()) return false;
+// freeglut ends the process when it cannot open the display or the display
+// has no OpenGL, so the display is checked first; GLUT is started once per
+// process, with no arguments of the viewer's, which keeps its switches away
+// from GLUT.
+platform::DisplayState StartGlut() {
+    if (glutGet(GLUT_INIT_STATE)) return platform::DisplayState::Usable;
+    platform::DisplayState state = platform::CheckDisplay();
+    if (state != platform::DisplayState::Usable) return state;
     int argc = 1;
     char program[] = "lumivex";
     char* argv[] = {program, nullptr};
     glutInit(&argc, argv);
-    return true;
+    return state;
+}
+
+void ReportNoWindow(platform::DisplayState state) {
+    const char* display = std::getenv("DISPLAY");
+    const char* format = state == platform::DisplayState::NotOpened
+                             ? "\nNo X display could be opened (DISPLAY=%s): the graphics window was not created."
+                             : "\nThe X display %s has no OpenGL (GLX): the graphics window was not created.";
+    std::printf(format, display ? display : "");
 }
 
 }  // namespace
 
 bool GraphicsApp::OpenWindow(const char* title) {
-    if (!StartGlut()) {
-        const char* display = std::getenv("DISPLAY");
-        std::printf("\nNo X display could be opened (DISPLAY=%s): the graphics window was not created.",
-                    display ? display : "");
+    platform::DisplayState state = StartGlut();
+    if (state != platform::DisplayState::Usable) {
+        ReportNoWindow(state);
         return false;
     }
     glutInitWindowPosition(viewport[0], viewport[1]);

@@ -5,8 +5,12 @@ namespace platform {
 
 using WindowHandle = unsigned long;  // 0: no window
 
-// Whether a graphics display can be opened at all; checked before the
-// toolkit is started, because the toolkit ends the process when it cannot.
+// What keeps the toolkit from starting on the display, checked before it is
+// started, because the toolkit ends the process when it cannot.
+enum class DisplayState { Usable, NotOpened, NoOpenGl };
+DisplayState CheckDisplay();
+
+// Whether the toolkit can start: the display opens and offers OpenGL.
 bool DisplayAvailable();
 
 // The top-level window whose title is `title`, or 0.

@@ -71,12 +71,16 @@ Window FindBelow(Display* display, Window parent, const char* title, int depth) 
 
 }  // namespace
 
-bool DisplayAvailable() {
+DisplayState CheckDisplay() {
     Display* display = XOpenDisplay(nullptr);
-    if (!display) return false;
+    if (!display) return DisplayState::NotOpened;
+    int errorBase = 0, eventBase = 0;
+    bool glx = glXQueryExtension(display, &errorBase, &eventBase);
     XCloseDisplay(display);
-    return true;
+    return glx ? DisplayState::Usable : DisplayState::NoOpenGl;
 }
+
+bool DisplayAvailable() { return CheckDisplay() == DisplayState::Usable; }
 
 WindowHandle FindWindowByTitle(const char* title) {
     Display* display = Connection();

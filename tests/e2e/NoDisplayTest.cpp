@@ -1,5 +1,6 @@
-// The viewer started where no X display can be opened: it must say so, still
-// run through its whole start-up, and end with status 3 rather than crash.
+// The viewer started where no X display can be opened, or on one without
+// OpenGL: it must say so, still run through its whole start-up, and end with
+// status 3 rather than crash or end as a quit by the user would.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include "tests/e2e/TrackerChannels.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/XServer.h"
 
 namespace e2e {
 namespace {
@@ -25,10 +27,13 @@ protected:
 
     void TearDown() override { EXPECT_TRUE(channels.Unlink()); }
 
-    Outcome RunViewer(const std::vector<std::string>& switches) {
+    // Without a display unless `display` names one.
+    Outcome RunViewer(const std::vector<std::string>& switches, const std::string& display = "") {
         std::vector<std::string> arguments{ProgramPath("lumivex")};
         arguments.insert(arguments.end(), switches.begin(), switches.end());
-        return RunToEnd(arguments, ChildEnvironment({channels.PrefixSetting()}, {"DISPLAY"}), RunLimit);
+        std::vector<std::string> added{channels.PrefixSetting()};
+        if (!display.empty()) added.push_back("DISPLAY=" + display);
+        return RunToEnd(arguments, ChildEnvironment(added, {"DISPLAY"}), RunLimit);
     }
 
     TrackerChannels channels;  // none published: a tracking server that is not running
@@ -73,6 +78,19 @@ TEST_F(NoDisplayTest, StartsUpCompletelyAndEndsWithStatusThree) {
     EXPECT_EQ(run.output.find("Processing command line parameters"), std::string::npos);
     EXPECT_EQ(run.output.compare(run.output.size() - std::string(StartupEnd).size(), std::string::npos, StartupEnd), 0)
         << "nothing may follow the help";
+}
+
+TEST_F(NoDisplayTest, DisplayWithoutOpenGlIsReportedAsNoWindow) {
+    XServer server;
+    ASSERT_TRUE(server.Start({"-extension", "GLX"}));
+
+    Outcome run = RunViewer({}, server.Display());
+
+    ExpectNoWindowExit(run);
+    ExpectInOrder(run.output, {"\n\tInit OpenGL ... ",
+                               "\nThe X display " + server.Display() +
+                                   " has no OpenGL (GLX): the graphics window was not created.",
+                               "\n\tCALLBACKs ... ", StartupEnd});
 }
 
 TEST_F(NoDisplayTest, TrackerSwitchesPrintTheirSettingsFirst) {

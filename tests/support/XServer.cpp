@@ -24,13 +24,14 @@ bool MakeDisplayPipe(int (&ends)[2]) {
 
 }  // namespace
 
-bool XServer::Start() {
+bool XServer::Start(const std::vector<std::string>& options) {
     int ends[2];
     if (!MakeDisplayPipe(ends)) return false;
     Launch launch{{"Xvfb", "-displayfd", std::to_string(ends[1]), "-noreset", "-nolisten", "tcp", "-screen", "0",
                    "1280x1024x24"},
                   ChildEnvironment({}),
                   ""};
+    launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
     bool started = server.Start(launch);
     close(ends[1]);
     bool reported = started && ReadDisplayNumber(ends[0]);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tests/support/ChildProcess.h"
 
@@ -11,8 +12,9 @@ namespace testsupport {
 // the last client leaves; it runs until the object goes.
 class XServer {
 public:
-    // Starts the server and waits until it reports its display number.
-    bool Start();
+    // Starts the server, with these further options, and waits until it
+    // reports its display number.
+    bool Start(const std::vector<std::string>& options = {});
     // ":N", or "" while no server runs.
     const std::string& Display() const { return display; }
 
