@@ -17,8 +17,24 @@ void GraphicsApp::SpecialCallback(int key, int x, int y) {
     if (current) current->SpecialKey(key, x, y);
 }
 
+namespace {
+
+// freeglut reports each wheel notch as a press and a release of a button
+// beyond the mouse's three: 3 up, 4 down, 5 and 6 sideways. A notch is no
+// press: up and down step the camera as Z and z do, sideways does nothing.
+const int FirstWheelButton = 3;
+const int WheelSteps[] = {GLUT_KEY_PAGE_UP, GLUT_KEY_PAGE_DOWN, 0, 0};
+const int WheelButtons = sizeof WheelSteps / sizeof WheelSteps[0];
+
+}  // namespace
+
 void GraphicsApp::MouseCallback(int button, int state, int x, int y) {
     if (!current) return;
+    int wheel = button - FirstWheelButton;
+    if (wheel >= 0 && wheel < WheelButtons) {
+        if (state == GLUT_DOWN && WheelSteps[wheel]) current->MoveStep(WheelSteps[wheel]);
+        return;
+    }
     if (state == GLUT_DOWN)
         current->MouseDown(x, y, button == GLUT_MIDDLE_BUTTON);
     else if (state == GLUT_UP)

@@ -57,6 +57,29 @@ TEST_F(ConsoleMessagesTest, PressesSelectTurnAndDeselect) {
     EXPECT_EQ(viewer.OutputAfterStartup(), "\nPicked: 2\nPicked: 2<-- DESELCTED");
 }
 
+TEST_F(ConsoleMessagesTest, WheelStepsTheCameraAndPicksNothing) {
+    ASSERT_TRUE(StartViewer({}));
+    const Pixel centre = WindowPixel(RedBoxCentre);
+    const Area window{0, 0, Screenshot::Width, Screenshot::Height};
+    Screenshot before, shot;
+    ASSERT_TRUE(WaitForScreen([&](const Screenshot& s) { return s.MostlyAround(centre, IsRed); }, before));
+    const int redPixels = before.Count(window, IsRed);
+    auto changed = [&](const Screenshot& s) { return s.CountDifferent(before, window, IsRed); };
+
+    ASSERT_TRUE(Click(centre, 4));
+    ASSERT_TRUE(WaitForScreen([&](const Screenshot& s) { return changed(s) > redPixels / 10; }, shot))
+        << "a notch up does not move the camera";
+    ASSERT_TRUE(Click(centre, 5));
+    ASSERT_TRUE(WaitForScreen([&](const Screenshot& s) { return changed(s) == 0; }, shot))
+        << "a notch down does not take the camera back";
+    ASSERT_TRUE(Click(centre, 6));
+    ASSERT_TRUE(Click(centre, 7));
+    // The notches over the box picked nothing: this press prints first.
+    ASSERT_TRUE(Click(centre));
+    ASSERT_TRUE(viewer.Expect("\nPicked: 2")) << viewer.Output();
+    EXPECT_EQ(viewer.OutputAfterStartup(), "\nPicked: 2");
+}
+
 TEST_F(ConsoleMessagesTest, NumberKeyMapsStationToSelectedBox) {
     ASSERT_TRUE(StartViewer({"/V"}));
 

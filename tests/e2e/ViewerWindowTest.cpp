@@ -59,8 +59,9 @@ bool ViewerWindowTest::Xdotool(std::vector<std::string> command) {
     return run.finished && run.status == 0;
 }
 
-bool ViewerWindowTest::Click(Pixel at) {
-    return Xdotool({"mousemove", "--window", window, std::to_string(at.x), std::to_string(at.y), "click", "1"});
+bool ViewerWindowTest::Click(Pixel at, int button) {
+    return Xdotool({"mousemove", "--window", window, std::to_string(at.x), std::to_string(at.y), "click",
+                    std::to_string(button)});
 }
 
 bool ViewerWindowTest::Press(Pixel at) {

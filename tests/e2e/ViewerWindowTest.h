@@ -34,7 +34,9 @@ protected:
     // Starts the viewer and waits for its window and its whole start-up output.
     bool StartViewer(const std::vector<std::string>& switches);
 
-    bool Click(Pixel at);
+    // Button 1 is the left one; 4 and 5 are notches of the wheel up and
+    // down, 6 and 7 sideways.
+    bool Click(Pixel at, int button = 1);
     bool Press(Pixel at);
     bool MoveTo(Pixel at);
     bool Release();
