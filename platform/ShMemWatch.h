@@ -7,7 +7,7 @@
 // Tells readers of shared objects when it is worth looking for new, removed or
 // replaced objects, so that they need not try every name on every read. One
 // watch serves the whole process; each reader keeps the change count it last
-// acted on. Nothing here prints.
+// acted on. Call from one thread only. Nothing here prints.
 namespace platform {
 
 // Sets up the process's watch on the shared-memory namespace the first time
