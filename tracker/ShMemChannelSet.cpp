@@ -18,6 +18,10 @@ int CopyBaseName(char (&destination)[ShMemChannelSet::nameCapacity], const char*
     return length;
 }
 
+// How long a channel whose objects exist but cannot be opened yet waits
+// before the next try.
+constexpr uint64_t pendingRetryIntervalMs = 5;
+
 int ValidInstrument(int number) { return number < 0 || number >= ShMemChannelSet::maxChannels ? 0 : number; }
 
 }  // namespace
@@ -28,11 +32,15 @@ ShMemChannelSet::ShMemChannelSet(int instrumentNumber, int channelCount) : instr
     for (platform::RegionHandle& mapping : mappings) mapping = platform::noRegion;
     mutexBaseLength = CopyBaseName(mutexName, mutexBaseName);
     shMemBaseLength = CopyBaseName(shMemName, shMemBaseName);
+    watched = platform::WatchSharedObjects();
 }
 
 ShMemChannelSet::~ShMemChannelSet() { CloseAll(); }
 
-void ShMemChannelSet::SetInstrument(int number) { instrument = ValidInstrument(number); }
+void ShMemChannelSet::SetInstrument(int number) {
+    instrument = ValidInstrument(number);
+    lookRequested = true;
+}
 
 bool ShMemChannelSet::IsChannelOpen(int index) const {
     if (index < 0 || index >= maxChannels) return false;
@@ -71,6 +79,10 @@ bool ShMemChannelSet::CloseAll() {
 // is attempted whatever the state.
 bool ShMemChannelSet::CloseChannel(int index) {
     if (index < 0 || index >= maxChannels) return false;
+    // A channel that was open and is closed by anyone but Attach is looked for
+    // again at the next Attach, whatever the watch says.
+    if (openMask & (1u << index)) lookRequested = true;
+    openMask &= ~(1u << index);
     platform::UnlockSharedMutex(mutexes[index]);
     platform::CloseSharedMutex(mutexes[index]);
     platform::UnmapRegion(views[index]);
@@ -92,18 +104,76 @@ void ShMemChannelSet::WriteChannelDigits(int index) {
     shMemName[shMemBaseLength + 1] = channelDigits[index];
 }
 
-// Retries every allowed channel that is not open, so a server that starts
-// late, or a channel it adds later, is picked up by the next call.
+// Opens the allowed channels that are not open, so that a server that starts
+// late, or a channel it adds later, is picked up. With a watch on the shared
+// objects this happens only when they changed since the last look (and for
+// channels still being set up, every few milliseconds), so a row read makes no
+// system call while nothing changes; without a watch, on every call.
 bool ShMemChannelSet::Attach() {
-    uint32_t working = channelMask;
+    if (!watched) {
+        RetryChannels(channelMask);
+    } else {
+        uint64_t changes = platform::SharedObjectChangeCount();
+        if (lookRequested || changes != seenChanges) {
+            seenChanges = changes;
+            Look();
+        } else if (pendingMask && platform::CoarseMilliseconds() >= pendingRetryMs) {
+            RetryChannels(pendingMask);
+        }
+    }
+    return (openMask & channelMask) != 0;
+}
+
+void ShMemChannelSet::Look() {
+    CloseReplacedChannels();
+    RetryChannels(channelMask);
+    lookRequested = false;
+}
+
+// A server that ended removed its objects; one that starts again creates new
+// ones under the same names. The old mapping is given up only once a new
+// region exists, so until then the channel keeps the last contents written.
+void ShMemChannelSet::CloseReplacedChannels() {
+    for (int i = 0; i < maxChannels; ++i)
+        if ((openMask & (1u << i)) && IsReplaced(i)) CloseChannel(i);
+}
+
+bool ShMemChannelSet::IsReplaced(int index) {
+    WriteChannelDigits(index);
+    platform::ObjectIdentity region = platform::NamedObjectIdentity(shMemName);
+    if (!region.Exists()) return false;
+    if (region != regionIdentities[index]) return true;
+    platform::ObjectIdentity mutex = platform::NamedObjectIdentity(mutexName);
+    return mutex.Exists() && mutex != mutexIdentities[index];
+}
+
+// Partly open channels are closed first, whether or not they are retried.
+void ShMemChannelSet::RetryChannels(uint32_t candidates) {
+    pendingMask &= ~candidates;
     for (int i = 0; i < maxChannels; ++i) {
         if (IsChannelOpen(i)) continue;
         CloseChannel(i);
-        if (!(working & (1u << i))) continue;
+        if (!(candidates & channelMask & (1u << i))) continue;
         WriteChannelDigits(i);
-        if (!OpenChannel(i)) working &= ~(1u << i);
+        if (TryChannel(i)) openMask |= 1u << i;
     }
-    return working != 0;
+    if (pendingMask) pendingRetryMs = platform::CoarseMilliseconds() + pendingRetryIntervalMs;
+}
+
+// With a watch, a region name that does not exist costs one failed look-up and
+// nothing more; one that exists but cannot be opened yet is retried later. The
+// mutex's identity is taken before it is opened: should it be replaced in
+// between, the next change makes the channel open again, never the reverse.
+bool ShMemChannelSet::TryChannel(int index) {
+    if (!watched) return OpenChannel(index);
+    if (!platform::NamedObjectIdentity(shMemName).Exists()) return false;
+    mutexIdentities[index] = platform::NamedObjectIdentity(mutexName);
+    if (OpenChannel(index)) {
+        regionIdentities[index] = platform::RegionIdentity(mappings[index]);
+        return true;
+    }
+    pendingMask |= 1u << index;
+    return false;
 }
 
 int ShMemChannelSet::SelectChannel(int index) {

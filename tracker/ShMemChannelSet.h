@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/SharedMemory.h"
+#include "platform/ShMemWatch.h"
 
 // Base names of a channel's region and mutex; two digits (instrument, channel)
 // complete each name, e.g. QuillmontShMem01 and QuillmontMutex01.
@@ -13,8 +14,14 @@ extern const char* const channelDigits;
 
 // The sixteen channels one instrument of the tracking server can publish: a
 // shared region and its mutex each. Keeps the handles, re-attaches channels
-// that are missing, and locks and unlocks the current channel. How a channel
-// is opened is up to the derived class.
+// that are missing or were replaced, and locks and unlocks the current
+// channel. How a channel is opened is up to the derived class.
+//
+// Attach looks for channels only when the process's watch on the shared
+// objects saw a change since this object's last look (or when the watch cannot
+// be set up: then on every call). A channel whose objects exist but cannot be
+// opened yet (a server still setting it up) is retried every few
+// milliseconds without waiting for a change.
 class ShMemChannelSet {
 public:
     static constexpr int maxChannels = 16;
@@ -60,6 +67,17 @@ protected:
     platform::RegionView views[maxChannels];
     platform::RegionHandle mappings[maxChannels];
     platform::SharedMutex* mutexes[maxChannels] = {};
+    // Channels Attach opened and nobody closed since, and channels whose region
+    // exists but which could not be opened yet.
+    uint32_t openMask = 0;
+    uint32_t pendingMask = 0;
+    bool watched = false;
+    bool lookRequested = true;
+    uint64_t seenChanges = 0;
+    uint64_t pendingRetryMs = 0;
+    // The objects each open channel was opened from.
+    platform::ObjectIdentity regionIdentities[maxChannels];
+    platform::ObjectIdentity mutexIdentities[maxChannels];
     int mutexBaseLength = 0;
     int shMemBaseLength = 0;
     char mutexName[nameCapacity] = {};
@@ -67,4 +85,9 @@ protected:
 
 private:
     void WriteChannelDigits(int index);
+    void Look();
+    void CloseReplacedChannels();
+    bool IsReplaced(int index);
+    void RetryChannels(uint32_t candidates);
+    bool TryChannel(int index);
 };

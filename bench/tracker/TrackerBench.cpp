@@ -2,8 +2,9 @@
 // could cost, and what re-attaching costs while no server runs.
 //
 // Starts a lumivex-publisher (default motion, 120 writes a second) under a
-// private name prefix, and publishes all sixteen channels once under another; LUMIVEX_BIN names the directory that holds it
-// (default: this program's own directory).
+// private name prefix, and publishes all sixteen channels once under another;
+// LUMIVEX_BIN names the directory that holds it (default: this program's own
+// directory).
 #include <benchmark/benchmark.h>
 
 #include <csignal>
@@ -53,9 +54,10 @@ pid_t StartPublisher(const std::string& path, std::vector<std::string> arguments
     return pid;
 }
 
-// Attach retries every channel that is not open, so the cost depends on how
-// many of the sixteen the server publishes: two (the publisher's default) or
-// all of them.
+// One row of the idle cycle: select, attach, lock, copy, convert, unlock, with
+// the server publishing two of the sixteen channels (the publisher's default)
+// or all of them. Attach looks for the missing ones only when the shared
+// objects change, so both should cost the same.
 void StationRowRead(benchmark::State& state, const std::string& prefix) {
     UsePrefix(prefix);
     TrackerClient client;
@@ -94,7 +96,8 @@ void BareLockCopyUnlock(benchmark::State& state) {
 }
 BENCHMARK(BareLockCopyUnlock);
 
-// Every idle-cycle row pays this while the server is down: sixteen failed opens.
+// Every idle-cycle row pays this while the server is down; without a watch on
+// the shared objects, sixteen failed opens.
 void AttachWithoutServer(benchmark::State& state) {
     UsePrefix(emptyPrefix);
     TrackerClient client;

@@ -57,16 +57,32 @@ TEST_F(ChannelSetTest, NoServerLeavesEveryChannelClosedAndTouchesNothing) {
     EXPECT_FALSE(client.CloseAll());
 }
 
-TEST_F(ChannelSetTest, ServerStartingLaterIsPickedUpByTheNextAttach) {
+TEST_F(ChannelSetTest, ServerStartingLaterIsPickedUpWithinAFrame) {
     TrackerClient client;
     ASSERT_FALSE(client.Attach());
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--once"}), 0);
+    WaitOneFrame();
     EXPECT_TRUE(client.Attach());
     EXPECT_TRUE(client.IsChannelOpen(0));
     EXPECT_FALSE(client.IsChannelOpen(1));
     ASSERT_EQ(Publisher::Run({"--bins", "1", "--once"}), 0);
+    WaitOneFrame();
     EXPECT_TRUE(client.Attach());
     EXPECT_TRUE(client.IsChannelOpen(1));
+}
+
+// Its objects exist, but the mutex's creator has not yet marked it ready: no
+// name changes when it does, so the channel must be retried without a change.
+TEST_F(ChannelSetTest, ChannelStillBeingSetUpIsPickedUpOnceReady) {
+    HandMadeChannel region(RegionName(0, 0), "", 2048);
+    HandMadeChannel mutexStandIn(MutexName(0, 0), "", 64);
+    TrackerClient client;
+    ASSERT_FALSE(client.Attach());
+    platform::SharedMutex* mutex = platform::CreateSharedMutex(MutexName(0, 0).c_str(), 0600);
+    ASSERT_NE(mutex, nullptr);
+    WaitOneFrame();
+    EXPECT_TRUE(client.Attach());
+    platform::CloseSharedMutex(mutex);
 }
 
 TEST_F(ChannelSetTest, NamesCarryInstrumentAndChannelDigits) {
@@ -125,6 +141,7 @@ TEST_F(ChannelSetTest, CloseAllReleasesAHeldMutex) {
     client.CloseAll();
     EXPECT_FALSE(client.IsLocked());
     EXPECT_FALSE(client.IsChannelOpen(0));
+    EXPECT_TRUE(client.Attach()) << "a channel its owner closed is opened again by the next Attach";
     ASSERT_EQ(platform::LockSharedMutex(channel.mutex), platform::LockResult::Acquired);
     EXPECT_TRUE(platform::UnlockSharedMutex(channel.mutex));
 }

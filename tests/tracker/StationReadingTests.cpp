@@ -119,22 +119,33 @@ TEST_F(StationReadingTest, RestartedServerCanRecoverTheMutexItself) {
     EXPECT_EQ(pose[0], 5.0f);
 }
 
-TEST_F(StationReadingTest, ReaderFollowsARestartedServerWithoutReconnecting) {
+bool Exists(const std::string& objectName) {
+    struct stat status {};
+    return stat(objectName.c_str(), &status) == 0;
+}
+
+// The server's objects vanish when it ends; the reader keeps the last pose
+// until a server creates the channel again, and then follows the new objects.
+TEST_F(StationReadingTest, ReaderKeepsARemovedChannelAndFollowsItsReplacement) {
     TrackerClient client;
     {
         Publisher running({"--bins", "0,1", "--motion", "counter", "--rate", "200"});
         ASSERT_TRUE(WaitForFirstFloat(client, 0, 0, 2.0f));
     }
-    ASSERT_TRUE(client.IsChannelOpen(0)) << "the channel outlives its writer";
-    ASSERT_TRUE(client.IsChannelOpen(1));
-    ASSERT_EQ(Publisher::Run({"--bins", "0,1", "--once", "--pose", "0=-1,-2,-3,0,0,0"}), 0);
+    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + RegionName(0, 0)));
+    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + MutexName(0, 1)));
+    WaitOneFrame();
     float pose[6] = {};
+    ASSERT_TRUE(ReadStationPose(client, 1, 0, pose)) << "the removed channel keeps its last values";
+    EXPECT_GE(pose[0], 2.0f);
+    ASSERT_EQ(Publisher::Run({"--bins", "0,1", "--once", "--pose", "0=-1,-2,-3,0,0,0"}), 0);
+    WaitOneFrame();
     ASSERT_TRUE(ReadStationPose(client, 1, 0, pose));
     EXPECT_EQ(pose[0], -1.0f);
     EXPECT_EQ(pose[2], -3.0f);
 }
 
-TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemOnlyWhenAsked) {
+TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemWhenItEnds) {
     ASSERT_EQ(Publisher::Run({"--bins", "2", "--once"}), 0);
     ASSERT_EQ(Publisher::Run({"--bins", "3", "--once", "--mode", "640"}), 0);
     struct stat status {};
@@ -143,6 +154,8 @@ TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemOnlyWhenA
     ASSERT_EQ(stat(("/dev/shm/" + Prefix() + MutexName(0, 3)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
     ASSERT_EQ(Publisher::Run({"--bins", "2,3", "--unlink"}), 0);
+    ASSERT_EQ(Publisher::Run({"--bins", "4", "--duration", "0.01"}), 0);
+    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + RegionName(0, 4)));
     TrackerClient client;
     EXPECT_FALSE(client.Attach());
 }

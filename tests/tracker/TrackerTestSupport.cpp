@@ -90,6 +90,8 @@ bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimu
     return false;
 }
 
+void WaitOneFrame() { std::this_thread::sleep_for(std::chrono::milliseconds(17)); }
+
 int OpenDescriptorCount() {
     DIR* directory = opendir("/proc/self/fd");
     if (!directory) return -1;

@@ -50,6 +50,10 @@ std::string MutexName(int instrument, int channel);
 // `minimum`; false if that never happens within a generous number of tries.
 bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum);
 
+// Sleeps as long as one frame of a viewer running at 60 frames a second: a
+// channel created, removed or replaced is seen by the first Attach after it.
+void WaitOneFrame();
+
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();
 int MappingCount(const std::string& namePart);

@@ -109,5 +109,9 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
     if (!OpenAll(channels, options.mode)) return Fail("could not create or open the shared objects");
-    return Publish(channels, options) ? 0 : Fail("could not write a channel");
+    if (!Publish(channels, options)) return Fail("could not write a channel");
+    // A server's objects vanish when it ends; a single write is left for
+    // readers that come later.
+    if (options.once || UnlinkAll(channels)) return 0;
+    return Fail("could not remove the shared objects");
 }
