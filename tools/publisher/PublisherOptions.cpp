@@ -125,13 +125,25 @@ std::string StoreMode(const std::string& value, PublisherOptions& options) {
     return {};
 }
 
+// CLI11 reports a refused value by the exception it throws out of parse.
+void StoreOrThrow(const std::string& name, const Store& store, const std::string& value) {
+    std::string reason = store(value);
+    if (!reason.empty()) throw CLI::ValidationError(name, "'" + value + "': " + reason);
+}
+
 CLI::Option* AddChecked(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
                         Store store) {
-    auto callback = [name, store](const std::string& value) {
-        std::string reason = store(value);
-        if (!reason.empty()) throw CLI::ValidationError(name, "'" + value + "': " + reason);
-    };
+    auto callback = [name, store](const std::string& value) { StoreOrThrow(name, store, value); };
     return app.add_option_function<std::string>(name, callback, help)->type_name(type);
+}
+
+// Each occurrence takes one value; all of them are stored, in order.
+void AddRepeatable(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
+                   Store store) {
+    auto callback = [name, store](const std::vector<std::string>& values) {
+        for (const std::string& value : values) StoreOrThrow(name, store, value);
+    };
+    app.add_option_function<std::vector<std::string>>(name, callback, help)->type_name(type)->allow_extra_args(false);
 }
 
 // Store functions bound to the options they fill.
@@ -150,10 +162,9 @@ void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
                Into(options, StoreFlags));
     AddChecked(app, "--description", "TEXT", "tracker description (default \"Simulated tracker\")",
                Into(options, StoreDescription));
-    AddChecked(app, "--pose", "K=x,y,z,az,el,roll",
-               "fix station K (0..31) at this pose, in the channel's unit and radians; repeatable",
-               Into(options, StorePose))
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    AddRepeatable(app, "--pose", "K=x,y,z,az,el,roll",
+                  "fix station K (0..31) at this pose, in the channel's unit and radians; repeatable",
+                  Into(options, StorePose));
     AddChecked(app, "--motion", "NAME",
                "the other stations: still, orbit (default) or counter (every float of every record is the write "
                "count)",
