@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A short scripted tour of the viewer for a machine without a desktop. Runs on
 # the display in DISPLAY (scripts/run.sh starts Xvfb for it): starts the
-# publisher and the viewer, selects the red box, binds it to station 2, turns
-# tracking on, and saves screenshots along the way.
+# publisher and the viewer, selects the red box, binds it to the row whose
+# station circles the red box's home, turns tracking on, and saves screenshots
+# of the viewer's window along the way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/bin
@@ -22,7 +23,7 @@ cleanup() {
 trap cleanup EXIT
 
 window=$(timeout 20 xdotool search --sync --name '^Orvex Lumivex$' | head -n1)
-shot() { sleep "${2:-0.5}"; import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
+shot() { sleep "${2:-0.5}"; import -window "$window" "$shots/$1.png"; echo "  $shots/$1.png"; }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 key() { xdotool mousemove --window "$window" 320 20 key "$1"; }
 
@@ -32,7 +33,10 @@ shot 01-start 1
 # lower right corner of the 640 x 480 window.
 click 575 455
 shot 02-red-box-selected
-key 2
+# Key 3 binds row 3 of the station map, station 2, which the publisher moves
+# around the red box's home; rows 1 and 2 (stations 0 and 1) circle the eye
+# point and the blue box.
+key 3
 click 320 286
 shot 03-deselected
 key space

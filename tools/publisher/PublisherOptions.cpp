@@ -4,152 +4,232 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
+#include <limits>
+#include <memory>
 #include <sstream>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 namespace {
 
-using Setter = bool (*)(const char* value, PublisherOptions& options);
+// Checks and stores one value; returns why it was refused, or empty.
+using Store = std::function<std::string(const std::string& value)>;
 
-struct OptionSpec {
-    const char* name;
-    bool takesValue;
-    Setter set;
-    const char* valueHint;  // shown when the value is rejected
-};
-
-bool ParseLong(const char* text, int base, long low, long high, long& value) {
+bool ParseLong(const std::string& text, int base, long low, long high, long& value) {
     char* end = nullptr;
     errno = 0;
-    long parsed = std::strtol(text, &end, base);
-    if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
+    long parsed = std::strtol(text.c_str(), &end, base);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < low || parsed > high) return false;
     value = parsed;
     return true;
 }
 
-bool ParseDouble(const char* text, double low, double& value) {
+bool ParseDouble(const std::string& text, double& value) {
     char* end = nullptr;
-    errno = 0;
-    double parsed = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(parsed) || parsed < low) return false;
+    double parsed = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || *end != '\0' || !std::isfinite(parsed)) return false;
     value = parsed;
     return true;
 }
 
-bool SetInstrument(const char* value, PublisherOptions& options) {
-    long number = 0;
-    if (!ParseLong(value, 10, 0, 15, number)) return false;
-    options.instrument = static_cast<int>(number);
-    return true;
-}
-
-bool SetBins(const char* value, PublisherOptions& options) {
-    std::stringstream list(value);
+bool ParseFloats(std::istream& list, float* values, int count) {
     std::string item;
+    for (int i = 0; i < count; ++i) {
+        double value = 0.0;
+        if (!std::getline(list, item, ',') || !ParseDouble(item, value) || std::fabs(value) > std::numeric_limits<float>::max()) return false;
+        values[i] = static_cast<float>(value);
+    }
+    return list.peek() == std::char_traits<char>::eof();
+}
+
+std::string StoreBins(const std::string& value, PublisherOptions& options) {
+    std::stringstream list(value);
     uint32_t bins = 0;
     long bin = 0;
-    while (std::getline(list, item, ',')) {
-        if (!ParseLong(item.c_str(), 10, 0, 15, bin)) return false;
+    for (std::string item; std::getline(list, item, ',');) {
+        if (!ParseLong(item, 10, 0, 15, bin)) return "expected comma-separated numbers 0..15";
         bins |= 1u << bin;
     }
     // getline drops an empty last item, so "0," would pass without this.
-    if (bins == 0 || value[std::strlen(value) - 1] == ',') return false;
+    if (bins == 0 || value.back() == ',') return "expected comma-separated numbers 0..15";
     options.bins = bins;
-    return true;
+    return {};
 }
 
-bool SetFlags(const char* value, PublisherOptions& options) {
-    char* end = nullptr;
-    errno = 0;
-    unsigned long flags = std::strtoul(value, &end, 16);
-    if (errno != 0 || end == value || *end != '\0' || value[0] == '-' || flags > 0xFFFFFFFFul) return false;
+std::string StoreFlags(const std::string& value, PublisherOptions& options) {
+    long flags = 0;
+    if (value.empty() || value[0] == '-' || value[0] == '+' || !ParseLong(value, 16, 0, 0xFFFFFFFFL, flags))
+        return "expected a hexadecimal 32-bit word";
     options.flags = static_cast<uint32_t>(flags);
-    return true;
+    return {};
 }
 
-bool SetDescription(const char* value, PublisherOptions& options) {
-    if (std::strlen(value) > station_layout::maxDescriptionLength) return false;
+std::string StoreDescription(const std::string& value, PublisherOptions& options) {
+    if (value.size() > station_layout::maxDescriptionLength)
+        return "longer than " + std::to_string(station_layout::maxDescriptionLength) + " characters";
     options.description = value;
-    return true;
+    return {};
 }
 
 // K=x,y,z,az,el,roll
-bool SetPose(const char* value, PublisherOptions& options) {
-    int station = -1, consumed = 0;
-    StationRecord pose{};
-    int fields = std::sscanf(value, "%d=%f,%f,%f,%f,%f,%f%n", &station, &pose.x, &pose.y, &pose.z, &pose.azimuth,
-                             &pose.elevation, &pose.roll, &consumed);
-    if (fields != 7 || value[consumed] != '\0' || station < 0 || station >= station_layout::stationCount) return false;
-    options.fixedPoses[station] = pose;
-    options.fixedStations |= 1u << station;
-    return true;
+std::string StorePose(const std::string& value, PublisherOptions& options) {
+    std::stringstream text(value);
+    std::string station;
+    long k = 0;
+    float pose[6] = {};
+    if (!std::getline(text, station, '=') || !ParseLong(station, 10, 0, station_layout::stationCount - 1, k) ||
+        !ParseFloats(text, pose, 6))
+        return "expected K=x,y,z,az,el,roll with K 0..31 and six finite numbers";
+    options.fixedPoses[k] = StationRecord{pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]};
+    options.fixedStations |= 1u << k;
+    return {};
 }
 
-bool SetMotion(const char* value, PublisherOptions& options) {
+std::string StoreMotion(const std::string& value, PublisherOptions& options) {
     static const struct { const char* name; Motion motion; } motions[] = {
         {"still", Motion::Still}, {"orbit", Motion::Orbit}, {"counter", Motion::Counter}};
     for (const auto& entry : motions) {
-        if (std::strcmp(value, entry.name) != 0) continue;
+        if (value != entry.name) continue;
         options.motion = entry.motion;
-        return true;
+        return {};
     }
-    return false;
+    return "expected still, orbit or counter";
 }
 
-bool SetRate(const char* value, PublisherOptions& options) { return ParseDouble(value, 0.0, options.rate); }
-
-bool SetDuration(const char* value, PublisherOptions& options) {
-    return ParseDouble(value, 0.0, options.duration) && options.duration > 0.0;
+std::string StoreRate(const std::string& value, PublisherOptions& options) {
+    if (!ParseDouble(value, options.rate) || options.rate < 0.0) return "expected a number of writes per second, 0 or more";
+    if (options.rate > 0.0 && options.rate < minimumRate)
+        return "too slow: at least one write a day (a rate of 0.0000116 or more), or 0 for as fast as possible";
+    return {};
 }
 
-bool SetOnce(const char*, PublisherOptions& options) {
-    options.once = true;
-    return true;
+std::string StoreDuration(const std::string& value, PublisherOptions& options) {
+    if (!ParseDouble(value, options.duration) || options.duration <= 0.0) return "expected a number of seconds above 0";
+    return {};
 }
 
-bool SetUnlink(const char*, PublisherOptions& options) {
-    options.unlink = true;
-    return true;
+std::string StoreSpeed(const std::string& value, PublisherOptions& options) {
+    if (!ParseDouble(value, options.speed) || options.speed < 0.001 || options.speed > 1000.0)
+        return "expected a factor from 0.001 to 1000";
+    return {};
 }
 
-bool SetMode(const char* value, PublisherOptions& options) {
+std::string StoreMode(const std::string& value, PublisherOptions& options) {
     long mode = 0;
-    if (!ParseLong(value, 8, 0, 0777, mode)) return false;
+    if (!ParseLong(value, 8, 0, 0777, mode)) return "expected octal permission bits, 0..777";
+    // The viewer refuses objects that any local user could have written.
+    if (mode & 0002) return "other users could write the channels, and the viewer does not trust them then; drop the 002 bit";
     options.mode = static_cast<unsigned>(mode);
-    return true;
+    return {};
 }
 
-bool SetHoldLock(const char* value, PublisherOptions& options) {
-    long milliseconds = 0;
-    if (!ParseLong(value, 10, 0, 60000, milliseconds)) return false;
-    options.holdLockMs = static_cast<int>(milliseconds);
-    return true;
+// CLI11 reports a refused value by the exception it throws out of parse.
+void StoreOrThrow(const std::string& name, const Store& store, const std::string& value) {
+    std::string reason = store(value);
+    if (!reason.empty()) throw CLI::ValidationError(name, "'" + value + "': " + reason);
 }
 
-bool SetCrashAfter(const char* value, PublisherOptions& options) {
-    return ParseLong(value, 10, 1, 1000000000L, options.crashAfter);
+CLI::Option* AddChecked(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
+                        Store store) {
+    auto callback = [name, store](const std::string& value) { StoreOrThrow(name, store, value); };
+    return app.add_option_function<std::string>(name, callback, help)->type_name(type);
 }
 
-const OptionSpec optionTable[] = {
-    {"--instrument", true, SetInstrument, "a number 0..15"},
-    {"--bins", true, SetBins, "comma-separated numbers 0..15"},
-    {"--flags", true, SetFlags, "a hexadecimal 32-bit word"},
-    {"--description", true, SetDescription, "a text of at most 2778 characters"},
-    {"--pose", true, SetPose, "K=x,y,z,az,el,roll with K 0..31"},
-    {"--motion", true, SetMotion, "still, orbit or counter"},
-    {"--rate", true, SetRate, "a number of writes per second, 0 or more"},
-    {"--duration", true, SetDuration, "a number of seconds above 0"},
-    {"--once", false, SetOnce, ""},
-    {"--unlink", false, SetUnlink, ""},
-    {"--mode", true, SetMode, "octal permission bits, 0..777"},
-    {"--hold-lock-ms", true, SetHoldLock, "milliseconds 0..60000"},
-    {"--crash-after", true, SetCrashAfter, "a number of writes, 1 or more"},
-};
+// Each occurrence takes one value; all of them are stored, in order.
+void AddRepeatable(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
+                   Store store) {
+    auto callback = [name, store](const std::vector<std::string>& values) {
+        for (const std::string& value : values) StoreOrThrow(name, store, value);
+    };
+    app.add_option_function<std::vector<std::string>>(name, callback, help)->type_name(type)->allow_extra_args(false);
+}
 
-const OptionSpec* FindOption(const char* name) {
-    for (const OptionSpec& option : optionTable)
-        if (std::strcmp(option.name, name) == 0) return &option;
-    return nullptr;
+// Store functions bound to the options they fill.
+Store Into(PublisherOptions& options, std::string (*store)(const std::string&, PublisherOptions&)) {
+    return [&options, store](const std::string& value) { return store(value, options); };
+}
+
+void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
+    app.add_option("--instrument", options.instrument, "instrument number 0..15 (default 0)")
+        ->type_name("N")
+        ->check(CLI::Range(0, 15));
+    AddChecked(app, "--bins", "LIST", "comma-separated channels 0..15 (default 0,1)", Into(options, StoreBins));
+    AddChecked(app, "--flags", "HEX",
+               "flags word: bits 0..3 active stations, 4 CART, 5 EULR, 6 QUAT, 8..11 unit (0 inches, 1 cm, "
+               "2 metres) (default 0x21F)",
+               Into(options, StoreFlags));
+    AddChecked(app, "--description", "TEXT", "tracker description (default \"Simulated tracker\")",
+               Into(options, StoreDescription));
+    AddRepeatable(app, "--pose", "K=x,y,z,az,el,roll",
+                  "fix station K (0..31) at this pose, in the channel's unit and radians; repeatable",
+                  Into(options, StorePose));
+    AddChecked(app, "--motion", "NAME",
+               "the other stations: still, orbit (default) or counter (every float of every record is the write "
+               "count)",
+               Into(options, StoreMotion));
+}
+
+void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
+    AddChecked(app, "--rate", "HZ",
+               "writes per second, 0 for as fast as possible (default 120); at least one write a day",
+               Into(options, StoreRate));
+    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT or SIGTERM)",
+               Into(options, StoreDuration));
+    app.add_flag("--once", options.once, "write once, exit and leave the objects");
+    app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
+    AddChecked(app, "--mode", "OCTAL",
+               "permission bits of objects it creates (default 600); other users must not be able to write them",
+               Into(options, StoreMode));
+}
+
+void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
+    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write")
+        ->type_name("MS")
+        ->check(CLI::Range(0, 60000));
+    app.add_option("--crash-after", options.crashAfter, "after N writes, abort while holding a channel's mutex")
+        ->type_name("N")
+        ->check(CLI::Range(1L, 1000000000L));
+}
+
+void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
+    CLI::Option* replay = app.add_option("--replay", options.replay,
+                                         "publish a recording (lumivex-monitor's CSV) with its own timing; "
+                                         "channels and stations come from the file")
+                              ->type_name("FILE");
+    app.add_flag("--loop", options.loop, "with --replay: start again from the beginning at the end")->needs(replay);
+    AddChecked(app, "--speed", "X", "with --replay: play X times as fast (0.001..1000, default 1)",
+               Into(options, StoreSpeed))
+        ->needs(replay);
+}
+
+// The recording sets its channels, stations and timing itself.
+std::string ReplayConflict(const CLI::App& app, const PublisherOptions& options) {
+    static const char* const notWithReplay[] = {"--instrument", "--bins", "--flags", "--description", "--pose",
+                                                "--motion",     "--rate", "--once",  "--unlink"};
+    if (options.replay.empty()) return {};
+    for (const char* name : notWithReplay)
+        if (app.count(name) > 0)
+            return std::string(name) + " cannot be combined with --replay: the recording sets the channels, "
+                                       "their stations and the timing";
+    return {};
+}
+
+std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
+    auto app = std::make_unique<CLI::App>(
+        "Publishes simulated tracker channels in shared memory, the way the tracking server\n"
+        "does, for the viewer to read. Objects are named \"/\" + $LUMIVEX_SHM_PREFIX +\n"
+        "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal). They\n"
+        "outlive a crash, so a restarted publisher writes into them again; a normal end\n"
+        "(SIGINT, SIGTERM, --duration, the end of a replay) removes them, --once leaves them.\n",
+        "lumivex-publisher");
+    AddChannelOptions(*app, options);
+    AddTimingOptions(*app, options);
+    AddFaultOptions(*app, options);
+    AddReplayOptions(*app, options);
+    app->footer("Exit status: 0 done, 1 the objects could not be created or written, 2 bad options or recording.");
+    return app;
 }
 
 ParseOutcome Reject(std::string& error, const std::string& message) {
@@ -160,46 +240,23 @@ ParseOutcome Reject(std::string& error, const std::string& message) {
 }  // namespace
 
 ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return ParseOutcome::Help;
-        const OptionSpec* option = FindOption(argv[i]);
-        if (!option) return Reject(error, std::string("unknown option ") + argv[i]);
-        if (option->takesValue && i + 1 >= argc) return Reject(error, std::string(argv[i]) + " needs a value");
-        const char* value = option->takesValue ? argv[++i] : "";
-        if (!option->set(value, options))
-            return Reject(error, std::string("bad value '") + value + "' for " + option->name + ": expected " +
-                                     option->valueHint);
+    try {
+        std::unique_ptr<CLI::App> app = CommandLine(options);
+        if (argc > 1) app->parse(argc, argv);
+        error = ReplayConflict(*app, options);
+        return error.empty() ? ParseOutcome::Run : ParseOutcome::Error;
+    } catch (const CLI::CallForHelp&) {
+        return ParseOutcome::Help;
+    } catch (const std::exception& failure) {
+        return Reject(error, failure.what());
+    } catch (...) {
+        return Reject(error, "the options could not be read");
     }
-    return ParseOutcome::Run;
 }
 
 void PrintUsage(const char* program) {
-    std::printf(
-        "Usage: %s [options]\n"
-        "Publishes simulated tracker channels in shared memory, the way the tracking\n"
-        "server does, for the viewer to read. Objects are named \"/\" + $LUMIVEX_SHM_PREFIX +\n"
-        "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal) and\n"
-        "stay after the publisher ends, so a restarted publisher writes into them again.\n"
-        "\n"
-        "  --instrument N     instrument number 0..15 (default 0)\n"
-        "  --bins LIST        comma-separated channels 0..15 (default 0,1)\n"
-        "  --flags HEX        flags word: bits 0..3 active stations, 4 CART, 5 EULR,\n"
-        "                     6 QUAT, 8..11 unit (0 inches, 1 cm, 2 metres) (default 0x21F)\n"
-        "  --description TEXT tracker description (default \"Simulated tracker\")\n"
-        "  --pose K=x,y,z,az,el,roll\n"
-        "                     fix station K (0..31) at this pose, in the channel's unit\n"
-        "                     and radians; repeatable\n"
-        "  --motion NAME      the other stations: still, orbit (default) or counter\n"
-        "                     (every float of every record is the write count)\n"
-        "  --rate HZ          writes per second, 0 for as fast as possible (default 120)\n"
-        "  --duration SECONDS stop after this long (default: at SIGINT or SIGTERM)\n"
-        "  --once             write once, exit and leave the objects\n"
-        "  --unlink           remove the selected channels' objects and exit\n"
-        "  --mode OCTAL       permission bits of objects it creates (default 600)\n"
-        "  --hold-lock-ms MS  hold the channel's mutex this long on every write\n"
-        "  --crash-after N    after N writes, abort while holding a channel's mutex\n"
-        "  --help             show this text\n"
-        "\n"
-        "Exit status: 0 done, 1 the objects could not be created or written, 2 bad options.\n",
-        program);
+    PublisherOptions defaults;
+    std::unique_ptr<CLI::App> app = CommandLine(defaults);
+    app->name(program);
+    std::fputs(app->help().c_str(), stdout);
 }

@@ -23,11 +23,19 @@ struct PublisherOptions {
     unsigned mode = 0600;
     int holdLockMs = 0;
     long crashAfter = 0;         // 0: never
+    std::string replay;          // a recording to play instead of the motion; empty: none
+    bool loop = false;           // play the recording again and again
+    double speed = 1.0;          // 2: the recording plays twice as fast
 };
+
+// The slowest rate the publisher accepts: one write a day. A longer period
+// is no use to anyone and only invites overflow in the timing.
+constexpr double minimumRate = 1.0 / 86400.0;
 
 enum class ParseOutcome { Run, Help, Error };
 
-// Fills `options`; on Error, `error` says what is wrong.
+// Fills `options`; on Error, `error` says what is wrong. Prints nothing,
+// throws nothing and never ends the process, whatever the arguments.
 ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
 
 void PrintUsage(const char* program);

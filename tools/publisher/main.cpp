@@ -1,28 +1,32 @@
 // lumivex-publisher: stands in for the tracking server. It publishes the
 // channels of one instrument in shared memory and keeps rewriting them, each
-// write made while holding the channel's mutex.
+// write made while holding the channel's mutex; or it replays a recording.
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "server/ChannelWriter.h"
+#include "tools/publisher/ChannelWrite.h"
 #include "tools/publisher/Motion.h"
+#include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
+#include "tools/publisher/Replayer.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using Channels = std::vector<std::unique_ptr<ChannelWriter>>;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
+
+void StopOnSignals() {
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
+}
 
 Channels SelectedChannels(const PublisherOptions& options) {
     Channels channels;
@@ -43,22 +47,6 @@ bool UnlinkAll(Channels& channels) {
     return removed;
 }
 
-bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state) {
-    if (!channel.Lock()) return false;
-    // The fault the viewer must survive: a server that dies holding a mutex.
-    if (options.crashAfter > 0 && state.writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
-    channel.Write(state);
-    if (options.holdLockMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.holdLockMs));
-    return channel.Unlock();
-}
-
-// The low 32 bits of the monotonic clock in microseconds: readers compare it
-// with their own clock to tell how old a pose is.
-uint32_t TimestampMicros() {
-    auto sinceEpoch = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch());
-    return static_cast<uint32_t>(sinceEpoch.count());
-}
-
 bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, double seconds) {
     ChannelState state;
     state.writeCount = static_cast<uint32_t>(writeCount);
@@ -71,27 +59,33 @@ bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t wr
     return true;
 }
 
-bool Finished(const PublisherOptions& options, Clock::time_point start) {
-    if (stopRequested) return true;
-    return options.duration > 0.0 && Clock::now() - start >= std::chrono::duration<double>(options.duration);
-}
-
 // Writes at the chosen rate; a round that runs late is not made up for.
-bool Publish(Channels& channels, const PublisherOptions& options) {
-    Clock::time_point start = Clock::now(), next = start;
-    auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.rate > 0.0 ? 1.0 / options.rate : 0.0));
+bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
+    const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
+    double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
-        if (!WriteRound(channels, options, writeCount, std::chrono::duration<double>(Clock::now() - start).count()))
-            return false;
-        if (options.once || Finished(options, start)) return true;
-        next = std::max(next + period, Clock::now());
-        std::this_thread::sleep_until(next);
+        if (!WriteRound(channels, options, writeCount, pacer.Elapsed())) return false;
+        if (options.once || pacer.Stopped()) return true;
+        next = std::max(next + period, pacer.Elapsed());
+        if (!pacer.WaitUntil(next)) return true;
     }
 }
 
 int Fail(const char* what) {
     std::fprintf(stderr, "lumivex-publisher: %s\n", what);
     return 1;
+}
+
+// A recording is read whole before anything is created, so a bad file
+// publishes nothing.
+int Replay(const PublisherOptions& options) {
+    Recording recording;
+    if (!LoadRecording(options, recording)) return 2;
+    Replayer replayer(recording, options);
+    StopOnSignals();
+    if (!replayer.Open()) return Fail("could not create or open the shared objects");
+    if (!replayer.Play(Pacer(options.duration, stopRequested))) return Fail("could not write a channel");
+    return replayer.Unlink() ? 0 : Fail("could not remove the shared objects");
 }
 
 }  // namespace
@@ -103,15 +97,14 @@ int main(int argc, char** argv) {
     if (outcome == ParseOutcome::Help) PrintUsage(argv[0]);
     if (outcome == ParseOutcome::Error) std::fprintf(stderr, "lumivex-publisher: %s (see --help)\n", error.c_str());
     if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Help ? 0 : 2;
+    if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
+    StopOnSignals();
     if (!OpenAll(channels, options.mode)) return Fail("could not create or open the shared objects");
-    if (!Publish(channels, options)) return Fail("could not write a channel");
-    // A server's objects vanish when it ends; a single write is left for
-    // readers that come later.
-    if (options.once || UnlinkAll(channels)) return 0;
-    return Fail("could not remove the shared objects");
+    if (!Publish(channels, options, Pacer(options.duration, stopRequested))) return Fail("could not write a channel");
+    // A normal end takes the objects away; --once leaves them for a reader.
+    if (!options.once && !UnlinkAll(channels)) return Fail("could not remove the shared objects");
+    return 0;
 }

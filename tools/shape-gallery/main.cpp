@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
     glutDisplayFunc([] {});
     glutMainLoopEvent();
     const auto pixels = gallery::RenderSheet();
-    if (!gallery::WritePng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels)) {
-        std::perror(argv[1]);
+    const std::string failure = gallery::WritePng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "shape-gallery: %s: %s\n", argv[1], failure.c_str());
         return 1;
     }
     std::printf("wrote %s (%d x %d)\n", argv[1], gallery::SheetWidth, gallery::SheetHeight);

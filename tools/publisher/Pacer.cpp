@@ -1,0 +1,28 @@
+#include "tools/publisher/Pacer.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+// Sleeps are cut into slices this long, so a signal or the time limit ends a
+// long wait promptly.
+constexpr double slice = 0.05;
+
+}  // namespace
+
+Pacer::Pacer(double duration, const volatile std::sig_atomic_t& stopRequested)
+    : start(Clock::now()), duration(duration), stopRequested(stopRequested) {}
+
+double Pacer::Elapsed() const { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+bool Pacer::Stopped() const { return stopRequested || (duration > 0.0 && Elapsed() >= duration); }
+
+bool Pacer::WaitUntil(double seconds) const {
+    for (;;) {
+        if (Stopped()) return false;
+        double remaining = seconds - Elapsed();
+        if (remaining <= 0.0) return true;
+        std::this_thread::sleep_for(std::chrono::duration<double>(std::min(remaining, slice)));
+    }
+}
