@@ -9,7 +9,7 @@ namespace {
 constexpr double degreesPerRadian = 57.29577951308232;
 
 const char* const stationHeading =
-    "  station           x          y          z    az deg    el deg  roll deg  state      rate Hz   age ms\n";
+    "  station            x          y          z    az deg    el deg  roll deg  state      rate Hz   age ms\n";
 
 template <typename... Values>
 std::string Printed(const char* format, Values... values) {
@@ -54,7 +54,7 @@ std::string FormatStation(int instrument, const ChannelWatch& channel, const Sta
                           MonitorClock::time_point now) {
     const StationRecord& pose = station.pose;
     std::string name = Printed("(%d,%d,%d)", instrument, channel.bin, station.station);
-    return Printed("  %-9s %10.4f %10.4f %10.4f %9.2f %9.2f %9.2f  %-8s %8s %8s", name.c_str(), pose.x, pose.y, pose.z,
+    return Printed("  %-10s %10.4f %10.4f %10.4f %9.2f %9.2f %9.2f  %-8s %8s %8s", name.c_str(), pose.x, pose.y, pose.z,
                    pose.azimuth * degreesPerRadian, pose.elevation * degreesPerRadian, pose.roll * degreesPerRadian,
                    Active(channel, station) ? "ACTIVE" : "inactive", Rate(channel.StationHz(station)).c_str(),
                    Age(station, now).c_str());
