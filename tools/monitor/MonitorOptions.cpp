@@ -45,6 +45,9 @@ const CLI::Validator decimal(
     },
     "", "Decimal");
 
+const CLI::Validator fileName(
+    [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
+
 const char* const description =
     "Shows what the tracking server publishes: per channel its flags and description, per station the pose\n"
     "(position in the channel's unit, angles in degrees), ACTIVE or not, the update rate and the age of the\n"
@@ -89,6 +92,7 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
     CLI::Option* once = app.add_flag("--once", options.once, "show one snapshot and exit (status 1 when nothing is published)");
     app.add_option("--csv", options.csvPath, "record every change of every selected station into FILE until Ctrl-C")
         ->type_name("FILE")
+        ->check(fileName)
         ->excludes(once);
     try {
         app.parse(argc, argv);
