@@ -18,9 +18,11 @@
 #include <tuple>
 #include <vector>
 
+#include "server/ChannelWriter.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tools/monitor/ChannelMonitor.h"
 
 namespace {
 
@@ -193,6 +195,36 @@ TEST_F(MonitorTest, RecordingHoldsEveryChangeAndEndsWholeOnSigint) {
     }
     EXPECT_NE(monitor.output.Text().find(std::to_string(rows) + " rows recorded"), std::string::npos)
         << monitor.output.Text();
+}
+
+// The rate comes from the server's write counter when it keeps one (however
+// often the poses change), else from the changes seen. Times are the test's own.
+TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
+    struct Case {
+        uint32_t firstCount, lastCount;
+        float lastX;
+        double hz;
+        uint64_t missed;
+    };
+    const Case cases[] = {{1, 101, 0.0f, 100.0, 99}, {0, 0, 50.0f, 50.0, 0}};
+    for (const Case& c : cases) {
+        ChannelWriter writer(0, 0);
+        ASSERT_TRUE(writer.Open(0600));
+        ChannelMonitor monitor(0, 0x1, 0x1);
+        std::vector<MonitorEvent> events;
+        const MonitorClock::time_point start = MonitorClock::now();
+        ChannelState state;
+        for (int step = 0; step <= 50; ++step) {
+            state.writeCount = step == 50 ? c.lastCount : c.firstCount;
+            state.records[0].x = std::min(static_cast<float>(step), c.lastX);
+            ASSERT_TRUE(writer.Publish(state));
+            monitor.Poll(start + Milliseconds(20 * step), events);
+        }
+        const ChannelWatch& channel = monitor.Channels()[0];
+        EXPECT_NEAR(channel.StationHz(channel.stations[0]), c.hz, 1e-9) << "counter " << c.lastCount;
+        EXPECT_EQ(channel.missedWrites, c.missed);
+        writer.Unlink();
+    }
 }
 
 // Needs `lumivex-publisher --replay FILE`, which publishes a recording again.

@@ -58,10 +58,7 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations)
         ChannelWatch watch;
         watch.bin = bin;
         for (int k = 0; k < station_layout::stationCount; ++k)
-            if (stations >> k & 1u) {
-                watch.stations.emplace_back();
-                watch.stations.back().station = k;
-            }
+            if (stations >> k & 1u) watch.stations.emplace_back(k);
         channels.push_back(std::move(watch));
     }
 }

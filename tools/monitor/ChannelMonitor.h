@@ -12,7 +12,9 @@ using MonitorClock = std::chrono::steady_clock;
 
 // What the monitor knows of one selected station.
 struct StationWatch {
-    int station = 0;
+    explicit StationWatch(int number) : station(number) {}
+
+    int station;
     StationRecord pose{};
     bool seen = false;
     bool changeKnown = false;          // false: seen unchanged since the start, by a server without time stamps
