@@ -112,12 +112,20 @@ protected:
         return RunToEnd(arguments, ChildEnvironment({}), runLimit);
     }
 
+    // The publisher ends before the names are removed, so that it cannot
+    // create them again behind the removal.
+    void TearDown() override {
+        publisher.reset();
+        SharedMemoryTest::TearDown();
+    }
+
     // The channels are written once before this returns, then kept up by a
     // running publisher.
-    void Publish(std::vector<std::string> options) {
+    void Publish(const std::vector<std::string>& options) {
+        std::vector<std::string> once = options;
+        once.push_back("--once");
+        ASSERT_EQ(Publisher::Run(once), 0);
         publisher.reset(new Publisher(options));
-        options.push_back("--once");
-        ASSERT_EQ(Publisher::Run(options), 0);
     }
 
     bool StartRecording(Running& monitor, const std::string& path) {
