@@ -96,6 +96,8 @@ bool ChildProcess::WaitExit(Milliseconds limit, int& status) {
     return true;
 }
 
+bool ChildProcess::Signal(int number) { return Started() && kill(pid, number) == 0; }
+
 void ChildProcess::Stop() {
     if (!Started()) return;
     int status = 0;

@@ -44,6 +44,9 @@ public:
     // the process ended in time.
     bool WaitExit(Milliseconds limit, int& status);
 
+    // Sends the signal `number`; false when there is no process to send it to.
+    bool Signal(int number);
+
     // Asks the process to end, and kills it if it does not within a second.
     void Stop();
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/Signals.h"
+
 namespace {
 
 // Sleeps are cut into slices this long, so a signal or the time limit ends a
@@ -11,12 +13,11 @@ constexpr double slice = 0.05;
 
 }  // namespace
 
-Pacer::Pacer(double duration, const volatile std::sig_atomic_t& stopRequested)
-    : start(Clock::now()), duration(duration), stopRequested(stopRequested) {}
+Pacer::Pacer(double duration) : start(Clock::now()), duration(duration) {}
 
 double Pacer::Elapsed() const { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-bool Pacer::Stopped() const { return stopRequested || (duration > 0.0 && Elapsed() >= duration); }
+bool Pacer::Stopped() const { return platform::StopRequested() || (duration > 0.0 && Elapsed() >= duration); }
 
 bool Pacer::WaitUntil(double seconds) const {
     for (;;) {

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <chrono>
-#include <csignal>
 
 // The publisher's clock: seconds since it started, an optional time limit and
-// a stop flag set by a signal handler. Times are doubles, so no rate, speed
+// the stop that SIGINT or SIGTERM requests. Times are doubles, so no rate, speed
 // or recorded time can overflow a conversion to clock ticks.
 class Pacer {
 public:
     // `duration` 0: no time limit.
-    Pacer(double duration, const volatile std::sig_atomic_t& stopRequested);
+    explicit Pacer(double duration);
 
     double Elapsed() const;
     // A stop was requested or the time limit has passed.
@@ -21,5 +20,4 @@ private:
     using Clock = std::chrono::steady_clock;
     Clock::time_point start;
     double duration;
-    const volatile std::sig_atomic_t& stopRequested;
 };

@@ -2,12 +2,12 @@
 // channels of one instrument in shared memory and keeps rewriting them, each
 // write made while holding the channel's mutex; or it replays a recording.
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/Signals.h"
 #include "server/ChannelWriter.h"
 #include "tools/publisher/ChannelWrite.h"
 #include "tools/publisher/Motion.h"
@@ -18,15 +18,6 @@
 namespace {
 
 using Channels = std::vector<std::unique_ptr<ChannelWriter>>;
-
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) { stopRequested = 1; }
-
-void StopOnSignals() {
-    std::signal(SIGINT, RequestStop);
-    std::signal(SIGTERM, RequestStop);
-}
 
 Channels SelectedChannels(const PublisherOptions& options) {
     Channels channels;
@@ -82,9 +73,9 @@ int Replay(const PublisherOptions& options) {
     Recording recording;
     if (!LoadRecording(options, recording)) return 2;
     Replayer replayer(recording, options);
-    StopOnSignals();
+    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
     if (!replayer.Open()) return Fail("could not create or open the shared objects");
-    if (!replayer.Play(Pacer(options.duration, stopRequested))) return Fail("could not write a channel");
+    if (!replayer.Play(Pacer(options.duration))) return Fail("could not write a channel");
     return replayer.Unlink() ? 0 : Fail("could not remove the shared objects");
 }
 
@@ -101,9 +92,9 @@ int main(int argc, char** argv) {
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
-    StopOnSignals();
+    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
     if (!OpenAll(channels, options.mode)) return Fail("could not create or open the shared objects");
-    if (!Publish(channels, options, Pacer(options.duration, stopRequested))) return Fail("could not write a channel");
+    if (!Publish(channels, options, Pacer(options.duration))) return Fail("could not write a channel");
     // A normal end takes the objects away; --once leaves them for a reader.
     if (!options.once && !UnlinkAll(channels)) return Fail("could not remove the shared objects");
     return 0;

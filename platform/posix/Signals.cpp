@@ -1,0 +1,31 @@
+#include "platform/Signals.h"
+
+#include <csignal>
+#include <signal.h>
+
+namespace platform {
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+// Restarted system calls: a write interrupted by the signal is finished, not lost.
+bool Catch(int number) {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    action.sa_flags = SA_RESTART;
+    return sigemptyset(&action.sa_mask) == 0 && sigaction(number, &action, nullptr) == 0;
+}
+
+}  // namespace
+
+bool CatchStopRequests() {
+    bool interrupt = Catch(SIGINT);
+    bool terminate = Catch(SIGTERM);
+    return interrupt && terminate;
+}
+
+bool StopRequested() { return stopRequested != 0; }
+
+}  // namespace platform

@@ -1,0 +1,310 @@
+// lumivex-monitor against real servers: its snapshot, its options, its CSV
+// recording and the publisher's replay of it; and docs/layout.md, proven by a
+// server written from that document alone.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "server/ChannelWriter.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/OutputFile.h"
+#include "tests/tracker/TrackerTestSupport.h"
+#include "tools/monitor/ChannelMonitor.h"
+
+namespace {
+
+using namespace testsupport;
+
+const Milliseconds runLimit(10000);
+const std::string fixedPose = "2=1.5,0.25,1.8,0.5,0,-0.125";
+constexpr double degreesPerRadian = 57.29577951308232;
+
+// A CSV recording as the monitor writes it.
+using StationKey = std::tuple<int, int, int>;  // instrument, bin, station
+using Pose = std::vector<float>;
+struct Recording {
+    std::vector<std::string> lines;
+    std::set<std::string> channelLines;
+    std::map<StationKey, std::vector<Pose>> poses;  // in file order
+    bool rowsWellFormed = true;
+    bool timesInOrder = true;
+    bool endsWithLineFeed = false;
+};
+
+Recording ReadRecording(const std::string& path) {
+    Recording recording;
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    recording.endsWithLineFeed = !text.empty() && text.back() == '\n';
+    std::istringstream lines(text);
+    double lastTime = 0.0;
+    for (std::string line; std::getline(lines, line);) {
+        recording.lines.push_back(line);
+        if (line.rfind("# channel ", 0) == 0) recording.channelLines.insert(line);
+        if (line.empty() || line[0] == '#' || line.rfind("time_s,", 0) == 0) continue;
+        double time = 0.0;
+        int instrument = 0, bin = 0, station = 0, consumed = 0;
+        Pose pose(6);
+        int fields = std::sscanf(line.c_str(), "%lf,%d,%d,%d,%f,%f,%f,%f,%f,%f%n", &time, &instrument, &bin, &station,
+                                 &pose[0], &pose[1], &pose[2], &pose[3], &pose[4], &pose[5], &consumed);
+        recording.rowsWellFormed &= fields == 10 && static_cast<size_t>(consumed) == line.size();
+        recording.timesInOrder &= time >= lastTime;
+        lastTime = time;
+        recording.poses[{instrument, bin, station}].push_back(pose);
+    }
+    return recording;
+}
+
+// The six numbers of a station's row in the monitor's text and what follows them.
+bool StationRow(const std::string& text, const std::string& name, double (&numbers)[6], std::string& rest) {
+    size_t at = text.find("  " + name + " ");
+    if (at == std::string::npos) return false;
+    std::istringstream row(text.substr(at + name.size() + 2, text.find('\n', at) - at - name.size() - 2));
+    for (double& number : numbers) row >> number;
+    std::getline(row >> std::ws, rest);
+    return !row.fail();
+}
+
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& fragments) {
+    size_t at = 0;
+    for (const std::string& fragment : fragments) {
+        size_t found = text.find(fragment, at);
+        ASSERT_NE(found, std::string::npos) << "missing, or out of order: \"" << fragment << "\"\nin:\n" << text;
+        at = found + fragment.size();
+    }
+}
+
+// A program that runs until the test stops it, its output in a file.
+struct Running {
+    bool Start(const std::vector<std::string>& arguments) {
+        return output.Valid() && process.Start({arguments, ChildEnvironment({}), output.Path()});
+    }
+    // Sends `signal` and waits for the end; the exit status, or -1.
+    int StopWith(int signal) {
+        int status = 0;
+        if (!process.Signal(signal) || !process.WaitExit(runLimit, status)) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    OutputFile output;
+    ChildProcess process;
+};
+
+// Each test has its own object names (SharedMemoryTest), inherited by every
+// program it starts.
+class MonitorTest : public SharedMemoryTest {
+protected:
+    Outcome Monitor(const std::vector<std::string>& options) {
+        std::vector<std::string> arguments{ProgramPath("lumivex-monitor")};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return RunToEnd(arguments, ChildEnvironment({}), runLimit);
+    }
+
+    // The publisher ends before the names are removed, so that it cannot
+    // create them again behind the removal.
+    void TearDown() override {
+        publisher.reset();
+        SharedMemoryTest::TearDown();
+    }
+
+    // The channels are written once before this returns, then kept up by a
+    // running publisher.
+    void Publish(const std::vector<std::string>& options) {
+        std::vector<std::string> once = options;
+        once.push_back("--once");
+        ASSERT_EQ(Publisher::Run(once), 0);
+        publisher.reset(new Publisher(options));
+    }
+
+    bool StartRecording(Running& monitor, const std::string& path) {
+        return monitor.Start({ProgramPath("lumivex-monitor"), "--csv", path});
+    }
+
+    std::unique_ptr<Publisher> publisher;
+};
+
+int ExitStatus(const Outcome& run) { return run.finished && WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1; }
+
+TEST_F(MonitorTest, OnceShowsTheSelectedChannelsAndStations) {
+    Publish({"--flags", "135", "--description", "Once test", "--pose", fixedPose});
+
+    Outcome run = Monitor({"--once", "--stations", "2-3,5"});
+
+    ASSERT_EQ(ExitStatus(run), 0) << run.output;
+    ExpectInOrder(run.output, {"channel (0,0) flags 0x00000135 active 0,2 CART EULR CMETER \"Once test\"", "(0,0,2)",
+                               "(0,0,3)", "(0,0,5)", "channel (0,1) flags", "(0,1,2)", "(0,1,3)", "(0,1,5)"});
+    EXPECT_EQ(run.output.find("(0,0,0)"), std::string::npos);
+    EXPECT_EQ(run.output.find("(0,0,4)"), std::string::npos);
+    double numbers[6];
+    std::string rest;
+    ASSERT_TRUE(StationRow(run.output, "(0,1,2)", numbers, rest)) << run.output;
+    const double expected[6] = {1.5, 0.25, 1.8, 0.5 * degreesPerRadian, 0.0, -0.125 * degreesPerRadian};
+    for (int i = 0; i < 6; ++i) EXPECT_NEAR(numbers[i], expected[i], 0.006) << "number " << i;
+    EXPECT_EQ(rest.rfind("ACTIVE", 0), 0u) << rest;
+    ASSERT_TRUE(StationRow(run.output, "(0,1,3)", numbers, rest));
+    EXPECT_EQ(rest.rfind("inactive", 0), 0u) << rest;
+}
+
+TEST_F(MonitorTest, OnceWithNothingPublishedEndsWithStatusOne) {
+    Outcome run = Monitor({"--once"});
+
+    EXPECT_EQ(ExitStatus(run), 1);
+    EXPECT_NE(run.output.find("nothing is published for instrument 0, bins 0-1"), std::string::npos) << run.output;
+}
+
+TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
+    const std::vector<std::vector<std::string>> rejected{
+        {"--instrument", "16"}, {"--instrument", "x"}, {"--bins", "0,,1"}, {"--bins", "16"},
+        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--unknown"}, {"extra"}};
+    for (const auto& options : rejected) {
+        Outcome run = Monitor(options);
+        EXPECT_EQ(ExitStatus(run), 2) << options[0];
+        EXPECT_NE(run.output.find(options[0]), std::string::npos) << run.output;
+    }
+}
+
+// A publisher writing 100 times a second changes every moving station on
+// every write: a recording must hold each change, and be whole when SIGINT
+// ends it.
+TEST_F(MonitorTest, RecordingHoldsEveryChangeAndEndsWholeOnSigint) {
+    Publish({"--rate", "100", "--description", "Line one\r\nline two"});
+    OutputFile csv;
+    Running monitor;
+    ASSERT_TRUE(StartRecording(monitor, csv.Path()));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_EQ(monitor.StopWith(SIGINT), 0) << monitor.output.Text();
+
+    Recording recording = ReadRecording(csv.Path());
+    ASSERT_GE(recording.lines.size(), 4u);
+    EXPECT_EQ(recording.lines[0], "# lumivex recording");
+    EXPECT_EQ(recording.lines[1], "# channel 0 0 flags 0x0000021F description Line one  line two");
+    EXPECT_EQ(recording.lines[2], "# channel 0 1 flags 0x0000021F description Line one  line two");
+    EXPECT_EQ(recording.lines[3], "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll");
+    EXPECT_TRUE(recording.rowsWellFormed && recording.timesInOrder && recording.endsWithLineFeed);
+    size_t rows = 0;
+    for (int bin = 0; bin < 2; ++bin) {
+        for (int station = 0; station < 4; ++station) {
+            size_t count = recording.poses[{0, bin, station}].size();
+            EXPECT_GE(count, 250u) << "bin " << bin << " station " << station;
+            rows += count;
+        }
+    }
+    EXPECT_NE(monitor.output.Text().find(std::to_string(rows) + " rows recorded"), std::string::npos)
+        << monitor.output.Text();
+}
+
+// The rate comes from the server's write counter when it keeps one (however
+// often the poses change), else from the changes seen. Times are the test's own.
+TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
+    struct Case {
+        uint32_t firstCount, lastCount;
+        float lastX;
+        double hz;
+        uint64_t missed;
+    };
+    const Case cases[] = {{1, 101, 0.0f, 100.0, 99}, {0, 0, 50.0f, 50.0, 0}};
+    for (const Case& c : cases) {
+        ChannelWriter writer(0, 0);
+        ASSERT_TRUE(writer.Open(0600));
+        ChannelMonitor monitor(0, 0x1, 0x1);
+        std::vector<MonitorEvent> events;
+        const MonitorClock::time_point start = MonitorClock::now();
+        ChannelState state;
+        for (int step = 0; step <= 50; ++step) {
+            state.writeCount = step == 50 ? c.lastCount : c.firstCount;
+            state.records[0].x = std::min(static_cast<float>(step), c.lastX);
+            ASSERT_TRUE(writer.Publish(state));
+            monitor.Poll(start + Milliseconds(20 * step), events);
+        }
+        const ChannelWatch& channel = monitor.Channels()[0];
+        EXPECT_NEAR(channel.StationHz(channel.stations[0]), c.hz, 1e-9) << "counter " << c.lastCount;
+        EXPECT_EQ(channel.missedWrites, c.missed);
+        writer.Unlink();
+    }
+}
+
+// Needs `lumivex-publisher --replay FILE`, which publishes a recording again.
+// A replay may repeat the file, so the check is that the replayed channels and
+// poses are the recorded ones and that the last recorded poses come back.
+TEST_F(MonitorTest, ReplayedRecordingPublishesTheRecordedPoses) {
+    Publish({"--rate", "100", "--flags", "113", "--description", "Recorded tracker", "--pose", fixedPose});
+    OutputFile originalCsv, replayedCsv;
+    Running first, second, replay;
+    ASSERT_TRUE(StartRecording(first, originalCsv.Path()));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_EQ(first.StopWith(SIGINT), 0);
+    publisher.reset();
+    ASSERT_EQ(Publisher::Run({"--unlink"}), 0);
+
+    ASSERT_TRUE(StartRecording(second, replayedCsv.Path()));
+    ASSERT_TRUE(replay.Start({ProgramPath("lumivex-publisher"), "--replay", originalCsv.Path()}));
+    int status = 0;
+    if (replay.process.WaitExit(Milliseconds(5000), status)) {
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << replay.output.Text();
+    }
+    std::this_thread::sleep_for(Milliseconds(100));
+    ASSERT_EQ(second.StopWith(SIGINT), 0);
+
+    Recording original = ReadRecording(originalCsv.Path()), replayed = ReadRecording(replayedCsv.Path());
+    ASSERT_EQ(original.poses.size(), 8u);
+    for (const std::string& line : original.channelLines) EXPECT_EQ(replayed.channelLines.count(line), 1u) << line;
+    const Pose unwritten(6, 0.0f);  // what a reader may see between creation and the first write
+    for (const auto& [key, poses] : original.poses) {
+        const std::vector<Pose>& again = replayed.poses[key];
+        EXPECT_NE(std::find(again.begin(), again.end(), poses.back()), again.end())
+            << "last pose not replayed, bin " << std::get<1>(key) << " station " << std::get<2>(key);
+        auto invented = std::count_if(again.begin(), again.end(), [&](const Pose& pose) {
+            return pose != unwritten && std::find(poses.begin(), poses.end(), pose) == poses.end();
+        });
+        EXPECT_EQ(invented, 0) << "poses never recorded, bin " << std::get<1>(key) << " station " << std::get<2>(key);
+    }
+}
+
+// The server in layout_server.py uses none of Lumivex's code. Instrument 1,
+// bins 0 and 10 (digit A), stations 0 and 2 active, Cartesian, centimetres.
+TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) {
+    Running server;
+    ASSERT_TRUE(server.Start({"python3", std::string(LUMIVEX_TESTS_DIR) + "/layout_server.py", "--instrument", "1",
+                              "--bins", "0,10", "--flags", "115", "--description", "Layout server"}));
+    ASSERT_NE(server.output.WaitFor("ready\n", 0, runLimit), std::string::npos) << server.output.Text();
+
+    Outcome viewer = RunToEnd({ProgramPath("lumivex"), "/Txi2", "/Txb401"}, ChildEnvironment({}, {"DISPLAY"}), runLimit);
+    Outcome monitor = Monitor({"--once", "--instrument", "1", "--bins", "0,10"});
+
+    ASSERT_EQ(ExitStatus(monitor), 0) << monitor.output;
+    std::vector<std::string> reportRows;
+    for (int bin : {0, 10}) {
+        for (int k = 0; k < 4; ++k) {
+            std::string active = k % 2 == 0 ? " ACTIVE" : " INACTIVE";
+            reportRows.push_back(": QMT(1," + std::to_string(bin) + "," + std::to_string(k) + ") " + std::string(1, '\0') +
+                                 "Layout server " + std::to_string(bin) + "(2)" + active + " CART|| CMETER");
+            double numbers[6];
+            std::string rest;
+            std::string name = "(1," + std::to_string(bin) + "," + std::to_string(k) + ")";
+            ASSERT_TRUE(StationRow(monitor.output, name, numbers, rest)) << name << "\n" << monitor.output;
+            const double expected[6] = {10.0 * bin + k + 0.5, -0.25 * k, 2.0 + k, 0.5 * degreesPerRadian,
+                                        -0.25 * degreesPerRadian, 0.125 * k * degreesPerRadian};
+            for (int i = 0; i < 6; ++i) EXPECT_NEAR(numbers[i], expected[i], 0.006) << name << " number " << i;
+            double age = -1.0;
+            EXPECT_EQ(std::sscanf(rest.c_str(), "%*s - %lf", &age), 1) << "no age from the time stamp: " << rest;
+            EXPECT_LT(age, 5000.0);
+        }
+    }
+    ExpectInOrder(viewer.output, reportRows);
+    ExpectInOrder(monitor.output, {"channel (1,0) flags 0x00000115 active 0,2 CART CMETER \"Layout server 0\"",
+                                   "channel (1,10) flags 0x00000115 active 0,2 CART CMETER \"Layout server 10\""});
+}
+
+}  // namespace

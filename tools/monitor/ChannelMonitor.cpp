@@ -1,0 +1,90 @@
+#include "tools/monitor/ChannelMonitor.h"
+
+#include <cstring>
+
+#include "tracker/StationReader.h"
+
+namespace {
+
+// A stamp further back than this is not from our clock.
+constexpr uint32_t plausibleLagMicros = 10000000u;
+
+// When the server wrote what was just read: by its stamp (the low 32 bits of
+// the monotonic clock in microseconds) when it has one, else now.
+MonitorClock::time_point WriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
+    if (stampMicros == 0) return now;
+    auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+    uint32_t lag = static_cast<uint32_t>(nowMicros) - stampMicros;
+    return lag > plausibleLagMicros ? now : now - std::chrono::microseconds(lag);
+}
+
+bool SamePose(const StationRecord& a, const StationRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+bool HeaderChanged(const ChannelWatch& watch, const ChannelState& fresh) {
+    return !watch.published || fresh.flags != watch.state.flags || fresh.description != watch.state.description;
+}
+
+// True when the station's pose changed (or was seen for the first time).
+bool UpdateStation(StationWatch& station, const ChannelState& fresh, MonitorClock::time_point now) {
+    const StationRecord& pose = fresh.records[station.station];
+    bool changed = !station.seen || !SamePose(pose, station.pose);
+    if (changed) {
+        station.changeKnown = station.seen || fresh.timestampMicros != 0;
+        station.lastChange = WriteTime(now, fresh.timestampMicros);
+        station.changes += station.seen;
+        station.pose = pose;
+        station.seen = true;
+    }
+    station.changeRate.Sample(now, station.changes);
+    return changed;
+}
+
+void CountWrites(ChannelWatch& watch, const ChannelState& fresh, MonitorClock::time_point now) {
+    if (fresh.writeCount == 0) return;
+    uint32_t advance = fresh.writeCount - watch.state.writeCount;
+    if (watch.published && advance > 1 && static_cast<int32_t>(advance) > 0) watch.missedWrites += advance - 1;
+    watch.writeRate.Sample(now, fresh.writeCount);
+}
+
+}  // namespace
+
+double ChannelWatch::StationHz(const StationWatch& station) const {
+    return state.writeCount != 0 ? writeRate.Hz() : station.changeRate.Hz();
+}
+
+ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations) : client(instrument) {
+    for (int bin = 0; bin < ShMemChannelSet::maxChannels; ++bin) {
+        if (!(bins >> bin & 1u)) continue;
+        ChannelWatch watch;
+        watch.bin = bin;
+        for (int k = 0; k < station_layout::stationCount; ++k)
+            if (stations >> k & 1u) watch.stations.emplace_back(k);
+        channels.push_back(std::move(watch));
+    }
+}
+
+void ChannelMonitor::Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events);
+}
+
+// A channel can be selected only once it is open, so one that is not is
+// attached first (which is also how a server that starts late is found).
+void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+    ChannelWatch& watch = channels[index];
+    if (!client.IsChannelOpen(watch.bin)) client.Attach();
+    ChannelState fresh;
+    watch.readable = ReadChannelState(client, watch.bin, fresh);
+    if (!watch.readable) return;
+    if (HeaderChanged(watch, fresh)) events.push_back({index, -1});
+    for (std::size_t k = 0; k < watch.stations.size(); ++k)
+        if (UpdateStation(watch.stations[k], fresh, now)) events.push_back({index, static_cast<int>(k)});
+    CountWrites(watch, fresh, now);
+    watch.published = true;
+    watch.state = std::move(fresh);
+}
+
+bool ChannelMonitor::AnyPublished() const {
+    for (const ChannelWatch& watch : channels)
+        if (watch.published) return true;
+    return false;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "tools/monitor/RateMeter.h"
+#include "tracker/ChannelState.h"
+#include "tracker/TrackerClient.h"
+
+using MonitorClock = std::chrono::steady_clock;
+
+// What the monitor knows of one selected station.
+struct StationWatch {
+    explicit StationWatch(int number) : station(number) {}
+
+    int station;
+    StationRecord pose{};
+    bool seen = false;
+    bool changeKnown = false;          // false: seen unchanged since the start, by a server without time stamps
+    MonitorClock::time_point lastChange;
+    uint32_t changes = 0;              // for the rate when the server keeps no write counter
+    RateMeter changeRate;
+};
+
+// What the monitor knows of one selected channel.
+struct ChannelWatch {
+    int bin = 0;
+    bool published = false;  // read at least once
+    bool readable = false;   // the last read succeeded
+    ChannelState state;
+    RateMeter writeRate;
+    uint64_t missedWrites = 0;  // writes that came and went between two reads
+    std::vector<StationWatch> stations;
+
+    // Updates per second of a station: the server's write rate when it counts
+    // its writes, else the rate of the changes seen; negative while unknown.
+    double StationHz(const StationWatch& station) const;
+};
+
+// Something a poll found new: a channel that appeared or whose flags or
+// description changed (station < 0), or a station whose pose changed. Both
+// numbers index Channels() and its stations.
+struct MonitorEvent {
+    std::size_t channel;
+    int station;
+};
+
+// Reads the selected channels of one instrument as the viewer does (select,
+// attach, lock, copy, unlock) and follows what changes.
+class ChannelMonitor {
+public:
+    ChannelMonitor(int instrument, uint32_t bins, uint32_t stations);
+
+    // One read of every selected channel; appends what changed to `events`.
+    void Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+
+    int Instrument() const { return client.Instrument(); }
+    const std::vector<ChannelWatch>& Channels() const { return channels; }
+    bool AnyPublished() const;
+
+private:
+    void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+
+    TrackerClient client;
+    std::vector<ChannelWatch> channels;
+};

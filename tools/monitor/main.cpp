@@ -1,0 +1,129 @@
+// lumivex-monitor: shows what the tracking server publishes, channel by
+// channel and station by station, and records every change into CSV. It reads
+// the channels as the viewer does, under each channel's mutex.
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Console.h"
+#include "platform/Signals.h"
+#include "platform/TerminalScreen.h"
+#include "tools/monitor/ChannelMonitor.h"
+#include "tools/monitor/CsvRecorder.h"
+#include "tools/monitor/MonitorOptions.h"
+#include "tools/monitor/MonitorView.h"
+#include "tracker/Warning.h"
+
+namespace {
+
+// Fast enough that a recording sees every write of a server writing a few
+// hundred times a second; the screen is redrawn far less often.
+constexpr std::chrono::milliseconds pollPeriod(1);
+constexpr std::chrono::milliseconds redrawPeriod(200);
+
+using PollHandler = std::function<bool(MonitorClock::time_point, const std::vector<MonitorEvent>&)>;
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "lumivex-monitor: %s\n", message.c_str());
+    return 1;
+}
+
+double Seconds(MonitorClock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+bool Print(const std::string& text) {
+    if (text.empty()) return true;
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+// Polls until SIGINT or SIGTERM, or until `handle` returns false.
+bool PollUntilStopped(ChannelMonitor& monitor, const PollHandler& handle) {
+    std::vector<MonitorEvent> events;
+    while (!platform::StopRequested()) {
+        events.clear();
+        MonitorClock::time_point now = MonitorClock::now();
+        monitor.Poll(now, events);
+        if (!handle(now, events)) return false;
+        std::this_thread::sleep_for(pollPeriod);
+    }
+    return true;
+}
+
+// True once per redraw period.
+bool RedrawDue(MonitorClock::time_point now, MonitorClock::time_point& next) {
+    if (now < next) return false;
+    next = now + redrawPeriod;
+    return true;
+}
+
+std::string Where(const MonitorOptions& options) {
+    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
+    return "instrument " + std::to_string(options.instrument) + ", bins " + DescribeNumberList(options.bins) +
+           (prefix && *prefix ? std::string(", LUMIVEX_SHM_PREFIX=") + prefix : std::string());
+}
+
+int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
+    std::vector<MonitorEvent> events;
+    MonitorClock::time_point now = MonitorClock::now();
+    monitor.Poll(now, events);
+    if (!monitor.AnyPublished()) return Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
+    return Print(FormatScreen(monitor, options, now)) ? 0 : 1;
+}
+
+int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
+    MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
+    bool shown = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
+        if (!terminal) return Print(FormatEvents(monitor, events, start, now));
+        return !RedrawDue(now, nextRedraw) || platform::ShowScreen(FormatScreen(monitor, options, now) + "Ctrl-C ends.\n");
+    });
+    return shown ? 0 : 1;
+}
+
+void WarnOfMissedWrites(const ChannelMonitor& monitor) {
+    uint64_t missed = 0;
+    for (const ChannelWatch& channel : monitor.Channels()) missed += channel.missedWrites;
+    if (missed > 0)
+        PrintWarning("recording", std::to_string(missed) + " writes of the server came and went between two reads; "
+                                                           "what they changed is not in the file");
+}
+
+int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
+    CsvRecorder recorder;
+    if (!recorder.Open(options.csvPath)) return Fail("cannot write " + options.csvPath + ": " + std::strerror(errno));
+    if (!terminal) Print("recording " + Where(options) + " into " + options.csvPath + " until SIGINT or SIGTERM\n");
+    MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
+    bool recorded = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
+        if (!recorder.Record(monitor, events, Seconds(now - start))) return false;
+        if (!RedrawDue(now, nextRedraw)) return true;
+        std::string status = "Recording into " + options.csvPath + ": " + std::to_string(recorder.Rows()) + " rows. Ctrl-C ends.\n";
+        return recorder.Flush() && (!terminal || platform::ShowScreen(FormatScreen(monitor, options, now) + status));
+    });
+    recorded = recorder.Close() && recorded;
+    if (!recorded) return Fail("writing " + options.csvPath + " failed: " + std::strerror(errno));
+    WarnOfMissedWrites(monitor);
+    Print(std::to_string(recorder.Rows()) + " rows recorded into " + options.csvPath + "\n");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    MonitorOptions options;
+    std::string message;
+    OptionsOutcome outcome = ParseMonitorOptions(argc, argv, options, message);
+    if (outcome == OptionsOutcome::Help) return Print(message) ? 0 : 1;
+    if (outcome == OptionsOutcome::Error) {
+        std::fprintf(stderr, "lumivex-monitor: %s\nRun with --help for more information.\n", message.c_str());
+        return 2;
+    }
+    ChannelMonitor monitor(options.instrument, options.bins, options.stations);
+    if (options.once) return ShowOnce(monitor, options);
+    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
+    bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
+    return options.csvPath.empty() ? Watch(monitor, options, terminal) : Record(monitor, options, terminal);
+}
