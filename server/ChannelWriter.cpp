@@ -43,21 +43,30 @@ bool ChannelWriter::Lock() {
 
 bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 
-void ChannelWriter::Write(const ChannelState& state) {
+// The whole image is built here and copied in two pieces (header and
+// records, then the description), each through a guarded copy.
+bool ChannelWriter::CopyIn(const ChannelState& state) {
     using namespace station_layout;
-    PutLittleEndian32(view.base + writeCountOffset, state.writeCount);
-    PutLittleEndian32(view.base + flagsOffset, state.flags);
-    PutLittleEndian32(view.base + timestampOffset, state.timestampMicros);
-    std::memcpy(view.base + recordsOffset, state.records, sizeof(state.records));
+    unsigned char head[recordsOffset + sizeof(state.records)];
+    PutLittleEndian32(head + writeCountOffset, state.writeCount);
+    PutLittleEndian32(head + flagsOffset, state.flags);
+    PutLittleEndian32(head + timestampOffset, state.timestampMicros);
+    std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
     std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
-    std::memcpy(view.base + descriptionOffset, state.description.data(), length);
-    view.base[descriptionOffset + length] = 0;
+    return platform::GuardedCopy(view.base, head, sizeof head) &&
+           platform::GuardedCopy(view.base + descriptionOffset, state.description.c_str(), length) &&
+           platform::GuardedCopy(view.base + descriptionOffset + length, "", 1);
+}
+
+bool ChannelWriter::Write(const ChannelState& state) {
+    if (!view.base) return false;
+    return CopyIn(state) || (platform::GrowRegion(region, view.length) && CopyIn(state));
 }
 
 bool ChannelWriter::Publish(const ChannelState& state) {
     if (!Lock()) return false;
-    Write(state);
-    return Unlock();
+    bool written = Write(state);
+    return Unlock() && written;
 }
 
 bool ChannelWriter::Unlink() {

@@ -4,11 +4,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <linux/futex.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
+
+#include "platform/posix/FaultGuard.h"
 
 namespace platform {
 
@@ -35,6 +42,34 @@ int OpenObject(const char* name, int flags, unsigned mode) {
     char path[pathCapacity];
     if (!ObjectPath(name, path)) return -1;
     return shm_open(path, flags, static_cast<mode_t>(mode));
+}
+
+// Whether a reader may use the object behind `descriptor`: its own user's or
+// root's, and not writable by every user.
+OpenStatus Trust(int descriptor) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) return OpenStatus::Failed;
+    if (status.st_uid != geteuid() && status.st_uid != 0) return OpenStatus::ForeignOwner;
+    return status.st_mode & S_IWOTH ? OpenStatus::WritableByOthers : OpenStatus::Opened;
+}
+
+void Report(OpenStatus* status, OpenStatus value) {
+    if (status) *status = value;
+}
+
+// Opens an existing object for a reader; -1, with the reason, when there is
+// none or it is not to be trusted.
+int OpenTrusted(const char* name, int flags, OpenStatus* status) {
+    int descriptor = OpenObject(name, flags, 0);
+    if (descriptor < 0) {
+        Report(status, errno == ENOENT ? OpenStatus::Missing : OpenStatus::Failed);
+        return -1;
+    }
+    OpenStatus trust = Trust(descriptor);
+    Report(status, trust);
+    if (trust == OpenStatus::Opened) return descriptor;
+    (void)close(descriptor);
+    return -1;
 }
 
 // For failure paths only: the descriptor is given up, and the failure that
@@ -66,21 +101,67 @@ bool GrowTo(int descriptor, std::size_t size) {
     return current >= size || ftruncate(descriptor, static_cast<off_t>(size)) == 0;
 }
 
-// Maps the mutex object read-write (locking writes to it) and lets go of the
-// descriptor, which the mapping does not need.
+// Maps the mutex object read-write (locking writes to it); null when it is
+// too short to hold a mutex.
 SharedMutex* MapMutexObject(int descriptor) {
     std::size_t size = 0;
-    void* base = MAP_FAILED;
-    if (ObjectSize(descriptor, size) && size >= sizeof(SharedMutex))
-        base = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    bool closed = close(descriptor) == 0;
-    if (base == MAP_FAILED) return nullptr;
-    if (closed) return static_cast<SharedMutex*>(base);
-    (void)munmap(base, sizeof(SharedMutex));
-    return nullptr;
+    if (!ObjectSize(descriptor, size) || size < sizeof(SharedMutex)) return nullptr;
+    void* base = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    return base == MAP_FAILED ? nullptr : static_cast<SharedMutex*>(base);
+}
+
+// The mapping does not need the descriptor; closing it also ends a creator's flock.
+SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
+    if (close(descriptor) != 0) CloseSharedMutex(mutex);
+    return mutex;
 }
 
 bool IsReady(const SharedMutex* mutex) { return __atomic_load_n(&mutex->ready, __ATOMIC_ACQUIRE) == readyMark; }
+
+// A mutex object that vanished under our mapping while we held the mutex
+// stays at the head of this thread's list of held robust mutexes, which the C
+// library keeps inside the mutexes themselves; its next lock of any mutex
+// would write through that entry. The entry is dropped here. A thread holds
+// one channel mutex at a time, so nothing else is lost from the list.
+void ForgetHeldMutex(SharedMutex* mutex) {
+    struct robust_list_head* head = nullptr;
+    std::size_t length = 0;
+    if (syscall(SYS_get_robust_list, 0, &head, &length) != 0 || !head) return;
+    auto entry = reinterpret_cast<std::uintptr_t>(&mutex->mutex.__data.__list.__next);
+    auto untagged = [](void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) & ~std::uintptr_t{1}; };
+    if (untagged(head->list.next) == entry) head->list.next = &head->list;
+    if (untagged(head->list_op_pending) == entry) head->list_op_pending = nullptr;
+}
+
+LockResult LockResultOf(int error) {
+    switch (error) {
+    case 0: return LockResult::Acquired;
+    case EOWNERDEAD: return LockResult::Abandoned;
+    case ETIMEDOUT: return LockResult::TimedOut;
+    default: return LockResult::Failed;
+    }
+}
+
+// Runs a pthread call on the mutex unless the object vanished under the
+// mapping: shrunk (the call faults) or re-created (it is no longer ready).
+template <typename Call>
+LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
+    int error = EINVAL;
+    bool ready = false;
+    bool ran = posix::RunGuarded([&] {
+        ready = IsReady(mutex);
+        if (ready) error = call(&mutex->mutex);
+    });
+    return ran && ready ? LockResultOf(error) : LockResult::Vanished;
+}
+
+bool DeadlineAfter(std::chrono::nanoseconds budget, timespec& deadline) {
+    if (clock_gettime(CLOCK_MONOTONIC, &deadline) != 0) return false;
+    long long nanoseconds = deadline.tv_nsec + budget.count();
+    deadline.tv_sec += static_cast<time_t>(nanoseconds / 1000000000);
+    deadline.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    return true;
+}
 
 // Process-shared so both sides can use it; robust so a holder that dies is
 // reported instead of blocking everyone; error-checking so releasing a mutex
@@ -102,8 +183,8 @@ bool InitialiseMutex(SharedMutex* mutex) {
 
 }  // namespace
 
-RegionHandle OpenRegion(const char* name, ViewAccess access) {
-    int descriptor = OpenObject(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, 0);
+RegionHandle OpenRegion(const char* name, ViewAccess access, OpenStatus* status) {
+    int descriptor = OpenTrusted(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, status);
     return descriptor >= 0 ? descriptor : noRegion;
 }
 
@@ -111,6 +192,12 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode) {
     int descriptor = OpenOrCreate(name, mode);
     if (descriptor < 0) return noRegion;
     return GrowTo(descriptor, size) ? descriptor : Abandon(descriptor);
+}
+
+bool GrowRegion(RegionHandle region, std::size_t size) { return region != noRegion && GrowTo(region, size); }
+
+bool GuardedCopy(void* destination, const void* source, std::size_t length) {
+    return posix::RunGuarded([&] { std::memcpy(destination, source, length); });
 }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
@@ -137,41 +224,57 @@ bool CloseRegion(RegionHandle& region) {
     return closed;
 }
 
-SharedMutex* OpenSharedMutex(const char* name) {
-    int descriptor = OpenObject(name, O_RDWR, 0);
+SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
+    int descriptor = OpenTrusted(name, O_RDWR, status);
     if (descriptor < 0) return nullptr;
-    SharedMutex* mutex = MapMutexObject(descriptor);
-    if (mutex && !IsReady(mutex)) CloseSharedMutex(mutex);
+    SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
+    bool ready = false;
+    if (mutex && !(posix::RunGuarded([&] { ready = IsReady(mutex); }) && ready)) CloseSharedMutex(mutex);
+    if (!mutex) Report(status, OpenStatus::NotReady);
     return mutex;
 }
 
-// An object that exists but was never made ready was left by a creator that
-// died half-way; it is initialised here.
+// Creators take turns under an exclusive flock on the object: the first
+// initialises it, later ones find it ready. A creator that died half-way lost
+// its flock with its life and left the object not ready, so the next creator
+// initialises it.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode) {
     int descriptor = OpenOrCreate(name, mode);
     if (descriptor < 0) return nullptr;
-    if (!GrowTo(descriptor, sizeof(SharedMutex))) {
+    if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(SharedMutex))) {
         Abandon(descriptor);
         return nullptr;
     }
     SharedMutex* mutex = MapMutexObject(descriptor);
     if (mutex && !IsReady(mutex) && !InitialiseMutex(mutex)) CloseSharedMutex(mutex);
-    return mutex;
+    return KeepMappingOnly(descriptor, mutex);
 }
 
 LockResult LockSharedMutex(SharedMutex* mutex) {
     if (!mutex) return LockResult::Failed;
-    int result = pthread_mutex_lock(&mutex->mutex);
-    if (result == 0) return LockResult::Acquired;
-    return result == EOWNERDEAD ? LockResult::Abandoned : LockResult::Failed;
+    return OnLiveMutex(mutex, pthread_mutex_lock);
+}
+
+// Trying first keeps the clock out of the usual, uncontended case.
+LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) {
+    if (!mutex) return LockResult::Failed;
+    return OnLiveMutex(mutex, [budget](pthread_mutex_t* handle) {
+        int error = pthread_mutex_trylock(handle);
+        timespec deadline {};
+        if (error != EBUSY || !DeadlineAfter(budget, deadline)) return error;
+        return pthread_mutex_clocklock(handle, CLOCK_MONOTONIC, &deadline);
+    });
 }
 
 bool MarkSharedMutexConsistent(SharedMutex* mutex) {
-    return mutex && pthread_mutex_consistent(&mutex->mutex) == 0;
+    return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;
 }
 
 bool UnlockSharedMutex(SharedMutex* mutex) {
-    return mutex && pthread_mutex_unlock(&mutex->mutex) == 0;
+    if (!mutex) return false;
+    LockResult result = OnLiveMutex(mutex, pthread_mutex_unlock);
+    if (result == LockResult::Vanished) ForgetHeldMutex(mutex);
+    return result == LockResult::Acquired;
 }
 
 bool CloseSharedMutex(SharedMutex*& mutex) {
