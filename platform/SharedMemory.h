@@ -20,6 +20,7 @@ constexpr RegionHandle noRegion = -1;
 struct RegionView {
     unsigned char* base = nullptr;
     std::size_t length = 0;
+    int watch = -1;  // the platform's note of the mapping
 };
 
 // A named mutex that lives in its own shared object; opaque to callers.
@@ -58,11 +59,12 @@ bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view);
 bool UnmapRegion(RegionView& view);
 bool CloseRegion(RegionHandle& region);
 
-// Copies between a mapped view and ordinary memory. False, instead of a
-// crash, when the region was shrunk under the mapping since it was mapped; the
-// destination may then hold part of the bytes. Read and write views only
-// through this.
-bool GuardedCopy(void* destination, const void* source, std::size_t length);
+// Copy between a view and ordinary memory; read and write views only through
+// these. False for a range outside the view, and, instead of a crash, when
+// the region was shrunk under the mapping since it was mapped: the view is
+// then dead (what it gives is zeros) and is to be unmapped and mapped afresh.
+bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length);
+bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length);
 
 // Opens an existing mutex; null when there is none or it is refused (`status`
 // says why, as for regions).

@@ -43,8 +43,8 @@ bool ChannelWriter::Lock() {
 
 bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 
-// The whole image is built here and copied in two pieces (header and
-// records, then the description), each through a guarded copy.
+// The whole image is built here and copied in two pieces: header and
+// records, then the description.
 bool ChannelWriter::CopyIn(const ChannelState& state) {
     using namespace station_layout;
     unsigned char head[recordsOffset + sizeof(state.records)];
@@ -53,14 +53,20 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
     PutLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
     std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
-    return platform::GuardedCopy(view.base, head, sizeof head) &&
-           platform::GuardedCopy(view.base + descriptionOffset, state.description.c_str(), length) &&
-           platform::GuardedCopy(view.base + descriptionOffset + length, "", 1);
+    return platform::CopyToRegion(view, 0, head, sizeof head) &&
+           platform::CopyToRegion(view, descriptionOffset, state.description.data(), length) &&
+           platform::CopyToRegion(view, descriptionOffset + length, "", 1);
 }
 
+// A region that someone shrank leaves this mapping dead: the region gets its
+// size back and is mapped afresh.
 bool ChannelWriter::Write(const ChannelState& state) {
     if (!view.base) return false;
-    return CopyIn(state) || (platform::GrowRegion(region, view.length) && CopyIn(state));
+    if (CopyIn(state)) return true;
+    std::size_t size = view.length;
+    platform::UnmapRegion(view);
+    return platform::GrowRegion(region, size) && platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) &&
+           CopyIn(state);
 }
 
 bool ChannelWriter::Publish(const ChannelState& state) {

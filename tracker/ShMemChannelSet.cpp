@@ -70,10 +70,8 @@ bool ShMemChannelSet::Unlock() {
 }
 
 bool ShMemChannelSet::ReadView(std::size_t offset, void* destination, std::size_t length) {
-    const platform::RegionView& view = views[currentChannel];
-    if (!view.base || offset > view.length || length > view.length - offset) return false;
-    if (platform::GuardedCopy(destination, view.base + offset, length)) return true;
-    closeAtUnlock = true;
+    if (platform::CopyFromRegion(views[currentChannel], offset, destination, length)) return true;
+    closeAtUnlock = views[currentChannel].base != nullptr;
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <new>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -22,9 +23,15 @@ namespace platform {
 // The whole content of a mutex object. `ready` is written last by the creator,
 // so a reader that finds it unset treats the object as absent rather than
 // locking a mutex that was never initialised.
-struct SharedMutex {
+struct MutexObject {
     uint32_t ready;
     pthread_mutex_t mutex;
+};
+
+// A mapped mutex object and the watch on its mapping.
+struct SharedMutex {
+    MutexObject* object;
+    int watch;
 };
 
 namespace {
@@ -105,9 +112,15 @@ bool GrowTo(int descriptor, std::size_t size) {
 // too short to hold a mutex.
 SharedMutex* MapMutexObject(int descriptor) {
     std::size_t size = 0;
-    if (!ObjectSize(descriptor, size) || size < sizeof(SharedMutex)) return nullptr;
-    void* base = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    return base == MAP_FAILED ? nullptr : static_cast<SharedMutex*>(base);
+    if (!ObjectSize(descriptor, size) || size < sizeof(MutexObject)) return nullptr;
+    void* base = mmap(nullptr, sizeof(MutexObject), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    if (base == MAP_FAILED) return nullptr;
+    auto* mutex = new (std::nothrow) SharedMutex{static_cast<MutexObject*>(base), -1};
+    if (mutex) mutex->watch = posix::WatchMapping(base, sizeof(MutexObject), PROT_READ | PROT_WRITE);
+    if (mutex && mutex->watch >= 0) return mutex;
+    delete mutex;
+    (void)munmap(base, sizeof(MutexObject));
+    return nullptr;
 }
 
 // The mapping does not need the descriptor; closing it also ends a creator's flock.
@@ -116,7 +129,7 @@ SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
     return mutex;
 }
 
-bool IsReady(const SharedMutex* mutex) { return __atomic_load_n(&mutex->ready, __ATOMIC_ACQUIRE) == readyMark; }
+bool IsReady(const MutexObject* object) { return __atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == readyMark; }
 
 // A mutex object that vanished under our mapping while we held the mutex
 // stays at the head of this thread's list of held robust mutexes, which the C
@@ -127,7 +140,7 @@ void ForgetHeldMutex(SharedMutex* mutex) {
     struct robust_list_head* head = nullptr;
     std::size_t length = 0;
     if (syscall(SYS_get_robust_list, 0, &head, &length) != 0 || !head) return;
-    auto entry = reinterpret_cast<std::uintptr_t>(&mutex->mutex.__data.__list.__next);
+    auto entry = reinterpret_cast<std::uintptr_t>(&mutex->object->mutex.__data.__list.__next);
     auto untagged = [](void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) & ~std::uintptr_t{1}; };
     if (untagged(head->list.next) == entry) head->list.next = &head->list;
     if (untagged(head->list_op_pending) == entry) head->list_op_pending = nullptr;
@@ -143,16 +156,15 @@ LockResult LockResultOf(int error) {
 }
 
 // Runs a pthread call on the mutex unless the object vanished under the
-// mapping: shrunk (the call faults) or re-created (it is no longer ready).
+// mapping: shrunk (the call ran on zeros instead) or re-created (it is not
+// ready any more).
 template <typename Call>
 LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
-    int error = EINVAL;
-    bool ready = false;
-    bool ran = posix::RunGuarded([&] {
-        ready = IsReady(mutex);
-        if (ready) error = call(&mutex->mutex);
-    });
-    return ran && ready ? LockResultOf(error) : LockResult::Vanished;
+    bool live = IsReady(mutex->object) && !posix::MappingVanished(mutex->watch);
+    int error = live ? call(&mutex->object->mutex) : 0;
+    if (live && !posix::MappingVanished(mutex->watch)) return LockResultOf(error);
+    ForgetHeldMutex(mutex);
+    return LockResult::Vanished;
 }
 
 bool DeadlineAfter(std::chrono::nanoseconds budget, timespec& deadline) {
@@ -172,13 +184,17 @@ bool SetAttributes(pthread_mutexattr_t& attributes) {
            pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ERRORCHECK) == 0;
 }
 
-bool InitialiseMutex(SharedMutex* mutex) {
+bool InitialiseMutex(MutexObject* object) {
     pthread_mutexattr_t attributes;
     if (pthread_mutexattr_init(&attributes) != 0) return false;
-    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex->mutex, &attributes) == 0;
+    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&object->mutex, &attributes) == 0;
     if (pthread_mutexattr_destroy(&attributes) != 0 || !initialised) return false;
-    __atomic_store_n(&mutex->ready, readyMark, __ATOMIC_RELEASE);
+    __atomic_store_n(&object->ready, readyMark, __ATOMIC_RELEASE);
     return true;
+}
+
+bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
+    return view.base && offset <= view.length && length <= view.length - offset;
 }
 
 }  // namespace
@@ -196,8 +212,16 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode) {
 
 bool GrowRegion(RegionHandle region, std::size_t size) { return region != noRegion && GrowTo(region, size); }
 
-bool GuardedCopy(void* destination, const void* source, std::size_t length) {
-    return posix::RunGuarded([&] { std::memcpy(destination, source, length); });
+bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length) {
+    if (!InView(view, offset, length)) return false;
+    std::memcpy(destination, view.base + offset, length);
+    return !posix::MappingVanished(view.watch);
+}
+
+bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length) {
+    if (!InView(view, offset, length)) return false;
+    std::memcpy(view.base + offset, source, length);
+    return !posix::MappingVanished(view.watch);
 }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
@@ -206,12 +230,15 @@ bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
     int protection = access == ViewAccess::Read ? PROT_READ : PROT_READ | PROT_WRITE;
     void* base = mmap(nullptr, size, protection, MAP_SHARED, region, 0);
     if (base == MAP_FAILED) return false;
-    view = RegionView{static_cast<unsigned char*>(base), size};
-    return true;
+    int watch = posix::WatchMapping(base, size, protection);
+    if (watch >= 0) view = RegionView{static_cast<unsigned char*>(base), size, watch};
+    else (void)munmap(base, size);
+    return watch >= 0;
 }
 
 bool UnmapRegion(RegionView& view) {
     if (!view.base) return true;
+    posix::ForgetMapping(view.watch);
     bool unmapped = munmap(view.base, view.length) == 0;
     view = RegionView{};
     return unmapped;
@@ -228,8 +255,7 @@ SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
     int descriptor = OpenTrusted(name, O_RDWR, status);
     if (descriptor < 0) return nullptr;
     SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
-    bool ready = false;
-    if (mutex && !(posix::RunGuarded([&] { ready = IsReady(mutex); }) && ready)) CloseSharedMutex(mutex);
+    if (mutex && !(IsReady(mutex->object) && !posix::MappingVanished(mutex->watch))) CloseSharedMutex(mutex);
     if (!mutex) Report(status, OpenStatus::NotReady);
     return mutex;
 }
@@ -241,12 +267,12 @@ SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode) {
     int descriptor = OpenOrCreate(name, mode);
     if (descriptor < 0) return nullptr;
-    if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(SharedMutex))) {
+    if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(MutexObject))) {
         Abandon(descriptor);
         return nullptr;
     }
     SharedMutex* mutex = MapMutexObject(descriptor);
-    if (mutex && !IsReady(mutex) && !InitialiseMutex(mutex)) CloseSharedMutex(mutex);
+    if (mutex && !IsReady(mutex->object) && !InitialiseMutex(mutex->object)) CloseSharedMutex(mutex);
     return KeepMappingOnly(descriptor, mutex);
 }
 
@@ -272,14 +298,14 @@ bool MarkSharedMutexConsistent(SharedMutex* mutex) {
 
 bool UnlockSharedMutex(SharedMutex* mutex) {
     if (!mutex) return false;
-    LockResult result = OnLiveMutex(mutex, pthread_mutex_unlock);
-    if (result == LockResult::Vanished) ForgetHeldMutex(mutex);
-    return result == LockResult::Acquired;
+    return OnLiveMutex(mutex, pthread_mutex_unlock) == LockResult::Acquired;
 }
 
 bool CloseSharedMutex(SharedMutex*& mutex) {
     if (!mutex) return true;
-    bool unmapped = munmap(mutex, sizeof(SharedMutex)) == 0;
+    posix::ForgetMapping(mutex->watch);
+    bool unmapped = munmap(mutex->object, sizeof(MutexObject)) == 0;
+    delete mutex;
     mutex = nullptr;
     return unmapped;
 }
