@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "server/ChannelWriter.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
 #include "tracker/TrackerSettings.h"
@@ -97,6 +98,25 @@ TEST_P(ChannelFault, ReadFailsPromptlyAndResumesOnceAServerRepairsTheChannel) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+// A running server whose region someone empties gives it back its size on
+// its next write, and readers follow.
+TEST_F(FaultTest, ServerRestoresARegionEmptiedUnderIt) {
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600));
+    ChannelState state;
+    state.records[0].x = 3.0f;
+    ASSERT_TRUE(writer.Publish(state));
+    float pose[6] = {};
+    ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
+    ASSERT_TRUE(Truncate(RegionName(0, 0), 0));
+    state.records[0].x = 4.0f;
+    EXPECT_TRUE(writer.Publish(state));
+    struct stat status {};
+    ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize));
+    EXPECT_TRUE(WaitForFirstFloat(client, 0, 0, 4.0f));
+}
 
 // Objects another local user could have made or could write. Each case uses an
 // instrument of its own, because each object is named in a warning once per run.
