@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 // Named shared memory and named process-shared mutexes, the way the tracking
@@ -19,6 +20,7 @@ constexpr RegionHandle noRegion = -1;
 struct RegionView {
     unsigned char* base = nullptr;
     std::size_t length = 0;
+    int watch = -1;  // the platform's note of the mapping
 };
 
 // A named mutex that lives in its own shared object; opaque to callers.
@@ -27,29 +29,59 @@ struct SharedMutex;
 enum class LockResult {
     Acquired,
     Abandoned,  // acquired, but its last owner died holding it: the guarded data may be half written
+    TimedOut,   // someone held it for longer than the wait allowed
+    Vanished,   // the object was shrunk or re-created under the mapping: close it and open it again
     Failed
 };
 
-// Opens an existing region; noRegion when there is none.
-RegionHandle OpenRegion(const char* name, ViewAccess access);
+// What opening an existing object for reading came to. Only objects of this
+// process's own user or of root that no other user may write are opened: any
+// local user can create names, and such an object could carry anything.
+enum class OpenStatus {
+    Opened,
+    Missing,           // no such name
+    NotReady,          // a mutex whose creator has not finished setting it up, or one too short to be one
+    ForeignOwner,      // owned by another user (not root)
+    WritableByOthers,  // every user may write it
+    Failed
+};
+
+// Opens an existing region; noRegion when there is none or it is refused
+// (`status`, when given, says why).
+RegionHandle OpenRegion(const char* name, ViewAccess access, OpenStatus* status = nullptr);
 // Opens the region or creates it with the permission bits `mode`, and grows it
-// to at least `size` bytes (it is never shrunk under a reader's mapping).
+// to at least `size` bytes.
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode);
+// Gives back a region that someone shrank at least `size` bytes; never shrinks.
+bool GrowRegion(RegionHandle region, std::size_t size);
 // Maps the whole region as it is now.
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view);
 bool UnmapRegion(RegionView& view);
 bool CloseRegion(RegionHandle& region);
 
-// Opens an existing mutex; null when there is none or its creator has not
-// finished setting it up.
-SharedMutex* OpenSharedMutex(const char* name);
+// Copy between a view and ordinary memory; read and write views only through
+// these. False for a range outside the view, and, instead of a crash, when
+// the region was shrunk under the mapping since it was mapped: the view is
+// then dead (what it gives is zeros) and is to be unmapped and mapped afresh.
+bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length);
+bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length);
+
+// Opens an existing mutex; null when there is none or it is refused (`status`
+// says why, as for regions).
+SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status = nullptr);
 // Opens the mutex or creates and initialises it (permission bits `mode`).
+// Creators starting at once take turns, so only one initialises it; one left
+// half set up by a creator that died is initialised again.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode);
 // Waits without a time-out.
 LockResult LockSharedMutex(SharedMutex* mutex);
+// Waits at most `budget`.
+LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget);
 // After LockResult::Abandoned: declares the guarded data sound again, so that
 // the mutex stays usable once it is released.
 bool MarkSharedMutexConsistent(SharedMutex* mutex);
+// False when this process does not hold it, or when the object vanished
+// under the mapping (see LockResult::Vanished); either way it is not held now.
 bool UnlockSharedMutex(SharedMutex* mutex);
 bool CloseSharedMutex(SharedMutex*& mutex);
 

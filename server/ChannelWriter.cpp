@@ -43,21 +43,36 @@ bool ChannelWriter::Lock() {
 
 bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 
-void ChannelWriter::Write(const ChannelState& state) {
+// The whole image is built here and copied in two pieces: header and
+// records, then the description.
+bool ChannelWriter::CopyIn(const ChannelState& state) {
     using namespace station_layout;
-    PutLittleEndian32(view.base + writeCountOffset, state.writeCount);
-    PutLittleEndian32(view.base + flagsOffset, state.flags);
-    PutLittleEndian32(view.base + timestampOffset, state.timestampMicros);
-    std::memcpy(view.base + recordsOffset, state.records, sizeof(state.records));
+    unsigned char head[recordsOffset + sizeof(state.records)];
+    PutLittleEndian32(head + writeCountOffset, state.writeCount);
+    PutLittleEndian32(head + flagsOffset, state.flags);
+    PutLittleEndian32(head + timestampOffset, state.timestampMicros);
+    std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
     std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
-    std::memcpy(view.base + descriptionOffset, state.description.data(), length);
-    view.base[descriptionOffset + length] = 0;
+    return platform::CopyToRegion(view, 0, head, sizeof head) &&
+           platform::CopyToRegion(view, descriptionOffset, state.description.data(), length) &&
+           platform::CopyToRegion(view, descriptionOffset + length, "", 1);
+}
+
+// A region that someone shrank leaves this mapping dead: the region gets its
+// size back and is mapped afresh.
+bool ChannelWriter::Write(const ChannelState& state) {
+    if (!view.base) return false;
+    if (CopyIn(state)) return true;
+    std::size_t size = view.length;
+    platform::UnmapRegion(view);
+    return platform::GrowRegion(region, size) && platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) &&
+           CopyIn(state);
 }
 
 bool ChannelWriter::Publish(const ChannelState& state) {
     if (!Lock()) return false;
-    Write(state);
-    return Unlock();
+    bool written = Write(state);
+    return Unlock() && written;
 }
 
 bool ChannelWriter::Unlink() {

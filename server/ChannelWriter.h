@@ -16,14 +16,16 @@ public:
     ChannelWriter& operator=(const ChannelWriter&) = delete;
     ~ChannelWriter();
 
-    // Opens the objects or creates them with the permission bits `mode`.
+    // Opens the objects or creates them with the permission bits `mode`. An
+    // existing region shorter than a published one gets its full size back.
     bool Open(unsigned mode);
     // Takes the mutex; one left behind by a server that died is taken over.
     bool Lock();
     bool Unlock();
     // Call while holding the mutex. A description longer than the region
-    // holds is cut short.
-    void Write(const ChannelState& state);
+    // holds is cut short. A region that someone shrank under the mapping is
+    // given back its size and written again; false when even that fails.
+    bool Write(const ChannelState& state);
     // Lock, Write, Unlock.
     bool Publish(const ChannelState& state);
     // Removes both names; true when neither remains.
@@ -33,6 +35,8 @@ public:
     const std::string& MutexName() const { return mutexName; }
 
 private:
+    bool CopyIn(const ChannelState& state);
+
     std::string regionName;
     std::string mutexName;
     platform::RegionHandle region = platform::noRegion;

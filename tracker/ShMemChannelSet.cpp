@@ -49,23 +49,38 @@ bool ShMemChannelSet::IsChannelOpen(int index) const {
 
 // Holds the current channel's mutex until Unlock. A mutex whose holder died is
 // made usable again and released, so a restarted server can take it, but this
-// call still fails: what the dead holder left may be half written.
+// call still fails: what the dead holder left may be half written. A wait
+// that runs out fails like any other; a mutex object that vanished under the
+// mapping also closes the channel, for the next Attach to open it again.
 bool ShMemChannelSet::Lock() {
     if (!views[currentChannel].base) return false;
     platform::SharedMutex* mutex = mutexes[currentChannel];
-    platform::LockResult result = platform::LockSharedMutex(mutex);
+    platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
     if (result == platform::LockResult::Abandoned && platform::MarkSharedMutexConsistent(mutex))
         platform::UnlockSharedMutex(mutex);
+    if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
     if (result != platform::LockResult::Acquired) return false;
     locked = true;
+    closeAtUnlock = false;
     return true;
 }
 
+// A release that fails leaves nothing held: the mutex was not ours, or its
+// object vanished under the mapping. Either way the channel is opened afresh.
 bool ShMemChannelSet::Unlock() {
     if (!views[currentChannel].base || !mutexes[currentChannel]) return false;
     if (!locked) return true;
-    if (platform::UnlockSharedMutex(mutexes[currentChannel])) locked = false;
-    return !locked;
+    bool released = platform::UnlockSharedMutex(mutexes[currentChannel]);
+    locked = false;
+    if (!released || closeAtUnlock) CloseChannel(currentChannel);
+    closeAtUnlock = false;
+    return released;
+}
+
+bool ShMemChannelSet::ReadView(std::size_t offset, void* destination, std::size_t length) {
+    if (platform::CopyFromRegion(views[currentChannel], offset, destination, length)) return true;
+    closeAtUnlock = views[currentChannel].base != nullptr;
+    return false;
 }
 
 bool ShMemChannelSet::CloseAll() {
@@ -181,10 +196,10 @@ int ShMemChannelSet::SelectChannel(int index) {
     return currentChannel;
 }
 
-int ShMemChannelSet::ActiveStationCount() const {
-    const unsigned char* view = views[currentChannel].base;
-    if (!view) return 0;
-    uint32_t active = station_layout::ReadLittleEndian32(view + station_layout::flagsOffset) & station_layout::stationActiveBits;
+int ShMemChannelSet::ActiveStationCount() {
+    unsigned char flags[4];
+    if (!ReadView(station_layout::flagsOffset, flags, sizeof flags)) return 0;
+    uint32_t active = station_layout::ReadLittleEndian32(flags) & station_layout::stationActiveBits;
     int count = 0;
     for (; active; active &= active - 1) ++count;
     return count;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +27,11 @@ class ShMemChannelSet {
 public:
     static constexpr int maxChannels = 16;
     static constexpr int nameCapacity = 32;
+    // How long Lock waits for a server's mutex. A server holds it for the
+    // microseconds one write takes, so 10 ms is ample even for a writer the
+    // scheduler preempted; a server stuck with it costs a frame at most 10 ms
+    // per row, so the viewer still draws and answers keys.
+    static constexpr std::chrono::milliseconds lockBudget{10};
 
     enum class MapAccess { Read = 4 };
 
@@ -43,10 +49,16 @@ public:
     bool MapChannel(int index, MapAccess access);
     bool Attach();
     int SelectChannel(int index);
-    int ActiveStationCount() const;
+    int ActiveStationCount();
+
+    // Between Lock and Unlock: copies `length` bytes at `offset` of the
+    // current channel's region. False for a range outside the mapping, or when
+    // the server shrank the region under it; the channel is then closed at
+    // Unlock, and the next Attach opens it at its new size.
+    bool ReadView(std::size_t offset, void* destination, std::size_t length);
 
     // The current channel's mapped bytes (null when it is not mapped) and how
-    // many there are. Read them only between Lock and Unlock.
+    // many there are. Read them only through ReadView.
     const unsigned char* CurrentView() const { return views[currentChannel].base; }
     std::size_t CurrentViewLength() const { return views[currentChannel].length; }
 
@@ -63,6 +75,7 @@ protected:
     int instrument = 0;
     int currentChannel = 0;
     bool locked = false;
+    bool closeAtUnlock = false;  // a read of the current channel found its region shrunk
     uint32_t channelMask = 1;
     platform::RegionView views[maxChannels];
     platform::RegionHandle mappings[maxChannels];

@@ -1,5 +1,6 @@
 #include "tracker/StationReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tracker/StationLayout.h"
@@ -10,11 +11,9 @@ bool BeginStationRead(TrackerClient& client, int bin) {
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are little-endian and copied as they are");
 
-bool CopyStationRecord(const TrackerClient& client, int station, float* destination) {
-    const unsigned char* view = client.CurrentView();
-    if (!view || station < 0 || station >= station_layout::stationCount) return false;
-    std::memcpy(destination, view + station_layout::RecordOffset(station), station_layout::recordSize);
-    return true;
+bool CopyStationRecord(TrackerClient& client, int station, float* destination) {
+    if (station < 0 || station >= station_layout::stationCount) return false;
+    return client.ReadView(station_layout::RecordOffset(station), destination, station_layout::recordSize);
 }
 
 // The mutex is released whether or not the record could be copied.
@@ -25,33 +24,45 @@ bool ReadStationPose(TrackerClient& client, int bin, int station, float* destina
     return copied;
 }
 
-uint32_t ReadFlagsWord(const TrackerClient& client) {
-    const unsigned char* view = client.CurrentView();
-    return view ? station_layout::ReadLittleEndian32(view + station_layout::flagsOffset) : 0;
+uint32_t ReadFlagsWord(TrackerClient& client) {
+    unsigned char flags[4];
+    return client.ReadView(station_layout::flagsOffset, flags, sizeof flags) ? station_layout::ReadLittleEndian32(flags) : 0;
 }
 
-std::string ReadDescription(const TrackerClient& client) {
-    const char* view = reinterpret_cast<const char*>(client.CurrentView());
-    std::size_t length = client.CurrentViewLength();
-    if (!view || length <= station_layout::descriptionOffset) return std::string();
-    const char* text = view + station_layout::descriptionOffset;
-    return std::string(text, strnlen(text, length - station_layout::descriptionOffset));
+// Copied piece by piece up to the NUL, so a long region is not copied whole.
+static bool CopyDescription(TrackerClient& client, std::string& text) {
+    char piece[256];
+    std::size_t end = client.CurrentViewLength();
+    for (std::size_t offset = station_layout::descriptionOffset; offset < end; offset += sizeof piece) {
+        std::size_t length = std::min(sizeof piece, end - offset);
+        if (!client.ReadView(offset, piece, length)) return false;
+        std::size_t textLength = strnlen(piece, length);
+        text.append(piece, textLength);
+        if (textLength < length) break;
+    }
+    return true;
+}
+
+std::string ReadDescription(TrackerClient& client) {
+    std::string text;
+    return CopyDescription(client, text) ? text : std::string();
 }
 
 // Under the lock.
-static void CopyChannelState(const TrackerClient& client, ChannelState& state) {
-    const unsigned char* view = client.CurrentView();
-    state.writeCount = station_layout::ReadLittleEndian32(view + station_layout::writeCountOffset);
-    state.flags = station_layout::ReadLittleEndian32(view + station_layout::flagsOffset);
-    state.timestampMicros = station_layout::ReadLittleEndian32(view + station_layout::timestampOffset);
-    std::memcpy(state.records, view + station_layout::recordsOffset, sizeof(state.records));
-    state.description = ReadDescription(client);
+static bool CopyChannelState(TrackerClient& client, ChannelState& state) {
+    using namespace station_layout;
+    unsigned char header[headerSize];
+    if (!client.ReadView(0, header, sizeof header)) return false;
+    state.writeCount = ReadLittleEndian32(header + writeCountOffset);
+    state.flags = ReadLittleEndian32(header + flagsOffset);
+    state.timestampMicros = ReadLittleEndian32(header + timestampOffset);
+    state.description.clear();
+    return client.ReadView(recordsOffset, state.records, sizeof(state.records)) && CopyDescription(client, state.description);
 }
 
 bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {
     if (!BeginStationRead(client, bin)) return false;
-    bool copied = client.CurrentView() != nullptr;
-    if (copied) CopyChannelState(client, state);
+    bool copied = CopyChannelState(client, state);
     client.Unlock();
     return copied;
 }

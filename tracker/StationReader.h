@@ -15,18 +15,21 @@
 bool BeginStationRead(TrackerClient& client, int bin);
 
 // Under the lock: copies the station's record, six floats, into `destination`.
-// False, with `destination` untouched, for a station outside 0..31 or an
-// unmapped channel.
-bool CopyStationRecord(const TrackerClient& client, int station, float* destination);
+// False for a station outside 0..31 (`destination` untouched), an unmapped
+// channel, or a region the server shrank (`destination` may then be partly
+// written; the channel is closed at Unlock).
+bool CopyStationRecord(TrackerClient& client, int station, float* destination);
 
-// The whole protocol for one station. False when nothing was written.
+// The whole protocol for one station. False when nothing was written, or
+// nothing sound.
 bool ReadStationPose(TrackerClient& client, int bin, int station, float* destination);
 
 // Under the lock: the current channel's flags word and tracker description.
 // The description ends at its NUL or at the end of the region, whichever
 // comes first.
-uint32_t ReadFlagsWord(const TrackerClient& client);
-std::string ReadDescription(const TrackerClient& client);
+// Both give 0 or an empty text when the region cannot be read.
+uint32_t ReadFlagsWord(TrackerClient& client);
+std::string ReadDescription(TrackerClient& client);
 
 // The whole protocol for a channel's full state: header, every record and the
 // description. False when nothing was copied.

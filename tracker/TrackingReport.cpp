@@ -40,8 +40,9 @@ ChannelSummary SummariseChannel(TrackerClient& client) {
     summary.activeBits = flags & station_layout::stationActiveBits;
     summary.activeCount = client.ActiveStationCount();
     summary.description = ReadDescription(client);
-    client.Unlock();
-    return summary;
+    // A region that shrank while it was read closes its channel: not connected.
+    bool sound = client.Unlock() && client.IsChannelOpen(client.CurrentChannel());
+    return sound ? summary : ChannelSummary();
 }
 
 const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char* label) {

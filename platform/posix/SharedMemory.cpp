@@ -4,20 +4,34 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <new>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
+
+#include "platform/posix/FaultGuard.h"
 
 namespace platform {
 
 // The whole content of a mutex object. `ready` is written last by the creator,
 // so a reader that finds it unset treats the object as absent rather than
 // locking a mutex that was never initialised.
-struct SharedMutex {
+struct MutexObject {
     uint32_t ready;
     pthread_mutex_t mutex;
+};
+
+// A mapped mutex object and the watch on its mapping.
+struct SharedMutex {
+    MutexObject* object;
+    int watch;
 };
 
 namespace {
@@ -35,6 +49,34 @@ int OpenObject(const char* name, int flags, unsigned mode) {
     char path[pathCapacity];
     if (!ObjectPath(name, path)) return -1;
     return shm_open(path, flags, static_cast<mode_t>(mode));
+}
+
+// Whether a reader may use the object behind `descriptor`: its own user's or
+// root's, and not writable by every user.
+OpenStatus Trust(int descriptor) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) return OpenStatus::Failed;
+    if (status.st_uid != geteuid() && status.st_uid != 0) return OpenStatus::ForeignOwner;
+    return status.st_mode & S_IWOTH ? OpenStatus::WritableByOthers : OpenStatus::Opened;
+}
+
+void Report(OpenStatus* status, OpenStatus value) {
+    if (status) *status = value;
+}
+
+// Opens an existing object for a reader; -1, with the reason, when there is
+// none or it is not to be trusted.
+int OpenTrusted(const char* name, int flags, OpenStatus* status) {
+    int descriptor = OpenObject(name, flags, 0);
+    if (descriptor < 0) {
+        Report(status, errno == ENOENT ? OpenStatus::Missing : OpenStatus::Failed);
+        return -1;
+    }
+    OpenStatus trust = Trust(descriptor);
+    Report(status, trust);
+    if (trust == OpenStatus::Opened) return descriptor;
+    (void)close(descriptor);
+    return -1;
 }
 
 // For failure paths only: the descriptor is given up, and the failure that
@@ -66,21 +108,72 @@ bool GrowTo(int descriptor, std::size_t size) {
     return current >= size || ftruncate(descriptor, static_cast<off_t>(size)) == 0;
 }
 
-// Maps the mutex object read-write (locking writes to it) and lets go of the
-// descriptor, which the mapping does not need.
+// Maps the mutex object read-write (locking writes to it); null when it is
+// too short to hold a mutex.
 SharedMutex* MapMutexObject(int descriptor) {
     std::size_t size = 0;
-    void* base = MAP_FAILED;
-    if (ObjectSize(descriptor, size) && size >= sizeof(SharedMutex))
-        base = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-    bool closed = close(descriptor) == 0;
+    if (!ObjectSize(descriptor, size) || size < sizeof(MutexObject)) return nullptr;
+    void* base = mmap(nullptr, sizeof(MutexObject), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     if (base == MAP_FAILED) return nullptr;
-    if (closed) return static_cast<SharedMutex*>(base);
-    (void)munmap(base, sizeof(SharedMutex));
+    auto* mutex = new (std::nothrow) SharedMutex{static_cast<MutexObject*>(base), -1};
+    if (mutex) mutex->watch = posix::WatchMapping(base, sizeof(MutexObject), PROT_READ | PROT_WRITE);
+    if (mutex && mutex->watch >= 0) return mutex;
+    delete mutex;
+    (void)munmap(base, sizeof(MutexObject));
     return nullptr;
 }
 
-bool IsReady(const SharedMutex* mutex) { return __atomic_load_n(&mutex->ready, __ATOMIC_ACQUIRE) == readyMark; }
+// The mapping does not need the descriptor; closing it also ends a creator's flock.
+SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
+    if (close(descriptor) != 0) CloseSharedMutex(mutex);
+    return mutex;
+}
+
+bool IsReady(const MutexObject* object) { return __atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == readyMark; }
+
+// A mutex object that vanished under our mapping while we held the mutex
+// stays at the head of this thread's list of held robust mutexes, which the C
+// library keeps inside the mutexes themselves; its next lock of any mutex
+// would write through that entry. The entry is dropped here. A thread holds
+// one channel mutex at a time, so nothing else is lost from the list.
+void ForgetHeldMutex(SharedMutex* mutex) {
+    struct robust_list_head* head = nullptr;
+    std::size_t length = 0;
+    if (syscall(SYS_get_robust_list, 0, &head, &length) != 0 || !head) return;
+    auto entry = reinterpret_cast<std::uintptr_t>(&mutex->object->mutex.__data.__list.__next);
+    auto untagged = [](void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) & ~std::uintptr_t{1}; };
+    if (untagged(head->list.next) == entry) head->list.next = &head->list;
+    if (untagged(head->list_op_pending) == entry) head->list_op_pending = nullptr;
+}
+
+LockResult LockResultOf(int error) {
+    switch (error) {
+    case 0: return LockResult::Acquired;
+    case EOWNERDEAD: return LockResult::Abandoned;
+    case ETIMEDOUT: return LockResult::TimedOut;
+    default: return LockResult::Failed;
+    }
+}
+
+// Runs a pthread call on the mutex unless the object vanished under the
+// mapping: shrunk (the call ran on zeros instead) or re-created (it is not
+// ready any more).
+template <typename Call>
+LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
+    bool live = IsReady(mutex->object) && !posix::MappingVanished(mutex->watch);
+    int error = live ? call(&mutex->object->mutex) : 0;
+    if (live && !posix::MappingVanished(mutex->watch)) return LockResultOf(error);
+    ForgetHeldMutex(mutex);
+    return LockResult::Vanished;
+}
+
+bool DeadlineAfter(std::chrono::nanoseconds budget, timespec& deadline) {
+    if (clock_gettime(CLOCK_MONOTONIC, &deadline) != 0) return false;
+    long long nanoseconds = deadline.tv_nsec + budget.count();
+    deadline.tv_sec += static_cast<time_t>(nanoseconds / 1000000000);
+    deadline.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    return true;
+}
 
 // Process-shared so both sides can use it; robust so a holder that dies is
 // reported instead of blocking everyone; error-checking so releasing a mutex
@@ -91,19 +184,23 @@ bool SetAttributes(pthread_mutexattr_t& attributes) {
            pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ERRORCHECK) == 0;
 }
 
-bool InitialiseMutex(SharedMutex* mutex) {
+bool InitialiseMutex(MutexObject* object) {
     pthread_mutexattr_t attributes;
     if (pthread_mutexattr_init(&attributes) != 0) return false;
-    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex->mutex, &attributes) == 0;
+    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&object->mutex, &attributes) == 0;
     if (pthread_mutexattr_destroy(&attributes) != 0 || !initialised) return false;
-    __atomic_store_n(&mutex->ready, readyMark, __ATOMIC_RELEASE);
+    __atomic_store_n(&object->ready, readyMark, __ATOMIC_RELEASE);
     return true;
+}
+
+bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
+    return view.base && offset <= view.length && length <= view.length - offset;
 }
 
 }  // namespace
 
-RegionHandle OpenRegion(const char* name, ViewAccess access) {
-    int descriptor = OpenObject(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, 0);
+RegionHandle OpenRegion(const char* name, ViewAccess access, OpenStatus* status) {
+    int descriptor = OpenTrusted(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, status);
     return descriptor >= 0 ? descriptor : noRegion;
 }
 
@@ -113,18 +210,35 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode) {
     return GrowTo(descriptor, size) ? descriptor : Abandon(descriptor);
 }
 
+bool GrowRegion(RegionHandle region, std::size_t size) { return region != noRegion && GrowTo(region, size); }
+
+bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length) {
+    if (!InView(view, offset, length)) return false;
+    std::memcpy(destination, view.base + offset, length);
+    return !posix::MappingVanished(view.watch);
+}
+
+bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length) {
+    if (!InView(view, offset, length)) return false;
+    std::memcpy(view.base + offset, source, length);
+    return !posix::MappingVanished(view.watch);
+}
+
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
     std::size_t size = 0;
     if (region == noRegion || !ObjectSize(region, size) || size == 0) return false;
     int protection = access == ViewAccess::Read ? PROT_READ : PROT_READ | PROT_WRITE;
     void* base = mmap(nullptr, size, protection, MAP_SHARED, region, 0);
     if (base == MAP_FAILED) return false;
-    view = RegionView{static_cast<unsigned char*>(base), size};
-    return true;
+    int watch = posix::WatchMapping(base, size, protection);
+    if (watch >= 0) view = RegionView{static_cast<unsigned char*>(base), size, watch};
+    else (void)munmap(base, size);
+    return watch >= 0;
 }
 
 bool UnmapRegion(RegionView& view) {
     if (!view.base) return true;
+    posix::ForgetMapping(view.watch);
     bool unmapped = munmap(view.base, view.length) == 0;
     view = RegionView{};
     return unmapped;
@@ -137,46 +251,61 @@ bool CloseRegion(RegionHandle& region) {
     return closed;
 }
 
-SharedMutex* OpenSharedMutex(const char* name) {
-    int descriptor = OpenObject(name, O_RDWR, 0);
+SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
+    int descriptor = OpenTrusted(name, O_RDWR, status);
     if (descriptor < 0) return nullptr;
-    SharedMutex* mutex = MapMutexObject(descriptor);
-    if (mutex && !IsReady(mutex)) CloseSharedMutex(mutex);
+    SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
+    if (mutex && !(IsReady(mutex->object) && !posix::MappingVanished(mutex->watch))) CloseSharedMutex(mutex);
+    if (!mutex) Report(status, OpenStatus::NotReady);
     return mutex;
 }
 
-// An object that exists but was never made ready was left by a creator that
-// died half-way; it is initialised here.
+// Creators take turns under an exclusive flock on the object: the first
+// initialises it, later ones find it ready. A creator that died half-way lost
+// its flock with its life and left the object not ready, so the next creator
+// initialises it.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode) {
     int descriptor = OpenOrCreate(name, mode);
     if (descriptor < 0) return nullptr;
-    if (!GrowTo(descriptor, sizeof(SharedMutex))) {
+    if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(MutexObject))) {
         Abandon(descriptor);
         return nullptr;
     }
     SharedMutex* mutex = MapMutexObject(descriptor);
-    if (mutex && !IsReady(mutex) && !InitialiseMutex(mutex)) CloseSharedMutex(mutex);
-    return mutex;
+    if (mutex && !IsReady(mutex->object) && !InitialiseMutex(mutex->object)) CloseSharedMutex(mutex);
+    return KeepMappingOnly(descriptor, mutex);
 }
 
 LockResult LockSharedMutex(SharedMutex* mutex) {
     if (!mutex) return LockResult::Failed;
-    int result = pthread_mutex_lock(&mutex->mutex);
-    if (result == 0) return LockResult::Acquired;
-    return result == EOWNERDEAD ? LockResult::Abandoned : LockResult::Failed;
+    return OnLiveMutex(mutex, pthread_mutex_lock);
+}
+
+// Trying first keeps the clock out of the usual, uncontended case.
+LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) {
+    if (!mutex) return LockResult::Failed;
+    return OnLiveMutex(mutex, [budget](pthread_mutex_t* handle) {
+        int error = pthread_mutex_trylock(handle);
+        timespec deadline {};
+        if (error != EBUSY || !DeadlineAfter(budget, deadline)) return error;
+        return pthread_mutex_clocklock(handle, CLOCK_MONOTONIC, &deadline);
+    });
 }
 
 bool MarkSharedMutexConsistent(SharedMutex* mutex) {
-    return mutex && pthread_mutex_consistent(&mutex->mutex) == 0;
+    return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;
 }
 
 bool UnlockSharedMutex(SharedMutex* mutex) {
-    return mutex && pthread_mutex_unlock(&mutex->mutex) == 0;
+    if (!mutex) return false;
+    return OnLiveMutex(mutex, pthread_mutex_unlock) == LockResult::Acquired;
 }
 
 bool CloseSharedMutex(SharedMutex*& mutex) {
     if (!mutex) return true;
-    bool unmapped = munmap(mutex, sizeof(SharedMutex)) == 0;
+    posix::ForgetMapping(mutex->watch);
+    bool unmapped = munmap(mutex->object, sizeof(MutexObject)) == 0;
+    delete mutex;
     mutex = nullptr;
     return unmapped;
 }

@@ -26,7 +26,10 @@ bool TrackerChannels::Publish(const std::vector<std::string>& options) {
     std::vector<std::string> once = options;
     once.push_back("--once");
     Outcome first = RunToEnd(Arguments(once), ChildEnvironment({prefixSetting}), PublisherLimit);
-    if (!first.finished || first.status != 0) return false;
+    return first.finished && first.status == 0 && StartPublisher(options);
+}
+
+bool TrackerChannels::StartPublisher(const std::vector<std::string>& options) {
     return publisher.Start({Arguments(options), ChildEnvironment({prefixSetting}), ""});
 }
 

@@ -23,6 +23,8 @@ public:
     // a publisher running with the same options until the object goes.
     bool Publish(const std::vector<std::string>& options);
 
+    // Starts the running publisher alone, over channels published before.
+    bool StartPublisher(const std::vector<std::string>& options);
     void StopPublisher() { publisher.Stop(); }
 
     // Removes the names of both bins (those that exist); false on failure.

@@ -1,0 +1,195 @@
+// Faults a server or another local user can inflict on the objects a reader
+// has open, with real publisher processes and real shared memory: the reader
+// must fail the read, never crash or hang, leave the other channel alone, and
+// pick the channel up again once a server has put it right.
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "server/ChannelWriter.h"
+#include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/StationReader.h"
+#include "tracker/TrackerSettings.h"
+#include "tracker/TrackingReport.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class FaultTest : public SharedMemoryTest {
+public:
+    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
+    bool Truncate(const std::string& name, off_t size) const { return truncate(Path(name).c_str(), size) == 0; }
+    // What a creator that died half-way leaves: a mutex object that is not ready.
+    bool ClearReadyWord(const std::string& name) const {
+        int descriptor = open(Path(name).c_str(), O_WRONLY);
+        const uint32_t zero = 0;
+        bool written = descriptor >= 0 && pwrite(descriptor, &zero, sizeof zero, 0) == sizeof zero;
+        return close(descriptor) == 0 && written;
+    }
+    // Under the lock, so the mutex object vanishes while the reader holds it.
+    bool TruncateWhileHeld(const std::string& name) {
+        bool truncated = BeginStationRead(client, 0) && Truncate(name, 0);
+        EXPECT_FALSE(client.Unlock()) << "a mutex whose object vanished cannot be released";
+        return truncated && !client.IsLocked();
+    }
+    // A server that keeps the mutex far longer than a reader waits.
+    bool HoldMutex() {
+        holder = std::make_unique<Publisher>(std::vector<std::string>{"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "3000"});
+        float pose[6];
+        for (int attempt = 0; attempt < 2000 && ReadStationPose(client, 0, 0, pose); ++attempt) usleep(1000);
+        return true;
+    }
+
+    TrackerClient client;
+    std::unique_ptr<Publisher> holder;
+};
+
+struct Fault {
+    const char* name;
+    std::function<bool(FaultTest&)> inflict;
+    off_t regionSizeAfterFailure;  // >= 0: a server re-creates the region at this size before the repair
+};
+
+// Re-creating an object with O_TRUNC empties it first, then gives it its new size.
+const Fault faults[] = {
+    {"MutexHeldPastTheBudget", [](FaultTest& test) { return test.HoldMutex(); }, -1},
+    {"RegionTruncatedToZero", [](FaultTest& test) { return test.Truncate(RegionName(0, 0), 0); }, -1},
+    {"RegionRecreatedShorterThanTheLayout", [](FaultTest& test) { return test.Truncate(RegionName(0, 0), 0); }, 100},
+    {"MutexTruncatedToZero", [](FaultTest& test) { return test.Truncate(MutexName(0, 0), 0); }, -1},
+    {"MutexRecreatedTooShort",
+     [](FaultTest& test) { return test.Truncate(MutexName(0, 0), 0) && test.Truncate(MutexName(0, 0), 8); }, -1},
+    {"MutexTruncatedWhileHeld", [](FaultTest& test) { return test.TruncateWhileHeld(MutexName(0, 0)); }, -1},
+    {"MutexNeverBecameReady", [](FaultTest& test) { return test.ClearReadyWord(MutexName(0, 0)); }, -1},
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+
+class ChannelFault : public FaultTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(ChannelFault, ReadFailsPromptlyAndResumesOnceAServerRepairsTheChannel) {
+    ASSERT_EQ(Publisher::Run({"--bins", "0,1", "--once", "--pose", "0=1,1,1,1,1,1"}), 0);
+    float pose[6] = {};
+    ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
+    ASSERT_TRUE(GetParam().inflict(*this));
+
+    Clock::time_point start = Clock::now();
+    EXPECT_FALSE(ReadStationPose(client, 0, 0, pose));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1)) << "a reader must not wait for the server";
+    EXPECT_FALSE(client.IsLocked());
+    EXPECT_TRUE(ReadStationPose(client, 1, 0, pose)) << "the other channel is untouched";
+    if (GetParam().regionSizeAfterFailure >= 0) {
+        ASSERT_TRUE(Truncate(RegionName(0, 0), GetParam().regionSizeAfterFailure));
+    }
+    EXPECT_FALSE(ReadStationPose(client, 0, 0, pose)) << "still broken: refused, not read";
+
+    holder.reset();
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--pose", "0=2,2,2,2,2,2"}), 0);
+    struct stat status {};
+    ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize)) << "the server restores the size";
+    EXPECT_TRUE(ReadStationPose(client, 1, 0, pose)) << "reading an open channel re-attaches the others";
+    EXPECT_TRUE(WaitForFirstFloat(client, 0, 0, 2.0f)) << "the channel is picked up again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
+                         [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+// A running server whose region someone empties gives it back its size on
+// its next write, and readers follow.
+TEST_F(FaultTest, ServerRestoresARegionEmptiedUnderIt) {
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600));
+    ChannelState state;
+    state.records[0].x = 3.0f;
+    ASSERT_TRUE(writer.Publish(state));
+    float pose[6] = {};
+    ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
+    ASSERT_TRUE(Truncate(RegionName(0, 0), 0));
+    state.records[0].x = 4.0f;
+    EXPECT_TRUE(writer.Publish(state));
+    struct stat status {};
+    ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize));
+    EXPECT_TRUE(WaitForFirstFloat(client, 0, 0, 4.0f));
+}
+
+// Objects another local user could have made or could write. Each case uses an
+// instrument of its own, because each object is named in a warning once per run.
+struct Distrust {
+    const char* name;
+    bool mutex;
+    mode_t mode;
+    bool foreignOwner;
+};
+
+const Distrust distrusts[] = {
+    {"WorldWritableRegion", false, 0666, false},
+    {"WorldWritableMutex", true, 0602, false},
+    {"ForeignRegion", false, 0600, true},
+    {"ForeignMutex", true, 0600, true},
+};
+
+void PrintTo(const Distrust& distrust, std::ostream* out) { *out << distrust.name; }
+
+class UntrustedObject : public FaultTest, public ::testing::WithParamInterface<std::pair<int, Distrust>> {
+protected:
+    void SetUp() override {
+        FaultTest::SetUp();
+        trackerSettings = TrackerSettings();
+    }
+    void TearDown() override {
+        trackerSettings = TrackerSettings();
+        FaultTest::TearDown();
+    }
+};
+
+TEST_P(UntrustedObject, IsNotReadShowsAsNotConnectedAndIsNamedOnceOnStandardError) {
+    const auto& [instrument, distrust] = GetParam();
+    if (distrust.foreignOwner && geteuid() != 0) GTEST_SKIP() << "giving an object to another user needs root";
+    ASSERT_EQ(Publisher::Run({"--instrument", std::to_string(instrument), "--bins", "0", "--once"}), 0);
+    const std::string object = distrust.mutex ? MutexName(instrument, 0) : RegionName(instrument, 0);
+    ASSERT_EQ(chmod(Path(object).c_str(), distrust.mode), 0);
+    if (distrust.foreignOwner) {
+        ASSERT_EQ(chown(Path(object).c_str(), 65534, 65534), 0);
+    }
+
+    ::testing::internal::CaptureStderr();
+    TrackerClient reader(instrument);
+    EXPECT_FALSE(reader.Attach());
+    EXPECT_FALSE(reader.Attach());
+    trackerSettings.instrumentMask = 1u << instrument;
+    StationMapEntry map[stationMapCapacity];
+    int count = 0;
+    TrackerClientArray* clients = nullptr;
+    ::testing::internal::CaptureStdout();
+    ReportTrackingConfiguration(map, count, clients);
+    std::string report = ::testing::internal::GetCapturedStdout();
+    std::string warnings = ::testing::internal::GetCapturedStderr();
+    delete clients;
+
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
+    EXPECT_NE(warnings.find(object + ": " + (distrust.foreignOwner ? "owned by another user" : "writable by every user")),
+              std::string::npos)
+        << warnings;
+    EXPECT_NE(report.find("QMT(" + std::to_string(instrument) + ",0,0) " + std::string(1, '\0') + "Not connected"),
+              std::string::npos)
+        << report;
+}
+
+std::vector<std::pair<int, Distrust>> NumberedDistrusts() {
+    std::vector<std::pair<int, Distrust>> cases;
+    for (const Distrust& distrust : distrusts) cases.emplace_back(static_cast<int>(cases.size()), distrust);
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, UntrustedObject, ::testing::ValuesIn(NumberedDistrusts()),
+                         [](const ::testing::TestParamInfo<std::pair<int, Distrust>>& info) {
+                             return std::string(info.param.second.name);
+                         });
+
+}  // namespace
