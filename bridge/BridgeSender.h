@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "bridge/BridgeDomain.h"
+#include "tracker/ChannelState.h"
+#include "tracker/TrackerClient.h"
+
+// The tracking server's side of the bridge: reads the selected channels of
+// one instrument the way the viewer does (select, attach, lock, copy, unlock)
+// and publishes a channel's whole state whenever it differs from the last one
+// published. Channels that are not there yet are attached once the server
+// creates them.
+class BridgeSender {
+public:
+    BridgeSender(int instrument, uint32_t binMask);
+
+    bool Open(const BridgeDomain& domain, std::string& error);
+    // One pass over the selected bins; false when a write fails.
+    bool Poll(std::string& error);
+    // Polls every `interval` until `stopRequested` says so; false on failure.
+    bool Run(bool (*stopRequested)(), std::chrono::microseconds interval, std::string& error);
+
+private:
+    bool PublishIfChanged(int bin, const ChannelState& state, std::string& error);
+
+    TrackerClient client;
+    int instrument;
+    uint32_t bins;
+    dds_entity_t writer = 0;
+    uint32_t sentBins = 0;  // bins published at least once
+    ChannelState lastSent[16];
+};
