@@ -7,7 +7,7 @@
 #include "tracker/StationReader.h"
 
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
-    : client(instrumentNumber), instrument(instrumentNumber), bins(binMask) {}
+    : client(instrumentNumber, binMask), instrument(instrumentNumber), bins(binMask) {}
 
 bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
@@ -18,6 +18,7 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
 }
 
 bool BridgeSender::Poll(std::string& error) {
+    if (!client.AllAttached()) client.Attach();
     for (int bin = 0; bin < 16; ++bin) {
         ChannelState state;
         if (!(bins & (1u << bin)) || !ReadChannelState(client, bin, state)) continue;

@@ -6,7 +6,7 @@
 
 #include "bridge/BridgeDomain.h"
 #include "tracker/ChannelState.h"
-#include "tracker/TrackerClient.h"
+#include "bridge/SourceClient.h"
 
 // The tracking server's side of the bridge: reads the selected channels of
 // one instrument the way the viewer does (select, attach, lock, copy, unlock)
@@ -26,7 +26,7 @@ public:
 private:
     bool PublishIfChanged(int bin, const ChannelState& state, std::string& error);
 
-    TrackerClient client;
+    SourceClient client;
     int instrument;
     uint32_t bins;
     dds_entity_t writer = 0;
