@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
 #include "tracker/StationReader.h"
 
@@ -17,36 +18,44 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     return writer > 0;
 }
 
-bool BridgeSender::Poll(std::string& error) {
+int BridgeSender::Poll(std::string& error) {
     if (!client.AllAttached()) client.Attach();
+    int published = 0;
     for (int bin = 0; bin < 16; ++bin) {
         ChannelState state;
         if (!(bins & (1u << bin)) || !ReadChannelState(client, bin, state)) continue;
-        if (!PublishIfChanged(bin, state, error)) return false;
+        int result = PublishIfChanged(bin, state, error);
+        if (result < 0) return -1;
+        published += result;
     }
-    return true;
+    return published;
 }
 
-bool BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::string& error) {
+int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::string& error) {
     bool first = !(sentBins & (1u << bin));
-    if (!first && SameState(state, lastSent[bin])) return true;
+    if (!first && SameState(state, lastSent[bin])) return 0;
     EncodedSample sample(instrument, bin, state);
     dds_return_t result = dds_write(writer, &sample.Sample());
     if (result < 0) {
         error = DdsError("cannot publish instrument " + std::to_string(instrument) + " bin " + std::to_string(bin), result);
-        return false;
+        return -1;
     }
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, state.description.c_str());
     if (first) std::fflush(stdout);
-    return true;
+    return 1;
 }
 
-bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds interval, std::string& error) {
+bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds idleInterval, std::string& error) {
+    PollPacer pacer(idleInterval);
     while (!stopRequested()) {
-        if (!Poll(error)) return false;
-        if (interval.count() > 0) std::this_thread::sleep_for(interval);
+        int published = Poll(error);
+        if (published < 0) return false;
+        PollPacer::Clock::time_point now = PollPacer::Clock::now();
+        if (published > 0) pacer.Changed(now);
+        PollPacer::Clock::duration pause = pacer.Pause(now);
+        if (pause.count() > 0) std::this_thread::sleep_for(pause);
         else std::this_thread::yield();
     }
     return true;

@@ -18,13 +18,16 @@ public:
     BridgeSender(int instrument, uint32_t binMask);
 
     bool Open(const BridgeDomain& domain, std::string& error);
-    // One pass over the selected bins; false when a write fails.
-    bool Poll(std::string& error);
-    // Polls every `interval` until `stopRequested` says so; false on failure.
-    bool Run(bool (*stopRequested)(), std::chrono::microseconds interval, std::string& error);
+    // One pass over the selected bins: how many were published, or -1 when a
+    // write failed.
+    int Poll(std::string& error);
+    // Polls until `stopRequested` says so, at least every `idleInterval`
+    // (see PollPacer); false on failure.
+    bool Run(bool (*stopRequested)(), std::chrono::microseconds idleInterval, std::string& error);
 
 private:
-    bool PublishIfChanged(int bin, const ChannelState& state, std::string& error);
+    // 1 published, 0 unchanged, -1 failed.
+    int PublishIfChanged(int bin, const ChannelState& state, std::string& error);
 
     SourceClient client;
     int instrument;
