@@ -6,6 +6,9 @@ namespace {
 
 // Gaps longer than this are pauses of the server, not its rate.
 constexpr std::chrono::milliseconds longestPeriod(250);
+// How early reading without pause starts: enough for a late wake-up from
+// sleep, short enough that a slow server does not cost a busy core.
+constexpr std::chrono::microseconds longestLead(150);
 
 }  // namespace
 
@@ -20,7 +23,8 @@ void PollPacer::Changed(Clock::time_point now) {
 PollPacer::Clock::duration PollPacer::Pause(Clock::time_point now) const {
     if (period.count() == 0) return idle;
     Clock::time_point due = lastChange + period;
-    Clock::time_point windowStart = due - period / 8, windowEnd = due + period / 2;
+    Clock::duration lead = std::min<Clock::duration>(period / 8, longestLead);
+    Clock::time_point windowStart = due - lead, windowEnd = due + period / 2;
     if (now >= windowStart && now < windowEnd) return Clock::duration(0);
     if (now < windowStart) return std::min(idle, windowStart - now);
     return idle;

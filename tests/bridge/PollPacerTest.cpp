@@ -21,6 +21,16 @@ TEST(PollPacerTest, ReadsWithoutPauseOnlyAroundTheNextWrite) {
     for (const auto& row : expected) EXPECT_EQ(pacer.Pause(start + us(row.at)), us(row.pause)) << "at " << row.at;
 }
 
+// A slow server: reading without pause starts at most 150 us early.
+TEST(PollPacerTest, SlowServersCostLittleSpinning) {
+    const Clock::time_point start{};
+    PollPacer pacer(us(100));
+    pacer.Changed(start);
+    pacer.Changed(start + us(8000));
+    EXPECT_EQ(pacer.Pause(start + us(15800)), us(50));
+    EXPECT_EQ(pacer.Pause(start + us(15850)), us(0));
+}
+
 // A pause of the server is not taken for its rate.
 TEST(PollPacerTest, LongGapsLeaveTheRateAlone) {
     const Clock::time_point start{};
