@@ -8,7 +8,10 @@ const char* const topicName = "LumivexChannelState";
 
 }  // namespace
 
-std::string DdsError(const std::string& what, dds_return_t code) { return what + ": " + dds_strretcode(code); }
+bool DdsFailure(std::string& error, const std::string& what, dds_return_t code) {
+    error = what + ": " + dds_strretcode(code);
+    return false;
+}
 
 BridgeDomain::~BridgeDomain() {
     // Deleting the participant deletes its topic, writers and readers.
@@ -17,15 +20,11 @@ BridgeDomain::~BridgeDomain() {
 
 bool BridgeDomain::Open(uint32_t domainId, std::string& error) {
     participant = dds_create_participant(domainId, nullptr, nullptr);
-    if (participant < 0) {
-        error = DdsError("cannot join DDS domain " + std::to_string(domainId), participant);
-        return false;
-    }
+    if (participant < 0) return DdsFailure(error, "cannot join DDS domain " + std::to_string(domainId), participant);
     dds_qos_t* qos = StateQos();
     topic = dds_create_topic(participant, &LumivexBridge_ChannelSample_desc, topicName, qos, nullptr);
     dds_delete_qos(qos);
-    if (topic < 0) error = DdsError("cannot create the topic", topic);
-    return topic > 0;
+    return topic > 0 || DdsFailure(error, "cannot create the topic", topic);
 }
 
 // A channel is a state, not a stream of events: only its latest sample

@@ -28,8 +28,8 @@ private:
     dds_entity_t topic = 0;
 };
 
-// "what: DDS's reason", for error messages.
-std::string DdsError(const std::string& what, dds_return_t code);
+// Sets `error` to "what: DDS's reason" and returns false.
+bool DdsFailure(std::string& error, const std::string& what, dds_return_t code);
 
 // How long a sender may stay silent before receivers count it as gone.
 constexpr dds_duration_t senderLease = DDS_SECS(1);

@@ -19,17 +19,18 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
     reader = dds_create_reader(domain.Participant(), domain.Topic(), qos, nullptr);
     dds_delete_qos(qos);
-    if (reader < 0) return error = DdsError("cannot create the DDS reader", reader), false;
+    if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
     dds_return_t result = dds_set_status_mask(reader, DDS_DATA_AVAILABLE_STATUS | DDS_LIVELINESS_CHANGED_STATUS);
+    if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
     waitset = dds_create_waitset(domain.Participant());
-    if (result >= 0 && waitset > 0) result = dds_waitset_attach(waitset, reader, reader);
-    if (result < 0 || waitset < 0) error = DdsError("cannot wait for the DDS reader", result < 0 ? result : waitset);
-    return result >= 0 && waitset > 0;
+    if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
+    result = dds_waitset_attach(waitset, reader, reader);
+    return result >= 0 || DdsFailure(error, "cannot wait for the DDS reader", result);
 }
 
 bool BridgeReceiver::Step(dds_duration_t timeout, std::string& error) {
     dds_return_t result = dds_waitset_wait(waitset, nullptr, 0, timeout);
-    if (result < 0) return error = DdsError("cannot wait for samples", result), false;
+    if (result < 0) return DdsFailure(error, "cannot wait for samples", result);
     FollowSenders();
     return TakeAll(error);
 }
@@ -46,7 +47,7 @@ bool BridgeReceiver::TakeAll(std::string& error) {
         void* samples[takeBatch] = {};
         dds_sample_info_t infos[takeBatch];
         dds_return_t count = dds_take(reader, samples, infos, takeBatch, takeBatch);
-        if (count < 0) return error = DdsError("cannot take samples", count), false;
+        if (count < 0) return DdsFailure(error, "cannot take samples", count);
         for (int i = 0; i < count; ++i)
             if (infos[i].valid_data) Apply(*static_cast<const LumivexBridge_ChannelSample*>(samples[i]));
         if (count > 0) dds_return_loan(reader, samples, count);

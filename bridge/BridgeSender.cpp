@@ -14,8 +14,7 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
     writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, nullptr);
     dds_delete_qos(qos);
-    if (writer < 0) error = DdsError("cannot create the DDS writer", writer);
-    return writer > 0;
+    return writer > 0 || DdsFailure(error, "cannot create the DDS writer", writer);
 }
 
 int BridgeSender::Poll(std::string& error) {
@@ -37,13 +36,15 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     EncodedSample sample(instrument, bin, state);
     dds_return_t result = dds_write(writer, &sample.Sample());
     if (result < 0) {
-        error = DdsError("cannot publish instrument " + std::to_string(instrument) + " bin " + std::to_string(bin), result);
+        DdsFailure(error, "cannot publish instrument " + std::to_string(instrument) + " bin " + std::to_string(bin), result);
         return -1;
     }
     lastSent[bin] = state;
     sentBins |= 1u << bin;
-    if (first) std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, state.description.c_str());
-    if (first) std::fflush(stdout);
+    if (first) {
+        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, state.description.c_str());
+        std::fflush(stdout);
+    }
     return 1;
 }
 

@@ -42,7 +42,8 @@ class BridgeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         base = "lvxbridge" + std::to_string(getpid()) + "_";
-        domain = std::to_string(1 + getpid() % 230);  // ctest runs each test in a process of its own
+        // ctest runs each test in a process of its own; 201..232 are left for hand runs.
+        domain = std::to_string(1 + getpid() % 200);
         for (const std::string& prefix : {Source(), Mirror(1), Mirror(2), Mirror(3), Mirror(4)}) Unlink(prefix);
     }
     void TearDown() override {
