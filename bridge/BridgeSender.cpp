@@ -36,7 +36,8 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     EncodedSample sample(instrument, bin, state);
     dds_return_t result = dds_write(writer, &sample.Sample());
     if (result < 0) {
-        DdsFailure(error, "cannot publish instrument " + std::to_string(instrument) + " bin " + std::to_string(bin), result);
+        std::string channel = "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
+        DdsFailure(error, "cannot publish " + channel, result);
         return -1;
     }
     lastSent[bin] = state;

@@ -51,7 +51,8 @@ std::string Setting(const char* name, const char* fallback) {
 }
 
 std::vector<std::string> Environment(const std::string& prefix) {
-    return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly)});
+    return ChildEnvironment(
+        {"LUMIVEX_SHM_PREFIX=" + prefix, "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly)});
 }
 
 void Use(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1); }
@@ -155,7 +156,8 @@ void RunBridge(const std::string& domain, const std::string& pollMicros, int wri
         std::this_thread::sleep_for(Milliseconds(10));
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
     std::string what = "bridge one-way, poll " + pollMicros + " us";
-    for (double rate : {500.0, 1000.0}) Print(what.c_str(), std::to_string(int(rate)) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
+    for (int rate : {500, 1000})
+        Print(what.c_str(), std::to_string(rate) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
     bridge.sender.Stop();
     bridge.receiver.Stop();
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
@@ -174,6 +176,7 @@ int main(int argc, char** argv) {
     if (polls.empty()) polls = {"100", "0"};
     std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "230");
     for (const std::string& poll : polls) RunBridge(domain, poll, writes);
-    for (const char* rate : {"500Hz", "1kHz"}) Print("ddsperf ping/pong round trip", rate, MeasureDdsperf(domain, rate));
+    for (const char* rate : {"500Hz", "1kHz"})
+        Print("ddsperf ping/pong round trip", rate, MeasureDdsperf(domain, rate));
     return 0;
 }

@@ -66,7 +66,9 @@ protected:
         EXPECT_TRUE(program.process.Start({arguments, Environment(prefix), program.output.Path()})) << arguments[0];
         return program;
     }
-    Program& StartSender() { return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain}); }
+    Program& StartSender() {
+        return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
+    }
     Program& StartReceiver(int k) { return Start(Mirror(k), {"lumivex-bridge", "receive", "--domain", domain}); }
 
     // Writes one state under the source prefix, as the tracking server would.
