@@ -142,24 +142,26 @@ void Print(const char* what, const std::string& rate, const Percentiles& figures
     std::fflush(stdout);
 }
 
-void RunBridge(const std::string& domain, const std::string& pollMicros, int writes) {
-    Use(sourcePrefix);
-    ChannelWriter source(0, 0);
-    if (!source.Open(0600)) return (void)std::fprintf(stderr, "cannot create the source channel\n");
-    uint32_t count = 0;
-    source.Publish(ChannelState{});
+void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes) {
     Bridge bridge;
     if (!StartBridge(bridge, domain, pollMicros)) return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
     Use(mirrorPrefix);
     SourceClient mirror(0, 1u);  // bin 0 only: no failed opens of absent bins while spinning
     for (auto give = Clock::now() + std::chrono::seconds(10); !mirror.Attach() && Clock::now() < give;)
         std::this_thread::sleep_for(Milliseconds(10));
+    uint32_t count = 0;
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
     std::string what = "bridge one-way, poll " + pollMicros + " us";
     for (int rate : {500, 1000})
         Print(what.c_str(), std::to_string(rate) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
-    bridge.sender.Stop();
-    bridge.receiver.Stop();
+}
+
+// The channel under both prefixes is removed however the run ends.
+void RunBridge(const std::string& domain, const std::string& pollMicros, int writes) {
+    Use(sourcePrefix);
+    ChannelWriter source(0, 0);
+    if (source.Open(0600) && source.Publish(ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes);
+    else std::fprintf(stderr, "cannot create the source channel\n");
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
         Use(prefix);
         source.Unlink();
