@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include <dds/dds.h>
+
+// The bridge's place on DDS: a participant in one domain and the topic that
+// carries channel states, with the QoS that suits a state stream. Cyclone's
+// own configuration (network interfaces, peers) comes from CYCLONEDDS_URI.
+class BridgeDomain {
+public:
+    BridgeDomain() = default;
+    BridgeDomain(const BridgeDomain&) = delete;
+    BridgeDomain& operator=(const BridgeDomain&) = delete;
+    ~BridgeDomain();
+
+    // Joins `domainId` and creates the topic; on failure `error` says why.
+    bool Open(uint32_t domainId, std::string& error);
+
+    dds_entity_t Participant() const { return participant; }
+    dds_entity_t Topic() const { return topic; }
+
+    // The QoS every bridge writer and reader uses (free with dds_delete_qos).
+    static dds_qos_t* StateQos();
+
+private:
+    dds_entity_t participant = 0;
+    dds_entity_t topic = 0;
+};
+
+// Sets `error` to "what: DDS's reason" and returns false.
+bool DdsFailure(std::string& error, const std::string& what, dds_return_t code);
+
+// How long a sender may stay silent before receivers count it as gone.
+constexpr dds_duration_t senderLease = DDS_SECS(1);

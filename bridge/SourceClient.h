@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "tracker/TrackerClient.h"
+
+// The sender's view of the tracking server: a tracker client that attaches
+// only the bins it bridges. A viewer's client tries all sixteen channels on
+// every read; at the sender's polling rate the fourteen a server does not
+// publish would cost fourteen failed opens per read.
+class SourceClient : public TrackerClient {
+public:
+    SourceClient(int instrument, uint32_t bins) : TrackerClient(instrument) { channelMask = bins; }
+
+    // Whether every bridged bin is attached; until then Attach runs before
+    // each pass, because a bin that is not open cannot be selected.
+    bool AllAttached() const {
+        for (int bin = 0; bin < maxChannels; ++bin)
+            if ((channelMask & (1u << bin)) && !IsChannelOpen(bin)) return false;
+        return true;
+    }
+};
