@@ -10,6 +10,7 @@
 
 #include "tests/e2e/TrackerChannels.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/ExpectInOrder.h"
 #include "tests/support/XServer.h"
 
 namespace e2e {
@@ -38,16 +39,6 @@ protected:
 
     TrackerChannels channels;  // none published: a tracking server that is not running
 };
-
-// Each fragment must follow the previous one in `text`.
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& fragments) {
-    size_t at = 0;
-    for (const std::string& fragment : fragments) {
-        size_t found = text.find(fragment, at);
-        ASSERT_NE(found, std::string::npos) << "missing, or out of order: \"" << fragment << "\"\nin:\n" << text;
-        at = found + fragment.size();
-    }
-}
 
 void ExpectNoWindowExit(const Outcome& run) {
     ASSERT_TRUE(run.finished) << "the viewer did not end by itself";

@@ -22,6 +22,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tests/support/ExpectInOrder.h"
 #include "tools/monitor/ChannelMonitor.h"
 
 namespace {
@@ -76,15 +77,6 @@ bool StationRow(const std::string& text, const std::string& name, double (&numbe
     for (double& number : numbers) row >> number;
     std::getline(row >> std::ws, rest);
     return !row.fail();
-}
-
-void ExpectInOrder(const std::string& text, const std::vector<std::string>& fragments) {
-    size_t at = 0;
-    for (const std::string& fragment : fragments) {
-        size_t found = text.find(fragment, at);
-        ASSERT_NE(found, std::string::npos) << "missing, or out of order: \"" << fragment << "\"\nin:\n" << text;
-        at = found + fragment.size();
-    }
 }
 
 // A program that runs until the test stops it, its output in a file.
