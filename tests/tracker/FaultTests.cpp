@@ -45,6 +45,18 @@ public:
         return true;
     }
 
+    // As the viewer does each frame with rows on both bins: the read of the
+    // open bin attaches, which opens the repaired one again once the change
+    // has been seen.
+    bool WaitForRepairedChannel() {
+        float pose[6] = {};
+        for (int frame = 0; frame < 2000; ++frame) {
+            if (ReadStationPose(client, 1, 0, pose) && ReadStationPose(client, 0, 0, pose) && pose[0] >= 2.0f) return true;
+            usleep(1000);
+        }
+        return false;
+    }
+
     TrackerClient client;
     std::unique_ptr<Publisher> holder;
 };
@@ -92,8 +104,7 @@ TEST_P(ChannelFault, ReadFailsPromptlyAndResumesOnceAServerRepairsTheChannel) {
     struct stat status {};
     ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
     EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize)) << "the server restores the size";
-    EXPECT_TRUE(ReadStationPose(client, 1, 0, pose)) << "reading an open channel re-attaches the others";
-    EXPECT_TRUE(WaitForFirstFloat(client, 0, 0, 2.0f)) << "the channel is picked up again";
+    EXPECT_TRUE(WaitForRepairedChannel()) << "the channel is picked up again";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
