@@ -54,20 +54,28 @@ private:
 };
 
 // A record is copied only from a region long enough for the whole layout, and
-// exactly as it stands there; otherwise the destination stays untouched.
+// exactly as it stands there; otherwise the destination stays untouched. Every
+// read re-attaches the fifteen channels that do not exist, so the whole
+// protocol runs for the stations at both ends and just outside them, and the
+// copy alone for the stations between.
+bool ReadsLikeTheRegion(TrackerClient& client, int station, const uint8_t* data, std::size_t size, bool whole) {
+    float pose[6];
+    std::memset(pose, 0xA5, sizeof pose);
+    float untouched[6];
+    std::memcpy(untouched, pose, sizeof pose);
+    if (!(whole ? ReadStationPose(client, 0, station, pose) : CopyStationRecord(client, station, pose)))
+        return std::memcmp(pose, untouched, sizeof pose) == 0;
+    return size >= minimumRegionSize && station >= 0 && station < station_layout::stationCount &&
+           std::memcmp(pose, data + station_layout::RecordOffset(station), sizeof pose) == 0;
+}
+
 void CheckStationReads(TrackerClient& client, const uint8_t* data, std::size_t size) {
-    for (int station = -1; station <= station_layout::stationCount; ++station) {
-        float pose[6];
-        std::memset(pose, 0xA5, sizeof pose);
-        float untouched[6];
-        std::memcpy(untouched, pose, sizeof pose);
-        if (!ReadStationPose(client, 0, station, pose)) {
-            FUZZ_CHECK(std::memcmp(pose, untouched, sizeof pose) == 0);
-            continue;
-        }
-        FUZZ_CHECK(size >= minimumRegionSize && station >= 0 && station < station_layout::stationCount);
-        FUZZ_CHECK(std::memcmp(pose, data + station_layout::RecordOffset(station), sizeof pose) == 0);
-    }
+    for (int station : {-1, 0, station_layout::stationCount - 1, station_layout::stationCount})
+        FUZZ_CHECK(ReadsLikeTheRegion(client, station, data, size, true));
+    if (!BeginStationRead(client, 0)) return;
+    for (int station = 1; station < station_layout::stationCount - 1; ++station)
+        FUZZ_CHECK(ReadsLikeTheRegion(client, station, data, size, false));
+    FUZZ_CHECK(client.Unlock());
 }
 
 // The description never runs past the region and holds no NUL.
