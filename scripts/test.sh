@@ -20,9 +20,10 @@ trap 'rm -rf "$reports"' EXIT
 common=halt_on_error=1:print_stacktrace=1:log_path=$reports/report
 export ASAN_OPTIONS=$common:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=$common
-export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export LSAN_OPTIONS=suppressions=$PWD/sanitizers/lsan.supp:print_suppressions=0
 scripts/build-asan.sh
-scripts/with-xvfb.sh ctest --test-dir build-asan --output-on-failure -j2 "$@" || status=1
+keep=$PWD/build-asan/lib/liblumivex_keep_libraries.so
+scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 "$@" || status=1
 
 if compgen -G "$reports/report*" >/dev/null; then
   echo "Sanitizer reports:"
