@@ -13,8 +13,10 @@ scripts/build.sh
 status=0
 scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@" || status=1
 
-# Reports go to files as well as failing their process, so that a report from
-# a child process whose exit status a test does not look at still counts.
+# Reports are written to files (their process fails too), so that a report
+# from a program a test starts, whose exit status the test may not look at,
+# still fails the run. The preload keeps shared libraries loaded until exit,
+# so that the leak check can name the library of a leak for the suppressions.
 reports=$(mktemp -d)
 trap 'rm -rf "$reports"' EXIT
 common=halt_on_error=1:print_stacktrace=1:log_path=$reports/report
