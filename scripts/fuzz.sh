@@ -11,14 +11,14 @@
 # Extra libFuzzer flags can be given in LUMIVEX_FUZZ_FLAGS.
 #
 # ctest runs it per target (label fuzz) with LUMIVEX_BIN set to the tree's
-# bin/; run by hand, it first builds build-asan/.
+# bin/; run by hand, it first builds the fuzz targets of build-asan/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:-all}
 seconds=${2:-60}
 
 if [ -z "${LUMIVEX_BIN:-}" ]; then
-  "$root/scripts/build-asan.sh"
+  "$root/scripts/build-asan.sh" --target fuzzers
   bin=$root/build-asan/bin
 else
   bin=$LUMIVEX_BIN
