@@ -27,6 +27,7 @@ ViewerApp::~ViewerApp() {
     current = nullptr;
     fixtures.Release();
     objects.Release();
+    delete trackerClients;
 }
 
 bool ViewerApp::Init(const char* title) {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <deque>
+#include <memory>
+
 #include "app/PointerArray.h"
 #include "framework/GraphicsApp.h"
+#include "scene/SceneObject.h"
+#include "scene/Shape.h"
 #include "tracker/StationMapEntry.h"
 #include "tracker/TrackingReport.h"
-
-class SceneObject;
-struct Pose;
 
 // The tracking viewer: binds tracker stations to the viewpoint and to the
 // scene's movable objects, and moves them every frame while tracking is on.
@@ -61,4 +63,14 @@ private:
     void ArmDrag();
     bool PointerOnDragPlane(const Pose& pose, Vector3& out);
     void ArmTurn(float length);
+
+    // What BuildEnvironment makes; the object lists only point into it. It
+    // lives as long as the viewer: in practice until the process ends. Scene
+    // objects have no virtual destructor, so the owned ones are of a final type.
+    struct BuiltObject final : SceneObject {
+        using SceneObject::SceneObject;
+    };
+    std::unique_ptr<Shape> boxShape;
+    std::deque<BuiltObject> builtObjects;
+    std::deque<Pose> builtPoses;
 };

@@ -35,17 +35,17 @@ void ViewerApp::BuildEnvironment() {
     gridShape = new (std::nothrow) GridShape(Vector3(2, 2, 2), 20, 20, 20);
     // Without a window there is no GL context to compile into.
     if (gridShape && windowCreated) gridShape->CompileList(false);
-    SceneObject* floor = new (std::nothrow) SceneObject(gridShape, Vector3(10, 10, 5), Grey);
-    if (floor) fixtures.Append(floor);
+    SceneObject* floor = &builtObjects.emplace_back(gridShape, Vector3(10, 10, 5), Grey);
+    fixtures.Append(floor);
     std::printf("\n\tBuilding default environment ...");
-    Shape* box = new (std::nothrow) Shape(Vector3(1, 1, 1), 1, 1, 1);
-    if (box && windowCreated) box->CompileList(false);
+    if (!boxShape) {
+        boxShape = std::make_unique<Shape>(Vector3(1, 1, 1), 1, 1, 1);
+        if (windowCreated) boxShape->CompileList(false);
+    }
     for (const BoxPlacement& placement : Boxes) {
-        SceneObject* object = new (std::nothrow) SceneObject(box, Vector3(1, 1, 1), *placement.colour);
-        Pose* pose = new (std::nothrow) Pose{placement.x, placement.y, 1, 0, 0, 0};
-        if (!object || !pose) continue;
-        object->pose = pose;
-        object->trackingId = placement.trackingId;
-        objects.Append(object);
+        SceneObject& object = builtObjects.emplace_back(boxShape.get(), Vector3(1, 1, 1), *placement.colour);
+        object.pose = &builtPoses.emplace_back(Pose{placement.x, placement.y, 1, 0, 0, 0});
+        object.trackingId = placement.trackingId;
+        objects.Append(&object);
     }
 }

@@ -1,8 +1,35 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test. Tests that need a display get an Xvfb
-# server started here.
+# Sets up, builds and runs every test, twice: in build/ as the programs ship,
+# and in build-asan/ (scripts/build-asan.sh) under AddressSanitizer and
+# UndefinedBehaviorSanitizer, where every fuzz target also runs for a short
+# while (ctest label fuzz). Any sanitizer report, from a test or from a
+# program a test starts, fails the run. Tests that need a display get an Xvfb
+# server started here. Arguments go to both ctest runs (for example -L gl or
+# -R tracker).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
-exec scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@"
+status=0
+scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@" || status=1
+
+# Reports are written to files (their process fails too), so that a report
+# from a program a test starts, whose exit status the test may not look at,
+# still fails the run. The preload keeps shared libraries loaded until exit,
+# so that the leak check can name the library of a leak for the suppressions.
+reports=$(mktemp -d)
+trap 'rm -rf "$reports"' EXIT
+common=halt_on_error=1:print_stacktrace=1:log_path=$reports/report
+export ASAN_OPTIONS=$common:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=$common
+export LSAN_OPTIONS=suppressions=$PWD/sanitizers/lsan.supp:print_suppressions=0
+scripts/build-asan.sh
+keep=$PWD/build-asan/lib/liblumivex_keep_libraries.so
+scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 "$@" || status=1
+
+if compgen -G "$reports/report*" >/dev/null; then
+  echo "Sanitizer reports:"
+  cat "$reports"/report*
+  status=1
+fi
+exit $status

@@ -75,7 +75,7 @@ TEST_F(ShapeGeometry, BoxFacesFollowTheModeAndComputeMissingNormals) {
     const std::pair<int, GLenum> modes[] = {{GL_LINE, GL_LINE_LOOP}, {2, GL_LINE_LOOP}, {GL_QUADS, GL_QUADS},
                                             {GL_POINT, GL_POINTS},   {0, GL_POINTS},    {GL_FILL, GL_QUADS}};
     for (const auto& [mode, primitive] : modes) {
-        const auto faces = recorder::Primitives(Record([&] { Shape::DrawBoxFaces(corners, nullptr, mode); }));
+        const auto faces = recorder::Primitives(Record([&, mode = mode] { Shape::DrawBoxFaces(corners, nullptr, mode); }));
         EXPECT_EQ(Batches(faces), Repeat(primitive, 4, 6)) << mode;
         ExpectVec(faces[0].vertices[0].normal, -4, 0, 0);
     }
