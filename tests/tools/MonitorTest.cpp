@@ -253,7 +253,8 @@ TEST_F(MonitorTest, ReplayedRecordingPublishesTheRecordedPoses) {
     ASSERT_EQ(original.poses.size(), 8u);
     for (const std::string& line : original.channelLines) EXPECT_EQ(replayed.channelLines.count(line), 1u) << line;
     const Pose unwritten(6, 0.0f);  // what a reader may see between creation and the first write
-    for (const auto& [key, poses] : original.poses) {
+    for (const auto& [key, recorded] : original.poses) {
+        const std::vector<Pose>& poses = recorded;
         const std::vector<Pose>& again = replayed.poses[key];
         EXPECT_NE(std::find(again.begin(), again.end(), poses.back()), again.end())
             << "last pose not replayed, bin " << std::get<1>(key) << " station " << std::get<2>(key);
