@@ -66,10 +66,6 @@ void Publisher::Terminate() {
     if (pid > 0 && kill(pid, SIGTERM) == 0) Wait();
 }
 
-void Publisher::Kill() {
-    if (pid > 0 && kill(pid, SIGKILL) == 0) Wait();
-}
-
 int Publisher::Run(const std::vector<std::string>& arguments) { return ExitCode(Publisher(arguments).Wait()); }
 
 int ExitCode(int waitStatus) {

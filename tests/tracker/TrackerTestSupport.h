@@ -32,8 +32,6 @@ public:
     // Waits for the end; the raw wait status.
     int Wait();
     void Terminate();
-    // Kills it the way a crash would: its objects stay behind.
-    void Kill();
 
     // Runs a publisher to its end; its exit status, or -signal when killed.
     static int Run(const std::vector<std::string>& arguments);
