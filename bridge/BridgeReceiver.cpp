@@ -15,12 +15,24 @@ std::string ChannelName(int instrument, int bin) {
 
 }  // namespace
 
+BridgeReceiver::~BridgeReceiver() {
+    if (reader > 0) dds_delete(reader);
+}
+
+// States are taken and written by a listener, on the thread that delivers
+// them: a waitset would wake this thread for every state, a hop that costs
+// about as much as DDS's own delivery. The waitset only follows senders. The
+// listener is set as the reader is created, so the states a late receiver
+// gets from the senders' histories go the same way.
 bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
-    reader = dds_create_reader(domain.Participant(), domain.Topic(), qos, nullptr);
+    dds_listener_t* listener = dds_create_listener(this);
+    dds_lset_data_available(listener, OnDataAvailable);
+    reader = dds_create_reader(domain.Participant(), domain.Topic(), qos, listener);
+    dds_delete_listener(listener);
     dds_delete_qos(qos);
     if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
-    dds_return_t result = dds_set_status_mask(reader, DDS_DATA_AVAILABLE_STATUS | DDS_LIVELINESS_CHANGED_STATUS);
+    dds_return_t result = dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
     if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
     waitset = dds_create_waitset(domain.Participant());
     if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
@@ -30,9 +42,10 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
 
 bool BridgeReceiver::Step(dds_duration_t timeout, std::string& error) {
     dds_return_t result = dds_waitset_wait(waitset, nullptr, 0, timeout);
-    if (result < 0) return DdsFailure(error, "cannot wait for samples", result);
+    if (result < 0) return DdsFailure(error, "cannot wait for news of senders", result);
     FollowSenders();
-    return TakeAll(error);
+    result = takeFailure.load();
+    return result >= 0 || DdsFailure(error, "cannot take samples", result);
 }
 
 bool BridgeReceiver::Run(bool (*stopRequested)(), std::string& error) {
@@ -42,16 +55,23 @@ bool BridgeReceiver::Run(bool (*stopRequested)(), std::string& error) {
     return true;
 }
 
-bool BridgeReceiver::TakeAll(std::string& error) {
+void BridgeReceiver::OnDataAvailable(dds_entity_t reader, void* receiver) {
+    auto* self = static_cast<BridgeReceiver*>(receiver);
+    dds_return_t result = self->TakeAll(reader);
+    if (result < 0) self->takeFailure.store(result);
+}
+
+// `from` rather than `reader`: the listener may run before Open has stored it.
+dds_return_t BridgeReceiver::TakeAll(dds_entity_t from) {
     for (;;) {
         void* samples[takeBatch] = {};
         dds_sample_info_t infos[takeBatch];
-        dds_return_t count = dds_take(reader, samples, infos, takeBatch, takeBatch);
-        if (count < 0) return DdsFailure(error, "cannot take samples", count);
+        dds_return_t count = dds_take(from, samples, infos, takeBatch, takeBatch);
+        if (count < 0) return count;
         for (int i = 0; i < count; ++i)
             if (infos[i].valid_data) Apply(*static_cast<const LumivexBridge_ChannelSample*>(samples[i]));
-        if (count > 0) dds_return_loan(reader, samples, count);
-        if (count < takeBatch) return true;
+        if (count > 0) dds_return_loan(from, samples, count);
+        if (count < takeBatch) return 0;
     }
 }
 

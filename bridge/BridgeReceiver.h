@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -15,9 +16,16 @@
 // sender that goes away leaves its channels at their last state.
 class BridgeReceiver {
 public:
+    BridgeReceiver() = default;
+    BridgeReceiver(const BridgeReceiver&) = delete;
+    BridgeReceiver& operator=(const BridgeReceiver&) = delete;
+    // Deletes the reader, which waits for a state being written to finish.
+    ~BridgeReceiver();
+
     bool Open(const BridgeDomain& domain, std::string& error);
-    // Waits up to `timeout` for states or news of senders and handles them;
-    // false on a DDS failure.
+    // States are written on Cyclone's thread that delivers them, as soon as
+    // they arrive; this waits up to `timeout` for news of senders and reports
+    // them. False on a DDS failure, here or on the delivering thread.
     bool Step(dds_duration_t timeout, std::string& error);
     bool Run(bool (*stopRequested)(), std::string& error);
 
@@ -26,13 +34,16 @@ public:
     void Apply(const LumivexBridge_ChannelSample& sample);
 
 private:
-    bool TakeAll(std::string& error);
+    static void OnDataAvailable(dds_entity_t reader, void* receiver);
+    dds_return_t TakeAll(dds_entity_t from);
     void FollowSenders();
     ChannelWriter* WriterFor(int instrument, int bin);
 
     dds_entity_t reader = 0;
     dds_entity_t waitset = 0;
     uint32_t aliveSenders = 0;
+    std::atomic<dds_return_t> takeFailure{0};
+    // Only the delivering thread touches these (after Open).
     std::map<int, std::unique_ptr<ChannelWriter>> writers;  // by instrument * 16 + bin
     std::set<int> failedChannels;                           // warned about once
 };
