@@ -12,6 +12,7 @@
 #include "bridge/BridgeReceiver.h"
 #include "bridge/BridgeSender.h"
 #include "platform/Signals.h"
+#include "platform/Timing.h"
 
 namespace {
 
@@ -41,6 +42,9 @@ int Send(const Options& options) {
     BridgeSender sender(options.instrument, BinMask(options.bins));
     std::string error;
     if (!domain.Open(options.domain, error) || !sender.Open(domain, error)) return Fail(error);
+    // The sender sleeps up to --poll-us at a time and must be reading when a
+    // write is due. Should the request fail, it merely wakes a little later.
+    (void)platform::WakeUpOnTime();
     std::printf("sending instrument %d on DDS domain %u\n", options.instrument, options.domain);
     std::fflush(stdout);
     if (!sender.Run(platform::StopRequested, std::chrono::microseconds(options.pollMicros), error)) return Fail(error);
