@@ -176,13 +176,6 @@ bool StartViewer() {
     return viewer->windowCreated;
 }
 
-void UsePublisherBesideThisProgram(const char* program) {
-    if (std::getenv("LUMIVEX_BIN")) return;
-    std::string self(program);
-    std::string directory = self.find('/') == std::string::npos ? "." : self.substr(0, self.rfind('/'));
-    setenv("LUMIVEX_BIN", directory.c_str(), 1);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,7 +183,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     UsePublisherBesideThisProgram(argv[0]);
     std::string prefix = "lvxbenchviewer" + std::to_string(getpid()) + "_";
-    setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1);
+    UsePrefix(prefix);
     const std::vector<std::string> unlink{"--unlink"};
     std::vector<std::string> once = PublisherArguments();
     once.push_back("--once");

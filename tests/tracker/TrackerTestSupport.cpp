@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/SharedMemory.h"
 #include "tracker/ShMemChannelSet.h"
@@ -106,4 +107,38 @@ int MappingCount(const std::string& namePart) {
     int count = 0;
     for (std::string line; std::getline(maps, line);) count += line.find(namePart) != std::string::npos;
     return count;
+}
+
+void UsePublisherBesideThisProgram(const char* program) {
+    if (std::getenv("LUMIVEX_BIN")) return;
+    std::string self(program);
+    std::string directory = self.find('/') == std::string::npos ? "." : self.substr(0, self.rfind('/'));
+    setenv("LUMIVEX_BIN", directory.c_str(), 1);
+}
+
+void UsePrefix(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1); }
+
+namespace {
+
+const char* const allBins = "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15";
+
+}  // namespace
+
+BenchChannels::BenchChannels(std::string full, std::string published)
+    : fullPrefix(std::move(full)), publishedPrefix(std::move(published)) {}
+
+bool BenchChannels::Publish() {
+    UsePrefix(fullPrefix);
+    if (Publisher::Run({"--once", "--bins", allBins}) != 0) return false;
+    UsePrefix(publishedPrefix);
+    if (Publisher::Run({"--once"}) != 0) return false;
+    running = std::make_unique<Publisher>(std::vector<std::string>{});
+    return true;
+}
+
+// The live publisher removes its objects when it ends; the others go by name.
+BenchChannels::~BenchChannels() {
+    running.reset();
+    UsePrefix(fullPrefix);
+    Publisher::Run({"--unlink", "--bins", allBins});
 }

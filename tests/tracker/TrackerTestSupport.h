@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,3 +58,26 @@ void WaitOneFrame();
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();
 int MappingCount(const std::string& namePart);
+
+// Benchmarks, run by hand: names the publisher beside the running program
+// unless LUMIVEX_BIN already names a directory.
+void UsePublisherBesideThisProgram(const char* program);
+void UsePrefix(const std::string& prefix);
+
+// What the tracker benchmarks read: all sixteen bins written once under
+// `fullPrefix`, and a live publisher with its default bins under
+// `publishedPrefix`. Both are gone again when the object goes.
+class BenchChannels {
+public:
+    BenchChannels(std::string fullPrefix, std::string publishedPrefix);
+    ~BenchChannels();
+    BenchChannels(const BenchChannels&) = delete;
+    BenchChannels& operator=(const BenchChannels&) = delete;
+
+    bool Publish();
+
+private:
+    std::string fullPrefix;
+    std::string publishedPrefix;
+    std::unique_ptr<Publisher> running;
+};
