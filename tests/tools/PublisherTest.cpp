@@ -157,15 +157,17 @@ TEST_F(PublisherTest, ReplayKeepsTheRecordedTimingAndEndsWithTheRecordedPoses) {
     ASSERT_EQ(state[0].writeCount, 3u);
     ASSERT_EQ(state[2].writeCount, 2u);
 
-    // Each write comes no earlier than the recording says, at twice its pace;
-    // the whole replay takes less than the recording's own length.
-    for (const Write& earlier : writes)
-        for (const Write& later : writes) {
-            auto first = stamps.find({earlier.bin, earlier.writeCount}), next = stamps.find({later.bin, later.writeCount});
-            if (later.seconds <= earlier.seconds || first == stamps.end() || next == stamps.end()) continue;
-            EXPECT_GE(static_cast<double>(next->second - first->second) + 2000.0,
-                      (later.seconds - earlier.seconds) / speed * 1e6);
-        }
+    // Each write comes no earlier than the recording says after the first one,
+    // at twice its pace (a late write does not delay the ones after it, so
+    // only the first is a fair reference); the whole replay takes less than
+    // the recording's own length.
+    const Write& earlier = writes[0];
+    for (const Write& later : writes) {
+        auto first = stamps.find({earlier.bin, earlier.writeCount}), next = stamps.find({later.bin, later.writeCount});
+        if (later.seconds <= earlier.seconds || first == stamps.end() || next == stamps.end()) continue;
+        EXPECT_GE(static_cast<double>(next->second - first->second) + 2000.0,
+                  (later.seconds - earlier.seconds) / speed * 1e6);
+    }
     ASSERT_EQ(stamps.count({0, 1}) + stamps.count({0, 3}), 2u);
     EXPECT_LT(stamps[std::make_pair(0, 3u)] - stamps[std::make_pair(0, 1u)], 800000u);
 
