@@ -6,7 +6,10 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick
           libgl1-mesa-dri libglx-mesa0 x11-utils libcli11-dev libpng-dev
-          clang libclang-rt-14-dev llvm cyclonedds-dev cyclonedds-tools python3)
+          clang libclang-rt-14-dev llvm cyclonedds-dev cyclonedds-tools python3 ccache
+          libssl-dev zlib1g-dev libacl1-dev libplplot-dev plplot-driver-cairo
+          tmux iptables iproute2 lintian dpkg-dev fakeroot help2man man-db systemd
+          libfastrtps-dev fastddsgen)
 
 missing=()
 for p in "${packages[@]}"; do

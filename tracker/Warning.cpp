@@ -1,8 +1,37 @@
 #include "tracker/Warning.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <map>
+#include <mutex>
+
+namespace {
+
+constexpr std::chrono::seconds warningInterval{5};
+
+struct KindState {
+    std::chrono::steady_clock::time_point next{};
+    long heldBack = 0;
+};
+
+}  // namespace
 
 void PrintWarning(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "%s: warning: %s: %s\n", program_invocation_short_name, subject.c_str(), reason.c_str());
+}
+
+void PrintLimitedWarning(const std::string& kind, const std::string& subject, const std::string& reason) {
+    static std::mutex guard;
+    static std::map<std::string, KindState> kinds;
+    std::lock_guard<std::mutex> lock(guard);
+    KindState& state = kinds[kind];
+    auto now = std::chrono::steady_clock::now();
+    if (now < state.next) {
+        ++state.heldBack;
+        return;
+    }
+    std::string count = state.heldBack ? " (" + std::to_string(state.heldBack) + " more like it held back)" : "";
+    PrintWarning(subject, reason + count);
+    state = KindState{now + warningInterval, 0};
 }

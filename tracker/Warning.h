@@ -6,3 +6,9 @@
 // "<program>: warning: <subject>: <reason>". Standard output is left to what
 // the program shows its user.
 void PrintWarning(const std::string& subject, const std::string& reason);
+
+// The same line for warnings that may come in floods (malformed network
+// samples, a link that is down, the DDS library's own log): at most one line
+// per `kind` every few seconds; the next line that gets out says how many of
+// that kind were held back. Safe to call from any thread.
+void PrintLimitedWarning(const std::string& kind, const std::string& subject, const std::string& reason);

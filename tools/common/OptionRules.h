@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+// Rules every tool's command line follows.
+
+// Refuses every option value that starts with "--" ("--csv --once" must not
+// record into a file named "--once"). Call after all options are added.
+void RefuseOptionLikeValues(CLI::App& app);
+// Adds --version, answering "<program> <version>".
+void AddVersionFlag(CLI::App& app, const std::string& program);
