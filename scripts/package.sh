@@ -10,7 +10,12 @@ fail() { echo "package.sh: $*" >&2; exit 1; }
 for tool in help2man pandoc dpkg-shlibdeps gzip; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
 done
-scripts/build.sh
+# Only what is installed is built; configured as scripts/build.sh does, with
+# the prefix of a Debian package (so that the settings go to /etc).
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" > build.log 2>&1 || { cat build.log; exit 1; }
+cmake --build build -j"$(nproc)" --target package-contents >> build.log 2>&1 || { tail -n 60 build.log; exit 1; }
 grep -q '^HELP2MAN:FILEPATH=/' build/CMakeCache.txt && grep -q '^PANDOC:FILEPATH=/' build/CMakeCache.txt \
   || fail "build/ was configured without help2man or pandoc; remove build/CMakeCache.txt and run again"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
