@@ -56,10 +56,16 @@ for tool in "${tools[@]}"; do
   answer=$("$tool" --version) || fail "$tool --version failed"
   [ "$answer" = "$tool $version" ] || fail "$tool --version answered '$answer'"
 done
-for program in "${programs[@]}"; do
-  man -w "$program" >/dev/null || fail "no manual page for $program"
-done
-zgrep -q "Lumivex $version" "$(man -w lumivex)" || fail "the viewer's manual page does not name version $version"
+# Minimal images may tell dpkg to leave manual pages out; the file list above
+# holds them then.
+if grep -qs '^path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
+  echo "package test: this machine's dpkg leaves manual pages out; man -w not tried"
+else
+  for program in "${programs[@]}"; do
+    man -w "$program" >/dev/null || fail "no manual page for $program"
+  done
+  zgrep -q "Lumivex $version" "$(man -w lumivex)" || fail "the viewer's manual page does not name version $version"
+fi
 getent group lumivex >/dev/null || fail "the group lumivex was not created"
 [ "$(id -gn lumivex-bridge)" = lumivex ] || fail "the user lumivex-bridge is not in the group lumivex"
 grep -q ' /etc/default/lumivex-bridge ' <<<"$(dpkg-query -W -f='${Conffiles}' lumivex)" \
