@@ -35,8 +35,8 @@ constexpr double minimumRate = 1.0 / 86400.0;
 enum class ParseOutcome { Run, Help, Version, Error };
 
 // Fills `options`; on Error, `error` says what is wrong, on Version it is the
-// version answer. Prints nothing,
-// throws nothing and never ends the process, whatever the arguments.
+// version answer. Prints nothing, throws nothing and never ends the process,
+// whatever the arguments.
 ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
 
 void PrintUsage(const char* program);
