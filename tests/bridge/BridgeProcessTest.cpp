@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/BridgeDomain.h"
 #include "bridge/SampleCodec.h"
 #include "platform/SharedMemory.h"
 #include "tests/support/OutputFile.h"
@@ -167,5 +168,51 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     StartReceiver(1);
     EXPECT_TRUE(Mirrors(1));
 }
+
+// Another program on the channel topic whose QoS does not fit: the bridge
+// program it cannot match names the policy instead of staying silent.
+struct Mismatch {
+    const char* name;
+    const char* command;  // the bridge program's side: send or receive
+    void (*spoil)(dds_qos_t*);
+    const char* warning;
+};
+
+const Mismatch mismatches[] = {
+    {"WriterWithoutLease", "receive", [](dds_qos_t* q) { dds_qset_liveliness(q, DDS_LIVELINESS_AUTOMATIC, DDS_INFINITY); },
+     "DDS writer: a writer of LumivexChannelState does not match this receiver's QoS in liveliness"},
+    {"WriterInXcdr2", "receive",
+     [](dds_qos_t* q) {
+         const dds_data_representation_id_t xcdr2[] = {DDS_DATA_REPRESENTATION_XCDR2};
+         dds_qset_data_representation(q, 1, xcdr2);
+     },
+     "in data representation"},
+    {"ReaderWantingDeadline", "send", [](dds_qos_t* q) { dds_qset_deadline(q, DDS_MSECS(10)); },
+     "DDS reader: a reader of LumivexChannelState does not match this sender's QoS in deadline; it gets no states"},
+};
+
+void PrintTo(const Mismatch& mismatch, std::ostream* out) { *out << mismatch.name; }
+
+class MismatchTest : public BridgeTest, public ::testing::WithParamInterface<Mismatch> {};
+
+TEST_P(MismatchTest, NamesThePolicy) {
+    const bool receiving = std::string(GetParam().command) == "receive";
+    Program& bridge = receiving ? StartReceiver(1) : StartSender();
+    ASSERT_NE(bridge.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << bridge.output.Text();
+    setenv("CYCLONEDDS_URI", loopbackOnly, 1);
+    BridgeDomain foreign;
+    std::string error;
+    ASSERT_TRUE(foreign.Open(static_cast<uint32_t>(std::stoul(domain)), error)) << error;
+    dds_qos_t* qos = BridgeDomain::StateQos();
+    GetParam().spoil(qos);
+    dds_entity_t endpoint = receiving ? dds_create_writer(foreign.Participant(), foreign.Topic(), qos, nullptr)
+                                      : dds_create_reader(foreign.Participant(), foreign.Topic(), qos, nullptr);
+    dds_delete_qos(qos);
+    ASSERT_GT(endpoint, 0);
+    EXPECT_NE(bridge.output.WaitFor(GetParam().warning, 0, patience), std::string::npos) << bridge.output.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Foreign, MismatchTest, ::testing::ValuesIn(mismatches),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
