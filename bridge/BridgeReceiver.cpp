@@ -34,8 +34,7 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     dds_delete_listener(listener);
     dds_delete_qos(qos);
     if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
-    dds_return_t result =
-        dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
+    dds_return_t result = dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
     if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
     result = EndpointMismatchWarnings::WatchTopic(domain.Topic());
     if (result < 0) return DdsFailure(error, "cannot watch the DDS topic", result);
