@@ -36,8 +36,8 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
     dds_return_t result = dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
     if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
-    result = EndpointMismatchWarnings::WatchTopic(domain.Topic());
-    if (result < 0) return DdsFailure(error, "cannot watch the DDS topic", result);
+    result = EndpointMismatchWarnings::WatchWriterTypes(domain.Participant(), domain.Topic());
+    if (result < 0) return DdsFailure(error, "cannot watch DDS discovery", result);
     waitset = dds_create_waitset(domain.Participant());
     if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
     result = dds_waitset_attach(waitset, reader, reader);

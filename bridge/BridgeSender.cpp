@@ -19,8 +19,8 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_delete_listener(listener);
     dds_delete_qos(qos);
     if (writer < 0) return DdsFailure(error, "cannot create the DDS writer", writer);
-    dds_return_t result = EndpointMismatchWarnings::WatchTopic(domain.Topic());
-    return result >= 0 || DdsFailure(error, "cannot watch the DDS topic", result);
+    dds_return_t result = EndpointMismatchWarnings::WatchReaderTypes(domain.Participant(), domain.Topic());
+    return result >= 0 || DdsFailure(error, "cannot watch DDS discovery", result);
 }
 
 int BridgeSender::Poll(std::string& error) {
