@@ -136,16 +136,21 @@ TEST_F(FastDdsInteropTest, FastDdsReaderGetsTheSendersStatesByteForByte) {
 TEST_F(FastDdsInteropTest, ReceiverWritesAFastDdsWritersState) {
     Program& writer = Start(Mirror(), {"fastdds-channel-writer", domain, "3", "5", "Written by Fast DDS",
                                        LUMIVEX_FASTDDS_PROFILE});
-    const size_t lineEnd = writer.output.WaitFor("\n", 0, patience);
-    ASSERT_NE(lineEnd, std::string::npos) << writer.output.Text();
-    const std::string written = writer.output.Text().substr(0, lineEnd - 1);
+    const std::string head = "instrument 3 bin 5 ";
+    const size_t start = writer.output.WaitFor(head, 0, patience);
+    ASSERT_NE(start, std::string::npos) << writer.output.Text();
+    const size_t end = writer.output.WaitFor("\n", start, patience);
+    ASSERT_NE(end, std::string::npos) << writer.output.Text();
+    const std::string written = head + writer.output.Text().substr(start, end - 1 - start);
     Program& receiver = Start(Mirror(), {"lumivex-bridge", "receive", "--domain", domain});
     ASSERT_NE(receiver.output.WaitFor("sender joined (1 alive)", 0, patience), std::string::npos)
         << receiver.output.Text();
 
+    // The channel is created before its first state is written into it.
     const auto deadline = std::chrono::steady_clock::now() + patience;
     ChannelState mirrored;
-    while (!Read(Mirror(), 5, mirrored) && std::chrono::steady_clock::now() < deadline)
+    while (!(Read(Mirror(), 5, mirrored) && Line(5, mirrored) == written) &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(Milliseconds(20));
     EXPECT_EQ(Line(5, mirrored), written) << receiver.output.Text();
 }
