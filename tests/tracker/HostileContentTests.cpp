@@ -21,6 +21,7 @@
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/ChannelState.h"
 #include "tracker/ConsoleText.h"
+#include "tracker/StationReader.h"
 
 namespace {
 
@@ -60,6 +61,16 @@ public:
         arguments.insert(arguments.end(), options.begin(), options.end());
         return publisher.Start({arguments, Environment(), ""});
     }
+    // Wait until the object exists, or until bin 0's write counter reached
+    // `count`: then a publisher started for the case is busy before a reader starts.
+    bool WaitForObject(const std::string& name) const {
+        return WaitFor([&] { return access(("/dev/shm/" + Prefix() + name).c_str(), F_OK) == 0; });
+    }
+    bool WaitForWrites(uint32_t count) {
+        TrackerClient client;
+        ChannelState state;
+        return WaitFor([&] { return client.Attach() && ReadChannelState(client, 0, state) && state.writeCount >= count; });
+    }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {
         std::string path = "/dev/shm/" + Prefix() + RegionName(0, 0);
@@ -88,6 +99,11 @@ public:
     ChildProcess publisher;
 
 private:
+    static bool WaitFor(const std::function<bool()>& condition) {
+        for (int attempt = 0; attempt < 2000; ++attempt, std::this_thread::sleep_for(Milliseconds(5)))
+            if (condition()) return true;
+        return false;
+    }
     static std::vector<std::string> Environment() {
         return ChildEnvironment({std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly}, {"DISPLAY"});
     }
@@ -119,7 +135,8 @@ const HostileContent contents[] = {
     // it ever wrote bin 1 under the lock: bin 1 still shows its first content.
     {"ChannelWhoseServerDiedBeforeItsFirstLockedWrite",
      [](HostileContentTest& test) {
-         bool started = test.StartPublisher({"--rate", "1", "--hold-lock-ms", "2000"});
+         bool started = test.StartPublisher({"--rate", "1", "--hold-lock-ms", "2000"}) &&
+                        test.WaitForObject(MutexName(0, 1));
          std::this_thread::sleep_for(Milliseconds(500));
          return started && test.publisher.Signal(SIGKILL);
      },
@@ -128,7 +145,8 @@ const HostileContent contents[] = {
     {"StartUpBesideAServerHoldingItsMutex200MsPerWrite",
      [](HostileContentTest& test) {
          return test.PublishOnce({"--flags", "0x11F"}) &&
-                test.StartPublisher({"--bins", "0", "--flags", "0x11F", "--hold-lock-ms", "200", "--rate", "4"});
+                test.StartPublisher({"--bins", "0", "--flags", "0x11F", "--hold-lock-ms", "200", "--rate", "4"}) &&
+                test.WaitForWrites(2);
      },
      true, std::string(1, '\0') + "Simulated tracker(4) ACTIVE CART|| CMETER", {"Not connected"}, 3},
 };
