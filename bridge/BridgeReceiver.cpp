@@ -97,17 +97,18 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     DecodedSample decoded;
     std::string problem = DecodeSample(sample, decoded);
     if (!problem.empty()) return PrintWarning("sample dropped", problem);
-    ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin);
+    ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin, decoded.state);
     if (writer && !writer->Publish(decoded.state))
         PrintWarning(ChannelName(decoded.instrument, decoded.bin), "cannot write the channel");
 }
 
-ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin) {
+// A channel is created holding the first state received for it.
+ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelState& first) {
     int key = instrument * 16 + bin;
     auto found = writers.find(key);
     if (found != writers.end()) return found->second.get();
     auto writer = std::make_unique<ChannelWriter>(instrument, bin);
-    if (!writer->Open(ownerOnly)) {
+    if (!writer->Open(ownerOnly, first)) {
         if (failedChannels.insert(key).second)
             PrintWarning(ChannelName(instrument, bin), "cannot create " + writer->RegionName());
         return nullptr;

@@ -6,6 +6,7 @@
 #include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
+#include "tracker/ConsoleText.h"
 #include "tracker/StationReader.h"
 
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
@@ -49,7 +50,8 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) {
-        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, state.description.c_str());
+        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin,
+                    ConsoleText(state.description).c_str());
         std::fflush(stdout);
     }
     return 1;

@@ -26,11 +26,26 @@ ChannelWriter::~ChannelWriter() {
     platform::CloseRegion(region);
 }
 
-bool ChannelWriter::Open(unsigned mode) {
+// A reader opens a channel only once its mutex is usable, and reads only
+// under it. While no usable mutex exists, no reader can be reading, so the
+// first content goes in without the lock, before the mutex appears: a reader
+// never finds a published channel that is still all zeros. A mutex that is
+// usable already (a restarted server's) may be held by a reader, so then the
+// first content is written under it.
+bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
     region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode);
     if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
+    bool published = MutexUsable();
+    if (!published && !Write(first)) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), mode);
-    return mutex != nullptr;
+    return mutex != nullptr && (!published || Publish(first));
+}
+
+bool ChannelWriter::MutexUsable() const {
+    platform::SharedMutex* existing = platform::OpenSharedMutex(mutexName.c_str());
+    bool usable = existing != nullptr;
+    platform::CloseSharedMutex(existing);
+    return usable;
 }
 
 // The records are rewritten in full on every write, so what a dead holder
@@ -52,7 +67,7 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
     PutLittleEndian32(head + flagsOffset, state.flags);
     PutLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
-    std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
+    std::size_t length = std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
     return platform::CopyToRegion(view, 0, head, sizeof head) &&
            platform::CopyToRegion(view, descriptionOffset, state.description.data(), length) &&
            platform::CopyToRegion(view, descriptionOffset + length, "", 1);

@@ -16,9 +16,10 @@ public:
     ChannelWriter& operator=(const ChannelWriter&) = delete;
     ~ChannelWriter();
 
-    // Opens the objects or creates them with the permission bits `mode`. An
+    // Opens the objects or creates them with the permission bits `mode`, and
+    // writes `first` into the region before any reader can read it. An
     // existing region shorter than a published one gets its full size back.
-    bool Open(unsigned mode);
+    bool Open(unsigned mode, const ChannelState& first);
     // Takes the mutex; one left behind by a server that died is taken over.
     bool Lock();
     bool Unlock();
@@ -35,6 +36,8 @@ public:
     const std::string& MutexName() const { return mutexName; }
 
 private:
+    // Whether a reader could open and lock the channel's mutex now.
+    bool MutexUsable() const;
     bool CopyIn(const ChannelState& state);
 
     std::string regionName;

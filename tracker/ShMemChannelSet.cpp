@@ -52,10 +52,12 @@ bool ShMemChannelSet::IsChannelOpen(int index) const {
 // call still fails: what the dead holder left may be half written. A wait
 // that runs out fails like any other; a mutex object that vanished under the
 // mapping also closes the channel, for the next Attach to open it again.
-bool ShMemChannelSet::Lock() {
+bool ShMemChannelSet::Lock() { return LockWithin(lockBudget); }
+
+bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) {
     if (!views[currentChannel].base) return false;
     platform::SharedMutex* mutex = mutexes[currentChannel];
-    platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
+    platform::LockResult result = platform::LockSharedMutex(mutex, budget);
     if (result == platform::LockResult::Abandoned && platform::MarkSharedMutexConsistent(mutex))
         platform::UnlockSharedMutex(mutex);
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);

@@ -41,6 +41,9 @@ public:
     virtual ~ShMemChannelSet();
 
     virtual bool Lock();
+    // Lock, waiting at most `budget` instead of lockBudget: for a caller that
+    // can afford to wait out a slow write, such as the start-up report.
+    bool LockWithin(std::chrono::nanoseconds budget);
     virtual bool Unlock();
     virtual bool OpenChannel(int index) = 0;
     virtual bool CloseAll();

@@ -17,6 +17,7 @@
 #include "bridge/SampleCodec.h"
 #include "StrangerSample.h"
 #include "platform/SharedMemory.h"
+#include "tests/support/DdsLoopback.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
@@ -28,11 +29,6 @@ using namespace testsupport;
 const int instrument = 3;
 const std::vector<int> bins{0, 5};
 const Milliseconds patience(15000);
-
-const char* const loopbackOnly =
-    "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
-    "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>30"
-    "</MaxAutoParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery>";
 
 // A program of the build, its output in a file the test can watch.
 struct Program {
@@ -57,7 +53,7 @@ protected:
     std::string Mirror(int k) const { return base + "B" + std::to_string(k) + "_"; }
 
     std::vector<std::string> Environment(const std::string& prefix) const {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + loopbackOnly},
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
                                 {"DISPLAY"});
     }
 

@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
 // its next write, and readers follow.
 TEST_F(FaultTest, ServerRestoresARegionEmptiedUnderIt) {
     ChannelWriter writer(0, 0);
-    ASSERT_TRUE(writer.Open(0600));
+    ASSERT_TRUE(writer.Open(0600, ChannelState{}));
     ChannelState state;
     state.records[0].x = 3.0f;
     ASSERT_TRUE(writer.Publish(state));

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tracker/ConsoleText.h"
 #include "tracker/StationLayout.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::string FormatChannel(int instrument, const ChannelWatch& channel) {
     uint32_t flags = channel.state.flags;
     return name + Printed(" flags 0x%08X active %s", flags, DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
            FormatLabels(flags) + " " + station_layout::UnitOfCode(station_layout::UnitCode(flags)).label + " \"" +
-           channel.state.description + "\"" + (channel.readable ? "" : " (last read failed)");
+           ConsoleText(channel.state.description) + "\"" + (channel.readable ? "" : " (last read failed)");
 }
 
 std::string FormatStation(int instrument, const ChannelWatch& channel, const StationWatch& station,

@@ -39,8 +39,10 @@ Replayer::Replayer(const Recording& recording, const PublisherOptions& options)
 }
 
 bool Replayer::Open() {
-    for (Channel& channel : channels)
-        if (!channel.writer->Open(options.mode) || !Write(channel)) return false;
+    for (Channel& channel : channels) {
+        channel.state.timestampMicros = TimestampMicros();
+        if (!channel.writer->Open(options.mode, channel.state) || !Write(channel)) return false;
+    }
     return true;
 }
 

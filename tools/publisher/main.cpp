@@ -26,9 +26,22 @@ Channels SelectedChannels(const PublisherOptions& options) {
     return channels;
 }
 
-bool OpenAll(Channels& channels, unsigned mode) {
+ChannelState RoundState(const PublisherOptions& options, uint64_t writeCount, double seconds) {
+    ChannelState state;
+    state.writeCount = static_cast<uint32_t>(writeCount);
+    state.flags = options.flags;
+    state.description = options.description;
+    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
+    state.timestampMicros = TimestampMicros();
+    return state;
+}
+
+// Each channel is created holding the first round's content; the first round
+// then writes it again, with the faults the options ask for.
+bool OpenAll(Channels& channels, const PublisherOptions& options) {
+    const ChannelState first = RoundState(options, 1, 0.0);
     for (auto& channel : channels)
-        if (!channel->Open(mode)) return false;
+        if (!channel->Open(options.mode, first)) return false;
     return true;
 }
 
@@ -39,12 +52,7 @@ bool UnlinkAll(Channels& channels) {
 }
 
 bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, double seconds) {
-    ChannelState state;
-    state.writeCount = static_cast<uint32_t>(writeCount);
-    state.flags = options.flags;
-    state.description = options.description;
-    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
-    state.timestampMicros = TimestampMicros();
+    const ChannelState state = RoundState(options, writeCount, seconds);
     for (auto& channel : channels)
         if (!WriteChannel(*channel, options, state)) return false;
     return true;
@@ -94,7 +102,7 @@ int main(int argc, char** argv) {
     Channels channels = SelectedChannels(options);
     if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
-    if (!OpenAll(channels, options.mode)) return Fail("could not create or open the shared objects");
+    if (!OpenAll(channels, options)) return Fail("could not create or open the shared objects");
     if (!Publish(channels, options, Pacer(options.duration))) return Fail("could not write a channel");
     // A normal end takes the objects away; --once leaves them for a reader.
     if (!options.once && !UnlinkAll(channels)) return Fail("could not remove the shared objects");
