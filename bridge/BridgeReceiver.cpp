@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tracker/ObjectRefusal.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -94,8 +95,14 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     std::string problem = DecodeSample(sample, decoded);
     if (!problem.empty()) return PrintWarning("sample dropped", problem);
     ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin);
-    if (writer && !writer->Publish(decoded.state))
+    if (!writer) return;
+    uint64_t skippedBefore = writer->SkippedWrites();
+    if (!writer->Publish(decoded.state))
         PrintWarning(ChannelName(decoded.instrument, decoded.bin), "cannot write the channel");
+    if (writer->SkippedWrites() != skippedBefore)
+        PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
+                            "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
+                                " ms; the state was not written");
 }
 
 ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin) {
@@ -105,7 +112,8 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin) {
     auto writer = std::make_unique<ChannelWriter>(instrument, bin);
     if (!writer->Open(ownerOnly)) {
         if (failedChannels.insert(key).second)
-            PrintWarning(ChannelName(instrument, bin), "cannot create " + writer->RegionName());
+            PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
+                                                           RefusalReason(writer->Refusal()));
         return nullptr;
     }
     failedChannels.erase(key);

@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tracker/ShMemChannelSet.h"
+#include "tracker/ChannelName.h"
+#include "tracker/StationLayout.h"
 
 namespace {
-
-std::string ChannelName(const char* baseName, int instrument, int bin) {
-    return std::string(baseName) + channelDigits[instrument] + channelDigits[bin];
-}
 
 void PutLittleEndian32(unsigned char* destination, uint32_t value) {
     for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -18,7 +15,8 @@ void PutLittleEndian32(unsigned char* destination, uint32_t value) {
 }  // namespace
 
 ChannelWriter::ChannelWriter(int instrument, int bin)
-    : regionName(ChannelName(shMemBaseName, instrument, bin)), mutexName(ChannelName(mutexBaseName, instrument, bin)) {}
+    : regionName(NameOf(ChannelObject::Region, instrument, bin).text),
+      mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {}
 
 ChannelWriter::~ChannelWriter() {
     platform::CloseSharedMutex(mutex);
@@ -27,16 +25,21 @@ ChannelWriter::~ChannelWriter() {
 }
 
 bool ChannelWriter::Open(unsigned mode) {
-    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode);
+    refusedObject = platform::SharedObjectName(regionName.c_str());
+    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
     if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
-    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode);
-    return mutex != nullptr;
+    refusedObject = platform::SharedObjectName(mutexName.c_str());
+    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
+    if (!mutex) return false;
+    refusedObject.clear();
+    return true;
 }
 
 // The records are rewritten in full on every write, so what a dead holder
 // left half written does not outlive the next write.
 bool ChannelWriter::Lock() {
-    platform::LockResult result = platform::LockSharedMutex(mutex);
+    platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
+    skippedWrites += result == platform::LockResult::TimedOut;
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
 }
@@ -69,8 +72,10 @@ bool ChannelWriter::Write(const ChannelState& state) {
            CopyIn(state);
 }
 
+// A skipped write is no failure: the next one may get through.
 bool ChannelWriter::Publish(const ChannelState& state) {
-    if (!Lock()) return false;
+    uint64_t skippedBefore = skippedWrites;
+    if (!Lock()) return skippedWrites != skippedBefore;
     bool written = Write(state);
     return Unlock() && written;
 }

@@ -75,11 +75,11 @@ int ExitCode(int waitStatus) {
 }
 
 std::string RegionName(int instrument, int channel) {
-    return std::string(shMemBaseName) + channelDigits[instrument] + channelDigits[channel];
+    return NameOf(ChannelObject::Region, instrument, channel).text;
 }
 
 std::string MutexName(int instrument, int channel) {
-    return std::string(mutexBaseName) + channelDigits[instrument] + channelDigits[channel];
+    return NameOf(ChannelObject::Mutex, instrument, channel).text;
 }
 
 bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum) {
