@@ -87,9 +87,12 @@ SharedMutex* MapMutexObject(int descriptor) {
     return nullptr;
 }
 
-// The mapping does not need the descriptor; closing it also ends a creator's flock.
+// The mapping does not need the descriptor. A creator's flock belongs to the
+// open file, which the mapping keeps alive after the close: it is released
+// first, or every later creator would wait for this process to end.
 SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
-    if (close(descriptor) != 0) CloseSharedMutex(mutex);
+    bool unlocked = flock(descriptor, LOCK_UN) == 0;
+    if (close(descriptor) != 0 || !unlocked) CloseSharedMutex(mutex);
     return mutex;
 }
 

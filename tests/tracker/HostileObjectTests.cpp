@@ -16,6 +16,7 @@
 
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/StationReader.h"
 
 namespace {
 
@@ -160,6 +161,30 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     ASSERT_TRUE(publisher.finished) << "the publisher hung";
     EXPECT_EQ(publisher.status, refused ? 1 << 8 : 0) << DescribeStatus(publisher.status) << publisher.output;
     EXPECT_EQ(publisher.output.find("cannot use " + named) != std::string::npos, refused) << publisher.output;
+}
+
+// A process that sits on a channel's mutex: the monitor says so, by the
+// mutex's full name, and a writer skips the write it cannot lock in time and
+// says so at its end instead of waiting for ever.
+TEST_F(HostileObjectTest, AHeldMutexIsNamedByTheMonitorAndSkippedByAWriter) {
+    Publisher holder({"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "3000"});
+    TrackerClient client;
+    float pose[6];
+    for (int attempt = 0; attempt < 2000 && !client.Trouble(0).held; ++attempt) {
+        ReadStationPose(client, 0, 0, pose);
+        usleep(1000);
+    }
+    ASSERT_TRUE(client.Trouble(0).held) << "the holder never held its mutex";
+
+    Outcome monitor = Run({"lumivex-monitor", "--once", "--bins", "0"});
+    EXPECT_EQ(monitor.status, 1 << 8) << DescribeStatus(monitor.status);
+    EXPECT_NE(monitor.output.find(Prefix() + MutexName(0, 0) + ": held by another process"), std::string::npos)
+        << monitor.output;
+
+    Outcome writer = Run({"lumivex-publisher", "--bins", "0", "--once"});
+    EXPECT_EQ(writer.status, 0) << DescribeStatus(writer.status) << writer.output;
+    EXPECT_NE(writer.output.find("1 writes of " + Prefix() + RegionName(0, 0) + " skipped"), std::string::npos)
+        << writer.output;
 }
 
 INSTANTIATE_TEST_SUITE_P(Objects, HostileObject, ::testing::ValuesIn(hostiles),
