@@ -117,7 +117,8 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin) {
         return nullptr;
     }
     failedChannels.erase(key);
-    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(), writer->RegionName().c_str());
+    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(),
+                platform::SharedObjectName(writer->RegionName().c_str()).c_str());
     std::fflush(stdout);
     return writers.emplace(key, std::move(writer)).first->second.get();
 }

@@ -24,15 +24,20 @@ ChannelWriter::~ChannelWriter() {
     platform::CloseRegion(region);
 }
 
+// A failure after the object passed the rule (mapping, growing) is told as
+// an object that cannot be opened.
 bool ChannelWriter::Open(unsigned mode) {
     refusedObject = platform::SharedObjectName(regionName.c_str());
     region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
-    if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
-    refusedObject = platform::SharedObjectName(mutexName.c_str());
-    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
-    if (!mutex) return false;
-    refusedObject.clear();
-    return true;
+    bool opened = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view);
+    if (opened) {
+        refusedObject = platform::SharedObjectName(mutexName.c_str());
+        mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
+        opened = mutex != nullptr;
+    }
+    if (opened) refusedObject.clear();
+    else if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
+    return opened;
 }
 
 // The records are rewritten in full on every write, so what a dead holder

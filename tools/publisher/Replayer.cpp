@@ -41,7 +41,7 @@ Replayer::Replayer(const Recording& recording, const PublisherOptions& options)
 bool Replayer::Open(std::string& error) {
     for (Channel& channel : channels) {
         if (!channel.writer->Open(options.mode)) error = OpenFailure(*channel.writer);
-        else if (!Write(channel)) error = "could not write " + channel.writer->RegionName();
+        else if (!Write(channel)) error = "could not write " + platform::SharedObjectName(channel.writer->RegionName().c_str());
         if (!error.empty()) return false;
     }
     return true;
