@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "bridge/EndpointMismatchWarnings.h"
 #include "tracker/ObjectRefusal.h"
 #include "tracker/Warning.h"
 
@@ -29,12 +30,15 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
     dds_listener_t* listener = dds_create_listener(this);
     dds_lset_data_available(listener, OnDataAvailable);
+    EndpointMismatchWarnings::AddToReader(listener);
     reader = dds_create_reader(domain.Participant(), domain.Topic(), qos, listener);
     dds_delete_listener(listener);
     dds_delete_qos(qos);
     if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
     dds_return_t result = dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
     if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
+    result = EndpointMismatchWarnings::WatchWriterTypes(domain.Participant(), domain.Topic());
+    if (result < 0) return DdsFailure(error, "cannot watch DDS discovery", result);
     waitset = dds_create_waitset(domain.Participant());
     if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
     result = dds_waitset_attach(waitset, reader, reader);

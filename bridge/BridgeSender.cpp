@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
 #include "tracker/StationReader.h"
@@ -12,9 +13,14 @@ BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
 
 bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
-    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, nullptr);
+    dds_listener_t* listener = dds_create_listener(nullptr);
+    EndpointMismatchWarnings::AddToWriter(listener);
+    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, listener);
+    dds_delete_listener(listener);
     dds_delete_qos(qos);
-    return writer > 0 || DdsFailure(error, "cannot create the DDS writer", writer);
+    if (writer < 0) return DdsFailure(error, "cannot create the DDS writer", writer);
+    dds_return_t result = EndpointMismatchWarnings::WatchReaderTypes(domain.Participant(), domain.Topic());
+    return result >= 0 || DdsFailure(error, "cannot watch DDS discovery", result);
 }
 
 int BridgeSender::Poll(std::string& error) {

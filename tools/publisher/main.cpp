@@ -90,8 +90,9 @@ int main(int argc, char** argv) {
     std::string error;
     ParseOutcome outcome = ParseOptions(argc, argv, options, error);
     if (outcome == ParseOutcome::Help) PrintUsage(argv[0]);
+    if (outcome == ParseOutcome::Version) std::printf("%s\n", error.c_str());
     if (outcome == ParseOutcome::Error) std::fprintf(stderr, "lumivex-publisher: %s (see --help)\n", error.c_str());
-    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Help ? 0 : 2;
+    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Error ? 2 : 0;
     if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
