@@ -73,8 +73,9 @@ OpenStatus TrustOf(int descriptor, const struct stat& status) {
     if (!S_ISREG(status.st_mode)) return OpenStatus::NotRegularFile;
     if (status.st_uid != geteuid() && status.st_uid != 0) return OpenStatus::ForeignOwner;
     if (status.st_mode & S_IWOTH) return OpenStatus::WritableByOthers;
-    // With an ACL these bits are its mask: the owning group's own entry is
-    // then checked below with the named ones.
+    // With an ACL these bits are its mask, the most the owning group's own
+    // entry may grant: a foreign owning group under a mask with write is
+    // refused whatever that entry says.
     if ((status.st_mode & S_IWGRP) && !InOwnGroups(status.st_gid)) return OpenStatus::WritableByGroup;
     return AclStatus(descriptor, status);
 }
