@@ -107,22 +107,22 @@ bool SetAttributes(pthread_mutexattr_t& attributes);
 int KindOf(const pthread_mutex_t& mutex) { return __atomic_load_n(&mutex.__data.__kind, __ATOMIC_RELAXED); }
 
 // The kind a mutex initialised by our servers has, taken from one initialised
-// here the same way, so that no flag value of the C library is copied.
+// here the same way, so that no flag value of the C library is copied. Set
+// once at start, so that a lock pays one compare for it.
 int ServerMutexKind() {
-    static const int kind = [] {
-        pthread_mutexattr_t attributes;
-        pthread_mutex_t mutex;
-        if (pthread_mutexattr_init(&attributes) != 0) return -1;
-        bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex, &attributes) == 0;
-        (void)pthread_mutexattr_destroy(&attributes);
-        return initialised ? KindOf(mutex) : -1;
-    }();
-    return kind;
+    pthread_mutexattr_t attributes;
+    pthread_mutex_t mutex;
+    if (pthread_mutexattr_init(&attributes) != 0) return -1;
+    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex, &attributes) == 0;
+    (void)pthread_mutexattr_destroy(&attributes);
+    return initialised ? KindOf(mutex) : -1;
 }
+
+const int serverMutexKind = ServerMutexKind();
 
 // Ready, and of our servers' kind: any other kind could send the C library
 // down paths (priority inheritance, a dead owner's id) where it aborts.
-bool IsUsable(const MutexObject* object) { return IsReady(object) && KindOf(object->mutex) == ServerMutexKind(); }
+bool IsUsable(const MutexObject* object) { return IsReady(object) && KindOf(object->mutex) == serverMutexKind; }
 
 OpenStatus ReadinessOf(const MutexObject* object) {
     if (!IsReady(object)) return OpenStatus::NotReady;
