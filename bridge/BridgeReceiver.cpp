@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "bridge/EndpointMismatchWarnings.h"
+#include "tracker/ObjectRefusal.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -98,8 +99,14 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     std::string problem = DecodeSample(sample, decoded);
     if (!problem.empty()) return PrintWarning("sample dropped", problem);
     ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin, decoded.state);
-    if (writer && !writer->Publish(decoded.state))
+    if (!writer) return;
+    uint64_t skippedBefore = writer->SkippedWrites();
+    if (!writer->Publish(decoded.state))
         PrintWarning(ChannelName(decoded.instrument, decoded.bin), "cannot write the channel");
+    if (writer->SkippedWrites() != skippedBefore)
+        PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
+                            "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
+                                " ms; the state was not written");
 }
 
 // A channel is created holding the first state received for it.
@@ -110,11 +117,13 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelS
     auto writer = std::make_unique<ChannelWriter>(instrument, bin);
     if (!writer->Open(ownerOnly, first)) {
         if (failedChannels.insert(key).second)
-            PrintWarning(ChannelName(instrument, bin), "cannot create " + writer->RegionName());
+            PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
+                                                           RefusalReason(writer->Refusal()));
         return nullptr;
     }
     failedChannels.erase(key);
-    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(), writer->RegionName().c_str());
+    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(),
+                platform::SharedObjectName(writer->RegionName().c_str()).c_str());
     std::fflush(stdout);
     return writers.emplace(key, std::move(writer)).first->second.get();
 }

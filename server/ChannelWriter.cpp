@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tracker/ShMemChannelSet.h"
+#include "tracker/ChannelName.h"
+#include "tracker/StationLayout.h"
 
 namespace {
-
-std::string ChannelName(const char* baseName, int instrument, int bin) {
-    return std::string(baseName) + channelDigits[instrument] + channelDigits[bin];
-}
 
 void PutLittleEndian32(unsigned char* destination, uint32_t value) {
     for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -18,12 +15,24 @@ void PutLittleEndian32(unsigned char* destination, uint32_t value) {
 }  // namespace
 
 ChannelWriter::ChannelWriter(int instrument, int bin)
-    : regionName(ChannelName(shMemBaseName, instrument, bin)), mutexName(ChannelName(mutexBaseName, instrument, bin)) {}
+    : regionName(NameOf(ChannelObject::Region, instrument, bin).text),
+      mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {}
 
 ChannelWriter::~ChannelWriter() {
     platform::CloseSharedMutex(mutex);
     platform::UnmapRegion(view);
     platform::CloseRegion(region);
+}
+
+// A failure after the object passed the rule (mapping, growing) is told as
+// an object that cannot be opened.
+bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
+    refusedObject = platform::SharedObjectName(regionName.c_str());
+    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
+    bool opened = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && OpenMutex(mode, first);
+    if (opened) refusedObject.clear();
+    else if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
+    return opened;
 }
 
 // A reader opens a channel only once its mutex is usable, and reads only
@@ -32,12 +41,11 @@ ChannelWriter::~ChannelWriter() {
 // never finds a published channel that is still all zeros. A mutex that is
 // usable already (a restarted server's) may be held by a reader, so then the
 // first content is written under it.
-bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
-    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode);
-    if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
+bool ChannelWriter::OpenMutex(unsigned mode, const ChannelState& first) {
+    refusedObject = platform::SharedObjectName(mutexName.c_str());
     bool published = MutexUsable();
     if (!published && !Write(first)) return false;
-    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode);
+    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
     return mutex != nullptr && (!published || Publish(first));
 }
 
@@ -51,7 +59,8 @@ bool ChannelWriter::MutexUsable() const {
 // The records are rewritten in full on every write, so what a dead holder
 // left half written does not outlive the next write.
 bool ChannelWriter::Lock() {
-    platform::LockResult result = platform::LockSharedMutex(mutex);
+    platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
+    skippedWrites += result == platform::LockResult::TimedOut;
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
 }
@@ -84,8 +93,10 @@ bool ChannelWriter::Write(const ChannelState& state) {
            CopyIn(state);
 }
 
+// A skipped write is no failure: the next one may get through.
 bool ChannelWriter::Publish(const ChannelState& state) {
-    if (!Lock()) return false;
+    uint64_t skippedBefore = skippedWrites;
+    if (!Lock()) return skippedWrites != skippedBefore;
     bool written = Write(state);
     return Unlock() && written;
 }

@@ -214,7 +214,7 @@ TEST_P(MismatchTest, NamesThePolicyOrType) {
     Program& bridge = receiving ? StartReceiver(1) : StartSender();
     ASSERT_NE(bridge.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << bridge.output.Text();
 
-    setenv("CYCLONEDDS_URI", loopbackOnly, 1);
+    setenv("CYCLONEDDS_URI", testsupport::ddsLoopbackOnly, 1);
     foreign = dds_create_participant(static_cast<dds_domainid_t>(std::stoul(domain)), nullptr, nullptr);
     ASSERT_GT(foreign, 0);
     dds_entity_t topic = dds_create_topic(foreign, GetParam().type, "LumivexChannelState", nullptr, nullptr);

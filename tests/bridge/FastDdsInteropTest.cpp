@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/SharedMemory.h"
+#include "tests/support/DdsLoopback.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
@@ -25,11 +26,6 @@ using namespace testsupport;
 const int instrument = 3;
 const std::vector<int> bins{0, 5};
 const Milliseconds patience(15000);
-
-const char* const cycloneLoopback =
-    "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
-    "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>30"
-    "</MaxAutoParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery>";
 
 std::string Hex(const void* bytes, size_t size) {
     std::string text;
@@ -98,7 +94,7 @@ protected:
 
 private:
     static std::vector<std::string> Environment(const std::string& prefix) {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + cycloneLoopback},
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
                                 {"DISPLAY"});
     }
     static void Unlink(const std::string& prefix) {
