@@ -170,18 +170,20 @@ TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
 
 // A publisher writing 100 times a second: the recording holds its writes,
 // each with all selected stations and its own counter, and is whole when a
-// signal ends it (SIGHUP: the terminal closed).
+// signal ends it (SIGHUP: the terminal closed), compressed or not.
 TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
     Publish({"--rate", "100", "--description", "Line one\r\nline two"});
-    for (int signal : {SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal);
+    for (const auto& [signal, suffix] : {std::make_pair(SIGINT, ""), std::make_pair(SIGHUP, ".gz")}) {
+        SCOPED_TRACE(suffix);
         OutputFile csv;
+        const std::string path = csv.Path() + suffix;
         Running monitor;
-        ASSERT_TRUE(StartRecording(monitor, csv.Path()));
+        ASSERT_TRUE(StartRecording(monitor, path));
         std::this_thread::sleep_for(std::chrono::seconds(2));
         ASSERT_EQ(monitor.StopWith(signal), 0) << monitor.output.Text();
 
-        Recording recording = ReadRecording(csv.Path());
+        Recording recording = ReadRecording(path);
+        if (*suffix) std::remove(path.c_str());
         EXPECT_EQ(recording.error + recording.cut, "");
         EXPECT_EQ(recording.info.version, 2);
         EXPECT_EQ(recording.info.stations, 0xFu);
