@@ -191,19 +191,19 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         ASSERT_FALSE(recording.writes.empty());
         EXPECT_EQ(recording.writes[0].seconds, 0.0);
         EXPECT_EQ(recording.channels, (std::set<ChannelKey>{{0, 0, 0x21F, "Line one  line two"}, {0, 1, 0x21F, "Line one  line two"}}));
+        // Writes the file does not hold: gaps in each channel's counter (the
+        // publisher started by Publish restarts it once, at the same value).
         uint32_t lastCount[2] = {};
-        uint64_t counted = 0;
+        uint64_t missed = 0;
         for (const RecordedWrite& write : recording.writes) {
             EXPECT_EQ(write.stations.size(), 4u);
             uint32_t& last = lastCount[write.channel.bin];
-            if (last != 0) counted += write.writeCount - last;
+            if (last != 0 && write.writeCount > last + 1) missed += write.writeCount - last - 1;
             last = write.writeCount;
         }
-        // The counters advanced by the writes in the file plus those the monitor says it missed.
         EXPECT_GE(recording.writes.size(), 300u);
         const std::string& output = monitor.output.Text();
         EXPECT_NE(output.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos) << output;
-        const uint64_t missed = counted - (recording.writes.size() - 2);
         EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos, missed > 0)
             << output;
     }
