@@ -116,9 +116,10 @@ bool Replayer::Publish(Channel& channel) {
 void Replayer::ShowProgress(const Pacer& pacer, double seconds, bool last) {
     if (!progress || (!last && pacer.Elapsed() < nextProgress)) return;
     nextProgress = pacer.Elapsed() + progressPeriod;
-    std::string total = checkedWhole ? " of " + std::to_string(static_cast<long>(checked.last)) : "";
-    std::fprintf(stderr, "\rreplaying %s: %.1f%s s, %ld writes, p99 %.2f ms late\033[K%s", name.c_str(), seconds,
-                 total.c_str(), writes, Milliseconds(lateness.Quantile(0.99)), last ? "\n" : "");
+    char total[40] = "";
+    if (checkedWhole) std::snprintf(total, sizeof total, " of %.1f", checked.last);
+    std::fprintf(stderr, "\rreplaying %s: %.1f%s s, %ld writes, p99 %.2f ms late\033[K%s", name.c_str(), seconds, total,
+                 writes, Milliseconds(lateness.Quantile(0.99)), last ? "\n" : "");
 }
 
 // Writes before --from only build up the channels' state; the replay's clock
