@@ -25,6 +25,7 @@
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tests/support/ExpectInOrder.h"
 #include "tools/monitor/ChannelMonitor.h"
+#include "tools/monitor/WriteRecorder.h"
 
 namespace {
 
@@ -237,6 +238,37 @@ TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
         EXPECT_EQ(channel.missedWrites, c.missed);
         writer.Unlink();
     }
+}
+
+// A server that keeps neither counter nor stamp changes its flags and a pose
+// between two polls at the same moment: two writes, which the file must keep
+// apart so that it reads back.
+TEST_F(MonitorTest, RecordingKeepsChangesWithoutCounterOrStampApart) {
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600));
+    ChannelMonitor monitor(0, 0x1, 0x1);
+    OutputFile csv;
+    WriteRecorder recorder;
+    ASSERT_TRUE(recorder.Open(csv.Path(), monitor, 0x1, "test"));
+    const MonitorClock::time_point now = MonitorClock::now();
+    std::vector<MonitorEvent> events;
+    ChannelState state;
+    for (uint32_t flags : {0x211u, 0x210u}) {
+        state.flags = flags;
+        state.records[0].x = static_cast<float>(flags);
+        ASSERT_TRUE(writer.Publish(state));
+        monitor.Poll(now, events);
+        ASSERT_TRUE(recorder.Record(monitor, now));
+    }
+    ASSERT_TRUE(recorder.Close());
+    writer.Unlink();
+
+    Recording recording = ReadRecording(csv.Path());
+    EXPECT_EQ(recording.error + recording.cut, "");
+    ASSERT_EQ(recording.writes.size(), 2u);
+    EXPECT_EQ(recording.writes[1].channel.flags, 0x210u);
+    EXPECT_TRUE(recording.writes[1].channelChanged);
+    EXPECT_EQ(recording.writes[1].stations[0].record.x, static_cast<float>(0x210));
 }
 
 // Needs `lumivex-publisher --replay FILE`, which publishes a recording again.

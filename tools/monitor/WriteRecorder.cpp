@@ -35,11 +35,19 @@ bool SameRecords(const ChannelWatch& channel, const ChannelState& before) {
     return true;
 }
 
+// The file's resolution of time.
+constexpr double minimumStep = 1e-6;
+
 bool HeaderChanged(const ChannelState& now, const ChannelState& before) {
     return now.flags != before.flags || now.description != before.description;
 }
 
 }  // namespace
+
+bool WriteRecorder::SameStamp(const RecordedWrite& write, const Last& before) {
+    return before.recorded && write.writeCount == before.state.writeCount &&
+           write.stampMicros == before.state.timestampMicros;
+}
 
 bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations,
                          const std::string& program) {
@@ -80,7 +88,9 @@ void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, Monitor
 
 // In the order the server made them. Time zero is the earliest write of the
 // first poll that found any; a channel's times never go back in the file,
-// even when a server's stamps do.
+// even when a server's stamps do. A change that kept the counter and stamp
+// of the write before goes a microsecond after it, so that the two stay two
+// writes in the file.
 bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
     std::vector<std::size_t> order(found.size());
     std::iota(order.begin(), order.end(), 0);
@@ -91,7 +101,7 @@ bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
     for (std::size_t at : order) {
         Last& before = last[foundIndex[at]];
         RecordedWrite& write = found[at];
-        write.seconds = std::max(write.seconds - zero, before.seconds);
+        write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
         if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
         written = writer.WriteWrite(write) && written;
         before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds};

@@ -29,6 +29,7 @@ private:
         double seconds = 0.0;
     };
 
+    static bool SameStamp(const RecordedWrite& write, const Last& before);
     bool NewWrite(const ChannelWatch& channel, const Last& last) const;
     void Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index);
     bool WriteFound(const ChannelMonitor& monitor);
