@@ -38,8 +38,9 @@ private:
         std::unique_ptr<ChannelWriter> writer;  // null until the first write
         ChannelState state;
     };
+    // The selected writes between --from and --to, as the check found them.
     struct Span {
-        double first = -1.0;  // seconds of the first and last write played; -1: none
+        double first = -1.0;  // seconds of the first and the last; -1: none
         double last = -1.0;
         long writes = 0;
     };
