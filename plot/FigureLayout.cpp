@@ -1,0 +1,33 @@
+#include "plot/FigureLayout.h"
+
+#include <algorithm>
+
+namespace {
+
+// Pixels. Each panel keeps room on its left for the value numbers and label,
+// above for its title; the footer holds the time numbers and label.
+constexpr double headerHeight = 58.0;
+constexpr double footerHeight = 40.0;
+constexpr double panelTitleHeight = 18.0;
+constexpr double panelGap = 6.0;
+constexpr double valueMargin = 64.0;
+constexpr double rightMargin = 14.0;
+
+}  // namespace
+
+FigureLayout::FigureLayout(int width, int height, int rows)
+    : width(width), height(height), rowHeight((height - headerHeight - footerHeight) / std::max(rows, 1)) {}
+
+PanelBox FigureLayout::Panel(int row, int column) const {
+    double panelWidth = static_cast<double>(width) / panelsPerRow;
+    double left = column * panelWidth + valueMargin, right = (column + 1) * panelWidth - rightMargin;
+    double top = headerHeight + row * rowHeight + panelTitleHeight;
+    double bottom = headerHeight + (row + 1) * rowHeight - panelGap;
+    return {left / width, right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left))};
+}
+
+double FigureLayout::TitleY() const { return FromTop(20.0); }
+
+double FigureLayout::LegendY() const { return FromTop(44.0); }
+
+double FigureLayout::TimeLabelY() const { return FromTop(height - 8.0); }

@@ -1,0 +1,145 @@
+#include "plot/TrackFigure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "plot/ColumnReduction.h"
+#include "plot/FigureCanvas.h"
+#include "plot/FigureLayout.h"
+
+namespace {
+
+constexpr double degreesPerRadian = 57.29577951308232;
+constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
+const Colour textColour{0, 0, 0};
+
+using Extract = std::vector<double> (*)(const StationTrack&);
+
+// One traced quantity. The colours are Okabe and Ito's, told apart with any
+// kind of colour blindness.
+struct Series {
+    const char* name;
+    Colour colour;
+    Extract values;
+};
+
+template <float StationRecord::* field>
+std::vector<double> Position(const StationTrack& track) {
+    std::vector<double> values;
+    values.reserve(track.poses.size());
+    for (const StationRecord& pose : track.poses) values.push_back(pose.*field);
+    return values;
+}
+
+template <float StationRecord::* field>
+std::vector<double> Degrees(const StationTrack& track) {
+    std::vector<double> values = Position<field>(track);
+    for (double& value : values) value *= degreesPerRadian;
+    return values;
+}
+
+// The time since the station's previous update, at each update; the first has none.
+std::vector<double> IntervalsMs(const StationTrack& track) {
+    std::vector<double> values(track.seconds.size(), std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t i = 1; i < track.seconds.size(); ++i) values[i] = (track.seconds[i] - track.seconds[i - 1]) * 1000.0;
+    return values;
+}
+
+struct PanelKind {
+    const char* name;
+    std::vector<Series> series;
+    bool inChannelUnit;  // else `unit` is the values' unit
+    const char* unit;
+};
+
+const PanelKind panelKinds[FigureLayout::panelsPerRow] = {
+    {"position",
+     {{"x", {0, 114, 178}, Position<&StationRecord::x>},
+      {"y", {213, 94, 0}, Position<&StationRecord::y>},
+      {"z", {0, 158, 115}, Position<&StationRecord::z>}},
+     true, ""},
+    {"angles",
+     {{"azimuth", {230, 159, 0}, Degrees<&StationRecord::azimuth>},
+      {"elevation", {86, 180, 233}, Degrees<&StationRecord::elevation>},
+      {"roll", {204, 121, 167}, Degrees<&StationRecord::roll>}},
+     false, "deg"},
+    {"interval", {{"interval", {0, 0, 0}, IntervalsMs}}, false, "ms"},
+};
+
+using Traces = std::vector<std::vector<ColumnSpan>>;
+
+// The traces' value range with a margin; a flat trace gets a range around it.
+PanelRange RangeOf(const Traces& traces, TimeSpan span) {
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (const auto& trace : traces)
+        for (const ColumnSpan& column : trace) low = std::min(low, column.low), high = std::max(high, column.high);
+    if (low > high) low = high = 0.0;
+    double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 0.001);
+    return {span.from, span.to, low - pad, high + pad};
+}
+
+std::string PanelTitle(const StationTrack& track, const PanelKind& kind) {
+    std::string unit = kind.inChannelUnit ? UnitOfTrack(track).name : kind.unit;
+    return track.description + ", bin " + std::to_string(track.bin) + ", station " + std::to_string(track.station) +
+           ": " + kind.name + " (" + unit + ")";
+}
+
+void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTrack& track, TimeSpan span, int row,
+               bool bottom) {
+    for (int column = 0; column < FigureLayout::panelsPerRow; ++column) {
+        const PanelKind& kind = panelKinds[column];
+        PanelBox box = layout.Panel(row, column);
+        Traces traces;
+        for (const Series& series : kind.series)
+            traces.push_back(ReduceToColumns(track.seconds, series.values(track), span.from, span.to, box.pixelColumns));
+        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind));
+        for (std::size_t i = 0; i < traces.size(); ++i) canvas.Trace(traces[i], kind.series[i].colour);
+    }
+}
+
+std::string FigureTitle(const TrackRecording& recording) {
+    std::string title = recording.name;
+    if (!recording.startTime.empty()) title += ", started " + recording.startTime;
+    if (!recording.host.empty()) title += " on " + recording.host;
+    return title;
+}
+
+// Each panel column's series names above it, in their colours.
+void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
+    for (int column = 0; column < FigureLayout::panelsPerRow; ++column) {
+        PanelBox box = layout.Panel(0, column);
+        const std::vector<Series>& series = panelKinds[column].series;
+        for (std::size_t i = 0; i < series.size(); ++i) {
+            double x = box.left + (box.right - box.left) * (i + 0.5) / series.size();
+            canvas.Text(x, layout.LegendY(), series[i].name, series[i].colour);
+        }
+    }
+}
+
+}  // namespace
+
+TimeSpan SpanOfTracks(const std::vector<StationTrack>& tracks) {
+    TimeSpan span{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (const StationTrack& track : tracks) {
+        if (track.seconds.empty()) continue;
+        span.from = std::min(span.from, track.seconds.front());
+        span.to = std::max(span.to, track.seconds.back());
+    }
+    if (span.from > span.to) span = {0.0, 0.0};
+    if (span.to - span.from < 1.0) span.to = span.from + 1.0;
+    return span;
+}
+
+std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, const std::vector<StationTrack>& tracks,
+                                          TimeSpan span, int width, int height) {
+    FigureCanvas canvas(width, height);
+    FigureLayout layout(width, height, static_cast<int>(tracks.size()));
+    canvas.Text(0.5, layout.TitleY(), FigureTitle(recording), textColour);
+    DrawLegend(canvas, layout);
+    for (std::size_t row = 0; row < tracks.size(); ++row)
+        DrawPanel(canvas, layout, tracks[row], span, static_cast<int>(row), row + 1 == tracks.size());
+    canvas.Text(0.5, layout.TimeLabelY(), "time (s)", textColour);
+    return canvas.Finish();
+}

@@ -1,0 +1,54 @@
+// lumivex-plot: draws a recording station by station, or prints how well
+// each station was tracked.
+#include <cstdio>
+#include <string>
+
+#include "plot/PngFile.h"
+#include "plot/RecordingTracks.h"
+#include "plot/StatisticsReport.h"
+#include "plot/TrackFigure.h"
+#include "tools/plot/PlotOptions.h"
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+    std::fprintf(stderr, "lumivex-plot: %s\n", message.c_str());
+    return status;
+}
+
+bool Print(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+std::string WhatIsSelected(const PlotOptions& options) {
+    bool cut = options.fromGiven || options.toGiven || ~options.selection.bins != 0 || ~options.selection.stations != 0;
+    return cut ? " for the selected bins, stations and time" : "";
+}
+
+int Draw(const PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
+    TimeSpan span = SpanOfTracks(tracks);
+    if (options.fromGiven) span.from = options.selection.from;
+    if (options.toGiven) span.to = options.selection.to;
+    std::string failure = WriteRgbPng(options.output, options.width, options.height,
+                                      DrawTrackFigure(recording, tracks, span, options.width, options.height));
+    if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PlotOptions options;
+    std::string message;
+    PlotOptionsOutcome outcome = ParsePlotOptions(argc, argv, options, message);
+    if (outcome == PlotOptionsOutcome::Help || outcome == PlotOptionsOutcome::Version) return Print(message) ? 0 : 1;
+    if (outcome == PlotOptionsOutcome::Error)
+        return Fail(2, message + "\nRun with --help for more information.");
+    TrackRecording recording;
+    if (!ReadTrackRecording(options.recording, recording, message))
+        return Fail(2, (options.recording == "-" ? std::string("standard input") : options.recording) + ": " + message);
+    std::vector<StationTrack> tracks = SelectTracks(recording.tracks, options.selection);
+    if (tracks.empty()) return Fail(1, recording.name + ": no rows" + WhatIsSelected(options) + "; nothing to show");
+    if (!options.stats) return Draw(options, recording, tracks);
+    return Print(options.csv ? FormatStatisticsCsv(tracks) : FormatStatisticsTable(tracks)) ? 0 : 1;
+}
