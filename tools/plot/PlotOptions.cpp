@@ -88,6 +88,7 @@ PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptio
     }
     options.fromGiven = app.count("--from") > 0;
     options.toGiven = app.count("--to") > 0;
+    options.narrowed = options.fromGiven || options.toGiven || app.count("--bins") > 0 || app.count("--stations") > 0;
     if (options.fromGiven && options.toGiven && !(options.selection.from < options.selection.to)) {
         message = "--from must come before --to";
         return PlotOptionsOutcome::Error;

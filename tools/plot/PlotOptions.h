@@ -11,6 +11,7 @@ struct PlotOptions {
     TrackSelection selection;
     bool fromGiven = false;
     bool toGiven = false;
+    bool narrowed = false;  // bins, stations or time were chosen
     int width = 1600;
     int height = 1000;
     bool stats = false;

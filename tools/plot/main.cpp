@@ -20,9 +20,9 @@ bool Print(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
-std::string WhatIsSelected(const PlotOptions& options) {
-    bool cut = options.fromGiven || options.toGiven || ~options.selection.bins != 0 || ~options.selection.stations != 0;
-    return cut ? " for the selected bins, stations and time" : "";
+std::string NothingToShow(const PlotOptions& options, const TrackRecording& recording) {
+    return recording.name + ": no rows" + (options.narrowed ? " for the selected bins, stations and time" : "") +
+           "; nothing to show";
 }
 
 int Draw(const PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     if (!ReadTrackRecording(options.recording, recording, message))
         return Fail(2, (options.recording == "-" ? std::string("standard input") : options.recording) + ": " + message);
     std::vector<StationTrack> tracks = SelectTracks(recording.tracks, options.selection);
-    if (tracks.empty()) return Fail(1, recording.name + ": no rows" + WhatIsSelected(options) + "; nothing to show");
+    if (tracks.empty()) return Fail(1, NothingToShow(options, recording));
     if (!options.stats) return Draw(options, recording, tracks);
     return Print(options.csv ? FormatStatisticsCsv(tracks) : FormatStatisticsTable(tracks)) ? 0 : 1;
 }
