@@ -14,6 +14,7 @@ namespace {
 constexpr double degreesPerRadian = 57.29577951308232;
 constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
 const Colour textColour{0, 0, 0};
+constexpr int averageCharacterWidth = 7;  // pixels, of the panels' titles
 
 using Extract = std::vector<double> (*)(const StationTrack&);
 
@@ -80,10 +81,22 @@ PanelRange RangeOf(const Traces& traces, TimeSpan span) {
     return {span.from, span.to, low - pad, high + pad};
 }
 
-std::string PanelTitle(const StationTrack& track, const PanelKind& kind) {
+// `text` cut to at most `length` bytes, not inside a UTF-8 character, with
+// "..." when anything was cut.
+std::string Shortened(const std::string& text, std::size_t length) {
+    if (text.size() <= length) return text;
+    std::size_t end = length > 3 ? length - 3 : 0;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end) + "...";
+}
+
+// The channel's description gives way when the title would not fit the panel.
+std::string PanelTitle(const StationTrack& track, const PanelKind& kind, int pixelColumns) {
     std::string unit = kind.inChannelUnit ? UnitOfTrack(track).name : kind.unit;
-    return track.description + ", bin " + std::to_string(track.bin) + ", station " + std::to_string(track.station) +
-           ": " + kind.name + " (" + unit + ")";
+    std::string rest = ", bin " + std::to_string(track.bin) + ", station " + std::to_string(track.station) + ": " +
+                       kind.name + " (" + unit + ")";
+    std::size_t room = static_cast<std::size_t>(pixelColumns / averageCharacterWidth);
+    return Shortened(track.description, room > rest.size() ? room - rest.size() : 0) + rest;
 }
 
 void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTrack& track, TimeSpan span, int row,
@@ -94,7 +107,7 @@ void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTr
         Traces traces;
         for (const Series& series : kind.series)
             traces.push_back(ReduceToColumns(track.seconds, series.values(track), span.from, span.to, box.pixelColumns));
-        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind));
+        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind, box.pixelColumns));
         for (std::size_t i = 0; i < traces.size(); ++i) canvas.Trace(traces[i], kind.series[i].colour);
     }
 }
