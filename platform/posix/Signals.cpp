@@ -20,10 +20,13 @@ bool Catch(int number) {
 
 }  // namespace
 
+// A hang-up (the terminal or ssh session closed) ends a program as SIGTERM
+// does: a recorder still closes its file whole.
 bool CatchStopRequests() {
     bool interrupt = Catch(SIGINT);
     bool terminate = Catch(SIGTERM);
-    return interrupt && terminate;
+    bool hangUp = Catch(SIGHUP);
+    return interrupt && terminate && hangUp;
 }
 
 bool StopRequested() { return stopRequested != 0; }
