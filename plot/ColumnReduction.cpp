@@ -19,7 +19,7 @@ std::vector<ColumnSpan> ReduceToColumns(const std::vector<double>& seconds, cons
     const double width = (to - from) / columns;
     int current = -1;
     for (std::size_t i = 0; i < seconds.size() && i < values.size(); ++i) {
-        if (seconds[i] < from || seconds[i] > to || std::isnan(values[i])) continue;
+        if (seconds[i] < from || seconds[i] > to || !std::isfinite(values[i])) continue;
         int column = ColumnOf(seconds[i], from, width, columns);
         if (column != current) {
             spans.push_back({from + (column + 0.5) * width, values[i], values[i]});

@@ -12,7 +12,8 @@ struct ColumnSpan {
     double high;
 };
 
-// `seconds` never decreases; `values` holds one value per time, NaN for
-// none. Columns without a value are left out.
+// `seconds` never decreases; `values` holds one value per time. Values that
+// are not finite (a station the server has lost) are left out, and so are
+// columns without a value.
 std::vector<ColumnSpan> ReduceToColumns(const std::vector<double>& seconds, const std::vector<double>& values,
                                         double from, double to, int columns);

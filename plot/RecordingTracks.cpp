@@ -1,53 +1,37 @@
 #include "plot/RecordingTracks.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <tuple>
 
-#include "server/Recording.h"
+#include "recording/RecordingReader.h"
 
 namespace {
 
 using StationKey = std::tuple<int, int, int>;  // instrument, bin, station
 
-const RecordedChannel& ChannelOf(const Recording& recording, const RecordedRow& row) {
-    for (const RecordedChannel& channel : recording.channels)
-        if (channel.instrument == row.instrument && channel.bin == row.bin) return channel;
-    return recording.channels.front();  // the reader refuses rows of undeclared channels
-}
-
-std::vector<StationTrack> TracksOf(const Recording& recording) {
-    std::map<StationKey, StationTrack> tracks;
-    for (const RecordedRow& row : recording.rows) {
-        StationTrack& track = tracks[{row.instrument, row.bin, row.station}];
-        if (track.seconds.empty()) {
-            const RecordedChannel& channel = ChannelOf(recording, row);
-            track = StationTrack{row.instrument, row.bin, row.station, channel.description, channel.flags, {}, {}};
-        }
-        track.seconds.push_back(row.seconds);
-        track.poses.push_back(row.record);
+// A channel's description and flags are those of its first write.
+void Add(const RecordedWrite& write, std::map<StationKey, StationTrack>& tracks) {
+    const RecordedChannel& channel = write.channel;
+    for (const RecordedStation& station : write.stations) {
+        StationTrack& track = tracks[{channel.instrument, channel.bin, station.station}];
+        if (track.seconds.empty())
+            track = StationTrack{channel.instrument, channel.bin, station.station, channel.description, channel.flags, {}, {}};
+        track.seconds.push_back(write.seconds);
+        track.poses.push_back(station.record);
     }
-    std::vector<StationTrack> ordered;
-    for (auto& entry : tracks) ordered.push_back(std::move(entry.second));
-    return ordered;
 }
 
 }  // namespace
 
-bool ReadTrackRecording(const std::string& path, TrackRecording& recording, std::string& error) {
-    std::ifstream file;
-    if (path != "-") {
-        file.open(path, std::ios::binary);
-        if (!file) {
-            error = std::strerror(errno);
-            return false;
-        }
-    }
-    Recording parsed;
-    if (!ParseRecording(path == "-" ? std::cin : file, parsed, error)) return false;
-    recording = TrackRecording{path == "-" ? "standard input" : path, "", "", TracksOf(parsed)};
+bool ReadTrackRecording(const std::string& path, TrackRecording& recording, std::string& error, std::string& warning) {
+    RecordingReader reader;
+    std::map<StationKey, StationTrack> tracks;
+    if (reader.Open(path))
+        for (RecordedWrite write; reader.Next(write);) Add(write, tracks);
+    error = reader.Error();
+    warning = reader.CutWarning();
+    if (!error.empty()) return false;
+    recording = TrackRecording{reader.Name(), reader.Info().start, reader.Info().host, {}};
+    for (auto& entry : tracks) recording.tracks.push_back(std::move(entry.second));
     return true;
 }

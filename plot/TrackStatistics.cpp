@@ -44,13 +44,26 @@ std::vector<bool> AddIntervals(const StationTrack& track, TrackStatistics& stati
 
 double Axis(const StationRecord& pose, int axis) { return axis == 0 ? pose.x : axis == 1 ? pose.y : pose.z; }
 
+bool FinitePosition(const StationRecord& pose) {
+    return std::isfinite(pose.x) && std::isfinite(pose.y) && std::isfinite(pose.z);
+}
+
 void AddRanges(const StationTrack& track, TrackStatistics& statistics) {
     for (int axis = 0; axis < 3; ++axis) {
-        auto [low, high] = std::minmax_element(track.poses.begin(), track.poses.end(), [&](const auto& a, const auto& b) {
-            return Axis(a, axis) < Axis(b, axis);
-        });
-        statistics.range[axis] = Axis(*high, axis) - Axis(*low, axis);
+        double low = std::numeric_limits<double>::infinity(), high = -low;
+        for (const StationRecord& pose : track.poses)
+            if (FinitePosition(pose)) low = std::min(low, Axis(pose, axis)), high = std::max(high, Axis(pose, axis));
+        statistics.range[axis] = low <= high ? high - low : none;
     }
+}
+
+// Whether the window centred on update `i` may judge jitter: no dropout
+// inside it, and no position the server could not give.
+bool Judges(const StationTrack& track, const std::vector<bool>& dropouts, std::size_t i) {
+    const std::size_t half = jitterWindow / 2;
+    for (std::size_t j = i - half; j <= i + half; ++j)
+        if (!FinitePosition(track.poses[j]) || (j > i - half && dropouts[j])) return false;
+    return true;
 }
 
 // Squared distance of update `i` from the mean of the window centred on it.
@@ -73,9 +86,7 @@ void AddJitter(const StationTrack& track, const std::vector<bool>& dropouts, Tra
     double sum = 0.0;
     long windows = 0;
     for (std::size_t i = half; i + half < track.poses.size(); ++i) {
-        if (std::find(dropouts.begin() + (i - half + 1), dropouts.begin() + (i + half + 1), true) !=
-            dropouts.begin() + (i + half + 1))
-            continue;
+        if (!Judges(track, dropouts, i)) continue;
         sum += SquaredDeviation(track.poses, i);
         ++windows;
     }

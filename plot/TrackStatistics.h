@@ -11,9 +11,9 @@ struct TrackStatistics {
     double intervalP99Ms;
     double intervalMaxMs;
     long dropouts = 0;             // intervals longer than twice the median
-    double range[3];               // max - min of x, y, z, in the channel's unit
+    double range[3];               // max - min of x, y, z, in the channel's unit, of the finite positions
     double jitter;                 // RMS distance from the moving average, in the channel's unit,
-                                   // over the windows without a dropout
+                                   // over the windows without a dropout or a position that is not finite
     double jitterMm;
 };
 

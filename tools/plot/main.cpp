@@ -8,6 +8,7 @@
 #include "plot/StatisticsReport.h"
 #include "plot/TrackFigure.h"
 #include "tools/plot/PlotOptions.h"
+#include "tracker/Warning.h"
 
 namespace {
 
@@ -45,8 +46,10 @@ int main(int argc, char** argv) {
     if (outcome == PlotOptionsOutcome::Error)
         return Fail(2, message + "\nRun with --help for more information.");
     TrackRecording recording;
-    if (!ReadTrackRecording(options.recording, recording, message))
-        return Fail(2, (options.recording == "-" ? std::string("standard input") : options.recording) + ": " + message);
+    std::string warning;
+    bool read = ReadTrackRecording(options.recording, recording, message, warning);
+    if (!warning.empty()) PrintWarning("recording", warning);
+    if (!read) return Fail(2, message);
     std::vector<StationTrack> tracks = SelectTracks(recording.tracks, options.selection);
     if (tracks.empty()) return Fail(1, NothingToShow(options, recording));
     if (!options.stats) return Draw(options, recording, tracks);
