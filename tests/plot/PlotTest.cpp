@@ -123,7 +123,8 @@ TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
 
 // Two stations still but for a known noise: x alternates by ±a, so that it
 // lies 4a/5 from the mean of every five updates around it. 100 updates a
-// second for ten seconds, but for one gap of 50 ms.
+// second for ten seconds, but for one gap of 50 ms, and one update where the
+// server lost the station (nan), which must not spoil range or jitter.
 TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
     std::ostringstream text;
     text << header << "# channel 0 0 flags 0x0000011F description centimetres\n"
@@ -132,7 +133,9 @@ TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
     for (int tick = 0, row = 0; tick <= 1000; ++tick) {
         if (tick > 500 && tick < 505) continue;
         for (int bin = 0; bin < 2; ++bin)
-            text << tick / 100.0 << ",0," << bin << ",3," << 1.5 + (row % 2 ? noise[bin] : -noise[bin]) << ",2,1,0.5,0,0\n";
+            text << tick / 100.0 << ",0," << bin << ",3,"
+                 << (tick == 800 ? "nan" : std::to_string(1.5 + (row % 2 ? noise[bin] : -noise[bin])))
+                 << ",2,1,0.5,0,0\n";
         ++row;
     }
     std::string path = Written(text.str());
