@@ -36,7 +36,7 @@ const CLI::Validator sizeValidator(
         return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestSide) + ".." +
                std::to_string(largestSide) + ", e.g. 1600x1000";
     },
-    "WxH", "Size");
+    "", "Size");
 
 const CLI::Validator fileName(
     [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
@@ -54,7 +54,8 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
         ->type_name("LIST")->check(NumberListValidator(highestStation))->capture_default_str();
     app.add_option("--from", options.selection.from, "start at S seconds into the recording")->type_name("S")->check(CLI::NonNegativeNumber);
     app.add_option("--to", options.selection.to, "end at S seconds into the recording")->type_name("S")->check(CLI::NonNegativeNumber);
-    CLI::Option* size = app.add_option("--size", texts.size, "the picture's size in pixels")->check(sizeValidator)->capture_default_str();
+    CLI::Option* size = app.add_option("--size", texts.size, "the picture's size in pixels")
+                            ->type_name("WxH")->check(sizeValidator)->capture_default_str();
     CLI::Option* stats = app.add_flag("--stats", options.stats, "print statistics per station instead of drawing");
     app.add_flag("--csv", options.csv, "print the statistics as CSV")->needs(stats);
     stats->excludes(output)->excludes(size);
@@ -64,6 +65,21 @@ void ApplyTexts(const OptionTexts& texts, PlotOptions& options) {
     ParseNumberList(texts.bins, highestBin, options.selection.bins);
     ParseNumberList(texts.stations, highestStation, options.selection.stations);
     ParseSize(texts.size, options.width, options.height);
+}
+
+// What CLI11 cannot check alone, and the values read from the texts; what is
+// wrong, or "".
+std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions& options) {
+    options.fromGiven = app.count("--from") > 0;
+    options.toGiven = app.count("--to") > 0;
+    options.narrowed = options.fromGiven || options.toGiven || app.count("--bins") > 0 || app.count("--stations") > 0;
+    if (options.fromGiven && options.toGiven && !(options.selection.from < options.selection.to))
+        return "--from must come before --to";
+    bool drawing = !options.stats;
+    if (drawing && options.recording == "-" && options.output.empty()) return "a recording from standard input needs -o OUT.png";
+    ApplyTexts(texts, options);
+    if (drawing && options.output.empty()) options.output = DefaultOutput(options.recording);
+    return "";
 }
 
 }  // namespace
@@ -86,20 +102,8 @@ PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptio
         message = error.what();
         return PlotOptionsOutcome::Error;
     }
-    options.fromGiven = app.count("--from") > 0;
-    options.toGiven = app.count("--to") > 0;
-    options.narrowed = options.fromGiven || options.toGiven || app.count("--bins") > 0 || app.count("--stations") > 0;
-    if (options.fromGiven && options.toGiven && !(options.selection.from < options.selection.to)) {
-        message = "--from must come before --to";
-        return PlotOptionsOutcome::Error;
-    }
-    if (options.recording == "-" && options.output.empty() && !options.stats) {
-        message = "a recording from standard input needs -o OUT.png";
-        return PlotOptionsOutcome::Error;
-    }
-    ApplyTexts(texts, options);
-    if (options.output.empty() && !options.stats) options.output = DefaultOutput(options.recording);
-    return PlotOptionsOutcome::Run;
+    message = Complete(app, texts, options);
+    return message.empty() ? PlotOptionsOutcome::Run : PlotOptionsOutcome::Error;
 }
 
 std::string DefaultOutput(const std::string& recording) {
