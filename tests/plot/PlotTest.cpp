@@ -19,6 +19,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tools/plot/PlotOptions.h"
 
 namespace {
 
@@ -189,6 +190,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", out, "--from", "2", "--to", "1"}, 2, "--from"},
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
+        {good, {"-o", recording.Path()}, 2, "is the recording itself"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{Written(c.recording)};
@@ -197,6 +199,14 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         EXPECT_EQ(ExitStatus(run), c.status) << c.says << ": " << run.output;
         EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
     }
+    EXPECT_EQ(std::ifstream(recording.Path()).peek(), '#') << "the recording is still there";
+}
+
+TEST(PlotOptionsTest, PictureIsNamedAfterTheRecording) {
+    const std::pair<const char*, const char*> names[] = {
+        {"session.csv", "session.png"},      {"session.csv.gz", "session.png"}, {"run.v2/session", "run.v2/session.png"},
+        {"/data/.hidden", "/data/.hidden.png"}, {"plain", "plain.png"}};
+    for (const auto& [recording, picture] : names) EXPECT_EQ(DefaultOutput(recording), picture) << recording;
 }
 
 // A spike between pixels survives; each column holds its samples' extremes.

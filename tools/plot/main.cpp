@@ -1,7 +1,9 @@
 // lumivex-plot: draws a recording station by station, or prints how well
 // each station was tracked.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "plot/PngFile.h"
 #include "plot/RecordingTracks.h"
@@ -26,6 +28,13 @@ std::string NothingToShow(const PlotOptions& options, const TrackRecording& reco
            "; nothing to show";
 }
 
+// Drawing over the recording would lose it ("-o session.csv", or a recording
+// named "session.png").
+bool IsTheRecording(const PlotOptions& options) {
+    std::error_code error;
+    return options.recording != "-" && std::filesystem::equivalent(options.recording, options.output, error);
+}
+
 int Draw(const PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
     TimeSpan span = SpanOfTracks(tracks);
     if (options.fromGiven) span.from = options.selection.from;
@@ -45,6 +54,8 @@ int main(int argc, char** argv) {
     if (outcome == PlotOptionsOutcome::Help || outcome == PlotOptionsOutcome::Version) return Print(message) ? 0 : 1;
     if (outcome == PlotOptionsOutcome::Error)
         return Fail(2, message + "\nRun with --help for more information.");
+    if (!options.stats && IsTheRecording(options))
+        return Fail(2, options.output + " is the recording itself; name the picture with -o");
     TrackRecording recording;
     std::string warning;
     bool read = ReadTrackRecording(options.recording, recording, message, warning);
