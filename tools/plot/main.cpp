@@ -39,6 +39,7 @@ int Draw(const PlotOptions& options, const TrackRecording& recording, const std:
     TimeSpan span = SpanOfTracks(tracks);
     if (options.fromGiven) span.from = options.selection.from;
     if (options.toGiven) span.to = options.selection.to;
+    if (!(span.to > span.from)) span.to = span.from + 1.0;  // one update at --from: PLplot needs a width
     std::string failure = WriteRgbPng(options.output, options.width, options.height,
                                       DrawTrackFigure(recording, tracks, span, options.width, options.height));
     if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
