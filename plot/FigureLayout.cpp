@@ -1,6 +1,7 @@
 #include "plot/FigureLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -12,11 +13,17 @@ constexpr double panelTitleHeight = 18.0;
 constexpr double panelGap = 6.0;
 constexpr double valueMargin = 64.0;
 constexpr double rightMargin = 14.0;
+// A panel's title and gap, and room for a trace below them.
+constexpr double minimumRowHeight = 72.0;
 
 }  // namespace
 
 FigureLayout::FigureLayout(int width, int height, int rows)
     : width(width), height(height), rowHeight((height - headerHeight - footerHeight) / std::max(rows, 1)) {}
+
+int FigureLayout::HeightFor(int rows) {
+    return static_cast<int>(std::ceil(headerHeight + footerHeight + std::max(rows, 1) * minimumRowHeight));
+}
 
 PanelBox FigureLayout::Panel(int row, int column) const {
     double panelWidth = static_cast<double>(width) / panelsPerRow;

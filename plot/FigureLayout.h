@@ -14,6 +14,9 @@ public:
 
     FigureLayout(int width, int height, int rows);
 
+    // The least height in pixels at which `rows` rows of panels stay legible.
+    static int HeightFor(int rows);
+
     PanelBox Panel(int row, int column) const;
     double TitleY() const;
     double LegendY() const;

@@ -175,6 +175,8 @@ TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
 TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     const std::string good = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns +
                              "0.5,0,0,0,1,2,3,0,0,0\n";
+    std::string crowded = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
+    for (int station = 0; station < 14; ++station) crowded += "0.5,0,0," + std::to_string(station) + ",1,2,3,0,0,0\n";
     const std::string out = picture.Path();
     struct Case {
         std::string recording;
@@ -191,6 +193,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
+        {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{Written(c.recording)};

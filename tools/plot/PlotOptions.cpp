@@ -11,8 +11,6 @@ namespace {
 
 constexpr int highestBin = 15;
 constexpr int highestStation = 31;
-// Big enough for a wall, small enough that the picture's memory stays modest.
-constexpr int smallestSide = 400, largestSide = 8000;
 
 const char* const description =
     "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in the channel's\n"
@@ -30,11 +28,11 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 const CLI::Validator sizeValidator(
     [](std::string& text) {
         int width = 0, height = 0;
-        if (ParseSize(text, width, height) && width >= smallestSide && height >= smallestSide && width <= largestSide &&
-            height <= largestSide)
+        if (ParseSize(text, width, height) && width >= smallestPictureSide && height >= smallestPictureSide && width <= largestPictureSide &&
+            height <= largestPictureSide)
             return std::string();
-        return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestSide) + ".." +
-               std::to_string(largestSide) + ", e.g. 1600x1000";
+        return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestPictureSide) + ".." +
+               std::to_string(largestPictureSide) + ", e.g. 1600x1000";
     },
     "", "Size");
 
@@ -72,6 +70,7 @@ void ApplyTexts(const OptionTexts& texts, PlotOptions& options) {
 std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions& options) {
     options.fromGiven = app.count("--from") > 0;
     options.toGiven = app.count("--to") > 0;
+    options.sizeGiven = app.count("--size") > 0;
     options.narrowed = options.fromGiven || options.toGiven || app.count("--bins") > 0 || app.count("--stations") > 0;
     if (options.fromGiven && options.toGiven && !(options.selection.from < options.selection.to))
         return "--from must come before --to";

@@ -14,9 +14,13 @@ struct PlotOptions {
     bool narrowed = false;  // bins, stations or time were chosen
     int width = 1600;
     int height = 1000;
+    bool sizeGiven = false;  // else the height grows to fit every station
     bool stats = false;
     bool csv = false;
 };
+
+// Big enough for a wall, small enough that the picture's memory stays modest.
+constexpr int smallestPictureSide = 400, largestPictureSide = 8000;
 
 enum class PlotOptionsOutcome { Run, Help, Version, Error };
 

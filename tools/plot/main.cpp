@@ -1,10 +1,12 @@
 // lumivex-plot: draws a recording station by station, or prints how well
 // each station was tracked.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "plot/FigureLayout.h"
 #include "plot/PngFile.h"
 #include "plot/RecordingTracks.h"
 #include "plot/StatisticsReport.h"
@@ -35,7 +37,21 @@ bool IsTheRecording(const PlotOptions& options) {
     return options.recording != "-" && std::filesystem::equivalent(options.recording, options.output, error);
 }
 
-int Draw(const PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
+// The picture's height: the default grows to give every station a legible
+// row; a height too small for them is refused rather than drawn garbled.
+bool FitHeight(PlotOptions& options, std::size_t rows, std::string& problem) {
+    int needed = FigureLayout::HeightFor(static_cast<int>(rows));
+    if (!options.sizeGiven) options.height = std::min(std::max(options.height, needed), largestPictureSide);
+    if (needed <= options.height) return true;
+    problem = std::to_string(rows) + " stations need a picture at least " + std::to_string(needed) +
+              " pixels high; choose fewer with --bins and --stations" +
+              (needed <= largestPictureSide ? " or a larger --size" : "");
+    return false;
+}
+
+int Draw(PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
+    std::string problem;
+    if (!FitHeight(options, tracks.size(), problem)) return Fail(2, problem);
     TimeSpan span = SpanOfTracks(tracks);
     if (options.fromGiven) span.from = options.selection.from;
     if (options.toGiven) span.to = options.selection.to;
