@@ -12,6 +12,9 @@ const Colour frameColour{60, 60, 60};
 const Colour gridColour{215, 215, 215};
 constexpr double characterScale = 0.55;
 constexpr double traceWidth = 1.6;
+// A proportional font's average character is a little over half as wide as
+// it is high; a little more keeps titles that fit clear of the next panel.
+constexpr double characterAspect = 0.63;
 
 void Use(int index, Colour colour) {
     plscol0(index, colour.red, colour.green, colour.blue);
@@ -50,6 +53,13 @@ void FigureCanvas::Axes(const PanelBox& box, const PanelRange& range, bool timeN
     Use(foreground, frameColour);
     plbox(timeNumbers ? "bcnst" : "bcst", 0.0, 0, "bcnstv", 0.0, 0);
     plmtex("t", 0.6, 0.0, 0.0, PlainText(title).c_str());
+}
+
+double FigureCanvas::CharacterWidth() const {
+    PLFLT defaultHeight = 0.0, height = 0.0, left = 0.0, right = 0.0, bottom = 0.0, top = 0.0;
+    plgchr(&defaultHeight, &height);
+    plgspa(&left, &right, &bottom, &top);
+    return right > left ? characterAspect * height / (right - left) : 1.0;
 }
 
 void FigureCanvas::Trace(const std::vector<ColumnSpan>& spans, Colour colour) {

@@ -31,6 +31,8 @@ public:
     void Text(double x, double y, const std::string& text, Colour colour);
     // A panel's frame, grid and numbers; `timeNumbers` for the bottom row only.
     void Axes(const PanelBox& box, const PanelRange& range, bool timeNumbers, const std::string& title);
+    // About how wide a character of text is, as a fraction of the page's width.
+    double CharacterWidth() const;
     // One series inside the panel last framed, each column's low to high.
     void Trace(const std::vector<ColumnSpan>& spans, Colour colour);
 

@@ -14,7 +14,6 @@ namespace {
 constexpr double degreesPerRadian = 57.29577951308232;
 constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
 const Colour textColour{0, 0, 0};
-constexpr int averageCharacterWidth = 7;  // pixels, of the panels' titles
 
 using Extract = std::vector<double> (*)(const StationTrack&);
 
@@ -77,7 +76,7 @@ PanelRange RangeOf(const Traces& traces, TimeSpan span) {
     for (const auto& trace : traces)
         for (const ColumnSpan& column : trace) low = std::min(low, column.low), high = std::max(high, column.high);
     if (low > high) low = high = 0.0;
-    double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 0.001);
+    double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 1.0);
     return {span.from, span.to, low - pad, high + pad};
 }
 
@@ -90,12 +89,15 @@ std::string Shortened(const std::string& text, std::size_t length) {
     return text.substr(0, end) + "...";
 }
 
-// The channel's description gives way when the title would not fit the panel.
-std::string PanelTitle(const StationTrack& track, const PanelKind& kind, int pixelColumns) {
-    std::string unit = kind.inChannelUnit ? UnitOfTrack(track).name : kind.unit;
-    std::string rest = ", bin " + std::to_string(track.bin) + ", station " + std::to_string(track.station) + ": " +
-                       kind.name + " (" + unit + ")";
-    std::size_t room = static_cast<std::size_t>(pixelColumns / averageCharacterWidth);
+// The channel's description gives way when the title would not fit the
+// panel, and in a narrow panel the words "bin" and "station" too.
+std::string PanelTitle(const StationTrack& track, const PanelKind& kind, double characters) {
+    const std::size_t shortestDescription = 8;
+    std::string what = std::string(kind.name) + " (" + (kind.inChannelUnit ? UnitOfTrack(track).name : kind.unit) + ")";
+    std::string bin = std::to_string(track.bin), station = std::to_string(track.station);
+    std::string rest = ", bin " + bin + ", station " + station + ": " + what;
+    std::size_t room = static_cast<std::size_t>(std::max(characters, 0.0));
+    if (room < rest.size() + shortestDescription) rest = " " + bin + "/" + station + ": " + what;
     return Shortened(track.description, room > rest.size() ? room - rest.size() : 0) + rest;
 }
 
@@ -107,7 +109,8 @@ void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTr
         Traces traces;
         for (const Series& series : kind.series)
             traces.push_back(ReduceToColumns(track.seconds, series.values(track), span.from, span.to, box.pixelColumns));
-        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind, box.pixelColumns));
+        double titleRoom = (box.right - box.left) / canvas.CharacterWidth();
+        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind, titleRoom));
         for (std::size_t i = 0; i < traces.size(); ++i) canvas.Trace(traces[i], kind.series[i].colour);
     }
 }
