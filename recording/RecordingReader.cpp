@@ -21,35 +21,8 @@ const Columns columnsOf[] = {{fieldCountVersion1, 0, 1, 2, -1, -1, 3, 4}, {field
 
 const Columns& ColumnsOf(int version) { return columnsOf[version == 1 ? 0 : 1]; }
 
-std::string StationsText(uint32_t mask) { return DescribeNumberList(mask); }
-
-}  // namespace
-
-bool RecordingReader::Fail(long line, const std::string& reason) {
-    error = name + ":" + std::to_string(line) + ": " + reason;
-    ended = true;
-    return false;
-}
-
-bool RecordingReader::Cut(long line) {
-    cutWarning = name + ":" + std::to_string(line) +
-                 ": the file is cut short; it is read up to its last whole write, before this line";
-    ended = true;
-    return false;
-}
-
-bool RecordingReader::Open(const std::string& path) {
-    name = path == "-" ? "standard input" : path;
-    if (source.Open(path)) return ReadHeader();
-    error = name + ": " + source.Error();
-    ended = true;
-    return false;
-}
-
 // Version 2 starts with its version line; anything else is read as version 1,
 // whose header is channel lines and comments up to its column line.
-namespace {
-
 Reason ReadVersion(std::string_view line, int& version) {
     const std::string prefix = std::string(versionPrefix) + " ";
     version = line == versionLine ? 2 : 1;
@@ -57,25 +30,6 @@ Reason ReadVersion(std::string_view line, int& version) {
         return "this program reads recordings of versions 1 and 2, not '" + std::string(line) + "'";
     return {};
 }
-
-}  // namespace
-
-bool RecordingReader::ReadHeader() {
-    std::string_view line;
-    const char* columns = columnLineVersion1;
-    for (bool first = true; source.Next(line); first = false) {
-        Reason reason = first ? ReadVersion(line, info.version) : Reason();
-        if (!reason.empty()) return Fail(1, reason);
-        columns = info.version == 2 ? columnLine : columnLineVersion1;
-        if (line == columns) return info.version == 1 || info.stations != 0 ||
-                                    Fail(source.LineNumber(), "no '# stations LIST' line names the stations");
-        if (!ReadMetadata(line)) return false;
-    }
-    if (!source.Error().empty()) return Fail(source.LineNumber(), source.Error());
-    return Fail(source.LineNumber() + 1, std::string("the file ends before the column line '") + columns + "'");
-}
-
-namespace {
 
 using MetadataRule = Reason (*)(std::string_view value, RecordingInfo& info);
 
@@ -106,6 +60,42 @@ const struct {
 };
 
 }  // namespace
+
+bool RecordingReader::Fail(long line, const std::string& reason) {
+    error = name + ":" + std::to_string(line) + ": " + reason;
+    ended = true;
+    return false;
+}
+
+bool RecordingReader::Cut(long line) {
+    cutWarning = name + ":" + std::to_string(line) +
+                 ": the file is cut short; it is read up to its last whole write, before this line";
+    ended = true;
+    return false;
+}
+
+bool RecordingReader::Open(const std::string& path) {
+    name = path == "-" ? "standard input" : path;
+    if (source.Open(path)) return ReadHeader();
+    error = name + ": " + source.Error();
+    ended = true;
+    return false;
+}
+
+bool RecordingReader::ReadHeader() {
+    std::string_view line;
+    const char* columns = columnLineVersion1;
+    for (bool first = true; source.Next(line); first = false) {
+        Reason reason = first ? ReadVersion(line, info.version) : Reason();
+        if (!reason.empty()) return Fail(1, reason);
+        columns = info.version == 2 ? columnLine : columnLineVersion1;
+        if (line == columns) return info.version == 1 || info.stations != 0 ||
+                                    Fail(source.LineNumber(), "no '# stations LIST' line names the stations");
+        if (!ReadMetadata(line)) return false;
+    }
+    if (!source.Error().empty()) return Fail(source.LineNumber(), source.Error());
+    return Fail(source.LineNumber() + 1, std::string("the file ends before the column line '") + columns + "'");
+}
 
 bool RecordingReader::DeclareChannel(std::string_view line) {
     RecordedChannel channel;
@@ -167,7 +157,7 @@ bool RecordingReader::CheckRow(const std::string_view* fields, Row& row) {
                                   " ...' line declares this row's channel");
     if (info.version == 2 && !(info.stations >> row.station.station & 1u))
         return Fail(row.line, "station " + std::to_string(row.station.station) + " is not among '# stations " +
-                                  StationsText(info.stations) + "'");
+                                  DescribeNumberList(info.stations) + "'");
     double& last = info.version == 1 ? lastSeconds : slot.lastSeconds;
     if (row.seconds < last) return Fail(row.line, "time_s goes backwards");
     last = row.seconds;
@@ -258,7 +248,7 @@ bool RecordingReader::Next(RecordedWrite& write) {
         } else {
             pending = row;
             havePending = true;
-            return WholeWrite() || Fail(current.line, "this write lacks some of the stations " + StationsText(info.stations));
+            return WholeWrite() || Fail(current.line, "this write lacks some of the stations " + DescribeNumberList(info.stations));
         }
     }
 }

@@ -121,7 +121,9 @@ void Replayer::ShowProgress(const Pacer& pacer, double seconds, bool last) {
                  total.c_str(), writes, Milliseconds(lateness.Quantile(0.99)), last ? "\n" : "");
 }
 
-// Writes before --from only build up the channels' state.
+// Writes before --from only build up the channels' state; the replay's clock
+// starts when the first write after it is read, however long reading up to
+// it took.
 Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped) {
     if (!Selected(write.channel)) return Outcome::Done;
     if (Collides(write.channel, sources)) return Outcome::BadRecording;
@@ -130,7 +132,8 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     channel.bin = write.channel.bin;
     ApplyWrite(channel.state, write);
     if (write.seconds < options.from) return Outcome::Done;
-    double due = passStart + (write.seconds - options.from) / options.speed;
+    if (origin < 0.0) origin = pacer.Elapsed();
+    double due = origin + passStart + (write.seconds - options.from) / options.speed;
     stopped = !pacer.WaitUntil(due);
     if (stopped) return Outcome::Done;
     elapsed = pacer.Elapsed();

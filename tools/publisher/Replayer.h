@@ -64,6 +64,7 @@ private:
     long writes = 0;
     double playedSeconds = 0.0;   // where in the recording the last write was
     double elapsed = 0.0;         // when the last write was made
+    double origin = -1.0;         // when --from was reached; -1: not yet
     double nextProgress = 0.0;
     bool checkedWhole = false;
     bool progress = false;        // standard error is a terminal
