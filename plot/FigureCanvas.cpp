@@ -49,9 +49,9 @@ void FigureCanvas::Axes(const PanelBox& box, const PanelRange& range, bool timeN
     plwind(range.fromSeconds, range.toSeconds, range.low, range.high);
     plwidth(1.0);
     Use(foreground, gridColour);
-    plbox("g", 0.0, 0, "g", 0.0, 0);
+    plbox("g", 0.0, 0, "g", range.valueStep, 0);
     Use(foreground, frameColour);
-    plbox(timeNumbers ? "bcnst" : "bcst", 0.0, 0, "bcnstv", 0.0, 0);
+    plbox(timeNumbers ? "bcnst" : "bcst", 0.0, 0, "bcnstv", range.valueStep, 0);
     plmtex("t", 0.6, 0.0, 0.0, PlainText(title).c_str());
 }
 

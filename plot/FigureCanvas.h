@@ -15,6 +15,7 @@ struct Colour {
 struct PanelRange {
     double fromSeconds, toSeconds;
     double low, high;
+    double valueStep;  // between numbered ticks; 0: PLplot chooses
 };
 
 // A picture drawn through PLplot's cairo driver into memory, so that the

@@ -9,12 +9,12 @@ namespace {
 // above for its title; the footer holds the time numbers and label.
 constexpr double headerHeight = 58.0;
 constexpr double footerHeight = 40.0;
-constexpr double panelTitleHeight = 18.0;
-constexpr double panelGap = 6.0;
+constexpr double panelTitleHeight = 22.0;
+constexpr double panelGap = 8.0;
 constexpr double valueMargin = 64.0;
 constexpr double rightMargin = 14.0;
 // A panel's title and gap, and room for a trace below them.
-constexpr double minimumRowHeight = 72.0;
+constexpr double minimumRowHeight = 80.0;
 
 }  // namespace
 
@@ -30,7 +30,8 @@ PanelBox FigureLayout::Panel(int row, int column) const {
     double left = column * panelWidth + valueMargin, right = (column + 1) * panelWidth - rightMargin;
     double top = headerHeight + row * rowHeight + panelTitleHeight;
     double bottom = headerHeight + (row + 1) * rowHeight - panelGap;
-    return {left / width, right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left))};
+    return {left / width,           right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left)),
+            std::max(1, static_cast<int>(bottom - top))};
 }
 
 double FigureLayout::TitleY() const { return FromTop(20.0); }

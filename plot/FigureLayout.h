@@ -6,6 +6,7 @@
 struct PanelBox {
     double left, right, bottom, top;
     int pixelColumns;  // the plot area's width in pixels
+    int pixelRows;     // and its height
 };
 
 class FigureLayout {

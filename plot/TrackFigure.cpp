@@ -13,6 +13,8 @@ namespace {
 
 constexpr double degreesPerRadian = 57.29577951308232;
 constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
+constexpr int pixelsPerNumber = 24;  // of a value axis, at the least
+constexpr double zeroBasedHeadroom = 0.25;  // keeps a steady interval clear of the frame
 const Colour textColour{0, 0, 0};
 
 using Extract = std::vector<double> (*)(const StationTrack&);
@@ -52,6 +54,7 @@ struct PanelKind {
     std::vector<Series> series;
     bool inChannelUnit;  // else `unit` is the values' unit
     const char* unit;
+    bool fromZero;       // the value axis starts at 0, so that jitter of microseconds does not fill the panel
 };
 
 const PanelKind panelKinds[FigureLayout::panelsPerRow] = {
@@ -59,25 +62,45 @@ const PanelKind panelKinds[FigureLayout::panelsPerRow] = {
      {{"x", {0, 114, 178}, Position<&StationRecord::x>},
       {"y", {213, 94, 0}, Position<&StationRecord::y>},
       {"z", {0, 158, 115}, Position<&StationRecord::z>}},
-     true, ""},
+     true, "", false},
     {"angles",
      {{"azimuth", {230, 159, 0}, Degrees<&StationRecord::azimuth>},
       {"elevation", {86, 180, 233}, Degrees<&StationRecord::elevation>},
       {"roll", {204, 121, 167}, Degrees<&StationRecord::roll>}},
-     false, "deg"},
-    {"interval", {{"interval", {0, 0, 0}, IntervalsMs}}, false, "ms"},
+     false, "deg", false},
+    {"interval", {{"interval", {0, 0, 0}, IntervalsMs}}, false, "ms", true},
 };
 
 using Traces = std::vector<std::vector<ColumnSpan>>;
 
-// The traces' value range with a margin; a flat trace gets a range around it.
-PanelRange RangeOf(const Traces& traces, TimeSpan span) {
+// The smallest step of 1, 2 or 5 times a power of ten that is at least `least`.
+double RoundStep(double least) {
+    double power = std::pow(10.0, std::floor(std::log10(least)));
+    for (double factor : {1.0, 2.0, 5.0})
+        if (factor * power >= least) return factor * power;
+    return 10.0 * power;
+}
+
+// The finest round step that numbers at most `most` values between `low`
+// and `high`.
+double ValueStep(double low, double high, int most) {
+    double step = RoundStep((high - low) / (most + 1));
+    while (std::floor(high / step) - std::ceil(low / step) + 1 > most) step = RoundStep(step * 1.001);
+    return step;
+}
+
+// The traces' value range with a margin (a flat trace gets a range around
+// it), numbered no more densely than the panel's height allows.
+PanelRange RangeOf(const Traces& traces, TimeSpan span, const PanelKind& kind, int pixelRows) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const auto& trace : traces)
         for (const ColumnSpan& column : trace) low = std::min(low, column.low), high = std::max(high, column.high);
     if (low > high) low = high = 0.0;
+    if (kind.fromZero) low = std::min(low, 0.0);
     double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 1.0);
-    return {span.from, span.to, low - pad, high + pad};
+    low = kind.fromZero && low >= 0.0 ? 0.0 : low - pad;
+    high += kind.fromZero ? (high - low) * zeroBasedHeadroom : pad;
+    return {span.from, span.to, low, high, ValueStep(low, high, std::max(2, pixelRows / pixelsPerNumber))};
 }
 
 // `text` cut to at most `length` bytes, not inside a UTF-8 character, with
@@ -110,7 +133,7 @@ void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTr
         for (const Series& series : kind.series)
             traces.push_back(ReduceToColumns(track.seconds, series.values(track), span.from, span.to, box.pixelColumns));
         double titleRoom = (box.right - box.left) / canvas.CharacterWidth();
-        canvas.Axes(box, RangeOf(traces, span), bottom, PanelTitle(track, kind, titleRoom));
+        canvas.Axes(box, RangeOf(traces, span, kind, box.pixelRows), bottom, PanelTitle(track, kind, titleRoom));
         for (std::size_t i = 0; i < traces.size(); ++i) canvas.Trace(traces[i], kind.series[i].colour);
     }
 }
