@@ -63,6 +63,14 @@ struct Picture {
     }
 };
 
+std::vector<std::string> CsvFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream text(line);
+    for (std::string field; std::getline(text, field, ',');) fields.push_back(field);
+    return fields;
+}
+constexpr int rateField = 4;  // of --stats --csv
+
 int ExitStatus(const Outcome& run) { return run.finished && WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1; }
 
 class PlotTest : public SharedMemoryTest {
@@ -94,15 +102,23 @@ protected:
 
 // Every station is drawn in its row; each axis's trace shows in its colour
 // in its panel, and the picture has the size asked for. The monitor
-// compresses the recording, as it does for a name ending in ".gz".
+// compresses the recording, as it does for a name ending in ".gz"; the
+// statistics find the publisher's rate in it.
 TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
     const std::string compressed = recording.Path() + ".gz";
     Record("orbit", compressed);
     const int width = 1200, height = 800;
 
     Outcome run = Plot({compressed, "-o", picture.Path(), "--bins", "1", "--stations", "1-2", "--size", "1200x800"});
+    Outcome stats = Plot({compressed, "--stats", "--csv"});
 
     std::remove(compressed.c_str());
+    std::istringstream rows(stats.output);
+    std::string row;
+    std::getline(rows, row);  // the heading
+    int stations = 0;
+    for (; std::getline(rows, row); ++stations) EXPECT_NEAR(std::stod(CsvFields(row)[rateField]), 100.0, 10.0) << row;
+    EXPECT_EQ(stations, 8) << stats.output;
     ASSERT_EQ(ExitStatus(run), 0) << run.output;
     Picture png;
     ASSERT_TRUE(png.Read(picture.Path()));
@@ -155,14 +171,10 @@ TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
     const char* const units[2] = {"cm", "m"};
     for (int bin = 0; bin < 2; ++bin) {
         ASSERT_TRUE(std::getline(lines, line)) << csv.output;
-        std::istringstream fields(line);
-        std::string field;
-        for (double figure : expected[bin]) {
-            std::getline(fields, field, ',');
-            EXPECT_NEAR(std::stod(field), figure, std::max(1e-6, 1e-3 * figure)) << line;
-        }
-        std::getline(fields, field);
-        EXPECT_EQ(field, units[bin]);
+        std::vector<std::string> fields = CsvFields(line);
+        ASSERT_EQ(fields.size(), 15u) << line;
+        for (int i = 0; i < 14; ++i) EXPECT_NEAR(std::stod(fields[i]), expected[bin][i], std::max(1e-6, 1e-3 * expected[bin][i])) << line;
+        EXPECT_EQ(fields[14], units[bin]);
     }
     ASSERT_EQ(ExitStatus(table), 0) << table.output;
     std::istringstream rows(table.output);
