@@ -1,6 +1,8 @@
 #include "plot/StationTrack.h"
 
 #include <algorithm>
+#include <map>
+#include <string>
 
 namespace {
 
@@ -29,8 +31,9 @@ std::vector<StationTrack> SelectTracks(const std::vector<StationTrack>& tracks, 
 }
 
 PositionUnit UnitOfTrack(const StationTrack& track) {
-    // Indexed by the unit code; any other code counts as metres, as for the viewer.
-    static const PositionUnit units[] = {{"in", 25.4}, {"cm", 10.0}, {"m", 1000.0}};
-    uint32_t code = station_layout::UnitCode(track.flags);
-    return units[code <= station_layout::unitMetres ? code : station_layout::unitMetres];
+    station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(track.flags));
+    // Short names for the report's labels, which a figure has no room for.
+    static const std::map<std::string, const char*> names = {{"INCHES", "in"}, {"CMETER", "cm"}, {"METERS", "m"}};
+    auto name = names.find(unit.label);
+    return {name != names.end() ? name->second : unit.label, unit.scale * 10.0};
 }
