@@ -5,8 +5,8 @@
 
 namespace {
 
-// Pixels. Each panel keeps room on its left for the value numbers and label,
-// above for its title; the footer holds the time numbers and label.
+// Pixels. Each panel keeps room on its left for the value numbers, above
+// for its title; the footer holds the time numbers and label.
 constexpr double headerHeight = 58.0;
 constexpr double footerHeight = 40.0;
 constexpr double panelTitleHeight = 22.0;
@@ -30,7 +30,7 @@ PanelBox FigureLayout::Panel(int row, int column) const {
     double left = column * panelWidth + valueMargin, right = (column + 1) * panelWidth - rightMargin;
     double top = headerHeight + row * rowHeight + panelTitleHeight;
     double bottom = headerHeight + (row + 1) * rowHeight - panelGap;
-    return {left / width,           right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left)),
+    return {left / width, right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left)),
             std::max(1, static_cast<int>(bottom - top))};
 }
 
