@@ -2,13 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
 namespace {
 
 constexpr std::size_t blockSize = 1 << 18;
+// Far more than any line a recorder writes (a description is at most 2778
+// characters): a file without line feeds must not take all memory.
+constexpr std::size_t maxLineLength = 1 << 16;
 
 gzFile Handle(void* file) { return static_cast<gzFile>(file); }
 
@@ -65,7 +67,9 @@ bool LineSource::Next(std::string_view& line) {
     for (std::size_t searched = 0;;) {
         found = static_cast<const char*>(std::memchr(buffer.data() + begin + searched, '\n', end - begin - searched));
         searched = end - begin;
-        if (found || !Fill()) break;
+        if (!found && searched > maxLineLength)
+            error = "a line longer than " + std::to_string(maxLineLength) + " bytes";
+        if (found || !error.empty() || !Fill()) break;
     }
     if (!error.empty() || (!found && begin == end)) return false;
     std::size_t stop = found ? static_cast<std::size_t>(found - buffer.data()) : end;

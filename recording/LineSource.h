@@ -24,7 +24,8 @@ public:
     bool LastLineUnfinished() const { return unfinished; }
     // A compressed stream that stops before its end (a recorder that died).
     bool Truncated() const { return truncated; }
-    // Empty unless opening or reading failed.
+    // Empty unless opening or reading failed (reading: at the line after
+    // LineNumber()).
     const std::string& Error() const { return error; }
 
 private:

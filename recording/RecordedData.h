@@ -7,13 +7,13 @@
 #include "tracker/ChannelState.h"
 
 // What a recording holds, as its reader hands it out and its writer takes it.
-// The text format itself is described in recording/RecordingFormat.h.
+// The text format itself is described in recording/RecordingSyntax.h.
 
 // The metadata block of a version 2 recording; a version 1 file leaves all
 // but `version` empty or 0.
 struct RecordingInfo {
     int version = 2;
-    std::string start;     // wall-clock start, ISO 8601 UTC ("2026-12-08T01:12:14.123Z")
+    std::string start;     // when the recorder started, wall-clock, ISO 8601 UTC ("2026-12-08T01:12:14.123Z")
     std::string host;
     std::string prefix;    // LUMIVEX_SHM_PREFIX of the recorder
     int instrument = -1;   // the recorded instrument; -1 when not known

@@ -93,7 +93,7 @@ bool RecordingReader::ReadHeader() {
                                     Fail(source.LineNumber(), "no '# stations LIST' line names the stations");
         if (!ReadMetadata(line)) return false;
     }
-    if (!source.Error().empty()) return Fail(source.LineNumber(), source.Error());
+    if (!source.Error().empty()) return Fail(source.LineNumber() + 1, source.Error());
     return Fail(source.LineNumber() + 1, std::string("the file ends before the column line '") + columns + "'");
 }
 
@@ -207,10 +207,7 @@ bool RecordingReader::WholeWrite() const { return info.version == 1 || currentSt
 // The end of the text: the write being read is whole or the file was cut.
 bool RecordingReader::FinishAtEnd(bool open) {
     ended = true;
-    if (!source.Error().empty()) {
-        error = name + ": " + source.Error();
-        return false;
-    }
+    if (!source.Error().empty()) return Fail(source.LineNumber() + 1, source.Error());
     if (open && !WholeWrite()) return Cut(current.line);
     if (source.Truncated()) Cut(source.LineNumber() + 1);
     return open;

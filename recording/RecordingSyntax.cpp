@@ -44,6 +44,12 @@ Reason ParseDescription(std::string_view rest, std::string& description) {
 
 }  // namespace
 
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
 bool IsChannelLine(std::string_view line) {
     return line.substr(0, channelKeyword.size()) == channelKeyword &&
            (line.size() == channelKeyword.size() || line[channelKeyword.size()] == ' ');
@@ -64,15 +70,11 @@ Reason ParseChannelLine(std::string_view line, RecordedChannel& channel) {
     return ParseDescription(rest, channel.description);
 }
 
-// A description is one line of the file whatever it holds.
 std::string FormatChannelLine(const RecordedChannel& channel) {
     char head[64];
     std::snprintf(head, sizeof head, "# channel %d %d flags 0x%08X description ", channel.instrument, channel.bin,
                   channel.flags);
-    std::string line = head + channel.description;
-    for (char& c : line)
-        if (c == '\r' || c == '\n') c = ' ';
-    return line;
+    return head + OneLine(channel.description);
 }
 
 bool ParseIndex(std::string_view text, long long limit, long long& value) {

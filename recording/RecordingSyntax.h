@@ -54,6 +54,9 @@ constexpr int channelLimit = 16;  // instruments and bins are 0..15
 // What is wrong with a line; empty when nothing is.
 using Reason = std::string;
 
+// `text` with every CR and LF turned into a space: one line of the file.
+std::string OneLine(std::string text);
+
 bool IsChannelLine(std::string_view line);
 // "# channel I B flags 0xHEX description TEXT"
 Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);

@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"NoStationsNamed", "# lumivex recording 2\n" + std::string(recording_syntax::columnLine) + "\n", 2},
         Malformed{"WriteLacksAStation", header2 + "0,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 5},
         Malformed{"StationTwiceInAWrite", header2 + "0.5,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 6},
-        Malformed{"TimeGoesBackInAChannel", header2 + write2 + "0.25,0,0,10,0,0,1,1,1,0,0,0\n", 7}),
+        Malformed{"TimeGoesBackInAChannel", header2 + write2 + "0.25,0,0,10,0,0,1,1,1,0,0,0\n", 7},
+        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7}),
     [](const ::testing::TestParamInfo<Malformed>& info) { return info.param.name; });
 
 TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {

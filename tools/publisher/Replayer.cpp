@@ -143,7 +143,8 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     return Publish(channel) ? Outcome::Done : Outcome::WriteFailed;
 }
 
-// A file reported its cut when it was checked; standard input, read once, now.
+// A file was checked before: its cut was reported then. Standard input is
+// checked as it is read.
 Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool& stopped) {
     RecordingReader reader;
     if (!reader.Open(options.replay)) return Report(reader, false), Outcome::BadRecording;
@@ -153,8 +154,11 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
         if (outcome != Outcome::Done) return outcome;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
-    if (!checkedWhole) WarnOfCut(reader);
-    return Outcome::Done;
+    if (checkedWhole) return Outcome::Done;
+    WarnOfCut(reader);
+    if (writes > 0 || stopped) return Outcome::Done;
+    Say(name + ": no write of the selected channels between --from and --to");
+    return Outcome::BadRecording;
 }
 
 // Passes follow each other at the recording's length, counted from the start,
