@@ -10,9 +10,15 @@
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
     : client(instrumentNumber, binMask), instrument(instrumentNumber), bins(binMask) {}
 
+// The writer lives in its instrument's partition, the one a rig's
+// permissions allow this member to write or not.
 bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
+    dds_qos_t* partition = BridgeDomain::InstrumentQos(instrument);
+    dds_entity_t publisher = dds_create_publisher(domain.Participant(), partition, nullptr);
+    dds_delete_qos(partition);
+    if (publisher < 0) return DdsFailure(error, "cannot create the DDS publisher", publisher);
     dds_qos_t* qos = BridgeDomain::StateQos();
-    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, nullptr);
+    writer = dds_create_writer(publisher, domain.Topic(), qos, nullptr);
     dds_delete_qos(qos);
     return writer > 0 || DdsFailure(error, "cannot create the DDS writer", writer);
 }

@@ -13,30 +13,17 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/SampleCodec.h"
-#include "platform/SharedMemory.h"
-#include "tests/support/OutputFile.h"
-#include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "tests/bridge/BridgeTestSupport.h"
 
 namespace {
 
 using namespace testsupport;
-
-const int instrument = 3;
-const std::vector<int> bins{0, 5};
-const Milliseconds patience(15000);
+using namespace bridgetest;
 
 const char* const loopbackOnly =
     "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
     "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>30"
     "</MaxAutoParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery>";
-
-// A program of the build, its output in a file the test can watch.
-struct Program {
-    OutputFile output;
-    ChildProcess process;
-};
 
 class BridgeTest : public ::testing::Test {
 protected:
@@ -69,7 +56,10 @@ protected:
     Program& StartSender() {
         return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
     }
-    Program& StartReceiver(int k) { return Start(Mirror(k), {"lumivex-bridge", "receive", "--domain", domain}); }
+    Program& StartReceiver(int k) {
+        return Start(Mirror(k),
+                     {"lumivex-bridge", "receive", "--instrument", "3", "--bins", "0,5", "--domain", domain});
+    }
 
     // Writes one state under the source prefix, as the tracking server would.
     void PublishOnce(const std::string& description) {
@@ -79,15 +69,7 @@ protected:
         ASSERT_TRUE(run.finished && run.status == 0) << run.output;
     }
 
-    // True once every bridged channel under the mirror equals the source's.
-    bool Mirrors(int k, Milliseconds limit = patience) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!SameChannels(Source(), Mirror(k))) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(Milliseconds(20));
-        }
-        return true;
-    }
+    bool Mirrors(int k, Milliseconds limit = patience) { return bridgetest::Mirrors(Source(), Mirror(k), limit); }
 
     // The viewer's start-up report, which quotes each channel's flags and description.
     std::string ViewerReport(const std::string& prefix) {
@@ -96,30 +78,9 @@ protected:
         return run.output;
     }
 
-    static void Unlink(const std::string& prefix) {
-        setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1);
-        for (int bin : bins) {
-            platform::UnlinkSharedObject(RegionName(instrument, bin).c_str());
-            platform::UnlinkSharedObject(MutexName(instrument, bin).c_str());
-        }
-    }
-
     std::string domain;
 
 private:
-    static bool Read(const std::string& prefix, int bin, ChannelState& state) {
-        setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1);
-        TrackerClient client(instrument);
-        client.Attach();  // a bin is selectable only once attached
-        return ReadChannelState(client, bin, state);
-    }
-    static bool SameChannels(const std::string& source, const std::string& mirror) {
-        for (int bin : bins) {
-            ChannelState original, copy;
-            if (!Read(source, bin, original) || !Read(mirror, bin, copy) || !SameState(original, copy)) return false;
-        }
-        return true;
-    }
     std::string base;
     std::vector<std::unique_ptr<Program>> programs;
 };

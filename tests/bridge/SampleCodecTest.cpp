@@ -56,12 +56,12 @@ protected:
         client.Attach();  // a bin is selectable only once attached
         return ReadChannelState(client, 9, state);
     }
-    BridgeReceiver receiver;
+    BridgeReceiver receiver{1u << 2, 1u << 9, 0600};
 };
 
 TEST_F(SampleCodecTest, GoodSampleIsWrittenWhole) {
     EncodedSample sample(2, 9, ExampleState());
-    receiver.Apply(sample.Sample());
+    receiver.Apply(sample.Sample(), 2);
     ChannelState copy;
     ASSERT_TRUE(ReadBack(copy));
     EXPECT_TRUE(SameState(copy, ExampleState()));
@@ -79,7 +79,7 @@ TEST_P(SampleCodecTest, BadSampleIsDroppedWithOneLine) {
     DecodedSample decoded;
     EXPECT_NE(DecodeSample(sample, decoded).find(GetParam().reason), std::string::npos);
     ::testing::internal::CaptureStderr();
-    receiver.Apply(sample);
+    receiver.Apply(sample, 2);
     std::string warning = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(warning.find("sample dropped: "), std::string::npos) << warning;
     EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
