@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "bridge/SampleCodec.h"
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"

@@ -100,10 +100,13 @@ public:
         std::this_thread::sleep_for(std::chrono::seconds(6));
         ASSERT_TRUE(network.SetLink(true));
     }
-    // 30 % of the packets lost each way while the server writes at 120 Hz.
+    // 30 % of the packets lost each way while the server writes at 120 Hz,
+    // then once more and leaves that state (a server that ends removes its
+    // channels).
     void LoseRandomly() {
         ASSERT_TRUE(network.DropRandomly(0.3));
         Publish({"--rate", "120", "--duration", "3"});
+        Publish({"--once", "--description", "after the loss"});
     }
 
 private:
