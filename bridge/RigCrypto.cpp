@@ -11,6 +11,8 @@ namespace {
 
 const char* const organisation = "Lumivex rig";
 constexpr long validSeconds = 10L * 366 * 24 * 3600;
+// Valid from a day back, so that a machine whose clock lags still accepts it.
+constexpr long backdateSeconds = 24 * 3600;
 
 struct FreeBio {
     void operator()(BIO* bio) const { BIO_free(bio); }
@@ -40,7 +42,7 @@ bool SetSerialAndValidity(X509* certificate) {
     BIGNUM* number = BN_bin2bn(serial, sizeof serial, nullptr);
     bool done = number && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(certificate));
     BN_free(number);
-    return done && X509_gmtime_adj(X509_getm_notBefore(certificate), 0) &&
+    return done && X509_gmtime_adj(X509_getm_notBefore(certificate), -backdateSeconds) &&
            X509_gmtime_adj(X509_getm_notAfter(certificate), validSeconds);
 }
 

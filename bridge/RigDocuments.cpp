@@ -9,7 +9,8 @@ const char* const xmlHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<dds xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation="
     "\"http://www.omg.org/spec/DDS-SECURITY/20170901/omg_shared_ca_";
-constexpr long tenYears = 10L * 365 * 24 * 3600 + 3 * 24 * 3600;
+constexpr long day = 24 * 3600;
+constexpr long tenYears = 10L * 365 * day + 3 * day;
 
 std::string Domains() {
     return "<domains><id_range><min>0</min><max>" + std::to_string(highestRigDomain) +
@@ -78,7 +79,7 @@ std::string RigDocuments::Permissions(const std::string& name, uint32_t sendMask
            "  <permissions>\n"
            "    <grant name=\"" + name + "\">\n"
            "      <subject_name>" + RigCrypto::Subject(name) + "</subject_name>\n"
-           "      <validity><not_before>" + Timestamp(from) + "</not_before><not_after>" +
+           "      <validity><not_before>" + Timestamp(from - day) + "</not_before><not_after>" +
            Timestamp(from + tenYears) + "</not_after></validity>\n"
            "      <allow_rule>\n"
            "        " + Domains() +

@@ -14,6 +14,7 @@ public:
     static std::string Governance();
     // The grant of one identity: publish the channels of the instruments in
     // `sendMask` (bit n: instrument n), or, for 0, only subscribe to all of
-    // them. Valid from `from` for ten years.
+    // them. Valid from a day before `from` for ten years, so that a machine
+    // whose clock lags still accepts it.
     static std::string Permissions(const std::string& name, uint32_t sendMask, std::time_t from);
 };

@@ -14,6 +14,7 @@
 
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/bridge/TestNetwork.h"
+#include "tests/tracker/TrackerTestSupport.h"
 
 namespace {
 
@@ -73,10 +74,11 @@ protected:
         return StartOn(0, {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain, "--rig",
                            Rig() + "/sender"});
     }
-    // Also listens to instrument 1, which the intruder may send.
+    // Also listens to instrument 1, which the intruder may send; lets the
+    // group read the channels, as a viewers' group would.
     Program& StartReceiver() {
         return StartOn(1, {"lumivex-bridge", "receive", "--instrument", "1,3", "--bins", "0,5", "--domain", domain,
-                           "--rig", Rig() + "/viewer"});
+                           "--rig", Rig() + "/viewer", "--mode", "640"});
     }
     void Publish(const std::vector<std::string>& how) {
         std::vector<std::string> arguments{"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--motion",
@@ -137,6 +139,8 @@ TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
     StartSender();
     Program& receiver = StartReceiver();
     ASSERT_TRUE(Mirrored()) << receiver.output.Text();
+    EXPECT_EQ(std::filesystem::status("/dev/shm/" + Mirror() + RegionName(instrument, 0)).permissions(),
+              std::filesystem::perms(0640));
     for (const Forger& forger : forgers) {
         std::vector<std::string> arguments{"bridge-forger", domain, "3", "3"};
         if (*forger.member) arguments.push_back(std::filesystem::path(Rig()).parent_path() / forger.member);
