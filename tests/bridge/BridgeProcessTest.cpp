@@ -122,7 +122,7 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     const std::string text = receiver.output.Text();
     EXPECT_EQ(text.find("warning: sender: gone", text.find("warning: sender: gone") + 1), std::string::npos)
         << "one line per lost sender:\n" << text;
-    const size_t plain = text.find("warning: plain DDS (no --rig): anyone who reaches DDS domain");
+    const size_t plain = text.find("plain DDS (no --rig): anyone who reaches DDS domain");
     EXPECT_TRUE(plain != std::string::npos && text.find("plain DDS", plain + 1) == std::string::npos)
         << "plain mode is said once:\n" << text;
 
