@@ -132,8 +132,9 @@ const Forger forgers[] = {
 };
 
 // Forgers write "forged" states of instrument 3 for three seconds each; the
-// receiver's channels stay byte-identical to the server's, and no channel of
-// an instrument the real sender does not send appears.
+// receiver's channels stay byte-identical to the server's, no channel of an
+// instrument the real sender does not send appears, and the monitor beside
+// the receiver shows the server's tracker.
 TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
     Publish({"--once", "--description", "Secure tracker"});
     StartSender();
@@ -151,6 +152,9 @@ TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
         for (int bin : bins) EXPECT_FALSE(ChannelExists(Mirror(), 1, bin)) << forger.name;
         EXPECT_NE(receiver.output.Text().find(forger.receiverWarns), std::string::npos) << forger.name;
     }
+    Outcome monitor = RunOn(1, {"lumivex-monitor", "--once", "--instrument", "3", "--bins", "0,5"});
+    EXPECT_NE(monitor.output.find("Secure tracker"), std::string::npos) << monitor.output;
+    EXPECT_EQ(monitor.output.find("forged"), std::string::npos) << monitor.output;
 }
 
 struct NetworkFault {
