@@ -19,18 +19,16 @@ bool RigFiles::Read(const std::string& path, std::string& text, std::string& err
 }
 
 bool RigFiles::Write(const std::string& path, const std::string& text, bool secret, std::string& error) {
-    error = path + ": cannot write it";
     if (Exists(path)) {
         error = path + ": exists already; not replaced";
         return false;
     }
     std::ofstream out(path, std::ios::binary);
     std::error_code failure;
-    if (!out) return false;
-    if (secret) fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, failure);
-    if (failure || !(out << text) || !(out.flush())) return false;
-    error.clear();
-    return true;
+    if (out && secret) fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, failure);
+    if (out && !failure && out << text && out.flush()) return true;
+    error = path + ": cannot write it";
+    return false;
 }
 
 bool RigFiles::CheckPrivate(const std::string& path, std::string& error) {

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <utility>
-#include <vector>
 
 #include "bridge/RigAuthority.h"
 #include "bridge/RigFiles.h"
