@@ -50,6 +50,11 @@ bool ChannelExists(const std::string& prefix, int instrumentNumber, int bin) {
     return true;
 }
 
+testsupport::Outcome RunBridge(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), testsupport::ProgramPath("lumivex-bridge"));
+    return testsupport::RunToEnd(arguments, testsupport::ChildEnvironment({}), patience);
+}
+
 void Unlink(const std::string& prefix) {
     Use(prefix);
     for (int number : {1, instrument})

@@ -27,6 +27,8 @@ struct Program {
 bool Mirrors(const std::string& source, const std::string& mirror, Milliseconds limit = patience);
 // Whether the region of a channel exists under `prefix`.
 bool ChannelExists(const std::string& prefix, int instrumentNumber, int bin);
+// Runs lumivex-bridge with `arguments` to its end.
+testsupport::Outcome RunBridge(std::vector<std::string> arguments);
 // Removes the bridged channels under `prefix`.
 void Unlink(const std::string& prefix);
 

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/bridge/BridgeTestSupport.h"
 
 namespace {
 
 using namespace testsupport;
+using bridgetest::RunBridge;
 namespace fs = std::filesystem;
 
 class RigCommandTest : public ::testing::Test {
@@ -30,12 +31,8 @@ protected:
 
     std::string Rig() const { return files + "/rig"; }
 
-    Outcome Bridge(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), ProgramPath("lumivex-bridge"));
-        return RunToEnd(arguments, ChildEnvironment({}), Milliseconds(15000));
-    }
     void Succeeds(const std::vector<std::string>& arguments) {
-        Outcome run = Bridge(arguments);
+        Outcome run = RunBridge(arguments);
         ASSERT_TRUE(run.finished && run.status == 0) << run.output;
     }
     std::string Text(const std::string& path) {
@@ -117,7 +114,7 @@ TEST_P(RigRefusalTest, RefusesWithReason) {
     if (!refusal.before.empty()) Succeeds(InRig(refusal.before));
     if (*refusal.chmodFile)
         fs::permissions(Rig() + "/" + refusal.chmodFile, fs::perms::others_read, fs::perm_options::add);
-    Outcome run = Bridge(InRig(refusal.command));
+    Outcome run = RunBridge(InRig(refusal.command));
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == refusal.status) << run.output;
     EXPECT_NE(run.output.find(InRig({refusal.says})[0]), std::string::npos) << run.output;

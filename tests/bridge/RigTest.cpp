@@ -36,7 +36,7 @@ protected:
              {std::vector<std::string>{"rig", "init", Rig()}, {"rig", "add", Rig(), "sender", "--send", "3"},
               {"rig", "add", Rig(), "viewer", "--receive"}, {"rig", "add", Rig(), "intruder", "--send", "0-2"},
               {"rig", "init", files + "/other"}, {"rig", "add", files + "/other", "sender", "--send", "3"}})
-            RunBridge(command);
+            ASSERT_EQ(RunBridge(command).status, 0);
     }
     void TearDown() override {
         programs.clear();
@@ -47,12 +47,6 @@ protected:
     std::string Source() const { return base + "A_"; }
     std::string Mirror() const { return base + "B_"; }
     std::string Rig() const { return files + "/rig"; }
-
-    void RunBridge(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), ProgramPath("lumivex-bridge"));
-        Outcome run = RunToEnd(arguments, ChildEnvironment({}), patience);
-        ASSERT_TRUE(run.finished && run.status == 0) << run.output;
-    }
 
     // Machine 0 is the server's, machine 1 the viewer's.
     std::vector<std::string> Environment(int machine) const {
