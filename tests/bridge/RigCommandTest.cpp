@@ -85,8 +85,6 @@ const Refusal refusals[] = {
      "RIG/m: exists already"},
     {"NameWithSlash", {}, {"rig", "add", "RIG", "a/b", "--receive"}, "", 1, "a name is"},
     {"NoRole", {}, {"rig", "add", "RIG", "m"}, "", 2, "--send"},
-    {"TwoRoles", {}, {"rig", "add", "RIG", "m", "--send", "1", "--receive"}, "", 2, "--receive"},
-    {"BadInstrumentList", {}, {"rig", "add", "RIG", "m", "--send", "3,16"}, "", 2, "'3,16' is not"},
     {"AuthorityKeyReadable", {}, {"rig", "add", "RIG", "m", "--receive"}, "ca.key", 1,
      "RIG/ca.key: other users may read this private key"},
     {"MemberKeyReadable", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m"}, "m/identity.key", 1,
