@@ -42,7 +42,8 @@ bool BridgeDomain::CreateDomain(uint32_t domainId, std::string& error) {
 
 bool BridgeDomain::Open(uint32_t domainId, const SecuritySettings* security, std::string& error) {
     if (security && domainId > highestRigDomain) {
-        error = "a secure rig uses DDS domains 0.." + std::to_string(highestRigDomain) + ", not " + std::to_string(domainId);
+        error = "a secure rig uses DDS domains 0.." + std::to_string(highestRigDomain) + ", not " +
+                std::to_string(domainId);
         return false;
     }
     if (!CreateDomain(domainId, error)) return false;

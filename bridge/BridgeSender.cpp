@@ -20,7 +20,8 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
     writer = dds_create_writer(publisher, domain.Topic(), qos, nullptr);
     dds_delete_qos(qos);
-    return writer > 0 || DdsFailure(error, "cannot create the DDS writer", writer);
+    const std::string what = "cannot create the DDS writer of instrument " + std::to_string(instrument);
+    return writer > 0 || DdsFailure(error, what, writer);
 }
 
 int BridgeSender::Poll(std::string& error) {

@@ -85,7 +85,8 @@ bool RigAuthority::Init(const std::string& folder, std::string& error) {
     std::string governanceText =
         certificate ? RigCrypto::SignDocument(certificate.get(), key.get(), RigDocuments::Governance()) : "";
     if (governanceText.empty()) return Failed(error, "cannot make the authority's key, certificate and governance");
-    return MakeFolder(folder, error) && RigFiles::Write(In(folder, authorityKey), RigCrypto::KeyPem(key.get()), true, error) &&
+    return MakeFolder(folder, error) &&
+           RigFiles::Write(In(folder, authorityKey), RigCrypto::KeyPem(key.get()), true, error) &&
            RigFiles::Write(In(folder, authorityCertificate), RigCrypto::CertificatePem(certificate.get()), false,
                            error) &&
            RigFiles::Write(In(folder, governance), governanceText, false, error);

@@ -168,7 +168,8 @@ void Print(const char* what, const std::string& rate, const Percentiles& figures
 void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
                           bool secure) {
     Bridge bridge;
-    if (!StartBridge(bridge, domain, pollMicros, secure)) return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
+    if (!StartBridge(bridge, domain, pollMicros, secure))
+        return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
     Use(mirrorPrefix);
     SourceClient mirror(0, 1u);  // bin 0 only: no failed opens of absent bins while spinning
     for (auto give = Clock::now() + std::chrono::seconds(10); !mirror.Attach() && Clock::now() < give;)
@@ -199,9 +200,9 @@ bool MakeRig() {
     if (!mkdtemp(folder)) return false;
     rigFolder = std::string(folder) + "/rig";
     std::string program = ProgramPath("lumivex-bridge");
-    for (const std::vector<std::string>& command :
-         {std::vector<std::string>{program, "rig", "init", rigFolder},
-          {program, "rig", "add", rigFolder, "sender", "--send", "0"}, {program, "rig", "add", rigFolder, "viewer", "--receive"}}) {
+    for (const std::vector<std::string>& command : {std::vector<std::string>{program, "rig", "init", rigFolder},
+                                                    {program, "rig", "add", rigFolder, "sender", "--send", "0"},
+                                                    {program, "rig", "add", rigFolder, "viewer", "--receive"}}) {
         Outcome run = RunToEnd(command, ChildEnvironment({}), Milliseconds(30000));
         if (!run.finished || run.status != 0) return std::fprintf(stderr, "%s", run.output.c_str()), false;
     }

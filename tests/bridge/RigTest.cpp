@@ -61,7 +61,8 @@ protected:
         programs.push_back(std::make_unique<Program>());
         Program& program = *programs.back();
         arguments[0] = ProgramPath(arguments[0]);
-        EXPECT_TRUE(program.process.Start({network.On(machine, arguments), Environment(machine), program.output.Path()}));
+        EXPECT_TRUE(
+            program.process.Start({network.On(machine, arguments), Environment(machine), program.output.Path()}));
         return program;
     }
     Program& StartSender() {

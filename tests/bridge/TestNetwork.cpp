@@ -41,7 +41,9 @@ bool TestNetwork::Create(std::string& why) {
         steps.push_back({"ip", "-n", Namespace(k), "link", "set", Interface(k), "up"});
     }
     for (const auto& step : steps)
-        if (!Run(step, &why)) return why = "cannot make the test network (" + step[0] + " " + step[1] + " " + step[2] + "): " + why, false;
+        if (!Run(step, &why))
+            return why = "cannot make the test network (" + step[0] + " " + step[1] + " " + step[2] + "): " + why,
+                   false;
     return true;
 }
 
