@@ -56,9 +56,8 @@ protected:
     Program& StartSender() {
         return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
     }
-    Program& StartReceiver(int k) {
-        return Start(Mirror(k),
-                     {"lumivex-bridge", "receive", "--instrument", "3", "--bins", "0,5", "--domain", domain});
+    Program& StartReceiver(int k, const std::string& bins = "0,5") {
+        return Start(Mirror(k), {"lumivex-bridge", "receive", "--instrument", "3", "--bins", bins, "--domain", domain});
     }
 
     // Writes one state under the source prefix, as the tracking server would.
@@ -85,22 +84,26 @@ private:
     std::vector<std::unique_ptr<Program>> programs;
 };
 
-// Late joiners: four receivers that start after the sender has published get
+// Late joiners: three receivers that start after the sender has published get
 // the current state at once, byte for byte, and a viewer behind each reports
-// the same tracking configuration as one beside the source.
+// the same tracking configuration as one beside the source. A fourth, asked
+// for bin 0 only, never creates bin 5.
 TEST_F(BridgeTest, ReceiversStartedLateMirrorTheSourceForTheViewer) {
     PublishOnce("Bridged tracker");
     Program& sender = StartSender();
     ASSERT_NE(sender.output.WaitFor("bin 5: sending \"Bridged tracker\"", 0, patience), std::string::npos)
         << sender.output.Text();
-    for (int k = 1; k <= 4; ++k) StartReceiver(k);
+    for (int k = 1; k <= 3; ++k) StartReceiver(k);
+    StartReceiver(4, "0");
 
     const std::string sourceReport = ViewerReport(Source());
     ASSERT_NE(sourceReport.find("Bridged tracker"), std::string::npos) << sourceReport;
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= 3; ++k) {
         ASSERT_TRUE(Mirrors(k)) << "receiver " << k;
         EXPECT_EQ(ViewerReport(Mirror(k)), sourceReport) << "receiver " << k;
     }
+    EXPECT_TRUE(ChannelExists(Mirror(4), instrument, 0));
+    EXPECT_FALSE(ChannelExists(Mirror(4), instrument, 5));
 }
 
 // A receiver that starts first waits; it warns once when the sender goes,
