@@ -97,8 +97,12 @@ bool RigAuthority::Add(const std::string& folder, const std::string& name, uint3
     const std::string member = In(folder, name.c_str());
     if (RigFiles::Exists(member)) return Failed(error, member + ": exists already; not replaced");
     Authority authority;
-    return LoadAuthority(folder, authority, error) && MakeFolder(member, error) &&
-           Copy(folder, member, authorityCertificate, error) && Copy(folder, member, governance, error) &&
-           WriteIdentity(member, name, authority, error) &&
-           WritePermissions(member, name, sendMask, authority, error);
+    if (!LoadAuthority(folder, authority, error) || !MakeFolder(member, error)) return false;
+    bool made = Copy(folder, member, authorityCertificate, error) && Copy(folder, member, governance, error) &&
+                WriteIdentity(member, name, authority, error) &&
+                WritePermissions(member, name, sendMask, authority, error);
+    // A half-made folder would refuse the next try under the same name.
+    std::error_code ignored;
+    if (!made) fs::remove_all(member, ignored);
+    return made;
 }
