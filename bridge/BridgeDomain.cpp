@@ -1,12 +1,29 @@
 #include "bridge/BridgeDomain.h"
 
+#include <cstdlib>
+
 #include "ChannelSample.h"
+#include "bridge/SecuritySettings.h"
 
 namespace {
 
-const char* const topicName = "LumivexChannelState";
+// Participants that lost each other for longer than the lease find each other
+// again through the next discovery announcement; Cyclone's default interval
+// (30 s, sent early only as the lease nears its end) left a healed network
+// without channels for seconds. Announcing every half second costs one small
+// packet per peer and keeps recovery within a second. CYCLONEDDS_URI comes
+// after, so a user's own settings win.
+const char* const discoverySettings =
+    "<Discovery><LeaseDuration>10s</LeaseDuration><SPDPInterval>500ms</SPDPInterval></Discovery>";
+
+std::string Configuration() {
+    const char* user = std::getenv("CYCLONEDDS_URI");
+    return std::string(discoverySettings) + (user && *user ? std::string(",") + user : std::string());
+}
 
 }  // namespace
+
+std::string InstrumentPartition(int instrument) { return "lumivex-instrument-" + std::to_string(instrument); }
 
 bool DdsFailure(std::string& error, const std::string& what, dds_return_t code) {
     error = what + ": " + dds_strretcode(code);
@@ -14,15 +31,29 @@ bool DdsFailure(std::string& error, const std::string& what, dds_return_t code) 
 }
 
 BridgeDomain::~BridgeDomain() {
-    // Deleting the participant deletes its topic, writers and readers.
-    if (participant > 0) dds_delete(participant);
+    // Deleting the domain deletes its participant, topic, writers and readers.
+    if (domain > 0) dds_delete(domain);
 }
 
-bool BridgeDomain::Open(uint32_t domainId, std::string& error) {
-    participant = dds_create_participant(domainId, nullptr, nullptr);
+bool BridgeDomain::CreateDomain(uint32_t domainId, std::string& error) {
+    domain = dds_create_domain(domainId, Configuration().c_str());
+    return domain > 0 || DdsFailure(error, "cannot set up DDS domain " + std::to_string(domainId), domain);
+}
+
+bool BridgeDomain::Open(uint32_t domainId, const SecuritySettings* security, std::string& error) {
+    if (security && domainId > highestRigDomain) {
+        error = "a secure rig uses DDS domains 0.." + std::to_string(highestRigDomain) + ", not " +
+                std::to_string(domainId);
+        return false;
+    }
+    if (!CreateDomain(domainId, error)) return false;
+    dds_qos_t* participantQos = dds_create_qos();
+    if (security) security->ApplyTo(participantQos);
+    participant = dds_create_participant(domainId, participantQos, nullptr);
+    dds_delete_qos(participantQos);
     if (participant < 0) return DdsFailure(error, "cannot join DDS domain " + std::to_string(domainId), participant);
     dds_qos_t* qos = StateQos();
-    topic = dds_create_topic(participant, &LumivexBridge_ChannelSample_desc, topicName, qos, nullptr);
+    topic = dds_create_topic(participant, &LumivexBridge_ChannelSample_desc, bridgeTopic, qos, nullptr);
     dds_delete_qos(qos);
     return topic > 0 || DdsFailure(error, "cannot create the topic", topic);
 }
@@ -47,5 +78,11 @@ dds_qos_t* BridgeDomain::StateQos() {
     dds_qset_liveliness(qos, DDS_LIVELINESS_AUTOMATIC, senderLease);
     dds_qset_writer_data_lifecycle(qos, false);
     dds_qset_data_representation(qos, 1, plainCdr);
+    return qos;
+}
+
+dds_qos_t* BridgeDomain::InstrumentQos(int instrument) {
+    dds_qos_t* qos = dds_create_qos();
+    dds_qset_partition1(qos, InstrumentPartition(instrument).c_str());
     return qos;
 }

@@ -3,23 +3,29 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "bridge/BridgeDomain.h"
 #include "bridge/SampleCodec.h"
 #include "server/ChannelWriter.h"
 
-// The viewers' side of the bridge: takes every channel state that senders
-// publish and writes it, under the channel's mutex, into the local channel of
-// the same instrument and bin, creating the channel on its first state. A
-// sender that goes away leaves its channels at their last state.
+// The viewers' side of the bridge: takes the channel states that senders
+// publish for the instruments and bins it was asked for and writes each,
+// under the channel's mutex, into the local channel of the same instrument
+// and bin, creating the channel on its first state. It never creates a
+// channel it was not asked for. A sender that goes away leaves its channels
+// at their last state.
 class BridgeReceiver {
 public:
-    BridgeReceiver() = default;
+    // `instruments` and `bins` are masks (bit n: number n); `mode` the
+    // permission bits of the channels it creates.
+    BridgeReceiver(uint32_t instruments, uint32_t bins, unsigned mode);
     BridgeReceiver(const BridgeReceiver&) = delete;
     BridgeReceiver& operator=(const BridgeReceiver&) = delete;
-    // Deletes the reader, which waits for a state being written to finish.
+    // Deletes the readers, which waits for a state being written to finish.
     ~BridgeReceiver();
 
     bool Open(const BridgeDomain& domain, std::string& error);
@@ -29,21 +35,33 @@ public:
     bool Step(dds_duration_t timeout, std::string& error);
     bool Run(bool (*stopRequested)(), std::string& error);
 
-    // Writes one received sample; a sample that does not decode is dropped
-    // with a warning.
-    void Apply(const LumivexBridge_ChannelSample& sample);
+    // Writes one sample that arrived in `partition`'s instrument partition; a
+    // sample that does not decode, or claims another instrument than its
+    // partition's, is dropped with a (rate-limited) warning.
+    void Apply(const LumivexBridge_ChannelSample& sample, int partition);
 
 private:
-    static void OnDataAvailable(dds_entity_t reader, void* receiver);
-    dds_return_t TakeAll(dds_entity_t from);
+    // What the listener of one instrument's reader gets.
+    struct Source {
+        BridgeReceiver* receiver;
+        int instrument;
+    };
+    bool OpenReader(const BridgeDomain& domain, Source& source, std::string& error);
+    static void OnDataAvailable(dds_entity_t reader, void* source);
+    dds_return_t TakeAll(dds_entity_t from, int instrument);
     void FollowSenders();
     ChannelWriter* WriterFor(int instrument, int bin, const ChannelState& first);
 
-    dds_entity_t reader = 0;
+    uint32_t instruments;
+    uint32_t bins;
+    unsigned mode;
+    std::vector<std::unique_ptr<Source>> sources;
+    std::vector<dds_entity_t> readers;
     dds_entity_t waitset = 0;
     uint32_t aliveSenders = 0;
     std::atomic<dds_return_t> takeFailure{0};
-    // Only the delivering thread touches these (after Open).
+    // Only the delivering threads touch these (after Open).
+    std::mutex writersGuard;
     std::map<int, std::unique_ptr<ChannelWriter>> writers;  // by instrument * 16 + bin
     std::set<int> failedChannels;                           // warned about once
 };

@@ -12,14 +12,21 @@
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
     : client(instrumentNumber, binMask), instrument(instrumentNumber), bins(binMask) {}
 
+// The writer lives in its instrument's partition, the one a rig's
+// permissions allow this member to write or not.
 bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
+    dds_qos_t* partition = BridgeDomain::InstrumentQos(instrument);
+    dds_entity_t publisher = dds_create_publisher(domain.Participant(), partition, nullptr);
+    dds_delete_qos(partition);
+    if (publisher < 0) return DdsFailure(error, "cannot create the DDS publisher", publisher);
     dds_qos_t* qos = BridgeDomain::StateQos();
     dds_listener_t* listener = dds_create_listener(nullptr);
     EndpointMismatchWarnings::AddToWriter(listener);
-    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, listener);
+    writer = dds_create_writer(publisher, domain.Topic(), qos, listener);
     dds_delete_listener(listener);
     dds_delete_qos(qos);
-    if (writer < 0) return DdsFailure(error, "cannot create the DDS writer", writer);
+    const std::string what = "cannot create the DDS writer of instrument " + std::to_string(instrument);
+    if (writer < 0) return DdsFailure(error, what, writer);
     dds_return_t result = EndpointMismatchWarnings::WatchReaderTypes(domain.Participant(), domain.Topic());
     return result >= 0 || DdsFailure(error, "cannot watch DDS discovery", result);
 }

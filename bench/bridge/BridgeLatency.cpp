@@ -4,7 +4,11 @@
 // all 32 stations changing. Beside it, DDS's bare round trip measured by
 // ddsperf ping/pong in the same run with a sample of about the same size.
 //
-//   bench-bridge [WRITES] [POLL-US...]     (default 2000 writes, poll 100 and 0)
+//   bench-bridge [--rig] [WRITES] [POLL-US...]   (default 2000 writes, poll 100 and 0)
+//
+// With --rig it measures each bridge run and ddsperf twice: plain, and as
+// members of a secure rig made for the run with lumivex-bridge's rig commands
+// (ddsperf with the security configuration of one of its member folders).
 //
 // Everything runs over loopback in DDS domain 230 unless CYCLONEDDS_URI and
 // LUMIVEX_BENCH_DOMAIN say otherwise. LUMIVEX_BIN names the directory that
@@ -21,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/SecuritySettings.h"
 #include "bridge/SourceClient.h"
 #include "platform/SharedMemory.h"
 #include "server/ChannelWriter.h"
@@ -50,9 +55,12 @@ std::string Setting(const char* name, const char* fallback) {
     return value && *value ? value : fallback;
 }
 
-std::vector<std::string> Environment(const std::string& prefix) {
-    return ChildEnvironment(
-        {"LUMIVEX_SHM_PREFIX=" + prefix, "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly)});
+// A secure run's rig: its folder, "" for plain runs.
+std::string rigFolder;
+
+std::vector<std::string> Environment(const std::string& prefix, const std::string& extraConfig = "") {
+    return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix,
+                             "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly) + extraConfig});
 }
 
 void Use(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1); }
@@ -109,11 +117,21 @@ double Field(const std::string& line, const std::string& name) {
     return at == std::string::npos ? -1 : std::atof(line.c_str() + at + name.size() + 2);
 }
 
-Percentiles MeasureDdsperf(const std::string& domain, const std::string& rate) {
+// ddsperf takes its security from its configuration, not from properties.
+std::string DdsperfSecurity(const std::string& member) {
+    if (member.empty()) return "";
+    SecuritySettings security;
+    std::string error;
+    if (!security.Load(member, error)) std::fprintf(stderr, "%s\n", error.c_str());
+    return security.ConfigXml();
+}
+
+Percentiles MeasureDdsperf(const std::string& domain, const std::string& rate, const std::string& member) {
     OutputFile pongOutput, pingOutput;
     ChildProcess pong, ping;
-    pong.Start({{"ddsperf", "-i", domain, "-D", "12", "pong"}, Environment(""), pongOutput.Path()});
-    ping.Start({{"ddsperf", "-i", domain, "-D", "8", "ping", rate, "size", "800"}, Environment(""), pingOutput.Path()});
+    std::vector<std::string> environment = Environment("", DdsperfSecurity(member));
+    pong.Start({{"ddsperf", "-i", domain, "-D", "12", "pong"}, environment, pongOutput.Path()});
+    ping.Start({{"ddsperf", "-i", domain, "-D", "8", "ping", rate, "size", "800"}, environment, pingOutput.Path()});
     int status = 0;
     ping.WaitExit(Milliseconds(15000), status);
     std::vector<double> p50s, p99s;
@@ -129,38 +147,45 @@ struct Bridge {
     ChildProcess sender, receiver;
 };
 
-bool StartBridge(Bridge& bridge, const std::string& domain, const std::string& pollMicros) {
+bool StartBridge(Bridge& bridge, const std::string& domain, const std::string& pollMicros, bool secure) {
     std::string program = ProgramPath("lumivex-bridge");
-    return bridge.sender.Start({{program, "send", "--bins", "0", "--domain", domain, "--poll-us", pollMicros},
-                                Environment(sourcePrefix), ""}) &&
-           bridge.receiver.Start({{program, "receive", "--domain", domain}, Environment(mirrorPrefix), ""});
+    std::vector<std::string> send{program, "send", "--bins", "0", "--domain", domain, "--poll-us", pollMicros};
+    std::vector<std::string> receive{program, "receive", "--bins", "0", "--domain", domain};
+    if (secure) {
+        send.insert(send.end(), {"--rig", rigFolder + "/sender"});
+        receive.insert(receive.end(), {"--rig", rigFolder + "/viewer"});
+    }
+    return bridge.sender.Start({send, Environment(sourcePrefix), ""}) &&
+           bridge.receiver.Start({receive, Environment(mirrorPrefix), ""});
 }
 
 void Print(const char* what, const std::string& rate, const Percentiles& figures) {
-    std::printf("%-28s %6s   p50 %8.1f us   p99 %8.1f us   lost %d\n", what, rate.c_str(), figures.p50, figures.p99,
+    std::printf("%-36s %6s   p50 %8.1f us   p99 %8.1f us   lost %d\n", what, rate.c_str(), figures.p50, figures.p99,
                 figures.lost);
     std::fflush(stdout);
 }
 
-void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes) {
+void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
+                          bool secure) {
     Bridge bridge;
-    if (!StartBridge(bridge, domain, pollMicros)) return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
+    if (!StartBridge(bridge, domain, pollMicros, secure))
+        return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
     Use(mirrorPrefix);
     SourceClient mirror(0, 1u);  // bin 0 only: no failed opens of absent bins while spinning
     for (auto give = Clock::now() + std::chrono::seconds(10); !mirror.Attach() && Clock::now() < give;)
         std::this_thread::sleep_for(Milliseconds(10));
     uint32_t count = 0;
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
-    std::string what = "bridge one-way, poll " + pollMicros + " us";
+    std::string what = std::string(secure ? "secure" : "plain") + " bridge one-way, poll " + pollMicros + " us";
     for (int rate : {500, 1000})
         Print(what.c_str(), std::to_string(rate) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
 }
 
 // The channel under both prefixes is removed however the run ends.
-void RunBridge(const std::string& domain, const std::string& pollMicros, int writes) {
+void RunBridge(const std::string& domain, const std::string& pollMicros, int writes, bool secure) {
     Use(sourcePrefix);
     ChannelWriter source(0, 0);
-    if (source.Open(0600, ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes);
+    if (source.Open(0600, ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes, secure);
     else std::fprintf(stderr, "cannot create the source channel\n");
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
         Use(prefix);
@@ -168,17 +193,40 @@ void RunBridge(const std::string& domain, const std::string& pollMicros, int wri
     }
 }
 
+// A rig for this run, made the way users make one.
+bool MakeRig() {
+    char folder[] = "/tmp/lvxbenchrigXXXXXX";
+    if (!mkdtemp(folder)) return false;
+    rigFolder = std::string(folder) + "/rig";
+    std::string program = ProgramPath("lumivex-bridge");
+    for (const std::vector<std::string>& command : {std::vector<std::string>{program, "rig", "init", rigFolder},
+                                                    {program, "rig", "add", rigFolder, "sender", "--send", "0"},
+                                                    {program, "rig", "add", rigFolder, "viewer", "--receive"}}) {
+        Outcome run = RunToEnd(command, ChildEnvironment({}), Milliseconds(30000));
+        if (!run.finished || run.status != 0) return std::fprintf(stderr, "%s", run.output.c_str()), false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
+    bool rig = argc > 1 && std::string(argv[1]) == "--rig";
+    if (rig) --argc, ++argv;
+    if (rig && !MakeRig()) return std::fprintf(stderr, "cannot make the rig\n"), 1;
     int writes = argc > 1 ? std::atoi(argv[1]) : 2000;
     std::vector<std::string> polls(argv + std::min(argc, 2), argv + argc);
     if (polls.empty()) polls = {"100", "0"};
     std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "230");
-    for (const std::string& poll : polls) RunBridge(domain, poll, writes);
-    for (const char* rate : {"500Hz", "1kHz"})
-        Print("ddsperf ping/pong round trip", rate, MeasureDdsperf(domain, rate));
+    std::vector<bool> modes = rig ? std::vector<bool>{false, true} : std::vector<bool>{false};
+    for (const std::string& poll : polls)
+        for (bool secure : modes) RunBridge(domain, poll, writes, secure);
+    for (bool secure : modes)
+        for (const char* rate : {"500Hz", "1kHz"})
+            Print(secure ? "secure ddsperf round trip" : "plain ddsperf round trip", rate,
+                  MeasureDdsperf(domain, rate, secure ? rigFolder + "/viewer" : ""));
+    if (rig) std::filesystem::remove_all(std::filesystem::path(rigFolder).parent_path());
     return 0;
 }

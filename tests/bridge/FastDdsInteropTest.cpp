@@ -138,7 +138,8 @@ TEST_F(FastDdsInteropTest, ReceiverWritesAFastDdsWritersState) {
     const size_t end = writer.output.WaitFor("\n", start, patience);
     ASSERT_NE(end, std::string::npos) << writer.output.Text();
     const std::string written = head + writer.output.Text().substr(start, end - 1 - start);
-    Program& receiver = Start(Mirror(), {"lumivex-bridge", "receive", "--domain", domain});
+    Program& receiver = Start(Mirror(), {"lumivex-bridge", "receive", "--instrument", std::to_string(instrument),
+                                         "--bins", "0,5", "--domain", domain});
     ASSERT_NE(receiver.output.WaitFor("sender joined (1 alive)", 0, patience), std::string::npos)
         << receiver.output.Text();
 

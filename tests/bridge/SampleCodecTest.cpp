@@ -56,17 +56,18 @@ protected:
         client.Attach();  // a bin is selectable only once attached
         return ReadChannelState(client, 9, state);
     }
-    BridgeReceiver receiver;
+    BridgeReceiver receiver{1u << 2, 1u << 9, 0600};
 };
 
 TEST_F(SampleCodecTest, GoodSampleIsWrittenWhole) {
     EncodedSample sample(2, 9, ExampleState());
-    receiver.Apply(sample.Sample());
+    receiver.Apply(sample.Sample(), 2);
     ChannelState copy;
     ASSERT_TRUE(ReadBack(copy));
     EXPECT_TRUE(SameState(copy, ExampleState()));
 }
 
+// A flood of one bad sample gives one warning line, not one per sample.
 TEST_P(SampleCodecTest, BadSampleIsDroppedWithOneLine) {
     EncodedSample encoded(2, 9, ExampleState());
     LumivexBridge_ChannelSample sample = encoded.Sample();
@@ -79,7 +80,7 @@ TEST_P(SampleCodecTest, BadSampleIsDroppedWithOneLine) {
     DecodedSample decoded;
     EXPECT_NE(DecodeSample(sample, decoded).find(GetParam().reason), std::string::npos);
     ::testing::internal::CaptureStderr();
-    receiver.Apply(sample);
+    for (int flood = 0; flood < 1000; ++flood) receiver.Apply(sample, 2);
     std::string warning = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(warning.find("sample dropped: "), std::string::npos) << warning;
     EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;

@@ -1,30 +1,42 @@
 // lumivex-bridge: carries tracker channels between machines over DDS.
 // `send` runs beside the tracking server and publishes its channels; `receive`
 // runs beside a viewer and writes them into local channels of the same names.
+// `rig` makes the certificates and permissions of a secure rig; `--rig` joins it.
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "bridge/BridgeDomain.h"
 #include "bridge/BridgeReceiver.h"
 #include "bridge/BridgeSender.h"
+#include "bridge/CycloneLog.h"
+#include "bridge/RigAuthority.h"
+#include "bridge/SecuritySettings.h"
 #include "platform/Signals.h"
 #include "platform/Timing.h"
+#include "tools/common/ChannelMode.h"
+#include "tools/common/NumberList.h"
 #include "tools/common/OptionRules.h"
+#include "tracker/Warning.h"
 
 namespace {
 
 constexpr int badOptions = 2;
-constexpr uint32_t highestDomain = 232;  // DDS port numbers run out above it
 
 struct Options {
     int instrument = 0;
-    std::vector<int> bins{0, 1};
+    std::string instruments = "0";
+    std::string bins = "0,1";
     uint32_t domain = 0;
     int pollMicros = 100;
+    std::string mode = "600";
+    std::string rig;
+    std::string rigFolder;
+    std::string name;
+    std::string sendList;
+    bool receiveOnly = false;
 };
 
 int Fail(const std::string& message) {
@@ -32,17 +44,29 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-uint32_t BinMask(const std::vector<int>& bins) {
+uint32_t Mask(const std::string& list) {
     uint32_t mask = 0;
-    for (int bin : bins) mask |= 1u << bin;
+    ParseNumberList(list, 15, mask);  // checked while parsing the options
     return mask;
+}
+
+// Joins the domain, securely when --rig names a member folder.
+bool Join(BridgeDomain& domain, const Options& options, std::string& error) {
+    CycloneLog::Route();
+    if (options.rig.empty()) {
+        PrintWarning("plain DDS (no --rig)", "anyone who reaches DDS domain " + std::to_string(options.domain) +
+                                                 " can write these channels");
+        return domain.Open(options.domain, nullptr, error);
+    }
+    SecuritySettings security;
+    return security.Load(options.rig, error) && domain.Open(options.domain, &security, error);
 }
 
 int Send(const Options& options) {
     BridgeDomain domain;
-    BridgeSender sender(options.instrument, BinMask(options.bins));
+    BridgeSender sender(options.instrument, Mask(options.bins));
     std::string error;
-    if (!domain.Open(options.domain, error) || !sender.Open(domain, error)) return Fail(error);
+    if (!Join(domain, options, error) || !sender.Open(domain, error)) return Fail(error);
     // The sender sleeps up to --poll-us at a time and must be reading when a
     // write is due. Should the request fail, it merely wakes a little later.
     (void)platform::WakeUpOnTime();
@@ -53,17 +77,51 @@ int Send(const Options& options) {
 }
 
 int Receive(const Options& options) {
+    unsigned mode = 0600;
+    ParseChannelMode(options.mode, mode);  // checked while parsing the options
     BridgeDomain domain;
-    BridgeReceiver receiver;
+    BridgeReceiver receiver(Mask(options.instruments), Mask(options.bins), mode);
     std::string error;
-    if (!domain.Open(options.domain, error) || !receiver.Open(domain, error)) return Fail(error);
-    std::printf("receiving on DDS domain %u\n", options.domain);
+    if (!Join(domain, options, error) || !receiver.Open(domain, error)) return Fail(error);
+    std::printf("receiving instruments %s bins %s on DDS domain %u\n", options.instruments.c_str(),
+                options.bins.c_str(), options.domain);
     std::fflush(stdout);
     return receiver.Run(platform::StopRequested, error) ? 0 : Fail(error);
 }
 
-void AddDomain(CLI::App& command, Options& options) {
-    command.add_option("--domain", options.domain, "DDS domain id")->check(CLI::Range(0u, highestDomain));
+int Rig(const Options& options, bool init) {
+    std::string error;
+    if (init) {
+        if (!RigAuthority::Init(options.rigFolder, error)) return Fail(error);
+        std::printf("rig authority made in %s\n", options.rigFolder.c_str());
+        return 0;
+    }
+    if (!RigAuthority::Add(options.rigFolder, options.name, Mask(options.sendList), error)) return Fail(error);
+    std::printf("%s/%s: may %s; copy this folder to that machine\n", options.rigFolder.c_str(), options.name.c_str(),
+                options.receiveOnly ? "receive" : ("send instruments " + options.sendList).c_str());
+    return 0;
+}
+
+void AddCommon(CLI::App& command, Options& options) {
+    command.add_option("--domain", options.domain, "DDS domain id (default 0)")
+        ->check(CLI::Range(0u, highestBridgeDomain));
+    command.add_option("--rig", options.rig, "join a secure rig with this machine's folder from 'rig add'")
+        ->type_name("DIR/NAME");
+    command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")->check(NumberListValidator(15));
+}
+
+void AddRig(CLI::App& app, Options& options) {
+    CLI::App* rig = app.add_subcommand("rig", "make the certificates and permissions of a secure rig");
+    rig->require_subcommand(1);
+    CLI::App* init = rig->add_subcommand("init", "make DIR with the rig's certificate authority and governance");
+    init->add_option("DIR", options.rigFolder, "the authority's folder")->required();
+    CLI::App* add = rig->add_subcommand("add", "make DIR/NAME/ with one machine's identity and permissions");
+    add->add_option("DIR", options.rigFolder, "the authority's folder")->required();
+    add->add_option("NAME", options.name, "the machine's name: letters, digits, '-', '_'")->required();
+    CLI::Option_group* role = add->add_option_group("role", "what the machine may do: exactly one of");
+    role->add_option("--send", options.sendList, "instruments this machine may send")->check(NumberListValidator(15));
+    role->add_flag("--receive", options.receiveOnly, "this machine may only receive");
+    role->require_option(1);
 }
 
 }  // namespace
@@ -73,23 +131,27 @@ int main(int argc, char** argv) {
     CLI::App app("Carries tracker channels between machines over DDS.", "lumivex-bridge");
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
-    send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->check(CLI::Range(0, 15));
-    send->add_option("--bins", options.bins, "comma-separated bins 0..15 (default 0,1)")
-        ->delimiter(',')
-        ->check(CLI::Range(0, 15));
+    send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->check(DecimalValidator(15));
     send->add_option("--poll-us", options.pollMicros, "microseconds between reads, 0 to spin (default 100)")
         ->check(CLI::Range(0, 1000000));
-    AddDomain(*send, options);
-    CLI::App* receive = app.add_subcommand("receive", "write every channel received into this machine's channels");
-    AddDomain(*receive, options);
+    AddCommon(*send, options);
+    CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
+    receive->add_option("--instrument", options.instruments, "instruments 0..15 (default 0)")
+        ->check(NumberListValidator(15));
+    receive->add_option("--mode", options.mode, "permission bits of the channels it creates (default 600)")
+        ->check(ChannelModeValidator());
+    AddCommon(*receive, options);
+    AddRig(app, options);
     AddVersionFlag(app, "lumivex-bridge");
     app.set_help_all_flag("--help-all", "print the help of every command and exit");
+    RefuseOptionLikeValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         int status = app.exit(error);
         return status == 0 ? 0 : badOptions;
     }
+    if (app.got_subcommand("rig")) return Rig(options, app.get_subcommand("rig")->got_subcommand("init"));
     if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
     return send->parsed() ? Send(options) : Receive(options);
 }

@@ -72,8 +72,11 @@ std::string ChannelTopic::Open(uint32_t domain, const std::string& profileFile) 
     return topic ? "" : "cannot create the topic";
 }
 
-DataWriter* ChannelTopic::CreateWriter() {
-    Publisher* publisher = participant->create_publisher(PUBLISHER_QOS_DEFAULT);
+// The bridge carries each instrument in a partition of its own.
+DataWriter* ChannelTopic::CreateWriter(int instrument) {
+    PublisherQos partition = PUBLISHER_QOS_DEFAULT;
+    partition.partition().push_back(("lumivex-instrument-" + std::to_string(instrument)).c_str());
+    Publisher* publisher = participant->create_publisher(partition);
     if (!publisher) return nullptr;
     DataWriterQos qos = DATAWRITER_QOS_DEFAULT;
     StateQos(qos);
@@ -87,8 +90,11 @@ DataWriter* ChannelTopic::CreateWriter() {
     return publisher->create_datawriter(topic, qos);
 }
 
+// Every instrument's partition.
 DataReader* ChannelTopic::CreateReader() {
-    Subscriber* subscriber = participant->create_subscriber(SUBSCRIBER_QOS_DEFAULT);
+    SubscriberQos partitions = SUBSCRIBER_QOS_DEFAULT;
+    partitions.partition().push_back("lumivex-instrument-*");
+    Subscriber* subscriber = participant->create_subscriber(partitions);
     if (!subscriber) return nullptr;
     DataReaderQos qos = DATAREADER_QOS_DEFAULT;
     StateQos(qos);

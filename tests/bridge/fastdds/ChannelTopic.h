@@ -29,7 +29,8 @@ public:
     // otherwise Fast DDS's defaults apply. "" on success, else the reason.
     std::string Open(uint32_t domain, const std::string& profileFile);
 
-    eprosima::fastdds::dds::DataWriter* CreateWriter();
+    // A writer of one instrument's channels; a reader of every instrument's.
+    eprosima::fastdds::dds::DataWriter* CreateWriter(int instrument);
     eprosima::fastdds::dds::DataReader* CreateReader();
 
     // One line that shows every byte of a sample, for comparing programs.

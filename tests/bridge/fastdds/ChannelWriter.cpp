@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     }
     ChannelTopic channels;
     std::string problem = channels.Open(static_cast<uint32_t>(std::atoi(argv[1])), argc == 6 ? argv[5] : "");
-    DataWriter* writer = problem.empty() ? channels.CreateWriter() : nullptr;
+    DataWriter* writer = problem.empty() ? channels.CreateWriter(std::atoi(argv[2])) : nullptr;
     if (!writer) {
         std::fprintf(stderr, "%s: %s\n", argv[0], problem.empty() ? "cannot create the writer" : problem.c_str());
         return 1;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+// The few public-key operations a rig needs, over OpenSSL's libcrypto: ECDSA
+// P-256 keys, X.509 certificates issued by the rig's own authority, and the
+// S/MIME signatures that DDS Security expects on governance and permissions
+// documents. Every function returns null or "" when OpenSSL fails.
+class RigCrypto {
+public:
+    struct FreeKey {
+        void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+    };
+    struct FreeCertificate {
+        void operator()(X509* certificate) const { X509_free(certificate); }
+    };
+    using Key = std::unique_ptr<EVP_PKEY, FreeKey>;
+    using Certificate = std::unique_ptr<X509, FreeCertificate>;
+
+    static Key NewKey();
+    // A self-signed authority certificate (may sign certificates).
+    static Certificate NewAuthority(EVP_PKEY* key, const std::string& commonName);
+    // An end certificate for `key`, issued and signed by the authority.
+    static Certificate Issue(X509* authority, EVP_PKEY* authorityKey, EVP_PKEY* key, const std::string& commonName);
+
+    static std::string KeyPem(EVP_PKEY* key);
+    static std::string CertificatePem(X509* certificate);
+    static Key ReadKey(const std::string& pem);
+    static Certificate ReadCertificate(const std::string& pem);
+
+    // `text` as a detached, clear-signed S/MIME message signed by the authority.
+    static std::string SignDocument(X509* authority, EVP_PKEY* authorityKey, const std::string& text);
+
+    // The subject as DDS permissions name it: "CN=...,O=...".
+    static std::string Subject(const std::string& commonName);
+};

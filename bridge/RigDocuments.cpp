@@ -1,0 +1,92 @@
+#include "bridge/RigDocuments.h"
+
+#include "bridge/BridgeDomain.h"
+#include "bridge/RigCrypto.h"
+
+namespace {
+
+const char* const xmlHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<dds xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xsi:noNamespaceSchemaLocation="
+    "\"http://www.omg.org/spec/DDS-SECURITY/20170901/omg_shared_ca_";
+constexpr long day = 24 * 3600;
+constexpr long tenYears = 10L * 365 * day + 3 * day;
+
+std::string Domains() {
+    return "<domains><id_range><min>0</min><max>" + std::to_string(highestRigDomain) +
+           "</max></id_range></domains>\n";
+}
+
+std::string TopicRule(const std::string& expression, bool accessControl) {
+    const std::string flag = accessControl ? "true" : "false";
+    return "        <topic_rule>\n"
+           "          <topic_expression>" + expression + "</topic_expression>\n"
+           "          <enable_discovery_protection>true</enable_discovery_protection>\n"
+           "          <enable_liveliness_protection>true</enable_liveliness_protection>\n"
+           "          <enable_read_access_control>" + flag + "</enable_read_access_control>\n"
+           "          <enable_write_access_control>" + flag + "</enable_write_access_control>\n"
+           "          <metadata_protection_kind>ENCRYPT</metadata_protection_kind>\n"
+           "          <data_protection_kind>ENCRYPT</data_protection_kind>\n"
+           "        </topic_rule>\n";
+}
+
+std::string Timestamp(std::time_t when) {
+    char text[32];
+    std::tm parts{};
+    gmtime_r(&when, &parts);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    return text;
+}
+
+// One partition per instrument: a grant names the partitions it may write.
+std::string Partitions(uint32_t mask) {
+    std::string list;
+    for (int instrument = 0; instrument < 16; ++instrument)
+        if (mask & (1u << instrument)) list += "<partition>" + InstrumentPartition(instrument) + "</partition>";
+    return list;
+}
+
+std::string Rule(uint32_t sendMask) {
+    const std::string topic = std::string("<topics><topic>") + bridgeTopic + "</topic></topics>";
+    if (sendMask == 0)
+        return "<subscribe>" + topic + "<partitions><partition>" + anyInstrumentPartition +
+               "</partition></partitions></subscribe>";
+    return "<publish>" + topic + "<partitions>" + Partitions(sendMask) + "</partitions></publish>";
+}
+
+}  // namespace
+
+std::string RigDocuments::Governance() {
+    return xmlHead + std::string("governance.xsd\">\n") +
+           "  <domain_access_rules>\n"
+           "    <domain_rule>\n"
+           "      " + Domains() +
+           "      <allow_unauthenticated_participants>false</allow_unauthenticated_participants>\n"
+           "      <enable_join_access_control>true</enable_join_access_control>\n"
+           "      <discovery_protection_kind>ENCRYPT</discovery_protection_kind>\n"
+           "      <liveliness_protection_kind>ENCRYPT</liveliness_protection_kind>\n"
+           "      <rtps_protection_kind>NONE</rtps_protection_kind>\n"
+           "      <topic_access_rules>\n" +
+           TopicRule(bridgeTopic, true) + TopicRule("*", false) +
+           "      </topic_access_rules>\n"
+           "    </domain_rule>\n"
+           "  </domain_access_rules>\n"
+           "</dds>\n";
+}
+
+std::string RigDocuments::Permissions(const std::string& name, uint32_t sendMask, std::time_t from) {
+    return xmlHead + std::string("permissions.xsd\">\n") +
+           "  <permissions>\n"
+           "    <grant name=\"" + name + "\">\n"
+           "      <subject_name>" + RigCrypto::Subject(name) + "</subject_name>\n"
+           "      <validity><not_before>" + Timestamp(from - day) + "</not_before><not_after>" +
+           Timestamp(from + tenYears) + "</not_after></validity>\n"
+           "      <allow_rule>\n"
+           "        " + Domains() +
+           "        " + Rule(sendMask) + "\n"
+           "      </allow_rule>\n"
+           "      <default>DENY</default>\n"
+           "    </grant>\n"
+           "  </permissions>\n"
+           "</dds>\n";
+}

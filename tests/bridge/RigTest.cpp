@@ -1,0 +1,183 @@
+// The secure rig on a network of its own: two network namespaces joined by a
+// veth pair stand for the server's machine (publisher and sender) and a
+// viewer's machine (receiver), each with its own shared-memory prefix. The
+// rig's files are made with lumivex-bridge's own rig commands.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/bridge/BridgeTestSupport.h"
+#include "tests/bridge/TestNetwork.h"
+#include "tests/tracker/TrackerTestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+using namespace bridgetest;
+
+class RigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string why;
+        if (!network.Create(why)) GTEST_SKIP() << "no test network, so no rig test: " << why;
+        char folder[] = "/tmp/lvxrigXXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        files = folder;
+        base = "lvxrig" + std::to_string(getpid()) + "_";
+        domain = std::to_string(1 + getpid() % 200);
+        for (const std::string& prefix : {Source(), Mirror()}) Unlink(prefix);
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"rig", "init", Rig()}, {"rig", "add", Rig(), "sender", "--send", "3"},
+              {"rig", "add", Rig(), "viewer", "--receive"}, {"rig", "add", Rig(), "intruder", "--send", "0-2"},
+              {"rig", "init", files + "/other"}, {"rig", "add", files + "/other", "sender", "--send", "3"}})
+            ASSERT_EQ(RunBridge(command).status, 0);
+    }
+    void TearDown() override {
+        programs.clear();
+        for (const std::string& prefix : {Source(), Mirror()}) Unlink(prefix);
+        if (!files.empty()) std::filesystem::remove_all(files);
+    }
+
+    std::string Source() const { return base + "A_"; }
+    std::string Mirror() const { return base + "B_"; }
+    std::string Rig() const { return files + "/rig"; }
+
+    // Machine 0 is the server's, machine 1 the viewer's.
+    std::vector<std::string> Environment(int machine) const {
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + (machine == 0 ? Source() : Mirror()),
+                                 "CYCLONEDDS_URI=" + network.CycloneUri(machine)});
+    }
+    Outcome RunOn(int machine, std::vector<std::string> arguments) {
+        arguments[0] = ProgramPath(arguments[0]);
+        return RunToEnd(network.On(machine, arguments), Environment(machine), patience);
+    }
+    Program& StartOn(int machine, std::vector<std::string> arguments) {
+        programs.push_back(std::make_unique<Program>());
+        Program& program = *programs.back();
+        arguments[0] = ProgramPath(arguments[0]);
+        EXPECT_TRUE(
+            program.process.Start({network.On(machine, arguments), Environment(machine), program.output.Path()}));
+        return program;
+    }
+    Program& StartSender() {
+        return StartOn(0, {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain, "--rig",
+                           Rig() + "/sender"});
+    }
+    // Also listens to instrument 1, which the intruder may send; lets the
+    // group read the channels, as a viewers' group would.
+    Program& StartReceiver() {
+        return StartOn(1, {"lumivex-bridge", "receive", "--instrument", "1,3", "--bins", "0,5", "--domain", domain,
+                           "--rig", Rig() + "/viewer", "--mode", "640"});
+    }
+    void Publish(const std::vector<std::string>& how) {
+        std::vector<std::string> arguments{"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--motion",
+                                           "counter"};
+        arguments.insert(arguments.end(), how.begin(), how.end());
+        Outcome run = RunOn(0, arguments);
+        ASSERT_TRUE(run.finished && run.status == 0) << run.output;
+    }
+    bool Mirrored(Milliseconds limit = patience) { return Mirrors(Source(), Mirror(), limit); }
+
+    TestNetwork network;
+    std::string domain;
+
+public:
+    // Longer than the participants' 10 s lease, so that they must find each
+    // other again; the server writes a new state half way.
+    void Partition() {
+        ASSERT_TRUE(network.SetLink(false));
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        Publish({"--once", "--description", "written during the partition"});
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        ASSERT_TRUE(network.SetLink(true));
+    }
+    // 30 % of the packets lost each way while the server writes at 120 Hz,
+    // then once more and leaves that state (a server that ends removes its
+    // channels).
+    void LoseRandomly() {
+        ASSERT_TRUE(network.DropRandomly(0.3));
+        Publish({"--rate", "120", "--duration", "3"});
+        Publish({"--once", "--description", "after the loss"});
+    }
+
+private:
+    std::string files, base;
+    std::vector<std::unique_ptr<Program>> programs;
+};
+
+struct Forger {
+    const char* name;
+    const char* member;          // under the test's folder; "" joins without security
+    const char* writers;         // partitions it may write into
+    const char* receiverWarns;   // what the receiver says about its samples, if anything
+};
+
+const Forger forgers[] = {
+    {"no identity", "", "writers: 16", ""},
+    {"another rig's sender", "other/sender", "writers: 1", ""},
+    {"receive-only member", "rig/viewer", "writers: 0", ""},
+    {"sender of other instruments", "rig/intruder", "writers: 3",
+     "sample dropped: claims instrument 3 but came as instrument 1"},
+};
+
+// Forgers write "forged" states of instrument 3 for three seconds each; the
+// receiver's channels stay byte-identical to the server's, no channel of an
+// instrument the real sender does not send appears, and the monitor beside
+// the receiver shows the server's tracker.
+TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
+    Publish({"--once", "--description", "Secure tracker"});
+    StartSender();
+    Program& receiver = StartReceiver();
+    ASSERT_TRUE(Mirrored()) << receiver.output.Text();
+    EXPECT_EQ(std::filesystem::status("/dev/shm/" + Mirror() + RegionName(instrument, 0)).permissions(),
+              std::filesystem::perms(0640));
+    for (const Forger& forger : forgers) {
+        std::vector<std::string> arguments{"bridge-forger", domain, "3", "3"};
+        if (*forger.member) arguments.push_back(std::filesystem::path(Rig()).parent_path() / forger.member);
+        Outcome run = RunOn(0, arguments);
+        EXPECT_TRUE(run.finished && run.status == 0) << forger.name << ": " << run.output;
+        EXPECT_NE(run.output.find(forger.writers), std::string::npos) << forger.name << ": " << run.output;
+        EXPECT_TRUE(Mirrored(Milliseconds(0))) << forger.name;
+        for (int bin : bins) EXPECT_FALSE(ChannelExists(Mirror(), 1, bin)) << forger.name;
+        EXPECT_NE(receiver.output.Text().find(forger.receiverWarns), std::string::npos) << forger.name;
+    }
+    Outcome monitor = RunOn(1, {"lumivex-monitor", "--once", "--instrument", "3", "--bins", "0,5"});
+    EXPECT_NE(monitor.output.find("Secure tracker"), std::string::npos) << monitor.output;
+    EXPECT_EQ(monitor.output.find("forged"), std::string::npos) << monitor.output;
+}
+
+struct NetworkFault {
+    const char* name;
+    void (RigTest::*apply)();
+    Milliseconds recovery;  // from the end of the fault until the newest state is there
+};
+
+const NetworkFault faults[] = {
+    {"PartitionLongerThanLease", &RigTest::Partition, Milliseconds(1000)},
+    {"RandomLoss", &RigTest::LoseRandomly, patience},
+};
+
+class RigNetworkTest : public RigTest, public ::testing::WithParamInterface<NetworkFault> {};
+
+void PrintTo(const NetworkFault& fault, std::ostream* out) { *out << fault.name; }
+
+TEST_P(RigNetworkTest, EndsWithTheNewestState) {
+    Publish({"--once", "--description", "before"});
+    Program& sender = StartSender();
+    Program& receiver = StartReceiver();
+    ASSERT_TRUE(Mirrored()) << receiver.output.Text();
+    (this->*GetParam().apply)();
+    EXPECT_TRUE(Mirrored(GetParam().recovery)) << "sender:\n" << sender.output.Text() << "receiver:\n"
+                                               << receiver.output.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, RigNetworkTest, ::testing::ValuesIn(faults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
