@@ -159,7 +159,8 @@ TEST_F(MonitorTest, OnceWithNothingPublishedEndsWithStatusOne) {
 TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
     const std::vector<std::vector<std::string>> rejected{
         {"--instrument", "16"}, {"--instrument", "x"}, {"--bins", "0,,1"}, {"--bins", "16"},
-        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--unknown"}, {"extra"}};
+        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--csv", "--once"},
+        {"--unknown"},          {"extra"}};
     for (const auto& options : rejected) {
         Outcome run = Monitor(options);
         EXPECT_EQ(ExitStatus(run), 2) << options[0];

@@ -36,6 +36,7 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
         ->type_name("FILE")
         ->check(fileName)
         ->excludes(once);
+    RefuseOptionLikeValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
