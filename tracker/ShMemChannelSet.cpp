@@ -47,6 +47,10 @@ bool ShMemChannelSet::IsChannelOpen(int index) const {
     return views[index].base && mappings[index] != platform::noRegion && mutexes[index];
 }
 
+bool ShMemChannelSet::IsChannelRemoved(int index) const {
+    return index >= 0 && index < maxChannels && (removedMask >> index & 1u);
+}
+
 // Holds the current channel's mutex until Unlock. A mutex whose holder died is
 // made usable again and released, so a restarted server can take it, but this
 // call still fails: what the dead holder left may be half written. A wait
@@ -98,6 +102,7 @@ bool ShMemChannelSet::CloseChannel(int index) {
     // again at the next Attach, whatever the watch says.
     if (openMask & (1u << index)) lookRequested = true;
     openMask &= ~(1u << index);
+    removedMask &= ~(1u << index);
     platform::UnlockSharedMutex(mutexes[index]);
     platform::CloseSharedMutex(mutexes[index]);
     platform::UnmapRegion(views[index]);
@@ -147,7 +152,8 @@ void ShMemChannelSet::Look() {
 
 // A server that ended removed its objects; one that starts again creates new
 // ones under the same names. The old mapping is given up only once a new
-// region exists, so until then the channel keeps the last contents written.
+// region exists, so until then the channel keeps the last contents written
+// and is marked removed.
 void ShMemChannelSet::CloseReplacedChannels() {
     for (int i = 0; i < maxChannels; ++i)
         if ((openMask & (1u << i)) && IsReplaced(i)) CloseChannel(i);
@@ -156,6 +162,7 @@ void ShMemChannelSet::CloseReplacedChannels() {
 bool ShMemChannelSet::IsReplaced(int index) {
     WriteChannelDigits(index);
     platform::ObjectIdentity region = platform::NamedObjectIdentity(shMemName);
+    removedMask = region.Exists() ? removedMask & ~(1u << index) : removedMask | 1u << index;
     if (!region.Exists()) return false;
     if (region != regionIdentities[index]) return true;
     platform::ObjectIdentity mutex = platform::NamedObjectIdentity(mutexName);

@@ -68,6 +68,10 @@ public:
     uint32_t ChannelMask() const { return channelMask; }
     bool IsLocked() const { return locked; }
     bool IsChannelOpen(int index) const;
+    // True when the server removed an open channel's objects. Its mapping
+    // keeps the last contents written until a server creates new ones. Known
+    // only with a watch on the shared objects; without one, always false.
+    bool IsChannelRemoved(int index) const;
     const char* ShMemName() const { return shMemName; }
     const char* MutexName() const { return mutexName; }
 
@@ -84,6 +88,7 @@ protected:
     // exists but which could not be opened yet.
     uint32_t openMask = 0;
     uint32_t pendingMask = 0;
+    uint32_t removedMask = 0;  // open channels whose objects the server removed
     bool watched = false;
     bool lookRequested = true;
     uint64_t seenChanges = 0;

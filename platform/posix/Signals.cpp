@@ -7,13 +7,15 @@ namespace platform {
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t resized = 0;
 
 void RequestStop(int) { stopRequested = 1; }
+void NoteResize(int) { resized = 1; }
 
 // Restarted system calls: a write interrupted by the signal is finished, not lost.
-bool Catch(int number) {
+bool Catch(int number, void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = RequestStop;
+    action.sa_handler = handler;
     action.sa_flags = SA_RESTART;
     return sigemptyset(&action.sa_mask) == 0 && sigaction(number, &action, nullptr) == 0;
 }
@@ -21,11 +23,19 @@ bool Catch(int number) {
 }  // namespace
 
 bool CatchStopRequests() {
-    bool interrupt = Catch(SIGINT);
-    bool terminate = Catch(SIGTERM);
+    bool interrupt = Catch(SIGINT, RequestStop);
+    bool terminate = Catch(SIGTERM, RequestStop);
     return interrupt && terminate;
 }
 
 bool StopRequested() { return stopRequested != 0; }
+
+bool CatchResizes() { return Catch(SIGWINCH, NoteResize); }
+
+bool ResizeSeen() {
+    if (!resized) return false;
+    resized = 0;
+    return true;
+}
 
 }  // namespace platform

@@ -26,7 +26,7 @@ bool CsvRecorder::Record(const ChannelMonitor& monitor, const std::vector<Monito
     if (!file) return false;
     const auto& channels = monitor.Channels();
     for (const MonitorEvent& event : events)
-        if (event.station < 0) WriteChannel(monitor.Instrument(), channels[event.channel]);
+        if (event.station == MonitorEvent::channelChanged) WriteChannel(monitor.Instrument(), channels[event.channel]);
     if (!headerWritten) failed |= std::fputs(columns, file) < 0;
     headerWritten = true;
     for (const MonitorEvent& event : events) {

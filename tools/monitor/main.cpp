@@ -54,11 +54,19 @@ bool PollUntilStopped(ChannelMonitor& monitor, const PollHandler& handle) {
     return true;
 }
 
-// True once per redraw period.
+// True once per redraw period, and at once when the terminal changed its size.
 bool RedrawDue(MonitorClock::time_point now, MonitorClock::time_point& next) {
-    if (now < next) return false;
+    if (now < next && !platform::ResizeSeen()) return false;
     next = now + redrawPeriod;
     return true;
+}
+
+// The screen cut to the terminal as it is now (not cut when its size is unknown).
+bool ShowFitted(const ChannelMonitor& monitor, const MonitorOptions& options, MonitorClock::time_point now,
+                const std::string& footer) {
+    ScreenRoom room;
+    if (!platform::ScreenSize(room.columns, room.rows)) room = {};
+    return platform::ShowScreen(FormatScreen(monitor, options, now, footer, room));
 }
 
 std::string Where(const MonitorOptions& options) {
@@ -77,9 +85,10 @@ int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
 
 int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
     MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
+    if (!terminal && !Print(FormatLineHeader(options))) return 1;
     bool shown = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
         if (!terminal) return Print(FormatEvents(monitor, events, start, now));
-        return !RedrawDue(now, nextRedraw) || platform::ShowScreen(FormatScreen(monitor, options, now) + "Ctrl-C ends.\n");
+        return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
     });
     return shown ? 0 : 1;
 }
@@ -100,8 +109,8 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     bool recorded = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
         if (!recorder.Record(monitor, events, Seconds(now - start))) return false;
         if (!RedrawDue(now, nextRedraw)) return true;
-        std::string status = "Recording into " + options.csvPath + ": " + std::to_string(recorder.Rows()) + " rows. Ctrl-C ends.\n";
-        return recorder.Flush() && (!terminal || platform::ShowScreen(FormatScreen(monitor, options, now) + status));
+        std::string status = "Recording into " + options.csvPath + ": " + std::to_string(recorder.Rows()) + " rows. Ctrl-C ends.";
+        return recorder.Flush() && (!terminal || ShowFitted(monitor, options, now, status));
     });
     recorded = recorder.Close() && recorded;
     if (!recorded) return Fail("writing " + options.csvPath + " failed: " + std::strerror(errno));
@@ -125,5 +134,7 @@ int main(int argc, char** argv) {
     if (options.once) return ShowOnce(monitor, options);
     if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
     bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
+    // Without the signal, a resized terminal is still followed at the next redraw.
+    if (terminal) platform::CatchResizes();
     return options.csvPath.empty() ? Watch(monitor, options, terminal) : Record(monitor, options, terminal);
 }
