@@ -108,15 +108,15 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
                                      MonitorClock::time_point now, ScreenRoom room) {
     ColumnSet shown = ColumnsThatFit(room.columns);
     std::vector<std::vector<std::string>> channels;
-    std::size_t total = 0;
+    int total = 0;
     for (const ChannelWatch& channel : monitor.Channels()) {
         channels.push_back(ChannelLines(monitor, channel, shown, now));
-        total += channels.back().size();
+        total += static_cast<int>(channels.back().size());
     }
     Hidden hidden;
     hidden.columns = monitor.AnyPublished() ? AllColumns() & ~shown : 0;
     int rows = room.rows > 0 ? room.rows - 2 : INT_MAX;  // the title and the footer
-    if (hidden.columns || total > static_cast<std::size_t>(rows)) --rows;
+    if (hidden.columns || total > rows) --rows;  // and the notice
     std::vector<std::string> lines{Title(options)};
     AddChannels(channels, rows, lines, hidden);
     std::string notice = Notice(hidden);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "tracker/StationLayout.h"
 
 namespace {
 
