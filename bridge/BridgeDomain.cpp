@@ -35,12 +35,17 @@ bool BridgeDomain::Open(uint32_t domainId, std::string& error) {
 // sender's history at once. Automatic liveliness with a short lease tells
 // receivers when a sender is gone; instances are not disposed when a sender
 // ends, because the last state stays valid until a sender brings a new one.
+// The encoding is named rather than left to Cyclone's default: plain CDR
+// (XCDR1) is what other DDS implementations read, and a default that moved
+// to XCDR2 would cut them off without a word.
 dds_qos_t* BridgeDomain::StateQos() {
+    static const dds_data_representation_id_t plainCdr[] = {DDS_DATA_REPRESENTATION_XCDR1};
     dds_qos_t* qos = dds_create_qos();
     dds_qset_reliability(qos, DDS_RELIABILITY_RELIABLE, DDS_SECS(1));
     dds_qset_history(qos, DDS_HISTORY_KEEP_LAST, 1);
     dds_qset_durability(qos, DDS_DURABILITY_TRANSIENT_LOCAL);
     dds_qset_liveliness(qos, DDS_LIVELINESS_AUTOMATIC, senderLease);
     dds_qset_writer_data_lifecycle(qos, false);
+    dds_qset_data_representation(qos, 1, plainCdr);
     return qos;
 }

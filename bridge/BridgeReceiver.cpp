@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "bridge/EndpointMismatchWarnings.h"
+#include "tracker/ObjectRefusal.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -28,12 +30,15 @@ bool BridgeReceiver::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
     dds_listener_t* listener = dds_create_listener(this);
     dds_lset_data_available(listener, OnDataAvailable);
+    EndpointMismatchWarnings::AddToReader(listener);
     reader = dds_create_reader(domain.Participant(), domain.Topic(), qos, listener);
     dds_delete_listener(listener);
     dds_delete_qos(qos);
     if (reader < 0) return DdsFailure(error, "cannot create the DDS reader", reader);
     dds_return_t result = dds_set_status_mask(reader, DDS_LIVELINESS_CHANGED_STATUS);
     if (result < 0) return DdsFailure(error, "cannot watch the DDS reader", result);
+    result = EndpointMismatchWarnings::WatchWriterTypes(domain.Participant(), domain.Topic());
+    if (result < 0) return DdsFailure(error, "cannot watch DDS discovery", result);
     waitset = dds_create_waitset(domain.Participant());
     if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
     result = dds_waitset_attach(waitset, reader, reader);
@@ -93,23 +98,32 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     DecodedSample decoded;
     std::string problem = DecodeSample(sample, decoded);
     if (!problem.empty()) return PrintWarning("sample dropped", problem);
-    ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin);
-    if (writer && !writer->Publish(decoded.state))
+    ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin, decoded.state);
+    if (!writer) return;
+    uint64_t skippedBefore = writer->SkippedWrites();
+    if (!writer->Publish(decoded.state))
         PrintWarning(ChannelName(decoded.instrument, decoded.bin), "cannot write the channel");
+    if (writer->SkippedWrites() != skippedBefore)
+        PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
+                            "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
+                                " ms; the state was not written");
 }
 
-ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin) {
+// A channel is created holding the first state received for it.
+ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelState& first) {
     int key = instrument * 16 + bin;
     auto found = writers.find(key);
     if (found != writers.end()) return found->second.get();
     auto writer = std::make_unique<ChannelWriter>(instrument, bin);
-    if (!writer->Open(ownerOnly)) {
+    if (!writer->Open(ownerOnly, first)) {
         if (failedChannels.insert(key).second)
-            PrintWarning(ChannelName(instrument, bin), "cannot create " + writer->RegionName());
+            PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
+                                                           RefusalReason(writer->Refusal()));
         return nullptr;
     }
     failedChannels.erase(key);
-    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(), writer->RegionName().c_str());
+    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(),
+                platform::SharedObjectName(writer->RegionName().c_str()).c_str());
     std::fflush(stdout);
     return writers.emplace(key, std::move(writer)).first->second.get();
 }

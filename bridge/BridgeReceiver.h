@@ -37,7 +37,7 @@ private:
     static void OnDataAvailable(dds_entity_t reader, void* receiver);
     dds_return_t TakeAll(dds_entity_t from);
     void FollowSenders();
-    ChannelWriter* WriterFor(int instrument, int bin);
+    ChannelWriter* WriterFor(int instrument, int bin, const ChannelState& first);
 
     dds_entity_t reader = 0;
     dds_entity_t waitset = 0;

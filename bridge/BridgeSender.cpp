@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <thread>
 
+#include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
+#include "tracker/ConsoleText.h"
 #include "tracker/StationReader.h"
 
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
@@ -12,9 +14,14 @@ BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
 
 bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_qos_t* qos = BridgeDomain::StateQos();
-    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, nullptr);
+    dds_listener_t* listener = dds_create_listener(nullptr);
+    EndpointMismatchWarnings::AddToWriter(listener);
+    writer = dds_create_writer(domain.Participant(), domain.Topic(), qos, listener);
+    dds_delete_listener(listener);
     dds_delete_qos(qos);
-    return writer > 0 || DdsFailure(error, "cannot create the DDS writer", writer);
+    if (writer < 0) return DdsFailure(error, "cannot create the DDS writer", writer);
+    dds_return_t result = EndpointMismatchWarnings::WatchReaderTypes(domain.Participant(), domain.Topic());
+    return result >= 0 || DdsFailure(error, "cannot watch DDS discovery", result);
 }
 
 int BridgeSender::Poll(std::string& error) {
@@ -43,7 +50,8 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) {
-        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, state.description.c_str());
+        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin,
+                    ConsoleText(state.description).c_str());
         std::fflush(stdout);
     }
     return 1;

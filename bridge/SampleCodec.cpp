@@ -6,6 +6,11 @@ namespace {
 
 constexpr int channelsPerKey = 16;  // instruments, and bins of an instrument
 
+// ChannelSample.idl bounds the two sequences by these sizes; other DDS
+// implementations size their samples by the bounds, so they change together.
+static_assert(sizeof(ChannelState::records) == 768, "records bound in ChannelSample.idl");
+static_assert(station_layout::maxDescriptionLength + 1 == 2779, "description bound in ChannelSample.idl");
+
 uint8_t* Bytes(std::vector<uint8_t>& buffer) { return buffer.empty() ? nullptr : buffer.data(); }
 
 dds_sequence_octet Sequence(std::vector<uint8_t>& buffer) {

@@ -21,8 +21,8 @@ namespace {
 using station_layout::descriptionOffset;
 using station_layout::minimumRegionSize;
 
-const std::string regionName = std::string(shMemBaseName) + "00";
-const std::string mutexName = std::string(mutexBaseName) + "00";
+const std::string regionName = NameOf(ChannelObject::Region, 0, 0).text;
+const std::string mutexName = NameOf(ChannelObject::Mutex, 0, 0).text;
 
 // Channel 0 of instrument 0 as a server would leave it, removed again when
 // the input is done.

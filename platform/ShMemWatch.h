@@ -23,6 +23,12 @@ bool WatchSharedObjects();
 // looks the count stays the same and costs no system call.
 uint64_t SharedObjectChangeCount();
 
+// The change count at which the object `name` (without the prefix) was last
+// created, removed, renamed, resized or had its permissions changed; 0 when
+// the watch has not seen it change. Without a watch, the current count (it
+// may have changed at any time).
+uint64_t LastChangeOf(const char* name);
+
 // A monotonic clock of coarse resolution (one scheduler tick) that costs no
 // system call.
 uint64_t CoarseMilliseconds();

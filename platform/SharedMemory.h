@@ -2,13 +2,17 @@
 
 #include <chrono>
 #include <cstddef>
+#include <string>
 
 // Named shared memory and named process-shared mutexes, the way the tracking
 // server publishes its channels. Names are plain words such as
 // "QuillmontShMem01"; the platform turns each into an object name of its own
-// (here "/" + $LUMIVEX_SHM_PREFIX + name). Nothing here prints: every failure
-// travels as a result.
+// (SharedObjectName). Nothing here prints: every failure travels as a result.
 namespace platform {
+
+// The full name of the object behind `name`: $LUMIVEX_SHM_PREFIX + name. The
+// one place that reads the prefix; messages name objects by this.
+std::string SharedObjectName(const char* name);
 
 enum class ViewAccess { Read, ReadWrite };
 
@@ -34,24 +38,48 @@ enum class LockResult {
     Failed
 };
 
-// What opening an existing object for reading came to. Only objects of this
-// process's own user or of root that no other user may write are opened: any
-// local user can create names, and such an object could carry anything.
+// What opening an object came to. Any local user can create names, so an
+// object that exists is used, by readers and writers alike, only when it is a
+// regular file owned by this process's user or by root that nobody else may
+// write, except through a group this user belongs to (by mode or ACL).
 enum class OpenStatus {
     Opened,
-    Missing,           // no such name
-    NotReady,          // a mutex whose creator has not finished setting it up, or one too short to be one
-    ForeignOwner,      // owned by another user (not root)
-    WritableByOthers,  // every user may write it
+    Missing,             // no such name
+    NotReady,            // a mutex whose creator has not finished setting it up, or one too short to be one
+    WrongKind,           // a mutex marked ready that is not of the kind our servers create
+    NotRegularFile,      // a FIFO, link, directory or device
+    ForeignOwner,        // owned by another user (not root)
+    WritableByOthers,    // every user may write it
+    WritableByGroup,     // a group this user is not in may write it
+    WritableThroughAcl,  // an ACL lets another user or group write it
+    PermissionDenied,    // this user may not open it
     Failed
 };
 
+// The outcome and, when the object was there, its owner, group and mode.
+struct ObjectCheck {
+    OpenStatus status = OpenStatus::Failed;
+    unsigned owner = 0;
+    unsigned group = 0;
+    unsigned mode = 0;  // permission bits
+};
+
+// Whether an outcome means the object is there but is not to be used until
+// its name changes: waiting would not make it any better.
+inline bool IsRefusal(OpenStatus status) {
+    return status != OpenStatus::Opened && status != OpenStatus::Missing && status != OpenStatus::NotReady &&
+           status != OpenStatus::Failed;
+}
+
+// Applies the trust rule to the object a name refers to now, without keeping it.
+ObjectCheck CheckSharedObject(const char* name);
+
 // Opens an existing region; noRegion when there is none or it is refused
 // (`status`, when given, says why).
-RegionHandle OpenRegion(const char* name, ViewAccess access, OpenStatus* status = nullptr);
+RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check = nullptr);
 // Opens the region or creates it with the permission bits `mode`, and grows it
-// to at least `size` bytes.
-RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode);
+// to at least `size` bytes. An existing region must pass the same trust rule.
+RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check = nullptr);
 // Gives back a region that someone shrank at least `size` bytes; never shrinks.
 bool GrowRegion(RegionHandle region, std::size_t size);
 // Maps the whole region as it is now.
@@ -65,14 +93,19 @@ bool CloseRegion(RegionHandle& region);
 // then dead (what it gives is zeros) and is to be unmapped and mapped afresh.
 bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length);
 bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length);
+// Whether the region was shrunk under the view since it was mapped.
+bool RegionVanished(const RegionView& view);
 
-// Opens an existing mutex; null when there is none or it is refused (`status`
-// says why, as for regions).
-SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status = nullptr);
+// Opens an existing mutex; null when there is none or it is refused (`check`
+// says why, as for regions). A mutex is used only when it is of the kind our
+// servers create (process-shared, robust, error-checking): the C library
+// trusts what the mutex says of itself, and some kinds make it abort.
+SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check = nullptr);
 // Opens the mutex or creates and initialises it (permission bits `mode`).
 // Creators starting at once take turns, so only one initialises it; one left
-// half set up by a creator that died is initialised again.
-SharedMutex* CreateSharedMutex(const char* name, unsigned mode);
+// half set up by a creator that died is initialised again. An existing mutex
+// object must pass the trust rule and be of the right kind.
+SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check = nullptr);
 // Waits without a time-out.
 LockResult LockSharedMutex(SharedMutex* mutex);
 // Waits at most `budget`.

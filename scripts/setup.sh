@@ -9,7 +9,8 @@ packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev lib
           clang libclang-rt-14-dev llvm cyclonedds-dev cyclonedds-tools python3 ccache
           libssl-dev zlib1g-dev libacl1-dev libplplot-dev plplot-driver-cairo
           tmux iptables iproute2 lintian dpkg-dev fakeroot help2man man-db systemd
-          libfastrtps-dev fastddsgen)
+          libfastrtps-dev fastddsgen
+          pandoc)  # pandoc: the viewer's manual page is written in Markdown
 
 missing=()
 for p in "${packages[@]}"; do

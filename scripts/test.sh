@@ -5,7 +5,8 @@
 # while (ctest label fuzz). Any sanitizer report, from a test or from a
 # program a test starts, fails the run. Tests that need a display get an Xvfb
 # server started here. Arguments go to both ctest runs (for example -L gl or
-# -R tracker).
+# -R tracker). Last, the Debian package is built, installed and removed again
+# (tests/package/package-test.sh; as root only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -32,4 +33,6 @@ if compgen -G "$reports/report*" >/dev/null; then
   cat "$reports"/report*
   status=1
 fi
+
+tests/package/package-test.sh || status=1
 exit $status

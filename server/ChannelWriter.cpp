@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tracker/ShMemChannelSet.h"
+#include "tracker/ChannelName.h"
+#include "tracker/StationLayout.h"
 
 namespace {
-
-std::string ChannelName(const char* baseName, int instrument, int bin) {
-    return std::string(baseName) + channelDigits[instrument] + channelDigits[bin];
-}
 
 void PutLittleEndian32(unsigned char* destination, uint32_t value) {
     for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -18,7 +15,8 @@ void PutLittleEndian32(unsigned char* destination, uint32_t value) {
 }  // namespace
 
 ChannelWriter::ChannelWriter(int instrument, int bin)
-    : regionName(ChannelName(shMemBaseName, instrument, bin)), mutexName(ChannelName(mutexBaseName, instrument, bin)) {}
+    : regionName(NameOf(ChannelObject::Region, instrument, bin).text),
+      mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {}
 
 ChannelWriter::~ChannelWriter() {
     platform::CloseSharedMutex(mutex);
@@ -26,17 +24,43 @@ ChannelWriter::~ChannelWriter() {
     platform::CloseRegion(region);
 }
 
-bool ChannelWriter::Open(unsigned mode) {
-    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode);
-    if (!platform::MapRegion(region, platform::ViewAccess::ReadWrite, view)) return false;
-    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode);
-    return mutex != nullptr;
+// A failure after the object passed the rule (mapping, growing) is told as
+// an object that cannot be opened.
+bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
+    refusedObject = platform::SharedObjectName(regionName.c_str());
+    region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
+    bool opened = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && OpenMutex(mode, first);
+    if (opened) refusedObject.clear();
+    else if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
+    return opened;
+}
+
+// A reader opens a channel only once its mutex is usable, and reads only
+// under it. While no usable mutex exists, no reader can be reading, so the
+// first content goes in without the lock, before the mutex appears: a reader
+// never finds a published channel that is still all zeros. A mutex that is
+// usable already (a restarted server's) may be held by a reader, so then the
+// first content is written under it.
+bool ChannelWriter::OpenMutex(unsigned mode, const ChannelState& first) {
+    refusedObject = platform::SharedObjectName(mutexName.c_str());
+    bool published = MutexUsable();
+    if (!published && !Write(first)) return false;
+    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
+    return mutex != nullptr && (!published || Publish(first));
+}
+
+bool ChannelWriter::MutexUsable() const {
+    platform::SharedMutex* existing = platform::OpenSharedMutex(mutexName.c_str());
+    bool usable = existing != nullptr;
+    platform::CloseSharedMutex(existing);
+    return usable;
 }
 
 // The records are rewritten in full on every write, so what a dead holder
 // left half written does not outlive the next write.
 bool ChannelWriter::Lock() {
-    platform::LockResult result = platform::LockSharedMutex(mutex);
+    platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
+    skippedWrites += result == platform::LockResult::TimedOut;
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
 }
@@ -52,7 +76,7 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
     PutLittleEndian32(head + flagsOffset, state.flags);
     PutLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
-    std::size_t length = std::min(state.description.size(), view.length - descriptionOffset - 1);
+    std::size_t length = std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
     return platform::CopyToRegion(view, 0, head, sizeof head) &&
            platform::CopyToRegion(view, descriptionOffset, state.description.data(), length) &&
            platform::CopyToRegion(view, descriptionOffset + length, "", 1);
@@ -69,8 +93,10 @@ bool ChannelWriter::Write(const ChannelState& state) {
            CopyIn(state);
 }
 
+// A skipped write is no failure: the next one may get through.
 bool ChannelWriter::Publish(const ChannelState& state) {
-    if (!Lock()) return false;
+    uint64_t skippedBefore = skippedWrites;
+    if (!Lock()) return skippedWrites != skippedBefore;
     bool written = Write(state);
     return Unlock() && written;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "platform/SharedMemory.h"
@@ -16,25 +18,45 @@ public:
     ChannelWriter& operator=(const ChannelWriter&) = delete;
     ~ChannelWriter();
 
-    // Opens the objects or creates them with the permission bits `mode`. An
+    // How long a write waits for the mutex. Readers hold it for the
+    // microseconds a copy takes; anyone who holds it for 100 ms is stuck or
+    // hostile, and a writer that waited longer would fall behind its rate (and
+    // the bridge's delivery thread, which writes, would stall).
+    static constexpr std::chrono::milliseconds lockBudget{100};
+
+    // Opens the objects or creates them with the permission bits `mode`, and
+    // writes `first` into the region before any reader can read it. An
     // existing region shorter than a published one gets its full size back.
-    bool Open(unsigned mode);
+    // Objects that exist must pass the readers' trust rule (and the mutex be
+    // of our kind); otherwise false, and Refusal says which and why.
+    bool Open(unsigned mode, const ChannelState& first);
     // Takes the mutex; one left behind by a server that died is taken over.
+    // A mutex held past the budget is not waited for: false, and the write
+    // counts as skipped.
     bool Lock();
     bool Unlock();
     // Call while holding the mutex. A description longer than the region
     // holds is cut short. A region that someone shrank under the mapping is
     // given back its size and written again; false when even that fails.
     bool Write(const ChannelState& state);
-    // Lock, Write, Unlock.
+    // Lock, Write, Unlock; true also when the write was skipped.
     bool Publish(const ChannelState& state);
     // Removes both names; true when neither remains.
     bool Unlink();
 
     const std::string& RegionName() const { return regionName; }
     const std::string& MutexName() const { return mutexName; }
+    // After a failed Open: the object refused or not created, by its full
+    // name, and what was found.
+    const std::string& RefusedObject() const { return refusedObject; }
+    const platform::ObjectCheck& Refusal() const { return refusal; }
+    // Writes skipped because the mutex stayed held past the budget.
+    uint64_t SkippedWrites() const { return skippedWrites; }
 
 private:
+    bool OpenMutex(unsigned mode, const ChannelState& first);
+    // Whether a reader could open and lock the channel's mutex now.
+    bool MutexUsable() const;
     bool CopyIn(const ChannelState& state);
 
     std::string regionName;
@@ -42,4 +64,7 @@ private:
     platform::RegionHandle region = platform::noRegion;
     platform::RegionView view;
     platform::SharedMutex* mutex = nullptr;
+    std::string refusedObject;
+    platform::ObjectCheck refusal;
+    uint64_t skippedWrites = 0;
 };

@@ -5,28 +5,25 @@
 #include <cstdint>
 
 #include "platform/SharedMemory.h"
-#include "platform/ShMemWatch.h"
+#include "tracker/ChannelDiscovery.h"
+#include "tracker/ChannelName.h"
 
-// Base names of a channel's region and mutex; two digits (instrument, channel)
-// complete each name, e.g. QuillmontShMem01 and QuillmontMutex01.
-extern const char* const shMemBaseName;
-extern const char* const mutexBaseName;
-extern const char* const channelDigits;
+// Why a channel is not open or not read, for messages.
+struct ChannelTrouble {
+    platform::ObjectCheck check{platform::OpenStatus::Missing};  // the last attempt to open the channel
+    bool mutexObject = false;                                      // which object `check` is about
+    bool held = false;                                             // the last wait for its mutex ran out
+};
 
 // The sixteen channels one instrument of the tracking server can publish: a
 // shared region and its mutex each. Keeps the handles, re-attaches channels
 // that are missing or were replaced, and locks and unlocks the current
-// channel. How a channel is opened is up to the derived class.
-//
-// Attach looks for channels only when the process's watch on the shared
-// objects saw a change since this object's last look (or when the watch cannot
-// be set up: then on every call). A channel whose objects exist but cannot be
-// opened yet (a server still setting it up) is retried every few
-// milliseconds without waiting for a change.
+// channel. How a channel is opened is up to the derived class; when and which
+// channels are looked for is up to its ChannelDiscovery.
 class ShMemChannelSet {
 public:
-    static constexpr int maxChannels = 16;
-    static constexpr int nameCapacity = 32;
+    static constexpr int maxChannels = channelsPerInstrument;
+    static constexpr int nameCapacity = ChannelName::capacity;
     // How long Lock waits for a server's mutex. A server holds it for the
     // microseconds one write takes, so 10 ms is ample even for a writer the
     // scheduler preempted; a server stuck with it costs a frame at most 10 ms
@@ -41,6 +38,9 @@ public:
     virtual ~ShMemChannelSet();
 
     virtual bool Lock();
+    // Lock, waiting at most `budget` instead of lockBudget: for a caller that
+    // can afford to wait out a slow write, such as the start-up report.
+    bool LockWithin(std::chrono::nanoseconds budget);
     virtual bool Unlock();
     virtual bool OpenChannel(int index) = 0;
     virtual bool CloseAll();
@@ -53,7 +53,7 @@ public:
 
     // Between Lock and Unlock: copies `length` bytes at `offset` of the
     // current channel's region. False for a range outside the mapping, or when
-    // the server shrank the region under it; the channel is then closed at
+    // the server shrank the region under it; such a channel is closed at
     // Unlock, and the next Attach opens it at its new size.
     bool ReadView(std::size_t offset, void* destination, std::size_t length);
 
@@ -74,38 +74,29 @@ public:
     bool IsChannelRemoved(int index) const;
     const char* ShMemName() const { return shMemName; }
     const char* MutexName() const { return mutexName; }
+    ChannelTrouble Trouble(int index) const { return troubles[index & (maxChannels - 1)]; }
 
 protected:
     int instrument = 0;
     int currentChannel = 0;
     bool locked = false;
-    bool closeAtUnlock = false;  // a read of the current channel found its region shrunk
     uint32_t channelMask = 1;
     platform::RegionView views[maxChannels];
     platform::RegionHandle mappings[maxChannels];
     platform::SharedMutex* mutexes[maxChannels] = {};
-    // Channels Attach opened and nobody closed since, and channels whose region
-    // exists but which could not be opened yet.
+    // Channels Attach opened and nobody closed since.
     uint32_t openMask = 0;
-    uint32_t pendingMask = 0;
-    uint32_t removedMask = 0;  // open channels whose objects the server removed
-    bool watched = false;
-    bool lookRequested = true;
-    uint64_t seenChanges = 0;
-    uint64_t pendingRetryMs = 0;
-    // The objects each open channel was opened from.
-    platform::ObjectIdentity regionIdentities[maxChannels];
-    platform::ObjectIdentity mutexIdentities[maxChannels];
-    int mutexBaseLength = 0;
-    int shMemBaseLength = 0;
     char mutexName[nameCapacity] = {};
     char shMemName[nameCapacity] = {};
+    // What the derived class's last OpenChannel found, and of which object.
+    platform::ObjectCheck openCheck;
+    bool openCheckOfMutex = false;
 
 private:
-    void WriteChannelDigits(int index);
+    void WriteChannelNames(int index);
     void Look();
-    void CloseReplacedChannels();
-    bool IsReplaced(int index);
-    void RetryChannels(uint32_t candidates);
-    bool TryChannel(int index);
+    void TryChannel(int index);
+
+    ChannelDiscovery discovery;
+    ChannelTrouble troubles[maxChannels];
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tracker/ChannelState.h"
 #include "tracker/StationLayout.h"
 
 bool BeginStationRead(TrackerClient& client, int bin) {
@@ -29,11 +30,15 @@ uint32_t ReadFlagsWord(TrackerClient& client) {
     return client.ReadView(station_layout::flagsOffset, flags, sizeof flags) ? station_layout::ReadLittleEndian32(flags) : 0;
 }
 
-// Copied piece by piece up to the NUL, so a long region is not copied whole.
+// Copied piece by piece up to the NUL, so a long region is not copied whole,
+// and never past what a region of the published size holds: a server that
+// made its region larger, or left out the NUL, cannot make a reader copy (and
+// print) megabytes while it holds the server's mutex.
 static bool CopyDescription(TrackerClient& client, std::string& text) {
+    using namespace station_layout;
     char piece[256];
-    std::size_t end = client.CurrentViewLength();
-    for (std::size_t offset = station_layout::descriptionOffset; offset < end; offset += sizeof piece) {
+    std::size_t end = std::min(client.CurrentViewLength(), descriptionOffset + maxDescriptionLength);
+    for (std::size_t offset = descriptionOffset; offset < end; offset += sizeof piece) {
         std::size_t length = std::min(sizeof piece, end - offset);
         if (!client.ReadView(offset, piece, length)) return false;
         std::size_t textLength = strnlen(piece, length);

@@ -25,8 +25,8 @@ bool CopyStationRecord(TrackerClient& client, int station, float* destination);
 bool ReadStationPose(TrackerClient& client, int bin, int station, float* destination);
 
 // Under the lock: the current channel's flags word and tracker description.
-// The description ends at its NUL or at the end of the region, whichever
-// comes first.
+// The description ends at its NUL, at the end of the region or after
+// station_layout::maxDescriptionLength characters, whichever comes first.
 // Both give 0 or an empty text when the region cannot be read.
 uint32_t ReadFlagsWord(TrackerClient& client);
 std::string ReadDescription(TrackerClient& client);

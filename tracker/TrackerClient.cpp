@@ -3,19 +3,19 @@
 #include <set>
 #include <string>
 
+#include "tracker/ObjectRefusal.h"
 #include "tracker/StationLayout.h"
 #include "tracker/Warning.h"
 
 namespace {
 
-// An object refused because it cannot be trusted is named once per run: the
-// viewer retries it on every cycle, and the report shows it as not connected.
-void WarnIfUntrusted(const char* name, platform::OpenStatus status) {
+// An object refused because it cannot be trusted is named once per run, by
+// its full name: the report shows it as not connected.
+void WarnIfRefused(const char* name, const platform::ObjectCheck& check) {
     static std::set<std::string> named;
-    const char* reason = status == platform::OpenStatus::ForeignOwner       ? "owned by another user; not read"
-                         : status == platform::OpenStatus::WritableByOthers ? "writable by every user; not read"
-                                                                            : nullptr;
-    if (reason && named.insert(name).second) PrintWarning(name, reason);
+    if (!platform::IsRefusal(check.status)) return;
+    std::string fullName = platform::SharedObjectName(name);
+    if (named.insert(fullName).second) PrintWarning(fullName, RefusalReason(check));
 }
 
 }  // namespace
@@ -28,13 +28,13 @@ TrackerClient::~TrackerClient() { CloseAll(); }
 // channel closed. A region too short for the layout is refused here, because
 // reading past the end of a shared object faults.
 bool TrackerClient::OpenChannel(int index) {
-    platform::OpenStatus status = platform::OpenStatus::Failed;
-    mappings[index] = platform::OpenRegion(shMemName, platform::ViewAccess::Read, &status);
-    WarnIfUntrusted(shMemName, status);
+    mappings[index] = platform::OpenRegion(shMemName, platform::ViewAccess::Read, &openCheck);
+    WarnIfRefused(shMemName, openCheck);
     if (!MapChannel(index, MapAccess::Read)) return false;
     if (views[index].length >= station_layout::minimumRegionSize) {
-        mutexes[index] = platform::OpenSharedMutex(mutexName, &status);
-        WarnIfUntrusted(mutexName, status);
+        openCheckOfMutex = true;
+        mutexes[index] = platform::OpenSharedMutex(mutexName, &openCheck);
+        WarnIfRefused(mutexName, openCheck);
     }
     if (mutexes[index]) return true;
     CloseChannel(index);

@@ -160,7 +160,7 @@ void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, cons
 void RunBridge(const std::string& domain, const std::string& pollMicros, int writes) {
     Use(sourcePrefix);
     ChannelWriter source(0, 0);
-    if (source.Open(0600) && source.Publish(ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes);
+    if (source.Open(0600, ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes);
     else std::fprintf(stderr, "cannot create the source channel\n");
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
         Use(prefix);

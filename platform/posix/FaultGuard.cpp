@@ -1,5 +1,6 @@
 #include "platform/posix/FaultGuard.h"
 
+#include <cerrno>
 #include <csignal>
 #include <sys/mman.h>
 
@@ -34,12 +35,19 @@ bool ReplaceWithZeros(WatchedMapping& mapping, std::uintptr_t address) {
     return true;
 }
 
+bool ReplacedWithZeros(std::uintptr_t address) {
+    for (WatchedMapping& mapping : watchedMappings)
+        if (ReplaceWithZeros(mapping, address)) return true;
+    return false;
+}
+
+// The interrupted code may be between a call and its look at errno, which
+// mmap here would overwrite.
 void OnBusError(int signal, siginfo_t* info, void* context) {
+    int savedErrno = errno;
     auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    if (info->si_code > 0)
-        for (WatchedMapping& mapping : watchedMappings)
-            if (ReplaceWithZeros(mapping, address)) return;
-    ForwardToPrevious(signal, info, context);
+    if (info->si_code <= 0 || !ReplacedWithZeros(address)) ForwardToPrevious(signal, info, context);
+    errno = savedErrno;
 }
 
 bool InstallHandler() {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "platform/posix/FaultGuard.h"
+#include "platform/posix/SharedObjects.h"
 
 namespace platform {
 
@@ -37,46 +38,9 @@ struct SharedMutex {
 namespace {
 
 constexpr uint32_t readyMark = 0x4C565831u;
-constexpr std::size_t pathCapacity = 256;
 
-bool ObjectPath(const char* name, char (&path)[pathCapacity]) {
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    int length = std::snprintf(path, pathCapacity, "/%s%s", prefix ? prefix : "", name);
-    return length > 0 && static_cast<std::size_t>(length) < pathCapacity;
-}
-
-int OpenObject(const char* name, int flags, unsigned mode) {
-    char path[pathCapacity];
-    if (!ObjectPath(name, path)) return -1;
-    return shm_open(path, flags, static_cast<mode_t>(mode));
-}
-
-// Whether a reader may use the object behind `descriptor`: its own user's or
-// root's, and not writable by every user.
-OpenStatus Trust(int descriptor) {
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0) return OpenStatus::Failed;
-    if (status.st_uid != geteuid() && status.st_uid != 0) return OpenStatus::ForeignOwner;
-    return status.st_mode & S_IWOTH ? OpenStatus::WritableByOthers : OpenStatus::Opened;
-}
-
-void Report(OpenStatus* status, OpenStatus value) {
-    if (status) *status = value;
-}
-
-// Opens an existing object for a reader; -1, with the reason, when there is
-// none or it is not to be trusted.
-int OpenTrusted(const char* name, int flags, OpenStatus* status) {
-    int descriptor = OpenObject(name, flags, 0);
-    if (descriptor < 0) {
-        Report(status, errno == ENOENT ? OpenStatus::Missing : OpenStatus::Failed);
-        return -1;
-    }
-    OpenStatus trust = Trust(descriptor);
-    Report(status, trust);
-    if (trust == OpenStatus::Opened) return descriptor;
-    (void)close(descriptor);
-    return -1;
+void Report(ObjectCheck* check, OpenStatus status) {
+    if (check) check->status = status;
 }
 
 // For failure paths only: the descriptor is given up, and the failure that
@@ -86,12 +50,12 @@ int Abandon(int descriptor) {
     return -1;
 }
 
-// A new object gets exactly `mode`, whatever the process's umask.
-int OpenOrCreate(const char* name, unsigned mode) {
-    int descriptor = OpenObject(name, O_RDWR | O_CREAT | O_EXCL, mode);
-    if (descriptor >= 0) return fchmod(descriptor, static_cast<mode_t>(mode)) == 0 ? descriptor : Abandon(descriptor);
-    if (errno != EEXIST) return -1;
-    return OpenObject(name, O_RDWR, 0);
+// A new object gets exactly `mode`; one that exists must pass the trust rule.
+int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check) {
+    int descriptor = posix::CreateShared(name, mode);
+    if (descriptor >= 0) Report(check, OpenStatus::Opened);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    return posix::OpenShared(name, O_RDWR, check);
 }
 
 bool ObjectSize(int descriptor, std::size_t& size) {
@@ -123,13 +87,47 @@ SharedMutex* MapMutexObject(int descriptor) {
     return nullptr;
 }
 
-// The mapping does not need the descriptor; closing it also ends a creator's flock.
+// The mapping does not need the descriptor. A creator's flock belongs to the
+// open file, which the mapping keeps alive after the close: it is released
+// first, or every later creator would wait for this process to end.
 SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
-    if (close(descriptor) != 0) CloseSharedMutex(mutex);
+    bool unlocked = flock(descriptor, LOCK_UN) == 0;
+    if (close(descriptor) != 0 || !unlocked) CloseSharedMutex(mutex);
     return mutex;
 }
 
 bool IsReady(const MutexObject* object) { return __atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == readyMark; }
+
+bool SetAttributes(pthread_mutexattr_t& attributes);
+
+// The kind word glibc keeps in every mutex (pthread_mutex_t's __data.__kind,
+// in the public header): the type in its low bits plus flag bits for robust,
+// process-shared, priority protocols and elision. Read as the C library stores
+// it, with a relaxed atomic load, as the C library itself reads it.
+int KindOf(const pthread_mutex_t& mutex) { return __atomic_load_n(&mutex.__data.__kind, __ATOMIC_RELAXED); }
+
+// The kind a mutex initialised by our servers has, taken from one initialised
+// here the same way, so that no flag value of the C library is copied. Set
+// once at start, so that a lock pays one compare for it.
+int ServerMutexKind() {
+    pthread_mutexattr_t attributes;
+    pthread_mutex_t mutex;
+    if (pthread_mutexattr_init(&attributes) != 0) return -1;
+    bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex, &attributes) == 0;
+    (void)pthread_mutexattr_destroy(&attributes);
+    return initialised ? KindOf(mutex) : -1;
+}
+
+const int serverMutexKind = ServerMutexKind();
+
+// Ready, and of our servers' kind: any other kind could send the C library
+// down paths (priority inheritance, a dead owner's id) where it aborts.
+bool IsUsable(const MutexObject* object) { return IsReady(object) && KindOf(object->mutex) == serverMutexKind; }
+
+OpenStatus ReadinessOf(const MutexObject* object) {
+    if (!IsReady(object)) return OpenStatus::NotReady;
+    return IsUsable(object) ? OpenStatus::Opened : OpenStatus::WrongKind;
+}
 
 // A mutex object that vanished under our mapping while we held the mutex
 // stays at the head of this thread's list of held robust mutexes, which the C
@@ -160,7 +158,7 @@ LockResult LockResultOf(int error) {
 // ready any more).
 template <typename Call>
 LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
-    bool live = IsReady(mutex->object) && !posix::MappingVanished(mutex->watch);
+    bool live = IsUsable(mutex->object) && !posix::MappingVanished(mutex->watch);
     int error = live ? call(&mutex->object->mutex) : 0;
     if (live && !posix::MappingVanished(mutex->watch)) return LockResultOf(error);
     ForgetHeldMutex(mutex);
@@ -199,13 +197,20 @@ bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
 
 }  // namespace
 
-RegionHandle OpenRegion(const char* name, ViewAccess access, OpenStatus* status) {
-    int descriptor = OpenTrusted(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, status);
+ObjectCheck CheckSharedObject(const char* name) {
+    ObjectCheck check;
+    int descriptor = posix::OpenShared(name, O_RDONLY, &check);
+    if (descriptor >= 0 && close(descriptor) != 0) check.status = OpenStatus::Failed;
+    return check;
+}
+
+RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check) {
+    int descriptor = posix::OpenShared(name, access == ViewAccess::Read ? O_RDONLY : O_RDWR, check);
     return descriptor >= 0 ? descriptor : noRegion;
 }
 
-RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode) {
-    int descriptor = OpenOrCreate(name, mode);
+RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check) {
+    int descriptor = OpenOrCreate(name, mode, check);
     if (descriptor < 0) return noRegion;
     return GrowTo(descriptor, size) ? descriptor : Abandon(descriptor);
 }
@@ -223,6 +228,8 @@ bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std:
     std::memcpy(view.base + offset, source, length);
     return !posix::MappingVanished(view.watch);
 }
+
+bool RegionVanished(const RegionView& view) { return view.base && posix::MappingVanished(view.watch); }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
     std::size_t size = 0;
@@ -251,12 +258,14 @@ bool CloseRegion(RegionHandle& region) {
     return closed;
 }
 
-SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
-    int descriptor = OpenTrusted(name, O_RDWR, status);
+SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
+    int descriptor = posix::OpenShared(name, O_RDWR, check);
     if (descriptor < 0) return nullptr;
     SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
-    if (mutex && !(IsReady(mutex->object) && !posix::MappingVanished(mutex->watch))) CloseSharedMutex(mutex);
-    if (!mutex) Report(status, OpenStatus::NotReady);
+    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : OpenStatus::NotReady;
+    if (mutex && posix::MappingVanished(mutex->watch)) readiness = OpenStatus::NotReady;
+    if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
+    Report(check, readiness);
     return mutex;
 }
 
@@ -264,15 +273,19 @@ SharedMutex* OpenSharedMutex(const char* name, OpenStatus* status) {
 // initialises it, later ones find it ready. A creator that died half-way lost
 // its flock with its life and left the object not ready, so the next creator
 // initialises it.
-SharedMutex* CreateSharedMutex(const char* name, unsigned mode) {
-    int descriptor = OpenOrCreate(name, mode);
+SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check) {
+    int descriptor = OpenOrCreate(name, mode, check);
     if (descriptor < 0) return nullptr;
     if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(MutexObject))) {
+        Report(check, OpenStatus::Failed);
         Abandon(descriptor);
         return nullptr;
     }
     SharedMutex* mutex = MapMutexObject(descriptor);
     if (mutex && !IsReady(mutex->object) && !InitialiseMutex(mutex->object)) CloseSharedMutex(mutex);
+    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : OpenStatus::Failed;
+    if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
+    Report(check, readiness);
     return KeepMappingOnly(descriptor, mutex);
 }
 
@@ -311,8 +324,7 @@ bool CloseSharedMutex(SharedMutex*& mutex) {
 }
 
 bool UnlinkSharedObject(const char* name) {
-    char path[pathCapacity];
-    return ObjectPath(name, path) && (shm_unlink(path) == 0 || errno == ENOENT);
+    return shm_unlink(("/" + SharedObjectName(name)).c_str()) == 0 || errno == ENOENT;
 }
 
 }  // namespace platform

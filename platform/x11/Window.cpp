@@ -9,8 +9,13 @@
 namespace platform {
 namespace {
 
-// One connection of our own for window look-ups and raising, opened on first
-// use; the toolkit keeps its own connection for drawing.
+// One connection of our own, opened by the display check or on first use,
+// and kept for the whole run: for window look-ups and raising, and so that
+// the X server always has a client of ours while the toolkit opens its own
+// connection for drawing. A server started without -noreset resets when its
+// last client leaves; a check that closed its connection before the toolkit
+// connected left the toolkit to meet a server in the middle of its reset,
+// and the toolkit ends the process when it cannot connect.
 Display* Connection() {
     static Display* display = XOpenDisplay(nullptr);
     return display;
@@ -72,12 +77,10 @@ Window FindBelow(Display* display, Window parent, const char* title, int depth) 
 }  // namespace
 
 DisplayState CheckDisplay() {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = Connection();
     if (!display) return DisplayState::NotOpened;
     int errorBase = 0, eventBase = 0;
-    bool glx = glXQueryExtension(display, &errorBase, &eventBase);
-    XCloseDisplay(display);
-    return glx ? DisplayState::Usable : DisplayState::NoOpenGl;
+    return glXQueryExtension(display, &errorBase, &eventBase) ? DisplayState::Usable : DisplayState::NoOpenGl;
 }
 
 bool DisplayAvailable() { return CheckDisplay() == DisplayState::Usable; }

@@ -13,8 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/BridgeDomain.h"
 #include "bridge/SampleCodec.h"
+#include "StrangerSample.h"
 #include "platform/SharedMemory.h"
+#include "tests/support/DdsLoopback.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
@@ -26,11 +29,6 @@ using namespace testsupport;
 const int instrument = 3;
 const std::vector<int> bins{0, 5};
 const Milliseconds patience(15000);
-
-const char* const loopbackOnly =
-    "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
-    "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>30"
-    "</MaxAutoParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers></Discovery>";
 
 // A program of the build, its output in a file the test can watch.
 struct Program {
@@ -55,7 +53,7 @@ protected:
     std::string Mirror(int k) const { return base + "B" + std::to_string(k) + "_"; }
 
     std::vector<std::string> Environment(const std::string& prefix) const {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + loopbackOnly},
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
                                 {"DISPLAY"});
     }
 
@@ -167,5 +165,69 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     StartReceiver(1);
     EXPECT_TRUE(Mirrors(1));
 }
+
+// Another program on the channel topic whose QoS or type does not fit: the
+// bridge program it cannot match names the policy or the type instead of
+// staying silent.
+struct Mismatch {
+    const char* name;
+    const char* command;  // the bridge program's side: send or receive
+    const dds_topic_descriptor_t* type;
+    void (*spoil)(dds_qos_t*);
+    const char* warning;
+};
+
+void Unchanged(dds_qos_t*) {}
+
+const Mismatch mismatches[] = {
+    {"WriterWithoutLease", "receive", &LumivexBridge_ChannelSample_desc,
+     [](dds_qos_t* q) { dds_qset_liveliness(q, DDS_LIVELINESS_AUTOMATIC, DDS_INFINITY); },
+     "DDS writer: a writer of LumivexChannelState does not match this receiver's QoS in liveliness"},
+    {"WriterInXcdr2", "receive", &LumivexBridge_ChannelSample_desc,
+     [](dds_qos_t* q) {
+         const dds_data_representation_id_t xcdr2[] = {DDS_DATA_REPRESENTATION_XCDR2};
+         dds_qset_data_representation(q, 1, xcdr2);
+     },
+     "in data representation"},
+    {"WriterOfAnotherType", "receive", &LumivexTest_Stranger_desc, Unchanged,
+     "DDS writer: a writer of LumivexChannelState has type LumivexTest::Stranger, not LumivexBridge::ChannelSample"},
+    {"ReaderWantingDeadline", "send", &LumivexBridge_ChannelSample_desc,
+     [](dds_qos_t* q) { dds_qset_deadline(q, DDS_MSECS(10)); },
+     "DDS reader: a reader of LumivexChannelState does not match this sender's QoS in deadline; it gets no states"},
+    {"ReaderOfAnotherType", "send", &LumivexTest_Stranger_desc, Unchanged,
+     "DDS reader: a reader of LumivexChannelState has type LumivexTest::Stranger"},
+};
+
+void PrintTo(const Mismatch& mismatch, std::ostream* out) { *out << mismatch.name; }
+
+class MismatchTest : public BridgeTest, public ::testing::WithParamInterface<Mismatch> {
+protected:
+    void TearDown() override {
+        if (foreign > 0) dds_delete(foreign);
+        BridgeTest::TearDown();
+    }
+    dds_entity_t foreign = 0;
+};
+
+TEST_P(MismatchTest, NamesThePolicyOrType) {
+    const bool receiving = std::string(GetParam().command) == "receive";
+    Program& bridge = receiving ? StartReceiver(1) : StartSender();
+    ASSERT_NE(bridge.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << bridge.output.Text();
+
+    setenv("CYCLONEDDS_URI", testsupport::ddsLoopbackOnly, 1);
+    foreign = dds_create_participant(static_cast<dds_domainid_t>(std::stoul(domain)), nullptr, nullptr);
+    ASSERT_GT(foreign, 0);
+    dds_entity_t topic = dds_create_topic(foreign, GetParam().type, "LumivexChannelState", nullptr, nullptr);
+    dds_qos_t* qos = BridgeDomain::StateQos();
+    GetParam().spoil(qos);
+    dds_entity_t endpoint = receiving ? dds_create_writer(foreign, topic, qos, nullptr)
+                                      : dds_create_reader(foreign, topic, qos, nullptr);
+    dds_delete_qos(qos);
+    ASSERT_GT(endpoint, 0);
+    EXPECT_NE(bridge.output.WaitFor(GetParam().warning, 0, patience), std::string::npos) << bridge.output.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Foreign, MismatchTest, ::testing::ValuesIn(mismatches),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -84,6 +84,18 @@ TEST_F(NoDisplayTest, DisplayWithoutOpenGlIsReportedAsNoWindow) {
                                "\n\tCALLBACKs ... ", StartupEnd});
 }
 
+// A server started without -noreset resets whenever its last client leaves,
+// here each time a viewer ends; every quick start after it gets its window.
+TEST_F(NoDisplayTest, EveryQuickStartOpensTheWindowOnAServerThatResetsWhenEmpty) {
+    XServer server;
+    ASSERT_TRUE(server.Start({}, XServer::LastClientLeaving::Reset));
+    for (int start = 0; start < 12; ++start) {
+        ViewerProcess viewer;
+        ASSERT_TRUE(viewer.Start({}, ChildEnvironment({channels.PrefixSetting(), "DISPLAY=" + server.Display()})));
+        ASSERT_TRUE(viewer.Expect("\n\t\tZ-Up Matrix ... ", RunLimit)) << "start " << start << ":\n" << viewer.Output();
+    }
+}
+
 TEST_F(NoDisplayTest, TrackerSwitchesPrintTheirSettingsFirst) {
     Outcome run = RunViewer({"/TP", "/Txb3"});
 

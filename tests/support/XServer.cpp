@@ -24,13 +24,13 @@ bool MakeDisplayPipe(int (&ends)[2]) {
 
 }  // namespace
 
-bool XServer::Start(const std::vector<std::string>& options) {
+bool XServer::Start(const std::vector<std::string>& options, LastClientLeaving lastClientLeaving) {
     int ends[2];
     if (!MakeDisplayPipe(ends)) return false;
-    Launch launch{{"Xvfb", "-displayfd", std::to_string(ends[1]), "-noreset", "-nolisten", "tcp", "-screen", "0",
-                   "1280x1024x24"},
+    Launch launch{{"Xvfb", "-displayfd", std::to_string(ends[1]), "-nolisten", "tcp", "-screen", "0", "1280x1024x24"},
                   ChildEnvironment({}),
                   ""};
+    if (lastClientLeaving == LastClientLeaving::KeepState) launch.arguments.push_back("-noreset");
     launch.arguments.insert(launch.arguments.end(), options.begin(), options.end());
     bool started = server.Start(launch);
     close(ends[1]);

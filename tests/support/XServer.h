@@ -8,13 +8,17 @@
 namespace testsupport {
 
 // A private Xvfb server (1280 x 1024, 24 bits), so that the tests never use
-// the caller's display. -noreset keeps it, and its pointer state, alive when
-// the last client leaves; it runs until the object goes.
+// the caller's display. Unless asked otherwise, -noreset keeps it, and its
+// pointer state, alive when the last client leaves; it runs until the object
+// goes.
 class XServer {
 public:
+    enum class LastClientLeaving { KeepState, Reset };
+
     // Starts the server, with these further options, and waits until it
     // reports its display number.
-    bool Start(const std::vector<std::string>& options = {});
+    bool Start(const std::vector<std::string>& options = {},
+               LastClientLeaving lastClientLeaving = LastClientLeaving::KeepState);
     // ":N", or "" while no server runs.
     const std::string& Display() const { return display; }
 

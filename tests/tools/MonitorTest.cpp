@@ -306,7 +306,7 @@ TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
     const Case cases[] = {{1, 101, 0.0f, 100.0, 99}, {0, 0, 50.0f, 50.0, 0}};
     for (const Case& c : cases) {
         ChannelWriter writer(0, 0);
-        ASSERT_TRUE(writer.Open(0600));
+        ASSERT_TRUE(writer.Open(0600, ChannelState{}));
         ChannelMonitor monitor(0, 0x1, 0x1);
         std::vector<MonitorEvent> events;
         const MonitorClock::time_point start = MonitorClock::now();

@@ -1,5 +1,7 @@
 // Opening, attaching, selecting and locking channels against real shared memory.
 #include <cstring>
+#include <pthread.h>
+#include <sys/stat.h>
 
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -144,6 +146,34 @@ TEST_F(ChannelSetTest, CloseAllReleasesAHeldMutex) {
     EXPECT_TRUE(client.Attach()) << "a channel its owner closed is opened again by the next Attach";
     ASSERT_EQ(platform::LockSharedMutex(channel.mutex), platform::LockResult::Acquired);
     EXPECT_TRUE(platform::UnlockSharedMutex(channel.mutex));
+}
+
+// Trust is checked again when a change names an object, and a refused object
+// is not tried again until one does: a kind put right through a mapping, which
+// no change event reports, leaves the channel closed.
+TEST_F(ChannelSetTest, ObjectsAreCheckedAgainWhenAChangeNamesThemAndOnlyThen) {
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
+    const std::string region = "/dev/shm/" + Prefix() + RegionName(0, 0);
+    const std::string mutex = "/dev/shm/" + Prefix() + MutexName(0, 0);
+    TrackerClient client;
+    ASSERT_TRUE(client.Attach());
+
+    ASSERT_EQ(chmod(region.c_str(), 0602), 0);
+    WaitOneFrame();
+    EXPECT_FALSE(client.Attach()) << "a region that became writable by every user is given up";
+    ASSERT_EQ(chmod(region.c_str(), 0600), 0);
+    WaitOneFrame();
+    ASSERT_TRUE(client.Attach());
+
+    int32_t kind = 0;
+    ASSERT_TRUE(PokeMutexField(mutex, offsetof(pthread_mutex_t, __data.__kind), 0, &kind));
+    EXPECT_FALSE(client.Lock()) << "a mutex of another kind is not used";
+    EXPECT_FALSE(client.Attach());
+    ASSERT_TRUE(PokeMutexField(mutex, offsetof(pthread_mutex_t, __data.__kind), kind));
+    for (int frame = 0; frame < 3; ++frame, WaitOneFrame()) EXPECT_FALSE(client.Attach()) << "tried again unasked";
+    ASSERT_EQ(chmod(mutex.c_str(), 0600), 0);
+    WaitOneFrame();
+    EXPECT_TRUE(client.Attach()) << "a change that names the mutex lets it be tried again";
 }
 
 TEST_F(ChannelSetTest, ActiveStationCountUsesOnlyTheLowFourBits) {

@@ -2,7 +2,6 @@
 // has open, with real publisher processes and real shared memory: the reader
 // must fail the read, never crash or hang, leave the other channel alone, and
 // pick the channel up again once a server has put it right.
-#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <functional>
@@ -13,8 +12,6 @@
 #include "server/ChannelWriter.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
-#include "tracker/TrackingReport.h"
 
 namespace {
 
@@ -114,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
 // its next write, and readers follow.
 TEST_F(FaultTest, ServerRestoresARegionEmptiedUnderIt) {
     ChannelWriter writer(0, 0);
-    ASSERT_TRUE(writer.Open(0600));
+    ASSERT_TRUE(writer.Open(0600, ChannelState{}));
     ChannelState state;
     state.records[0].x = 3.0f;
     ASSERT_TRUE(writer.Publish(state));
@@ -128,79 +125,5 @@ TEST_F(FaultTest, ServerRestoresARegionEmptiedUnderIt) {
     EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize));
     EXPECT_TRUE(WaitForFirstFloat(client, 0, 0, 4.0f));
 }
-
-// Objects another local user could have made or could write. Each case uses an
-// instrument of its own, because each object is named in a warning once per run.
-struct Distrust {
-    const char* name;
-    bool mutex;
-    mode_t mode;
-    bool foreignOwner;
-};
-
-const Distrust distrusts[] = {
-    {"WorldWritableRegion", false, 0666, false},
-    {"WorldWritableMutex", true, 0602, false},
-    {"ForeignRegion", false, 0600, true},
-    {"ForeignMutex", true, 0600, true},
-};
-
-void PrintTo(const Distrust& distrust, std::ostream* out) { *out << distrust.name; }
-
-class UntrustedObject : public FaultTest, public ::testing::WithParamInterface<std::pair<int, Distrust>> {
-protected:
-    void SetUp() override {
-        FaultTest::SetUp();
-        trackerSettings = TrackerSettings();
-    }
-    void TearDown() override {
-        trackerSettings = TrackerSettings();
-        FaultTest::TearDown();
-    }
-};
-
-TEST_P(UntrustedObject, IsNotReadShowsAsNotConnectedAndIsNamedOnceOnStandardError) {
-    const auto& [instrument, distrust] = GetParam();
-    if (distrust.foreignOwner && geteuid() != 0) GTEST_SKIP() << "giving an object to another user needs root";
-    ASSERT_EQ(Publisher::Run({"--instrument", std::to_string(instrument), "--bins", "0", "--once"}), 0);
-    const std::string object = distrust.mutex ? MutexName(instrument, 0) : RegionName(instrument, 0);
-    ASSERT_EQ(chmod(Path(object).c_str(), distrust.mode), 0);
-    if (distrust.foreignOwner) {
-        ASSERT_EQ(chown(Path(object).c_str(), 65534, 65534), 0);
-    }
-
-    ::testing::internal::CaptureStderr();
-    TrackerClient reader(instrument);
-    EXPECT_FALSE(reader.Attach());
-    EXPECT_FALSE(reader.Attach());
-    trackerSettings.instrumentMask = 1u << instrument;
-    StationMapEntry map[stationMapCapacity];
-    int count = 0;
-    TrackerClientArray* clients = nullptr;
-    ::testing::internal::CaptureStdout();
-    ReportTrackingConfiguration(map, count, clients);
-    std::string report = ::testing::internal::GetCapturedStdout();
-    std::string warnings = ::testing::internal::GetCapturedStderr();
-    delete clients;
-
-    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
-    EXPECT_NE(warnings.find(object + ": " + (distrust.foreignOwner ? "owned by another user" : "writable by every user")),
-              std::string::npos)
-        << warnings;
-    EXPECT_NE(report.find("QMT(" + std::to_string(instrument) + ",0,0) " + std::string(1, '\0') + "Not connected"),
-              std::string::npos)
-        << report;
-}
-
-std::vector<std::pair<int, Distrust>> NumberedDistrusts() {
-    std::vector<std::pair<int, Distrust>> cases;
-    for (const Distrust& distrust : distrusts) cases.emplace_back(static_cast<int>(cases.size()), distrust);
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Objects, UntrustedObject, ::testing::ValuesIn(NumberedDistrusts()),
-                         [](const ::testing::TestParamInfo<std::pair<int, Distrust>>& info) {
-                             return std::string(info.param.second.name);
-                         });
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <fstream>
 #include <signal.h>
 #include <spawn.h>
@@ -75,11 +78,25 @@ int ExitCode(int waitStatus) {
 }
 
 std::string RegionName(int instrument, int channel) {
-    return std::string(shMemBaseName) + channelDigits[instrument] + channelDigits[channel];
+    return NameOf(ChannelObject::Region, instrument, channel).text;
 }
 
 std::string MutexName(int instrument, int channel) {
-    return std::string(mutexBaseName) + channelDigits[instrument] + channelDigits[channel];
+    return NameOf(ChannelObject::Mutex, instrument, channel).text;
+}
+
+// The mutex sits at its own alignment behind the ready word.
+bool PokeMutexField(const std::string& path, std::size_t fieldOffset, int32_t value, int32_t* previous) {
+    int descriptor = open(path.c_str(), O_RDWR);
+    if (descriptor < 0) return false;
+    const std::size_t length = alignof(pthread_mutex_t) + sizeof(pthread_mutex_t);
+    void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    bool closed = close(descriptor) == 0;
+    if (base == MAP_FAILED) return false;
+    auto* field = reinterpret_cast<int32_t*>(static_cast<char*>(base) + alignof(pthread_mutex_t) + fieldOffset);
+    if (previous) *previous = *field;
+    *field = value;
+    return munmap(base, length) == 0 && closed;
 }
 
 bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum) {

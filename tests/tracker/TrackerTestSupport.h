@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,6 +56,12 @@ bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimu
 // Sleeps as long as one frame of a viewer running at 60 frames a second: a
 // channel created, removed or replaced is seen by the first Attach after it.
 void WaitOneFrame();
+
+// Writes `value` into the 32-bit field at `fieldOffset` of the pthread_mutex_t
+// in the mutex object at `path` (e.g. offsetof(pthread_mutex_t, __data.__kind)),
+// through a mapping, which the watch on shared objects does not see; the
+// field's previous value goes to `previous` when given.
+bool PokeMutexField(const std::string& path, std::size_t fieldOffset, int32_t value, int32_t* previous = nullptr);
 
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();

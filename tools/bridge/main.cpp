@@ -13,6 +13,7 @@
 #include "bridge/BridgeSender.h"
 #include "platform/Signals.h"
 #include "platform/Timing.h"
+#include "tools/common/OptionRules.h"
 
 namespace {
 
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
     AddDomain(*send, options);
     CLI::App* receive = app.add_subcommand("receive", "write every channel received into this machine's channels");
     AddDomain(*receive, options);
+    AddVersionFlag(app, "lumivex-bridge");
+    app.set_help_all_flag("--help-all", "print the help of every command and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

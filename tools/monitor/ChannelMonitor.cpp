@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tracker/ObjectRefusal.h"
 #include "tracker/StationReader.h"
 
 namespace {
@@ -99,3 +100,5 @@ bool ChannelMonitor::AnyPublished() const {
         if (watch.published) return true;
     return false;
 }
+
+std::string ChannelMonitor::Trouble(int bin) const { return DescribeTrouble(client, bin); }

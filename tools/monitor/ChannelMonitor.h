@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tools/monitor/RateMeter.h"
@@ -63,6 +64,8 @@ public:
     int Instrument() const { return client.Instrument(); }
     const std::vector<ChannelWatch>& Channels() const { return channels; }
     bool AnyPublished() const;
+    // Why a selected bin is not read; empty when nothing of it exists.
+    std::string Trouble(int bin) const;
 
 private:
     void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);

@@ -36,11 +36,15 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
         ->type_name("FILE")
         ->check(fileName)
         ->excludes(once);
+    AddVersionFlag(app, "lumivex-monitor");
     RefuseOptionLikeValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         message = app.help();
+        return OptionsOutcome::Help;
+    } catch (const CLI::CallForVersion& version) {
+        message = std::string(version.what()) + "\n";
         return OptionsOutcome::Help;
     } catch (const CLI::Error& error) {
         message = error.what();

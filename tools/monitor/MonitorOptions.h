@@ -17,5 +17,5 @@ struct MonitorOptions {
 enum class OptionsOutcome { Run, Help, Error };
 
 // Reads the command line into `options`; prints nothing. On Help `message` is
-// the help text, on Error it says what is wrong.
+// the help or version text, on Error it says what is wrong.
 OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& options, std::string& message);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tools/monitor/StationColumns.h"
+#include "tracker/ConsoleText.h"
 #include "tracker/StationLayout.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::string FormatLabels(uint32_t flags) {
 }
 
 // How the server describes its tracker, as the monitor shows it.
-std::string QuotedDescription(const std::string& description) { return "\"" + description + "\""; }
+std::string QuotedDescription(const std::string& description) { return "\"" + ConsoleText(description) + "\""; }
 
 std::string ChannelName(int instrument, const ChannelWatch& channel) {
     return Printed("channel (%d,%d)", instrument, channel.bin);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/Console.h"
+#include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 #include "tools/monitor/ChannelMonitor.h"
@@ -70,16 +71,28 @@ bool ShowFitted(const ChannelMonitor& monitor, const MonitorOptions& options, Mo
 }
 
 std::string Where(const MonitorOptions& options) {
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
+    std::string prefix = platform::SharedObjectName("");
     return "instrument " + std::to_string(options.instrument) + ", bins " + DescribeNumberList(options.bins) +
-           (prefix && *prefix ? std::string(", LUMIVEX_SHM_PREFIX=") + prefix : std::string());
+           (prefix.empty() ? std::string() : ", LUMIVEX_SHM_PREFIX=" + prefix);
+}
+
+// "Nothing is published" only when nothing exists; otherwise which object
+// stands in the way, and why, for every bin that has one.
+int FailNothingRead(const ChannelMonitor& monitor, const MonitorOptions& options) {
+    bool named = false;
+    for (const ChannelWatch& channel : monitor.Channels()) {
+        std::string trouble = monitor.Trouble(channel.bin);
+        if (!trouble.empty()) Fail(trouble);
+        named = named || !trouble.empty();
+    }
+    return named ? 1 : Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
 }
 
 int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
     std::vector<MonitorEvent> events;
     MonitorClock::time_point now = MonitorClock::now();
     monitor.Poll(now, events);
-    if (!monitor.AnyPublished()) return Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
+    if (!monitor.AnyPublished()) return FailNothingRead(monitor, options);
     return Print(FormatScreen(monitor, options, now)) ? 0 : 1;
 }
 

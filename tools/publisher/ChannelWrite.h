@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "server/ChannelWriter.h"
 #include "tools/publisher/PublisherOptions.h"
@@ -8,6 +9,13 @@
 // One write of a whole channel under its mutex, with the faults the options
 // ask for (holding the lock, dying while holding it).
 bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state);
+
+// Why the channel's Open failed, naming the object by its full name with its
+// owner and mode: "cannot use NAME: owned by another user (owner uid ...)".
+std::string OpenFailure(const ChannelWriter& channel);
+
+// At the end: one line on standard error for a channel that skipped writes.
+void ReportSkippedWrites(const ChannelWriter& channel);
 
 // The low 32 bits of the monotonic clock in microseconds: readers compare it
 // with their own clock to tell how old a pose is.

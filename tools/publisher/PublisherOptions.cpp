@@ -225,6 +225,7 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
     AddTimingOptions(*app, options);
     AddFaultOptions(*app, options);
     AddReplayOptions(*app, options);
+    AddVersionFlag(*app, "lumivex-publisher");
     RefuseOptionLikeValues(*app);
     app->footer("Exit status: 0 done, 1 the objects could not be created or written, 2 bad options or recording.");
     return app;
@@ -245,6 +246,9 @@ ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std:
         return error.empty() ? ParseOutcome::Run : ParseOutcome::Error;
     } catch (const CLI::CallForHelp&) {
         return ParseOutcome::Help;
+    } catch (const CLI::CallForVersion& version) {
+        error = version.what();
+        return ParseOutcome::Version;
     } catch (const std::exception& failure) {
         return Reject(error, failure.what());
     } catch (...) {

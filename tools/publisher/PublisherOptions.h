@@ -32,10 +32,11 @@ struct PublisherOptions {
 // is no use to anyone and only invites overflow in the timing.
 constexpr double minimumRate = 1.0 / 86400.0;
 
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
-// Fills `options`; on Error, `error` says what is wrong. Prints nothing,
-// throws nothing and never ends the process, whatever the arguments.
+// Fills `options`; on Error, `error` says what is wrong, on Version it is the
+// version answer. Prints nothing, throws nothing and never ends the process,
+// whatever the arguments.
 ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
 
 void PrintUsage(const char* program);

@@ -38,9 +38,13 @@ Replayer::Replayer(const Recording& recording, const PublisherOptions& options)
     }
 }
 
-bool Replayer::Open() {
-    for (Channel& channel : channels)
-        if (!channel.writer->Open(options.mode) || !Write(channel)) return false;
+bool Replayer::Open(std::string& error) {
+    for (Channel& channel : channels) {
+        channel.state.timestampMicros = TimestampMicros();
+        if (!channel.writer->Open(options.mode, channel.state)) error = OpenFailure(*channel.writer);
+        else if (!Write(channel)) error = "could not write " + platform::SharedObjectName(channel.writer->RegionName().c_str());
+        if (!error.empty()) return false;
+    }
     return true;
 }
 
@@ -85,4 +89,8 @@ bool Replayer::Unlink() {
     bool removed = true;
     for (Channel& channel : channels) removed = channel.writer->Unlink() && removed;
     return removed;
+}
+
+void Replayer::ReportSkippedWrites() const {
+    for (const Channel& channel : channels) ::ReportSkippedWrites(*channel.writer);
 }

@@ -20,12 +20,13 @@ public:
     Replayer(const Recording& recording, const PublisherOptions& options);
 
     // Creates the objects and writes every channel's flags and description,
-    // with all records zero.
-    bool Open();
+    // with all records zero. On failure `error` says which object and why.
+    bool Open(std::string& error);
     // Plays the rows (again and again with --loop); with --duration the last
     // poses stay until it is over. False when a write failed.
     bool Play(const Pacer& pacer);
     bool Unlink();
+    void ReportSkippedWrites() const;
 
 private:
     struct Channel {

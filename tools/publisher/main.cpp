@@ -26,10 +26,24 @@ Channels SelectedChannels(const PublisherOptions& options) {
     return channels;
 }
 
-bool OpenAll(Channels& channels, unsigned mode) {
+ChannelState RoundState(const PublisherOptions& options, uint64_t writeCount, double seconds) {
+    ChannelState state;
+    state.writeCount = static_cast<uint32_t>(writeCount);
+    state.flags = options.flags;
+    state.description = options.description;
+    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
+    state.timestampMicros = TimestampMicros();
+    return state;
+}
+
+// Each channel is created holding the first round's content; the first round
+// then writes it again, with the faults the options ask for. Empty when every
+// channel is open, else why one is not.
+std::string OpenAll(Channels& channels, const PublisherOptions& options) {
+    const ChannelState first = RoundState(options, 1, 0.0);
     for (auto& channel : channels)
-        if (!channel->Open(mode)) return false;
-    return true;
+        if (!channel->Open(options.mode, first)) return OpenFailure(*channel);
+    return "";
 }
 
 bool UnlinkAll(Channels& channels) {
@@ -39,12 +53,7 @@ bool UnlinkAll(Channels& channels) {
 }
 
 bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, double seconds) {
-    ChannelState state;
-    state.writeCount = static_cast<uint32_t>(writeCount);
-    state.flags = options.flags;
-    state.description = options.description;
-    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
-    state.timestampMicros = TimestampMicros();
+    const ChannelState state = RoundState(options, writeCount, seconds);
     for (auto& channel : channels)
         if (!WriteChannel(*channel, options, state)) return false;
     return true;
@@ -62,8 +71,8 @@ bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& p
     }
 }
 
-int Fail(const char* what) {
-    std::fprintf(stderr, "lumivex-publisher: %s\n", what);
+int Fail(const std::string& what) {
+    std::fprintf(stderr, "lumivex-publisher: %s\n", what.c_str());
     return 1;
 }
 
@@ -74,8 +83,11 @@ int Replay(const PublisherOptions& options) {
     if (!LoadRecording(options, recording)) return 2;
     Replayer replayer(recording, options);
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
-    if (!replayer.Open()) return Fail("could not create or open the shared objects");
-    if (!replayer.Play(Pacer(options.duration))) return Fail("could not write a channel");
+    std::string failure;
+    if (!replayer.Open(failure)) return Fail(failure);
+    bool played = replayer.Play(Pacer(options.duration));
+    replayer.ReportSkippedWrites();
+    if (!played) return Fail("could not write a channel");
     return replayer.Unlink() ? 0 : Fail("could not remove the shared objects");
 }
 
@@ -86,15 +98,19 @@ int main(int argc, char** argv) {
     std::string error;
     ParseOutcome outcome = ParseOptions(argc, argv, options, error);
     if (outcome == ParseOutcome::Help) PrintUsage(argv[0]);
+    if (outcome == ParseOutcome::Version) std::printf("%s\n", error.c_str());
     if (outcome == ParseOutcome::Error) std::fprintf(stderr, "lumivex-publisher: %s (see --help)\n", error.c_str());
-    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Help ? 0 : 2;
+    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Error ? 2 : 0;
     if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
-    if (!OpenAll(channels, options.mode)) return Fail("could not create or open the shared objects");
-    if (!Publish(channels, options, Pacer(options.duration))) return Fail("could not write a channel");
+    std::string failure = OpenAll(channels, options);
+    if (!failure.empty()) return Fail(failure);
+    bool published = Publish(channels, options, Pacer(options.duration));
+    for (auto& channel : channels) ReportSkippedWrites(*channel);
+    if (!published) return Fail("could not write a channel");
     // A normal end takes the objects away; --once leaves them for a reader.
     if (!options.once && !UnlinkAll(channels)) return Fail("could not remove the shared objects");
     return 0;

@@ -1,0 +1,31 @@
+# The Debian package: `cpack -G DEB` in the build tree (scripts/package.sh)
+# writes lumivex_VERSION_amd64.deb there.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lumivex)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Lumivex developers <lumivex@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://lumivex.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive 3-D viewer for motion-tracking data")
+set(CPACK_PACKAGE_DESCRIPTION
+  "A tracking server publishes the pose of every tracker station in named
+shared memory, each region guarded by a named mutex. The viewer, lumivex,
+maps those regions and follows the stations with its camera and boxes.
+lumivex-publisher stands in for the tracking server and replays recordings,
+lumivex-monitor shows and records what is published, and lumivex-bridge
+carries the channels between machines over DDS, also as systemd services.")
+# Dependencies come from the shared libraries the programs use; the
+# maintainer scripts need adduser.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

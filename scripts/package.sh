@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the Debian package build/lumivex_VERSION_amd64.deb (CPack, from the
+# install rules in packaging/) and prints its path as the last line. Install
+# it with `apt install ./build/lumivex_VERSION_amd64.deb`.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fail() { echo "package.sh: $*" >&2; exit 1; }
+# The manual pages are made at build time by these; a package without them
+# would be incomplete.
+for tool in help2man pandoc dpkg-shlibdeps gzip; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup.sh installs it)"
+done
+# Only what is installed is built; configured as scripts/build.sh does, with
+# the prefix of a Debian package (so that the settings go to /etc).
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" > build.log 2>&1 || { cat build.log; exit 1; }
+cmake --build build -j"$(nproc)" --target package-contents >> build.log 2>&1 || { tail -n 60 build.log; exit 1; }
+grep -q '^HELP2MAN:FILEPATH=/' build/CMakeCache.txt && grep -q '^PANDOC:FILEPATH=/' build/CMakeCache.txt \
+  || fail "build/ was configured without help2man or pandoc; remove build/CMakeCache.txt and run again"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+deb=build/lumivex_${version}_$(dpkg --print-architecture).deb
+rm -f "$deb"
+(cd build && cpack -G DEB) > build/package.log 2>&1 || { cat build/package.log; fail "cpack failed"; }
+[ -f "$deb" ] || { cat build/package.log; fail "cpack did not write $deb"; }
+echo "$deb"

@@ -1,0 +1,193 @@
+// Objects another local user can leave under a channel's names, met by the
+// real programs: the viewer's start-up report, lumivex-monitor --once, the
+// publisher and the bridge's sender. Each must refuse the object, name it with
+// its prefix and say why, and never hang or crash; the publisher ends with
+// status 1. The viewer names each refused object once. The objects that the
+// rule accepts must still be used.
+#include <acl/libacl.h>
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <pthread.h>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/support/OutputFile.h"
+#include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/StationReader.h"
+
+namespace {
+
+using namespace testsupport;
+
+const Milliseconds runLimit(10000);
+const uid_t nobody = 65534;
+const char* const loopbackOnly =
+    "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
+    "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers>"
+    "</Discovery>";
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+class HostileObjectTest : public SharedMemoryTest {
+public:
+    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
+    std::string Region() const { return Path(RegionName(0, 0)); }
+    std::string Mutex() const { return Path(MutexName(0, 0)); }
+
+    bool Publish() { return Publisher::Run({"--bins", "0", "--once"}) == 0; }
+    bool Replace(const std::string& path, const std::function<bool(const char*)>& make) {
+        return unlink(path.c_str()) == 0 && make(path.c_str());
+    }
+    bool GiveTo(const std::string& path, uid_t owner, gid_t group, mode_t mode) {
+        return chown(path.c_str(), owner, group) == 0 && chmod(path.c_str(), mode) == 0;
+    }
+    bool AddAcl(const std::string& path, const char* text) {
+        acl_t acl = acl_from_text(text);
+        bool set = acl && acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) == 0;
+        acl_free(acl);
+        return set;
+    }
+    // A mutex marked ready whose kind says robust, priority-inheriting and
+    // process-shared (glibc's bits 16, 32 and 128) with an owner that is long
+    // gone: glibc asserts when it locks one.
+    bool ForgeMutexKind() {
+        const int32_t deadOwner = 0x3FFFFFF0;
+        return PokeMutexField(Mutex(), offsetof(pthread_mutex_t, __data.__kind), 16 | 32 | 128) &&
+               PokeMutexField(Mutex(), offsetof(pthread_mutex_t, __data.__owner), deadOwner) &&
+               PokeMutexField(Mutex(), offsetof(pthread_mutex_t, __data.__lock), deadOwner);
+    }
+
+    std::vector<std::string> Environment() const {
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + Prefix(), std::string("CYCLONEDDS_URI=") + loopbackOnly},
+                                {"DISPLAY"});
+    }
+    Outcome Run(std::vector<std::string> arguments) {
+        arguments[0] = ProgramPath(arguments[0]);
+        return RunToEnd(arguments, Environment(), runLimit);
+    }
+    // The sender polls for good: its output after a while, and whether it
+    // then ended promptly on SIGINT.
+    bool RunSender(const std::string& expected, std::string& output) {
+        OutputFile file;
+        ChildProcess sender;
+        int status = 0;
+        bool started = sender.Start({{ProgramPath("lumivex-bridge"), "send", "--bins", "0", "--domain",
+                                      std::to_string(1 + getpid() % 200)},
+                                     Environment(),
+                                     file.Path()});
+        file.WaitFor(expected, 0, Milliseconds(3000));
+        bool ended = started && sender.Signal(SIGINT) && sender.WaitExit(Milliseconds(3000), status);
+        output = file.Text();
+        return ended;
+    }
+};
+
+struct Hostile {
+    const char* name;
+    std::function<bool(HostileObjectTest&)> make;  // on a channel just published by our own server
+    const char* reason;                            // empty: the rule accepts it
+    bool mutexObject;
+    bool sender;  // also run the bridge's sender (a FIFO hung it, a forged kind aborted it)
+};
+
+const Hostile hostiles[] = {
+    {"Fifo", [](HostileObjectTest& t) { return t.Replace(t.Region(), [](const char* p) { return mkfifo(p, 0666) == 0; }); },
+     "not a regular file", false, true},
+    {"Symlink",
+     [](HostileObjectTest& t) {
+         return t.Replace(t.Region(), [&t](const char* p) { return symlink(t.Mutex().c_str(), p) == 0; });
+     },
+     "not a regular file", false, false},
+    {"Directory",
+     [](HostileObjectTest& t) { return t.Replace(t.Region(), [](const char* p) { return mkdir(p, 0777) == 0; }); },
+     "not a regular file", false, false},
+    {"SquattedByAnotherUser", [](HostileObjectTest& t) { return t.GiveTo(t.Region(), nobody, nobody, 0666); },
+     "owned by another user (owner uid 65534, group 65534, mode 0666)", false, false},
+    {"WritableByEveryUser", [](HostileObjectTest& t) { return chmod(t.Mutex().c_str(), 0602) == 0; },
+     "writable by every user (owner uid 0, group 0, mode 0602)", true, false},
+    {"WritableByAForeignGroup", [](HostileObjectTest& t) { return t.GiveTo(t.Mutex(), 0, nobody, 0660); },
+     "writable by a group this user is not in (owner uid 0, group 65534, mode 0660)", true, false},
+    {"AclGrantsAnotherUserWrite",
+     [](HostileObjectTest& t) { return t.AddAcl(t.Mutex(), "u::rw-,u:65534:rw-,g::---,m::rw-,o::---"); },
+     "an ACL lets another user or group write it", true, false},
+    {"ForgedMutexKind", [](HostileObjectTest& t) { return t.ForgeMutexKind(); },
+     "not ready: not a mutex of the kind our servers create", true, true},
+    // The rig: root's objects, group-writable by a group this user is in.
+    {"RootsObjectsWritableByOwnGroup",
+     [](HostileObjectTest& t) {
+         return t.GiveTo(t.Region(), 0, getegid(), 0660) && t.GiveTo(t.Mutex(), 0, getegid(), 0660);
+     },
+     "", false, false},
+};
+
+void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }
+
+class HostileObject : public HostileObjectTest, public ::testing::WithParamInterface<Hostile> {};
+
+TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
+    const Hostile& hostile = GetParam();
+    if (geteuid() != 0) GTEST_SKIP() << "giving objects to other users needs root";
+    ASSERT_TRUE(Publish());
+    ASSERT_TRUE(hostile.make(*this));
+    const bool refused = *hostile.reason != '\0';
+    const std::string named =
+        Prefix() + (hostile.mutexObject ? MutexName(0, 0) : RegionName(0, 0)) + ": " + hostile.reason;
+
+    Outcome viewer = Run({"lumivex", "/Txb1"});
+    ASSERT_TRUE(viewer.finished) << "the viewer hung";
+    EXPECT_TRUE(WIFEXITED(viewer.status)) << DescribeStatus(viewer.status);
+    EXPECT_EQ(viewer.output.find("Not connected") != std::string::npos, refused) << viewer.output;
+    EXPECT_EQ(Occurrences(viewer.output, named), refused ? 1 : 0) << "named once:\n" << viewer.output;
+
+    Outcome monitor = Run({"lumivex-monitor", "--once", "--bins", "0"});
+    ASSERT_TRUE(monitor.finished) << "the monitor hung";
+    EXPECT_EQ(monitor.status, refused ? 1 << 8 : 0) << DescribeStatus(monitor.status) << monitor.output;
+    EXPECT_EQ(monitor.output.find(named) != std::string::npos, refused) << monitor.output;
+
+    if (hostile.sender) {
+        std::string output;
+        EXPECT_TRUE(RunSender(named, output)) << "the sender hung or ignored SIGINT:\n" << output;
+        EXPECT_NE(output.find(named), std::string::npos) << output;
+    }
+
+    Outcome publisher = Run({"lumivex-publisher", "--bins", "0", "--once"});
+    ASSERT_TRUE(publisher.finished) << "the publisher hung";
+    EXPECT_EQ(publisher.status, refused ? 1 << 8 : 0) << DescribeStatus(publisher.status) << publisher.output;
+    EXPECT_EQ(publisher.output.find("cannot use " + named) != std::string::npos, refused) << publisher.output;
+}
+
+// A process that sits on a channel's mutex: the monitor says so, by the
+// mutex's full name, and a writer skips the write it cannot lock in time and
+// says so at its end instead of waiting for ever.
+TEST_F(HostileObjectTest, AHeldMutexIsNamedByTheMonitorAndSkippedByAWriter) {
+    Publisher holder({"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "3000"});
+    TrackerClient client;
+    float pose[6];
+    for (int attempt = 0; attempt < 2000 && !client.Trouble(0).held; ++attempt) {
+        ReadStationPose(client, 0, 0, pose);
+        usleep(1000);
+    }
+    ASSERT_TRUE(client.Trouble(0).held) << "the holder never held its mutex";
+
+    Outcome monitor = Run({"lumivex-monitor", "--once", "--bins", "0"});
+    EXPECT_EQ(monitor.status, 1 << 8) << DescribeStatus(monitor.status);
+    EXPECT_NE(monitor.output.find(Prefix() + MutexName(0, 0) + ": held by another process"), std::string::npos)
+        << monitor.output;
+
+    Outcome writer = Run({"lumivex-publisher", "--bins", "0", "--once"});
+    EXPECT_EQ(writer.status, 0) << DescribeStatus(writer.status) << writer.output;
+    EXPECT_NE(writer.output.find("1 writes of " + Prefix() + RegionName(0, 0) + " skipped"), std::string::npos)
+        << writer.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Objects, HostileObject, ::testing::ValuesIn(hostiles),
+                         [](const ::testing::TestParamInfo<Hostile>& info) { return std::string(info.param.name); });
+
+}  // namespace
