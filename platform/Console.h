@@ -27,6 +27,9 @@ public:
 
 Console& SystemConsole();
 
+// Standard error is a terminal: a progress line that rewrites itself may go there.
+bool ErrorIsTerminal();
+
 // Console text must appear when it is printed, also in a pipe.
 void MakeOutputUnbuffered();
 

@@ -57,6 +57,8 @@ Console& SystemConsole() {
     return console;
 }
 
+bool ErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
 void MakeOutputUnbuffered() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
 
 }  // namespace platform

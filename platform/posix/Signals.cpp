@@ -22,10 +22,13 @@ bool Catch(int number, void (*handler)(int)) {
 
 }  // namespace
 
+// A hang-up (the terminal or ssh session closed) ends a program as SIGTERM
+// does: a recorder still closes its file whole.
 bool CatchStopRequests() {
     bool interrupt = Catch(SIGINT, RequestStop);
     bool terminate = Catch(SIGTERM, RequestStop);
-    return interrupt && terminate;
+    bool hangUp = Catch(SIGHUP, RequestStop);
+    return interrupt && terminate && hangUp;
 }
 
 bool StopRequested() { return stopRequested != 0; }

@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "recording/RecordingSyntax.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
 
@@ -21,6 +23,10 @@ using testsupport::Outcome;
 const std::string header = "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll\n";
 const std::string channel00 = "# lumivex recording\n# channel 0 0 flags 0x0000021F description Rig\n";
 const std::string row = "0.000000,0,0,0,1.5,0.25,1.8,0.5,0,-0.125\n";
+// Version 2: stations 0 and 1 in every write; the rows start on line 5.
+const std::string header2 = "# lumivex recording 2\n# stations 0-1\n" + std::string(recording_syntax::columnLine) +
+                            "\n# channel 0 0 flags 0x21F description Rig\n";
+const std::string write2 = "0.5,0,0,9,0,0,1,1,1,0,0,0\n0.5,0,0,9,0,1,1,1,1,0,0,0\n";
 
 class PublisherTest : public SharedMemoryTest {
 protected:
@@ -85,23 +91,29 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"TooFewFields", channel00 + header + "0,0,0,0,1,1,1,0,0\n", 4},
         Malformed{"TooManyFields", channel00 + header + row + "0,0,0,0,1,1,1,0,0,0,0\n", 5},
         Malformed{"BadNumber", channel00 + header + "0,0,0,0,1,1x,1,0,0,0\n", 4},
-        Malformed{"NotANumber", channel00 + header + "0,0,0,0,1,nan,1,0,0,0\n", 4},
         Malformed{"FloatOverflow", channel00 + header + "0,0,0,0,1,1e39,1,0,0,0\n", 4},
         Malformed{"StationOutOfRange", channel00 + header + "0,0,0,32,1,1,1,0,0,0\n", 4},
         Malformed{"InstrumentOutOfRange", "# channel 16 0 flags 0x21F description Rig\n" + header, 1},
         Malformed{"BadFlags", "# channel 0 0 flags 21F description Rig\n" + header, 1},
-        Malformed{"DeclaredTwice", channel00 + "# channel 0 0 flags 0x1 description Again\n" + header, 3},
         Malformed{"TimeGoesBack", channel00 + header + "0.5" + row.substr(8) + row, 5},
         Malformed{"NegativeTime", channel00 + header + "-1" + row.substr(8), 4},
         Malformed{"DescriptionTooLong",
                   "# channel 0 0 flags 0x21F description " + std::string(station_layout::maxDescriptionLength + 1, 'd') +
                       "\n" + header,
-                  1}),
+                  1},
+        Malformed{"NewerVersion", "# lumivex recording 3\n" + header, 1},
+        Malformed{"NoStationsNamed", "# lumivex recording 2\n" + std::string(recording_syntax::columnLine) + "\n", 2},
+        Malformed{"WriteLacksAStation", header2 + "0,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 5},
+        Malformed{"StationTwiceInAWrite", header2 + "0.5,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 6},
+        Malformed{"TimeGoesBackInAChannel", header2 + write2 + "0.25,0,0,10,0,0,1,1,1,0,0,0\n", 7},
+        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7}),
     [](const ::testing::TestParamInfo<Malformed>& info) { return info.param.name; });
 
 TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
     const std::string recording = WriteFile(channel00 + header + row);
     const std::string instant = WriteFile(channel00 + header + row + row);
+    const std::string twoInstruments =
+        WriteFile(channel00 + "# channel 1 0 flags 0x1 description Other\n" + header + row + "0.1,1,0,0,1,1,1,0,0,0\n");
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--mode", "666"}, "other users could write"},
         {{"--mode", "0602"}, "other users could write"},
@@ -115,10 +127,14 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         {{"--replay", recording, "--pose", "1=0,0,0,0,0,0"}, "--pose cannot be combined with --replay"},
         {{"--replay", recording, "--motion", "still"}, "--motion cannot be combined with --replay"},
         {{"--replay", recording, "--once"}, "--once cannot be combined with --replay"},
-        {{"--replay", recording, "--bins", "0"}, "--bins cannot be combined with --replay"},
         {{"--loop"}, "--loop requires --replay"},
+        {{"--as-instrument", "1"}, "--as-instrument requires --replay"},
         {{"--replay", recording, "--speed", "0"}, "--speed"},
-        {{"--replay", instant, "--loop"}, "--loop needs rows that span some time"},
+        {{"--replay", recording, "--from", "2", "--to", "1"}, "--to must not come before --from"},
+        {{"--replay", recording, "--bins", "1"}, "no write of the selected channels"},
+        {{"--replay", instant, "--loop"}, "--loop needs writes that span some time"},
+        {{"--replay", "-", "--loop"}, "--loop cannot replay standard input"},
+        {{"--replay", twoInstruments, "--as-instrument", "2"}, "instruments 0 and 1 of " + twoInstruments + " both have bin 0"},
         {{"--replay", "/nonexistent/recording.csv"}, "/nonexistent/recording.csv"},
     };
     for (const auto& [arguments, message] : refused) ExpectRefused(arguments, message);
@@ -192,6 +208,70 @@ TEST_F(PublisherTest, ReplayKeepsTheRecordedTimingAndEndsWithTheRecordedPoses) {
     // Ending it normally takes the objects away.
     publisher.Terminate();
     EXPECT_TRUE(NothingPublished());
+}
+
+// Bin 1, stations 0-3, a write every 10 ms for 0.2 s; every float of write i
+// is i. At write 10 the server restarted (its counter starts again) with
+// other flags and description, and the recorder died inside write 20's last
+// line, on line 89.
+std::string GroupedRecording() {
+    std::string text = "# lumivex recording 2\n# stations 0-3\n" + std::string(recording_syntax::columnLine) + "\n";
+    for (int i = 0; i <= 20; ++i) {
+        if (i % 10 == 0 && i < 20) text += i == 0 ? "# channel 0 1 flags 0x21F description Before\n" : "# channel 0 1 flags 0x213 description After\n";
+        for (int k = 0; k < 4; ++k) {
+            char row[128];
+            std::snprintf(row, sizeof row, "%.2f,0,1,%d,0,%d,%d,%d,%d,%d,%d,%d\n", i / 100.0, i % 10 + 1, k, i, i, i, i, i, i);
+            text += row;
+        }
+    }
+    return text.substr(0, text.size() - 3);
+}
+
+struct Grouping {
+    std::vector<std::string> options;
+    int instrument;
+    uint32_t writes, last;  // channel writes; the recorded write the last of them carries
+};
+
+// Each recorded write becomes one write of the channel with all its stations,
+// so a reader never sees stations of two writes at once, and the flags and
+// description change with the write that changed them.
+TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
+    const std::string path = WriteFile(GroupedRecording());
+    const Grouping cases[] = {{{}, 0, 20, 19},
+                              {{"--from", "0.05", "--to", "0.145"}, 0, 10, 14},
+                              {{"--bins", "1", "--as-instrument", "3"}, 3, 20, 19}};
+    for (const Grouping& c : cases) {
+        SCOPED_TRACE(c.options.empty() ? "whole" : c.options[0]);
+        testsupport::OutputFile output;
+        testsupport::ChildProcess publisher;
+        std::vector<std::string> arguments{testsupport::ProgramPath("lumivex-publisher"), "--replay", path, "--duration", "1"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_TRUE(publisher.Start({arguments, testsupport::ChildEnvironment({}), output.Path()}));
+        TrackerClient client(c.instrument);
+        ChannelState state;
+        for (int attempt = 0; attempt < 20000 && state.writeCount < c.writes; ++attempt) {
+            usleep(100);
+            if (!client.IsChannelOpen(1)) client.Attach();
+            // Zeros: the channel is created but not written yet.
+            if (!ReadChannelState(client, 1, state) || state.writeCount == 0) continue;
+            const uint32_t index = static_cast<uint32_t>(state.records[0].x);
+            for (int k = 0; k < 4; ++k)
+                for (float value : {state.records[k].x, state.records[k].y, state.records[k].roll})
+                    ASSERT_EQ(value, static_cast<float>(index)) << "station " << k << " of write count " << state.writeCount;
+            EXPECT_EQ(state.flags, index < 10 ? 0x21Fu : 0x213u);
+            EXPECT_EQ(state.description, index < 10 ? "Before" : "After");
+        }
+        EXPECT_EQ(state.writeCount, c.writes);
+        EXPECT_EQ(static_cast<uint32_t>(state.records[3].z), c.last);
+        int status = 0;
+        ASSERT_TRUE(publisher.WaitExit(testsupport::Milliseconds(5000), status));
+        EXPECT_EQ(ExitCode(status), 0) << output.Text();
+        const std::string cut = path + ":86: the file is cut short";
+        EXPECT_NE(output.Text().find(cut), std::string::npos) << output.Text();
+        EXPECT_EQ(output.Text().find(cut), output.Text().rfind(cut)) << "warned more than once";
+        EXPECT_NE(output.Text().find("replayed " + std::to_string(c.writes) + " writes"), std::string::npos) << output.Text();
+    }
 }
 
 }  // namespace

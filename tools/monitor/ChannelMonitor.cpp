@@ -10,14 +10,16 @@ namespace {
 // A stamp further back than this is not from our clock.
 constexpr uint32_t plausibleLagMicros = 10000000u;
 
-// When the server wrote what was just read: by its stamp (the low 32 bits of
-// the monotonic clock in microseconds) when it has one, else now.
-MonitorClock::time_point WriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
+}  // namespace
+
+MonitorClock::time_point ServerWriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
     if (stampMicros == 0) return now;
     auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
     uint32_t lag = static_cast<uint32_t>(nowMicros) - stampMicros;
     return lag > plausibleLagMicros ? now : now - std::chrono::microseconds(lag);
 }
+
+namespace {
 
 bool SamePose(const StationRecord& a, const StationRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -31,7 +33,7 @@ bool UpdateStation(StationWatch& station, const ChannelState& fresh, MonitorCloc
     bool changed = !station.seen || !SamePose(pose, station.pose);
     if (changed) {
         station.changeKnown = station.seen || fresh.timestampMicros != 0;
-        station.lastChange = WriteTime(now, fresh.timestampMicros);
+        station.lastChange = ServerWriteTime(now, fresh.timestampMicros);
         station.changes += station.seen;
         station.pose = pose;
         station.seen = true;

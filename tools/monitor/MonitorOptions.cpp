@@ -1,5 +1,7 @@
 #include "tools/monitor/MonitorOptions.h"
 
+#include <cstdlib>
+
 #include <CLI/CLI.hpp>
 
 #include "tools/common/NumberList.h"
@@ -13,6 +15,16 @@ constexpr int highestStation = 31;
 
 const CLI::Validator fileName(
     [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
+
+// A week at most: longer is no use and would overflow the clock's arithmetic.
+const CLI::Validator durationCheck(
+    [](std::string& text) {
+        char* end = nullptr;
+        double seconds = std::strtod(text.c_str(), &end);
+        bool fine = end != text.c_str() && *end == '\0' && seconds > 0.0 && seconds <= 604800.0;
+        return fine ? std::string() : "'" + text + "' is not a number of seconds above 0, at most a week";
+    },
+    "", "Duration");
 
 const char* const description =
     "Shows what the tracking server publishes: per channel its flags and description, per station the pose\n"
@@ -32,9 +44,15 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
         ->check(NumberListValidator(highestStation))
         ->capture_default_str();
     CLI::Option* once = app.add_flag("--once", options.once, "show one snapshot and exit (status 1 when nothing is published)");
-    app.add_option("--csv", options.csvPath, "record every change of every selected station into FILE until Ctrl-C")
+    app.add_option("--csv", options.csvPath,
+                   "record every write of the selected channels into FILE until Ctrl-C (- standard output; "
+                   "a name ending in .gz is compressed)")
         ->type_name("FILE")
         ->check(fileName)
+        ->excludes(once);
+    app.add_option("--duration", options.duration, "end after this many seconds")
+        ->type_name("SECONDS")
+        ->check(durationCheck)
         ->excludes(once);
     AddVersionFlag(app, "lumivex-monitor");
     RefuseOptionLikeValues(app);

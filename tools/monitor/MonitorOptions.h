@@ -11,7 +11,8 @@ struct MonitorOptions {
     uint32_t bins = 0x3;      // bit b: bin b
     uint32_t stations = 0xF;  // bit k: station k
     bool once = false;
-    std::string csvPath;      // empty: no recording
+    std::string csvPath;      // empty: no recording; "-": standard output
+    double duration = 0.0;    // seconds; 0: until a signal
 };
 
 enum class OptionsOutcome { Run, Help, Error };

@@ -34,7 +34,7 @@ std::string FormatLabels(uint32_t flags) {
 // How the server describes its tracker, as the monitor shows it.
 std::string QuotedDescription(const std::string& description) { return "\"" + ConsoleText(description) + "\""; }
 
-std::string ChannelName(int instrument, const ChannelWatch& channel) {
+std::string ChannelLabel(int instrument, const ChannelWatch& channel) {
     return Printed("channel (%d,%d)", instrument, channel.bin);
 }
 
@@ -128,7 +128,7 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
 }  // namespace
 
 std::string FormatChannel(int instrument, const ChannelWatch& channel) {
-    std::string name = ChannelName(instrument, channel);
+    std::string name = ChannelLabel(instrument, channel);
     if (!channel.published) return name + " not published";
     uint32_t flags = channel.state.flags;
     return name + Printed(" flags 0x%08X active %s", flags, DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
@@ -164,7 +164,7 @@ std::string FormatEvents(const ChannelMonitor& monitor, const std::vector<Monito
     std::string time = Printed("%.*f ", timeDecimals, Seconds(now - start));
     for (const MonitorEvent& event : events) {
         const ChannelWatch& channel = monitor.Channels()[event.channel];
-        std::string name = ChannelName(monitor.Instrument(), channel);
+        std::string name = ChannelLabel(monitor.Instrument(), channel);
         switch (event.station) {
             case MonitorEvent::channelChanged: lines += time + FormatChannel(monitor.Instrument(), channel); break;
             case MonitorEvent::channelGone: lines += time + name + " gone: its server removed it"; break;

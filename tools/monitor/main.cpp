@@ -15,18 +15,24 @@
 #include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
+#include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
-#include "tools/monitor/CsvRecorder.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorView.h"
+#include "tools/monitor/WriteRecorder.h"
 #include "tracker/Warning.h"
 
 namespace {
 
 // Fast enough that a recording sees every write of a server writing a few
 // hundred times a second; the screen is redrawn far less often.
-constexpr std::chrono::milliseconds pollPeriod(1);
+constexpr std::chrono::microseconds pollPeriod(1000);
+// A recording misses what it does not see: against a server writing 1000
+// times a second, polls every millisecond missed one write in eight.
+constexpr std::chrono::microseconds recordPollPeriod(250);
 constexpr std::chrono::milliseconds redrawPeriod(200);
+// A recorder that dies loses at most this much.
+constexpr std::chrono::milliseconds flushPeriod(100);
 
 using PollHandler = std::function<bool(MonitorClock::time_point, const std::vector<MonitorEvent>&)>;
 
@@ -35,31 +41,40 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-double Seconds(MonitorClock::duration span) { return std::chrono::duration<double>(span).count(); }
-
-bool Print(const std::string& text) {
+bool Print(const std::string& text, std::FILE* stream = stdout) {
     if (text.empty()) return true;
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
 }
 
-// Polls until SIGINT or SIGTERM, or until `handle` returns false.
-bool PollUntilStopped(ChannelMonitor& monitor, const PollHandler& handle) {
+// Polls until SIGINT, SIGTERM or SIGHUP, until --duration is over, or until
+// `handle` returns false.
+bool PollUntilStopped(ChannelMonitor& monitor, const MonitorOptions& options, const PollHandler& handle,
+                      std::chrono::microseconds period = pollPeriod) {
     std::vector<MonitorEvent> events;
+    const MonitorClock::time_point end = MonitorClock::now() + std::chrono::duration_cast<MonitorClock::duration>(
+                                                                   std::chrono::duration<double>(options.duration));
     while (!platform::StopRequested()) {
         events.clear();
         MonitorClock::time_point now = MonitorClock::now();
+        if (options.duration > 0.0 && now >= end) break;
         monitor.Poll(now, events);
         if (!handle(now, events)) return false;
-        std::this_thread::sleep_for(pollPeriod);
+        std::this_thread::sleep_for(period);
     }
+    return true;
+}
+
+// True once per `period`.
+bool Due(MonitorClock::time_point now, MonitorClock::time_point& next, MonitorClock::duration period) {
+    if (now < next) return false;
+    next = now + period;
     return true;
 }
 
 // True once per redraw period, and at once when the terminal changed its size.
 bool RedrawDue(MonitorClock::time_point now, MonitorClock::time_point& next) {
-    if (now < next && !platform::ResizeSeen()) return false;
-    next = now + redrawPeriod;
-    return true;
+    if (platform::ResizeSeen()) next = now;
+    return Due(now, next, redrawPeriod);
 }
 
 // The screen cut to the terminal as it is now (not cut when its size is unknown).
@@ -99,7 +114,7 @@ int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
 int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
     MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
     if (!terminal && !Print(FormatLineHeader(options))) return 1;
-    bool shown = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
+    bool shown = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
         if (!terminal) return Print(FormatEvents(monitor, events, start, now));
         return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
     });
@@ -114,21 +129,36 @@ void WarnOfMissedWrites(const ChannelMonitor& monitor) {
                                                            "what they changed is not in the file");
 }
 
+std::string Until(const MonitorOptions& options) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", options.duration);
+    return options.duration > 0.0 ? std::string("for ") + seconds + " s" : "until SIGINT, SIGTERM or SIGHUP";
+}
+
+// With --csv - the recording is standard output, and every message goes to
+// standard error.
 int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
-    CsvRecorder recorder;
-    if (!recorder.Open(options.csvPath)) return Fail("cannot write " + options.csvPath + ": " + std::strerror(errno));
-    if (!terminal) Print("recording " + Where(options) + " into " + options.csvPath + " until SIGINT or SIGTERM\n");
-    MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
-    bool recorded = PollUntilStopped(monitor, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
-        if (!recorder.Record(monitor, events, Seconds(now - start))) return false;
-        if (!RedrawDue(now, nextRedraw)) return true;
-        std::string status = "Recording into " + options.csvPath + ": " + std::to_string(recorder.Rows()) + " rows. Ctrl-C ends.";
-        return recorder.Flush() && (!terminal || ShowFitted(monitor, options, now, status));
-    });
+    const bool toOutput = options.csvPath == "-";
+    std::FILE* messages = toOutput ? stderr : stdout;
+    const std::string name = toOutput ? "standard output" : options.csvPath;
+    terminal = terminal && !toOutput;
+    WriteRecorder recorder;
+    if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion))
+        return Fail("cannot write " + name + ": " + std::strerror(errno));
+    if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
+    MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
+    bool recorded = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
+        if (!recorder.Record(monitor, now)) return false;
+        if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
+        if (!terminal || !RedrawDue(now, nextRedraw)) return true;
+        std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
+        return ShowFitted(monitor, options, now, status);
+    }, recordPollPeriod);
     recorded = recorder.Close() && recorded;
-    if (!recorded) return Fail("writing " + options.csvPath + " failed: " + std::strerror(errno));
+    if (!recorded) return Fail("writing " + name + " failed: " + std::strerror(errno));
     WarnOfMissedWrites(monitor);
-    Print(std::to_string(recorder.Rows()) + " rows recorded into " + options.csvPath + "\n");
+    if (recorder.Writes() == 0) return Fail("nothing was recorded: no selected channel of " + Where(options) + " was written");
+    Print(std::to_string(recorder.Writes()) + " writes recorded into " + name + "\n", messages);
     return 0;
 }
 
@@ -145,7 +175,7 @@ int main(int argc, char** argv) {
     }
     ChannelMonitor monitor(options.instrument, options.bins, options.stations);
     if (options.once) return ShowOnce(monitor, options);
-    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
+    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
     // Without the signal, a resized terminal is still followed at the next redraw.
     if (terminal) platform::CatchResizes();

@@ -14,9 +14,9 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     if (!channel.Lock()) return channel.SkippedWrites() != skippedBefore;
     // The fault the viewer must survive: a server that dies holding a mutex.
     if (options.crashAfter > 0 && state.writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
-    channel.Write(state);
+    bool written = channel.Write(state);
     if (options.holdLockMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.holdLockMs));
-    return channel.Unlock();
+    return channel.Unlock() && written;
 }
 
 uint32_t TimestampMicros() {

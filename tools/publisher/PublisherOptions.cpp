@@ -190,27 +190,53 @@ void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
         ->check(CLI::Range(1L, 1000000000L));
 }
 
+std::string StoreFrom(const std::string& value, PublisherOptions& options) {
+    if (!ParseDouble(value, options.from) || options.from < 0.0) return "expected a number of seconds, 0 or more";
+    return {};
+}
+
+std::string StoreTo(const std::string& value, PublisherOptions& options) {
+    if (!ParseDouble(value, options.to) || options.to < 0.0) return "expected a number of seconds, 0 or more";
+    return {};
+}
+
 void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
     CLI::Option* replay = app.add_option("--replay", options.replay,
-                                         "publish a recording (lumivex-monitor's CSV) with its own timing; "
-                                         "channels and stations come from the file")
+                                         "publish a recording (lumivex-monitor's; - standard input, .gz compressed) "
+                                         "with its own timing; --instrument and --bins choose its channels")
                               ->type_name("FILE");
     app.add_flag("--loop", options.loop, "with --replay: start again from the beginning at the end")->needs(replay);
     AddChecked(app, "--speed", "X", "with --replay: play X times as fast (0.001..1000, default 1)",
                Into(options, StoreSpeed))
         ->needs(replay);
+    AddChecked(app, "--from", "SECONDS", "with --replay: start this far into the recording", Into(options, StoreFrom))
+        ->needs(replay);
+    AddChecked(app, "--to", "SECONDS", "with --replay: end this far into the recording", Into(options, StoreTo))
+        ->needs(replay);
+    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N")
+        ->type_name("N")
+        ->check(CLI::Range(0, 15))
+        ->needs(replay);
 }
 
 // The recording sets its channels, stations and timing itself.
 std::string ReplayConflict(const CLI::App& app, const PublisherOptions& options) {
-    static const char* const notWithReplay[] = {"--instrument", "--bins", "--flags", "--description", "--pose",
-                                                "--motion",     "--rate", "--once",  "--unlink"};
+    static const char* const notWithReplay[] = {"--flags", "--description", "--pose", "--motion",
+                                                "--rate",  "--once",        "--unlink"};
     if (options.replay.empty()) return {};
     for (const char* name : notWithReplay)
         if (app.count(name) > 0)
             return std::string(name) + " cannot be combined with --replay: the recording sets the channels, "
                                        "their stations and the timing";
+    if (options.to >= 0.0 && options.to < options.from) return "--to must not come before --from";
+    if (options.loop && options.replay == "-") return "--loop cannot replay standard input: it is read once";
     return {};
+}
+
+// With --replay, --instrument and --bins choose channels of the recording.
+void SelectReplayed(const CLI::App& app, PublisherOptions& options) {
+    if (app.count("--instrument") > 0) options.replayInstruments = 1u << options.instrument;
+    if (app.count("--bins") > 0) options.replayBins = options.bins;
 }
 
 std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
@@ -243,6 +269,7 @@ ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std:
         std::unique_ptr<CLI::App> app = CommandLine(options);
         if (argc > 1) app->parse(argc, argv);
         error = ReplayConflict(*app, options);
+        SelectReplayed(*app, options);
         return error.empty() ? ParseOutcome::Run : ParseOutcome::Error;
     } catch (const CLI::CallForHelp&) {
         return ParseOutcome::Help;

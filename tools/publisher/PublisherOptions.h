@@ -23,9 +23,14 @@ struct PublisherOptions {
     unsigned mode = 0600;
     int holdLockMs = 0;
     long crashAfter = 0;         // 0: never
-    std::string replay;          // a recording to play instead of the motion; empty: none
+    std::string replay;          // a recording to play instead of the motion; empty: none; "-": standard input
     bool loop = false;           // play the recording again and again
     double speed = 1.0;          // 2: the recording plays twice as fast
+    double from = 0.0;           // seconds into the recording where replay starts
+    double to = -1.0;            // ... and where it ends; negative: at its end
+    uint32_t replayInstruments = 0xFFFF;  // bit i: replay the recording's instrument i (--instrument)
+    uint32_t replayBins = 0xFFFF;         // bit b: replay its bin b (--bins)
+    int asInstrument = -1;       // publish the replayed channels under this instrument; -1: their own
 };
 
 // The slowest rate the publisher accepts: one write a day. A longer period

@@ -1,96 +1,204 @@
 #include "tools/publisher/Replayer.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 
+#include "platform/Console.h"
 #include "tools/publisher/ChannelWrite.h"
+#include "tracker/Warning.h"
 
-bool LoadRecording(const PublisherOptions& options, Recording& recording) {
-    const char* path = options.replay.c_str();
-    std::ifstream file(options.replay, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "lumivex-publisher: %s: %s\n", path, std::strerror(errno));
-        return false;
-    }
-    std::string error;
-    if (!ParseRecording(file, recording, error)) {
-        // "line 12: why" becomes "FILE:12: why", the way compilers name a line.
-        std::fprintf(stderr, "lumivex-publisher: %s:%s\n", path, error.c_str() + std::strlen("line "));
-        return false;
-    }
-    // Rows all at one moment would be rewritten as fast as the machine goes.
-    if (options.loop && (recording.rows.empty() || recording.rows.back().seconds <= 0.0)) {
-        std::fprintf(stderr, "lumivex-publisher: %s: --loop needs rows that span some time\n", path);
-        return false;
-    }
+namespace {
+
+constexpr double progressPeriod = 0.25;
+constexpr std::uintmax_t largeFileBytes = 16u << 20;
+
+void Say(const std::string& line) { std::fprintf(stderr, "lumivex-publisher: %s\n", line.c_str()); }
+
+// The reader's "NAME:LINE: why" as a warning whose subject is the place.
+void WarnOfCut(const RecordingReader& reader) {
+    const std::string& cut = reader.CutWarning();
+    if (cut.empty()) return;
+    std::size_t split = cut.find(": ", reader.Name().size());
+    PrintWarning(cut.substr(0, split), cut.substr(split + 2));
+}
+
+// Reading a long recording takes a while; the user is told why nothing happens yet.
+void AnnounceLargeFile(const std::string& path) {
+    std::error_code failure;
+    std::uintmax_t bytes = std::filesystem::file_size(path, failure);
+    if (!failure && bytes >= largeFileBytes)
+        Say("reading " + path + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
+}
+
+void ApplyWrite(ChannelState& state, const RecordedWrite& write) {
+    state.flags = write.channel.flags;
+    if (write.channelChanged) state.description = write.channel.description;
+    for (const RecordedStation& station : write.stations) state.records[station.station] = station.record;
+}
+
+double Milliseconds(double seconds) { return seconds * 1000.0; }
+
+}  // namespace
+
+Replayer::Replayer(const PublisherOptions& options)
+    : options(options), name(options.replay == "-" ? "standard input" : options.replay),
+      progress(platform::ErrorIsTerminal()) {}
+
+bool Replayer::Selected(const RecordedChannel& channel) const {
+    return (options.replayInstruments >> channel.instrument & 1u) && (options.replayBins >> channel.bin & 1u);
+}
+
+int Replayer::TargetInstrument(const RecordedChannel& channel) const {
+    return options.asInstrument >= 0 ? options.asInstrument : channel.instrument;
+}
+
+bool Replayer::InRange(double seconds) const {
+    return seconds >= options.from && (options.to < 0.0 || seconds <= options.to);
+}
+
+// Two recorded instruments published as one (--as-instrument) would write
+// the same channels.
+bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& published) const {
+    auto [entry, added] = published.emplace(TargetInstrument(channel) * 16 + channel.bin, channel.instrument);
+    if (added || entry->second == channel.instrument) return false;
+    Say("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " + std::to_string(entry->second) +
+        " and " + std::to_string(channel.instrument) + " of " + name + " both have bin " + std::to_string(channel.bin) +
+        "; choose one with --instrument");
     return true;
 }
 
-Replayer::Replayer(const Recording& recording, const PublisherOptions& options)
-    : recording(recording), options(options) {
-    for (const RecordedChannel& recorded : recording.channels) {
-        Channel channel{std::make_unique<ChannelWriter>(recorded.instrument, recorded.bin), ChannelState{}};
-        channel.state.flags = recorded.flags;
-        channel.state.description = recorded.description;
-        channels.push_back(std::move(channel));
-    }
-}
-
-bool Replayer::Open(std::string& error) {
-    for (Channel& channel : channels) {
-        channel.state.timestampMicros = TimestampMicros();
-        if (!channel.writer->Open(options.mode, channel.state)) error = OpenFailure(*channel.writer);
-        else if (!Write(channel)) error = "could not write " + platform::SharedObjectName(channel.writer->RegionName().c_str());
-        if (!error.empty()) return false;
-    }
+bool Replayer::CheckWrite(const RecordedWrite& write, std::map<int, int>& published) {
+    if (!Selected(write.channel) || !InRange(write.seconds)) return true;
+    if (Collides(write.channel, published)) return false;
+    if (checked.first < 0.0) checked.first = write.seconds;
+    checked.last = std::max(checked.last, write.seconds);
+    ++checked.writes;
     return true;
 }
 
-bool Replayer::Write(Channel& channel) {
+bool Replayer::Report(const RecordingReader& reader, bool ok) {
+    if (!reader.Error().empty()) {
+        Say(reader.Error());
+        return false;
+    }
+    WarnOfCut(reader);
+    return ok;
+}
+
+bool Replayer::Check() {
+    if (options.replay == "-") return true;
+    AnnounceLargeFile(options.replay);
+    RecordingReader reader;
+    std::map<int, int> published;
+    if (!reader.Open(options.replay)) return Report(reader, false);
+    for (RecordedWrite write; reader.Next(write);)
+        if (!CheckWrite(write, published)) return false;
+    if (!Report(reader, true)) return false;
+    checkedWhole = true;
+    if (checked.writes == 0) Say(name + ": no write of the selected channels between --from and --to");
+    else if (options.loop && checked.last <= options.from) Say(name + ": --loop needs writes that span some time");
+    else return true;
+    return false;
+}
+
+bool Replayer::Publish(Channel& channel) {
+    ++channel.state.writeCount;
     channel.state.timestampMicros = TimestampMicros();
+    ++writes;
+    if (!channel.writer) return OpenChannel(channel);
     return WriteChannel(*channel.writer, options, channel.state);
 }
 
-// The recording declares every channel that a row names.
-Replayer::Channel& Replayer::ChannelOf(int instrument, int bin) {
-    std::size_t index = 0;
-    while (recording.channels[index].instrument != instrument || recording.channels[index].bin != bin) ++index;
-    return channels[index];
+// A channel is created holding its first write, so no reader ever sees it
+// before it has content.
+bool Replayer::OpenChannel(Channel& channel) {
+    channel.writer = std::make_unique<ChannelWriter>(channel.instrument, channel.bin);
+    if (channel.writer->Open(options.mode, channel.state)) return true;
+    Say(OpenFailure(*channel.writer));
+    return false;
 }
 
-bool Replayer::PlayPass(const Pacer& pacer, double passStart, bool& stopped) {
-    for (const RecordedRow& row : recording.rows) {
-        stopped = !pacer.WaitUntil(passStart + row.seconds / options.speed);
-        if (stopped) return true;
-        Channel& channel = ChannelOf(row.instrument, row.bin);
-        channel.state.records[row.station] = row.record;
-        ++channel.state.writeCount;
-        if (!Write(channel)) return false;
+void Replayer::ReportSkippedWrites() const {
+    for (const auto& entry : channels)
+        if (entry.second.writer) ::ReportSkippedWrites(*entry.second.writer);
+}
+
+void Replayer::ShowProgress(const Pacer& pacer, double seconds, bool last) {
+    if (!progress || (!last && pacer.Elapsed() < nextProgress)) return;
+    nextProgress = pacer.Elapsed() + progressPeriod;
+    char total[40] = "";
+    if (checkedWhole) std::snprintf(total, sizeof total, " of %.1f", checked.last);
+    std::fprintf(stderr, "\rreplaying %s: %.1f%s s, %ld writes, p99 %.2f ms late\033[K%s", name.c_str(), seconds, total,
+                 writes, Milliseconds(lateness.Quantile(0.99)), last ? "\n" : "");
+}
+
+// Writes before --from only build up the channels' state; the replay's clock
+// starts when the first write after it is read, however long reading up to
+// it took.
+Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped) {
+    if (!Selected(write.channel)) return Outcome::Done;
+    if (Collides(write.channel, sources)) return Outcome::BadRecording;
+    Channel& channel = channels[TargetInstrument(write.channel) * 16 + write.channel.bin];
+    channel.instrument = TargetInstrument(write.channel);
+    channel.bin = write.channel.bin;
+    ApplyWrite(channel.state, write);
+    if (write.seconds < options.from) return Outcome::Done;
+    if (origin < 0.0) origin = pacer.Elapsed();
+    double due = origin + passStart + (write.seconds - options.from) / options.speed;
+    stopped = !pacer.WaitUntil(due);
+    if (stopped) return Outcome::Done;
+    elapsed = pacer.Elapsed();
+    lateness.Add(elapsed - due);
+    playedSeconds = write.seconds;
+    ShowProgress(pacer, write.seconds, false);
+    return Publish(channel) ? Outcome::Done : Outcome::WriteFailed;
+}
+
+// A file was checked before: its cut was reported then. Standard input is
+// checked as it is read.
+Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool& stopped) {
+    RecordingReader reader;
+    if (!reader.Open(options.replay)) return Report(reader, false), Outcome::BadRecording;
+    for (RecordedWrite write; !stopped && reader.Next(write);) {
+        if (options.to >= 0.0 && write.seconds > options.to) break;
+        Outcome outcome = PlayWrite(pacer, write, passStart, stopped);
+        if (outcome != Outcome::Done) return outcome;
     }
-    return true;
+    if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
+    if (checkedWhole) return Outcome::Done;
+    WarnOfCut(reader);
+    if (writes > 0 || stopped) return Outcome::Done;
+    Say(name + ": no write of the selected channels between --from and --to");
+    return Outcome::BadRecording;
 }
 
 // Passes follow each other at the recording's length, counted from the start,
 // so a late write does not push the rest of the replay back.
-bool Replayer::Play(const Pacer& pacer) {
-    const double passLength = recording.rows.empty() ? 0.0 : recording.rows.back().seconds / options.speed;
+Replayer::Outcome Replayer::Play(const Pacer& pacer) {
+    const double passLength = (checked.last - options.from) / options.speed;
     bool stopped = false;
     for (double passStart = 0.0;; passStart += passLength) {
-        if (!PlayPass(pacer, passStart, stopped)) return false;
+        Outcome outcome = PlayPass(pacer, passStart, stopped);
+        if (outcome != Outcome::Done) return outcome;
         if (stopped || !options.loop) break;
     }
+    ShowProgress(pacer, playedSeconds, true);
     if (!stopped && options.duration > 0.0) pacer.WaitUntil(options.duration);
-    return true;
+    return Outcome::Done;
+}
+
+std::string Replayer::Summary() const {
+    char line[200];
+    std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms", writes,
+                  elapsed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
+                  Milliseconds(lateness.Max()));
+    return line;
 }
 
 bool Replayer::Unlink() {
     bool removed = true;
-    for (Channel& channel : channels) removed = channel.writer->Unlink() && removed;
+    for (auto& [key, channel] : channels)
+        if (channel.writer) removed = channel.writer->Unlink() && removed;
     return removed;
-}
-
-void Replayer::ReportSkippedWrites() const {
-    for (const Channel& channel : channels) ::ReportSkippedWrites(*channel.writer);
 }

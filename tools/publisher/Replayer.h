@@ -1,44 +1,75 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "recording/RecordingReader.h"
 #include "server/ChannelWriter.h"
-#include "server/Recording.h"
+#include "tools/publisher/LatenessStats.h"
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 
-// Reads the recording named by --replay. On failure it has printed why
-// ("lumivex-publisher: FILE:12: ...") and nothing has been created.
-bool LoadRecording(const PublisherOptions& options, Recording& recording);
-
-// Plays a recording into the channels it declares, with its own timing:
-// each row rewrites its channel with one more station record changed.
+// Plays a recording (--replay): every recorded write of a selected channel
+// becomes one write of that channel, with all its stations, at its recorded
+// time; a channel's flags and description change when they changed in the
+// recording. A channel is created at its first write.
 class Replayer {
 public:
-    Replayer(const Recording& recording, const PublisherOptions& options);
+    enum class Outcome { Done, BadRecording, WriteFailed };
 
-    // Creates the objects and writes every channel's flags and description,
-    // with all records zero. On failure `error` says which object and why.
-    bool Open(std::string& error);
-    // Plays the rows (again and again with --loop); with --duration the last
-    // poses stay until it is over. False when a write failed.
-    bool Play(const Pacer& pacer);
-    bool Unlink();
+    explicit Replayer(const PublisherOptions& options);
+
+    // Reads the whole file once, so that a bad one is refused before anything
+    // is published; standard input is checked as it plays instead. False:
+    // it has printed why.
+    bool Check();
+    // Plays it (again and again with --loop); with --duration the last poses
+    // stay until that is over. Prints why it failed.
+    Outcome Play(const Pacer& pacer);
+    // One line: writes, how long, how late.
+    std::string Summary() const;
+    // Says on standard error how many writes a held mutex made it skip.
     void ReportSkippedWrites() const;
+    bool Unlink();
 
 private:
     struct Channel {
-        std::unique_ptr<ChannelWriter> writer;
+        int instrument = 0;
+        int bin = 0;
+        std::unique_ptr<ChannelWriter> writer;  // null until the first write
         ChannelState state;
     };
+    // The selected writes between --from and --to, as the check found them.
+    struct Span {
+        double first = -1.0;  // seconds of the first and the last; -1: none
+        double last = -1.0;
+        long writes = 0;
+    };
 
-    bool Write(Channel& channel);
-    bool PlayPass(const Pacer& pacer, double passStart, bool& stopped);
-    Channel& ChannelOf(int instrument, int bin);
+    bool Selected(const RecordedChannel& channel) const;
+    int TargetInstrument(const RecordedChannel& channel) const;
+    bool InRange(double seconds) const;
+    bool Collides(const RecordedChannel& channel, std::map<int, int>& sources) const;
+    bool CheckWrite(const RecordedWrite& write, std::map<int, int>& sources);
+    bool Report(const RecordingReader& reader, bool ok);
+    Outcome PlayPass(const Pacer& pacer, double passStart, bool& stopped);
+    Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped);
+    bool Publish(Channel& channel);
+    bool OpenChannel(Channel& channel);
+    void ShowProgress(const Pacer& pacer, double seconds, bool last);
 
-    const Recording& recording;
     const PublisherOptions& options;
-    std::vector<Channel> channels;
+    std::string name;
+    std::map<int, Channel> channels;  // by published instrument * 16 + bin
+    std::map<int, int> sources;       // the same key: the recorded instrument
+    Span checked;
+    LatenessStats lateness;
+    long writes = 0;
+    double playedSeconds = 0.0;   // where in the recording the last write was
+    double elapsed = 0.0;         // when the last write was made
+    double origin = -1.0;         // when --from was reached; -1: not yet
+    double nextProgress = 0.0;
+    bool checkedWhole = false;
+    bool progress = false;        // standard error is a terminal
 };

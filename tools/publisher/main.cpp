@@ -76,19 +76,19 @@ int Fail(const std::string& what) {
     return 1;
 }
 
-// A recording is read whole before anything is created, so a bad file
+// A recording file is read whole before anything is created, so a bad file
 // publishes nothing.
 int Replay(const PublisherOptions& options) {
-    Recording recording;
-    if (!LoadRecording(options, recording)) return 2;
-    Replayer replayer(recording, options);
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
-    std::string failure;
-    if (!replayer.Open(failure)) return Fail(failure);
-    bool played = replayer.Play(Pacer(options.duration));
+    Replayer replayer(options);
+    if (!replayer.Check()) return 2;
+    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
-    if (!played) return Fail("could not write a channel");
-    return replayer.Unlink() ? 0 : Fail("could not remove the shared objects");
+    bool removed = replayer.Unlink();
+    if (outcome == Replayer::Outcome::BadRecording) return 2;
+    if (outcome == Replayer::Outcome::WriteFailed) return Fail("could not create or write a channel");
+    std::printf("%s\n", replayer.Summary().c_str());
+    return removed ? 0 : Fail("could not remove the shared objects");
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT and SIGTERM");
+    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
     std::string failure = OpenAll(channels, options);
     if (!failure.empty()) return Fail(failure);
     bool published = Publish(channels, options, Pacer(options.duration));

@@ -1,0 +1,14 @@
+#include "platform/Host.h"
+
+#include <climits>
+#include <unistd.h>
+
+namespace platform {
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "plot/ColumnReduction.h"
+#include "plot/FigureLayout.h"
+
+struct Colour {
+    std::uint8_t red, green, blue;
+};
+
+// A value range of a panel: time across, the value up.
+struct PanelRange {
+    double fromSeconds, toSeconds;
+    double low, high;
+    double valueStep;  // between numbered ticks; 0: PLplot chooses
+};
+
+// A picture drawn through PLplot's cairo driver into memory, so that the
+// PNG is written, and its failure reported, by us. PLplot keeps one drawing
+// at a time per process: make one canvas at a time.
+class FigureCanvas {
+public:
+    FigureCanvas(int width, int height);
+    ~FigureCanvas();
+    FigureCanvas(const FigureCanvas&) = delete;
+    FigureCanvas& operator=(const FigureCanvas&) = delete;
+
+    // Text across the whole page at height `y` (0..1), `x` its centre.
+    void Text(double x, double y, const std::string& text, Colour colour);
+    // A panel's frame, grid and numbers; `timeNumbers` for the bottom row only.
+    void Axes(const PanelBox& box, const PanelRange& range, bool timeNumbers, const std::string& title);
+    // About how wide a character of text is, as a fraction of the page's width.
+    double CharacterWidth() const;
+    // One series inside the panel last framed, each column's low to high.
+    void Trace(const std::vector<ColumnSpan>& spans, Colour colour);
+
+    // Ends the drawing; RGBA pixels, top row first.
+    const std::vector<std::uint8_t>& Finish();
+
+    int Width() const { return width; }
+    int Height() const { return height; }
+
+private:
+    int width;
+    int height;
+    std::vector<std::uint8_t> pixels;
+    bool drawing = false;
+};
+
+// `text` for PLplot, which reads '#' as the start of an escape sequence.
+std::string PlainText(const std::string& text);

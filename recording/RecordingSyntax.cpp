@@ -1,0 +1,112 @@
+#include "recording/RecordingSyntax.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace recording_syntax {
+
+const char* const versionLine = "# lumivex recording 2";
+const char* const versionPrefix = "# lumivex recording";
+const char* const columnLine = "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll";
+const char* const columnLineVersion1 = "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll";
+
+namespace {
+
+constexpr std::string_view channelKeyword = "# channel";
+
+// The next space-separated word of `text`, taken off its front.
+std::string_view TakeWord(std::string_view& text) {
+    std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos) start = text.size();
+    text.remove_prefix(start);
+    std::size_t stop = std::min(text.find(' '), text.size());
+    std::string_view word = text.substr(0, stop);
+    text.remove_prefix(stop);
+    return word;
+}
+
+bool ParseFlags(std::string_view text, uint32_t& flags) {
+    if (text.size() < 3 || text.size() > 10 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return false;
+    const char* last = text.data() + text.size();
+    return std::from_chars(text.data() + 2, last, flags, 16).ptr == last;
+}
+
+// "description TEXT": TEXT is everything after the one space behind the keyword.
+Reason ParseDescription(std::string_view rest, std::string& description) {
+    if (!rest.empty()) rest.remove_prefix(1);
+    if (rest.size() > station_layout::maxDescriptionLength)
+        return "the description is longer than " + std::to_string(station_layout::maxDescriptionLength) + " characters";
+    if (rest.find('\0') != std::string_view::npos) return "the description holds a NUL byte";
+    description.assign(rest.data(), rest.size());
+    return {};
+}
+
+}  // namespace
+
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n') c = ' ';
+    return text;
+}
+
+bool IsChannelLine(std::string_view line) {
+    return line.substr(0, channelKeyword.size()) == channelKeyword &&
+           (line.size() == channelKeyword.size() || line[channelKeyword.size()] == ' ');
+}
+
+Reason ParseChannelLine(std::string_view line, RecordedChannel& channel) {
+    std::string_view rest = line.substr(channelKeyword.size());
+    std::string_view instrument = TakeWord(rest), bin = TakeWord(rest), flagsWord = TakeWord(rest),
+                     flags = TakeWord(rest), descriptionWord = TakeWord(rest);
+    if (flagsWord != "flags" || descriptionWord != "description")
+        return "a channel line reads '# channel INSTRUMENT BIN flags 0xHEX description TEXT'";
+    long long instrumentNumber = 0, binNumber = 0;
+    if (!ParseIndex(instrument, channelLimit, instrumentNumber) || !ParseIndex(bin, channelLimit, binNumber))
+        return "the channel's instrument and bin must be numbers 0..15";
+    if (!ParseFlags(flags, channel.flags)) return "the flags must be 0x and 1 to 8 hexadecimal digits";
+    channel.instrument = static_cast<int>(instrumentNumber);
+    channel.bin = static_cast<int>(binNumber);
+    return ParseDescription(rest, channel.description);
+}
+
+std::string FormatChannelLine(const RecordedChannel& channel) {
+    char head[64];
+    std::snprintf(head, sizeof head, "# channel %d %d flags 0x%08X description ", channel.instrument, channel.bin,
+                  channel.flags);
+    return head + OneLine(channel.description);
+}
+
+bool ParseIndex(std::string_view text, long long limit, long long& value) {
+    if (text.empty() || text.size() > 10 || text[0] == '-' || text[0] == '+') return false;
+    const char* last = text.data() + text.size();
+    auto [end, failure] = std::from_chars(text.data(), last, value);
+    return end == last && failure == std::errc() && value < limit;
+}
+
+bool ParseFloat(std::string_view text, float& value) {
+    const char* last = text.data() + text.size();
+    auto [end, failure] = std::from_chars(text.data(), last, value);
+    return end == last && failure == std::errc() && !text.empty();
+}
+
+bool ParseSeconds(std::string_view text, double& seconds) {
+    const char* last = text.data() + text.size();
+    auto [end, failure] = std::from_chars(text.data(), last, seconds);
+    return end == last && failure == std::errc() && !text.empty() && std::isfinite(seconds) && seconds >= 0.0;
+}
+
+std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity) {
+    std::size_t count = 0;
+    for (std::size_t start = 0;; ++count) {
+        std::size_t comma = line.find(',', start);
+        if (count == capacity) return capacity + 1;
+        fields[count] = line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (comma == std::string_view::npos) return count + 1;
+        start = comma + 1;
+    }
+}
+
+char* FormatFloat(char* out, float value) { return std::to_chars(out, out + 16, value).ptr; }
+
+}  // namespace recording_syntax

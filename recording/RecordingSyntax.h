@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "recording/RecordedData.h"
+
+// The text of a recording, line by line:
+//
+//   # lumivex recording 2
+//   # start 2026-12-08T01:12:14.123Z
+//   # host lab-pc
+//   # prefix lvx_
+//   # instrument 0
+//   # bins 0-1
+//   # stations 0-3
+//   # program lumivex-monitor 0.3.0
+//   time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll
+//   # channel 0 0 flags 0x0000021F description Simulated tracker
+//   0.000000,0,0,41,3105468212,0,1.5,0.25,1.8,0.5,0,-0.125
+//   0.000000,0,0,41,3105468212,1,nan,inf,-inf,0,0,0
+//
+// The metadata block ("# KEY VALUE") runs from the version line to the column
+// line; "stations" must be there, unknown keys are skipped. Behind it:
+// - "# channel I B flags 0xHEX description TEXT" sets a channel's flags word
+//   and description from its next write on. It comes before the channel's
+//   first row and again whenever they change (a restarted server).
+// - A write of the server is a run of rows with the same time, instrument,
+//   bin, write counter and time stamp; it holds each station of "# stations"
+//   once. Replay writes it as one write.
+// - time_s counts seconds from the first write and never goes back within a
+//   channel. The write counter may (a restarted server).
+// - Positions are in the channel's unit, angles in radians, each float as it
+//   reads back exactly; nan, -nan, inf and -inf stand for themselves.
+// Other lines starting with '#' are comments; empty lines and a CR before
+// the line feed are ignored. A file cut short (its last line without a line
+// feed, its last write without all its stations) reads up to its last whole
+// write.
+//
+// Version 1 (read only; the first line is not the version line): channel
+// lines, the column line "time_s,instrument,bin,station,x,y,z,azimuth,
+// elevation,roll", and rows each of which is a write of one station.
+namespace recording_syntax {
+
+extern const char* const versionLine;          // "# lumivex recording 2"
+extern const char* const versionPrefix;        // "# lumivex recording"
+extern const char* const columnLine;           // of version 2
+extern const char* const columnLineVersion1;
+constexpr std::size_t fieldCount = 12;
+constexpr std::size_t fieldCountVersion1 = 10;
+constexpr int channelLimit = 16;  // instruments and bins are 0..15
+
+// What is wrong with a line; empty when nothing is.
+using Reason = std::string;
+
+// `text` with every CR and LF turned into a space: one line of the file.
+std::string OneLine(std::string text);
+
+bool IsChannelLine(std::string_view line);
+// "# channel I B flags 0xHEX description TEXT"
+Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);
+std::string FormatChannelLine(const RecordedChannel& channel);
+
+// Plain decimal digits, no sign or space, below `limit`.
+bool ParseIndex(std::string_view text, long long limit, long long& value);
+// A float as the writer prints it, including nan, -nan, inf and -inf.
+bool ParseFloat(std::string_view text, float& value);
+// Finite seconds, 0 or more.
+bool ParseSeconds(std::string_view text, double& seconds);
+// Splits at commas into at most `capacity` fields; the number of fields, or
+// capacity + 1 when there are more.
+std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity);
+// Writes the shortest text that reads back as exactly `value` at `out`
+// (room for 16 characters needed); returns the end of it.
+char* FormatFloat(char* out, float value);
+
+}  // namespace recording_syntax

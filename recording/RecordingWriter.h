@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "recording/RecordedData.h"
+
+// Writes a version 2 recording: into a file, through zlib when its name ends
+// in ".gz", or to standard output ("-"). Every call reports whether all that
+// was written so far reached the file's buffer; Flush hands it to the system.
+class RecordingWriter {
+public:
+    RecordingWriter() = default;
+    RecordingWriter(const RecordingWriter&) = delete;
+    RecordingWriter& operator=(const RecordingWriter&) = delete;
+    ~RecordingWriter();
+
+    // Creates the file (or takes standard output) and writes the version
+    // line, the metadata and the column line.
+    bool Open(const std::string& path, const RecordingInfo& info);
+    // A channel line: the channel's flags and description from its next write on.
+    bool WriteChannel(const RecordedChannel& channel);
+    // One write of the server: one row per station, all with its time,
+    // channel, write counter and time stamp.
+    bool WriteWrite(const RecordedWrite& write);
+    // What is written so far reaches the system (and, compressed, can be
+    // decompressed up to here), however the process ends afterwards.
+    bool Flush();
+    // True when everything reached the file.
+    bool Close();
+
+    long Writes() const { return writes; }
+
+private:
+    bool Put(const std::string& text);
+
+    void* file = nullptr;  // gzFile
+    bool failed = false;
+    long writes = 0;
+};

@@ -1,0 +1,119 @@
+#include "tools/monitor/WriteRecorder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <numeric>
+
+#include "platform/Host.h"
+
+namespace {
+
+// The wall-clock time now, ISO 8601 in UTC to the millisecond.
+std::string UtcNow() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[40];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
+    return text;
+}
+
+double SteadySeconds(MonitorClock::time_point time) {
+    return std::chrono::duration<double>(time.time_since_epoch()).count();
+}
+
+bool SameRecords(const ChannelWatch& channel, const ChannelState& before) {
+    for (const StationWatch& station : channel.stations)
+        if (std::memcmp(&channel.state.records[station.station], &before.records[station.station], sizeof(StationRecord)))
+            return false;
+    return true;
+}
+
+// The file's resolution of time.
+constexpr double minimumStep = 1e-6;
+
+bool HeaderChanged(const ChannelState& now, const ChannelState& before) {
+    return now.flags != before.flags || now.description != before.description;
+}
+
+}  // namespace
+
+bool WriteRecorder::SameStamp(const RecordedWrite& write, const Last& before) {
+    return before.recorded && write.writeCount == before.state.writeCount &&
+           write.stampMicros == before.state.timestampMicros;
+}
+
+bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations,
+                         const std::string& program) {
+    RecordingInfo info;
+    info.start = UtcNow();
+    info.host = platform::HostName();
+    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
+    info.prefix = prefix ? prefix : "";
+    info.instrument = monitor.Instrument();
+    for (const ChannelWatch& channel : monitor.Channels()) info.bins |= 1u << channel.bin;
+    info.stations = stations;
+    info.program = program;
+    last.assign(monitor.Channels().size(), Last{});
+    return writer.Open(path, info);
+}
+
+bool WriteRecorder::NewWrite(const ChannelWatch& channel, const Last& before) const {
+    const ChannelState& now = channel.state;
+    if (!before.recorded || now.writeCount != before.state.writeCount || now.timestampMicros != before.state.timestampMicros)
+        return true;
+    return HeaderChanged(now, before.state) || !SameRecords(channel, before.state);
+}
+
+// The write's time is the server's, on the monotonic clock, until WriteFound
+// makes it relative.
+void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index) {
+    RecordedWrite write;
+    write.seconds = SteadySeconds(ServerWriteTime(now, channel.state.timestampMicros));
+    write.writeCount = channel.state.writeCount;
+    write.stampMicros = channel.state.timestampMicros;
+    write.channel = {instrument, channel.bin, channel.state.flags, channel.state.description};
+    write.channelChanged = !last[index].recorded || HeaderChanged(channel.state, last[index].state);
+    for (const StationWatch& station : channel.stations)
+        write.stations.push_back({station.station, channel.state.records[station.station]});
+    found.push_back(std::move(write));
+    foundIndex.push_back(index);
+}
+
+// In the order the server made them. Time zero is the earliest write of the
+// first poll that found any; a channel's times never go back in the file,
+// even when a server's stamps do. A change that kept the counter and stamp
+// of the write before goes a microsecond after it, so that the two stay two
+// writes in the file.
+bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
+    std::vector<std::size_t> order(found.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return found[a].seconds < found[b].seconds; });
+    if (!started && !order.empty()) zero = found[order.front()].seconds;
+    started = started || !order.empty();
+    bool written = true;
+    for (std::size_t at : order) {
+        Last& before = last[foundIndex[at]];
+        RecordedWrite& write = found[at];
+        write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
+        if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
+        written = writer.WriteWrite(write) && written;
+        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds};
+    }
+    return written;
+}
+
+bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_point now) {
+    found.clear();
+    foundIndex.clear();
+    const auto& channels = monitor.Channels();
+    for (std::size_t i = 0; i < channels.size(); ++i)
+        if (channels[i].readable && NewWrite(channels[i], last[i])) Collect(monitor.Instrument(), channels[i], now, i);
+    return WriteFound(monitor);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recording/RecordingWriter.h"
+#include "tools/monitor/ChannelMonitor.h"
+
+// Records what the server wrote, as the monitor's polls find it: each new
+// write of a selected channel (its write counter or time stamp moved, or, for
+// a server that keeps neither, something selected changed) becomes one write
+// of the recording with all selected stations, at the server's own time.
+// Times count from the first recorded write.
+class WriteRecorder {
+public:
+    // The metadata says what `monitor` watches; `program` is "NAME VERSION".
+    bool Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations, const std::string& program);
+    // After each poll at `now`.
+    bool Record(const ChannelMonitor& monitor, MonitorClock::time_point now);
+    bool Flush() { return writer.Flush(); }
+    bool Close() { return writer.Close(); }
+
+    long Writes() const { return writer.Writes(); }
+
+private:
+    struct Last {
+        bool recorded = false;
+        ChannelState state;
+        double seconds = 0.0;
+    };
+
+    static bool SameStamp(const RecordedWrite& write, const Last& before);
+    bool NewWrite(const ChannelWatch& channel, const Last& last) const;
+    void Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index);
+    bool WriteFound(const ChannelMonitor& monitor);
+
+    RecordingWriter writer;
+    std::vector<Last> last;               // by the monitor's channel index
+    std::vector<RecordedWrite> found;     // the new writes of one poll
+    std::vector<std::size_t> foundIndex;  // their channels
+    bool started = false;
+    double zero = 0.0;  // seconds on the monotonic clock
+};

@@ -1,0 +1,85 @@
+// lumivex-plot: draws a recording station by station, or prints how well
+// each station was tracked.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "plot/FigureLayout.h"
+#include "plot/PngFile.h"
+#include "plot/RecordingTracks.h"
+#include "plot/StatisticsReport.h"
+#include "plot/TrackFigure.h"
+#include "tools/plot/PlotOptions.h"
+#include "tracker/Warning.h"
+
+namespace {
+
+int Fail(int status, const std::string& message) {
+    std::fprintf(stderr, "lumivex-plot: %s\n", message.c_str());
+    return status;
+}
+
+bool Print(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+std::string NothingToShow(const PlotOptions& options, const TrackRecording& recording) {
+    return recording.name + ": no rows" + (options.narrowed ? " for the selected bins, stations and time" : "") +
+           "; nothing to show";
+}
+
+// Drawing over the recording would lose it ("-o session.csv", or a recording
+// named "session.png").
+bool IsTheRecording(const PlotOptions& options) {
+    std::error_code error;
+    return options.recording != "-" && std::filesystem::equivalent(options.recording, options.output, error);
+}
+
+// The picture's height: the default grows to give every station a legible
+// row; a height too small for them is refused rather than drawn garbled.
+bool FitHeight(PlotOptions& options, std::size_t rows, std::string& problem) {
+    int needed = FigureLayout::HeightFor(static_cast<int>(rows));
+    if (!options.sizeGiven) options.height = std::min(std::max(options.height, needed), largestPictureSide);
+    if (needed <= options.height) return true;
+    problem = std::to_string(rows) + " stations need a picture at least " + std::to_string(needed) +
+              " pixels high; choose fewer with --bins and --stations" +
+              (needed <= largestPictureSide ? " or a larger --size" : "");
+    return false;
+}
+
+int Draw(PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
+    std::string problem;
+    if (!FitHeight(options, tracks.size(), problem)) return Fail(2, problem);
+    TimeSpan span = SpanOfTracks(tracks);
+    if (options.fromGiven) span.from = options.selection.from;
+    if (options.toGiven) span.to = options.selection.to;
+    if (!(span.to > span.from)) span.to = span.from + 1.0;  // one update at --from: PLplot needs a width
+    std::string failure = WriteRgbPng(options.output, options.width, options.height,
+                                      DrawTrackFigure(recording, tracks, span, options.width, options.height));
+    if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PlotOptions options;
+    std::string message;
+    PlotOptionsOutcome outcome = ParsePlotOptions(argc, argv, options, message);
+    if (outcome == PlotOptionsOutcome::Help || outcome == PlotOptionsOutcome::Version) return Print(message) ? 0 : 1;
+    if (outcome == PlotOptionsOutcome::Error)
+        return Fail(2, message + "\nRun with --help for more information.");
+    if (!options.stats && IsTheRecording(options))
+        return Fail(2, options.output + " is the recording itself; name the picture with -o");
+    TrackRecording recording;
+    std::string warning;
+    bool read = ReadTrackRecording(options.recording, recording, message, warning);
+    if (!warning.empty()) PrintWarning("recording", warning);
+    if (!read) return Fail(2, message);
+    std::vector<StationTrack> tracks = SelectTracks(recording.tracks, options.selection);
+    if (tracks.empty()) return Fail(1, NothingToShow(options, recording));
+    if (!options.stats) return Draw(options, recording, tracks);
+    return Print(options.csv ? FormatStatisticsCsv(tracks) : FormatStatisticsTable(tracks)) ? 0 : 1;
+}
