@@ -35,6 +35,8 @@ bool StopRequested() { return stopRequested != 0; }
 
 bool CatchResizes() { return Catch(SIGWINCH, NoteResize); }
 
+// A resize that comes between the test and the reset is answered with this
+// one: the redraw that follows reads the size after both.
 bool ResizeSeen() {
     if (!resized) return false;
     resized = 0;
