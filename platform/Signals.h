@@ -9,4 +9,10 @@ namespace platform {
 bool CatchStopRequests();
 bool StopRequested();
 
+// Once CatchResizes has run, a change of the terminal's size (SIGWINCH) only
+// raises a flag; ResizeSeen answers true once for each such change (or for
+// several that came between two calls).
+bool CatchResizes();
+bool ResizeSeen();
+
 }  // namespace platform

@@ -8,7 +8,11 @@
 namespace platform {
 
 // Replaces what the previous call showed with `text` (lines separated by
-// '\n'), starting at the top left corner.
+// '\n'), starting at the top left corner. Text that is wider or taller than
+// the terminal wraps or scrolls: fit it to ScreenSize first.
 bool ShowScreen(const std::string& text);
+
+// The terminal's size in character cells; false when it cannot be told.
+bool ScreenSize(int& columns, int& rows);
 
 }  // namespace platform

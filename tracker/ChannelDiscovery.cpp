@@ -28,9 +28,11 @@ bool ChannelDiscovery::LookDue() {
 uint32_t ChannelDiscovery::StaleChannels(uint32_t open) {
     if (!watched || changes == seenChanges) return 0;
     uint32_t stale = 0;
-    for (int i = 0; i < channelsPerInstrument; ++i)
-        if ((open >> i & 1u) && NamesChangedSince(i, seenChanges) && (IsReplaced(i) || NoLongerTrusted(i)))
-            stale |= 1u << i;
+    for (int i = 0; i < channelsPerInstrument; ++i) {
+        if (!(open >> i & 1u) || !NamesChangedSince(i, seenChanges)) continue;
+        NoteRemoval(i);
+        if (IsReplaced(i) || NoLongerTrusted(i)) stale |= 1u << i;
+    }
     return stale;
 }
 
@@ -58,6 +60,7 @@ void ChannelDiscovery::BeforeOpen(int index) {
 
 void ChannelDiscovery::Opened(int index, platform::RegionHandle region) {
     regionIdentities[index] = platform::RegionIdentity(region);
+    removedMask &= ~(1u << index);
 }
 
 void ChannelDiscovery::NotOpened(int index, const platform::ObjectCheck& check) {
@@ -84,6 +87,12 @@ bool ChannelDiscovery::IsReplaced(int index) const {
     if (region != regionIdentities[index]) return true;
     platform::ObjectIdentity mutex = platform::NamedObjectIdentity(NameOf(ChannelObject::Mutex, index).text);
     return mutex.Exists() && mutex != mutexIdentities[index];
+}
+
+// The mapping of a removed channel stays, with the last contents written,
+// until a server creates new objects (IsReplaced).
+void ChannelDiscovery::NoteRemoval(int index) {
+    removedMask = RegionExists(index) ? removedMask & ~(1u << index) : removedMask | 1u << index;
 }
 
 // A chmod or setfacl after the channel was opened.

@@ -42,6 +42,9 @@ public:
     void Opened(int index, platform::RegionHandle region);
     void NotOpened(int index, const platform::ObjectCheck& check);
     void LookDone();
+    // Whether the server removed the objects of open channel `index`, as the
+    // last look that saw a change naming them found; known only with a watch.
+    bool IsRemoved(int index) const { return removedMask >> index & 1u; }
 
     ChannelName NameOf(ChannelObject object, int index) const { return ::NameOf(object, instrument, index); }
 
@@ -49,6 +52,7 @@ private:
     bool IsReplaced(int index) const;
     bool NoLongerTrusted(int index) const;
     bool NamesChangedSince(int index, uint64_t count) const;
+    void NoteRemoval(int index);
 
     int instrument;
     bool watched;
@@ -57,6 +61,7 @@ private:
     uint64_t changes = 0;
     uint32_t pendingMask = 0;
     uint32_t refusedMask = 0;
+    uint32_t removedMask = 0;
     uint64_t pendingRetryMs = 0;
     uint64_t refusedAt[channelsPerInstrument] = {};
     // The objects each open channel was opened from.

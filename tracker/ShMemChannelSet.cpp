@@ -30,6 +30,8 @@ bool ShMemChannelSet::IsChannelOpen(int index) const {
     return views[index].base && mappings[index] != platform::noRegion && mutexes[index];
 }
 
+bool ShMemChannelSet::IsChannelRemoved(int index) const { return IsChannelOpen(index) && discovery.IsRemoved(index); }
+
 // Holds the current channel's mutex until Unlock. A mutex whose holder died is
 // made usable again and released, so a restarted server can take it, but this
 // call still fails: what the dead holder left may be half written. A wait

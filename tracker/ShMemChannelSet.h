@@ -68,6 +68,10 @@ public:
     uint32_t ChannelMask() const { return channelMask; }
     bool IsLocked() const { return locked; }
     bool IsChannelOpen(int index) const;
+    // True when the server removed an open channel's objects. Its mapping
+    // keeps the last contents written until a server creates new ones. Known
+    // only with a watch on the shared objects; without one, always false.
+    bool IsChannelRemoved(int index) const;
     const char* ShMemName() const { return shMemName; }
     const char* MutexName() const { return mutexName; }
     ChannelTrouble Trouble(int index) const { return troubles[index & (maxChannels - 1)]; }

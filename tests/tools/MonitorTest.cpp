@@ -126,6 +126,38 @@ protected:
 
 int ExitStatus(const Outcome& run) { return run.finished && WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1; }
 
+// A tmux server of the test's own with one detached window, "view", running
+// a program; it goes with the object.
+class Tmux {
+public:
+    Tmux(const std::string& socket, const std::string& program) : socket(socket) {
+        started = ExitStatus(Run({"new-session", "-d", "-s", "view", "-x", "80", "-y", "24", program})) == 0;
+    }
+    ~Tmux() { Run({"kill-server"}); }
+
+    Outcome Run(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"tmux", "-L", socket, "-f", "/dev/null"});
+        return RunToEnd(arguments, ChildEnvironment({}), runLimit);
+    }
+    // The window as shown, a wrapped line joined again.
+    std::string Screen() const { return Run({"capture-pane", "-p", "-J", "-t", "view"}).output; }
+    // Polls until the window shows `text`; what it shows then.
+    std::string WaitFor(const std::string& text) const {
+        std::string screen = Screen();
+        for (int attempt = 0; attempt < 100 && screen.find(text) == std::string::npos; ++attempt) {
+            std::this_thread::sleep_for(Milliseconds(50));
+            screen = Screen();
+        }
+        return screen;
+    }
+    // How many lines scrolled off the top (a resize that makes the window
+    // shorter pushes some there too).
+    std::string History() const { return Run({"display-message", "-p", "-t", "view", "#{history_size}"}).output; }
+
+    std::string socket;
+    bool started = false;
+};
+
 TEST_F(MonitorTest, OnceShowsTheSelectedChannelsAndStations) {
     Publish({"--flags", "135", "--description", "Once test", "--pose", fixedPose});
 
@@ -161,11 +193,76 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
 TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
     const std::vector<std::vector<std::string>> rejected{
         {"--instrument", "16"}, {"--instrument", "x"}, {"--bins", "0,,1"}, {"--bins", "16"},
-        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--unknown"}, {"extra"}};
+        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--csv", "--once"},
+        {"--unknown"},          {"extra"}};
     for (const auto& options : rejected) {
         Outcome run = Monitor(options);
         EXPECT_EQ(ExitStatus(run), 2) << options[0];
         EXPECT_NE(run.output.find(options[0]), std::string::npos) << run.output;
+    }
+}
+
+// Sixteen channels of four stations do not fit an 80x24 terminal: the view
+// cuts them, and the columns that do not fit, rather than scroll, says what
+// it left out, and follows the terminal as it is resized.
+TEST_F(MonitorTest, LiveViewFitsItsTerminalAndFollowsResizes) {
+    Publish({"--bins", "0-15"});
+    Tmux tmux(Prefix(), "exec " + ProgramPath("lumivex-monitor") + " --bins 0-15");
+    ASSERT_TRUE(tmux.started);
+    struct Size {
+        int columns, rows;
+        std::string hidden;
+    };
+    const Size sizes[] = {{80, 24, "... 3 more stations and 12 more channels below; cut: az deg, el deg, roll deg"},
+                          {120, 40, "... 4 more stations and 9 more channels below"},
+                          {60, 12, "... 3 more stations and 14 more channels below; cut: az d..."}};
+    for (const Size& size : sizes) {
+        tmux.Run({"resize-window", "-t", "view", "-x", std::to_string(size.columns), "-y", std::to_string(size.rows)});
+        std::string screen = tmux.WaitFor(size.hidden + "\nCtrl-C ends.");
+        EXPECT_NE(screen.find(size.hidden + "\nCtrl-C ends."), std::string::npos) << screen;
+        EXPECT_EQ(screen.rfind("lumivex-monitor: instrument 0, bins 0-15", 0), 0u) << screen;
+        std::istringstream lines(screen);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), size.columns) << line;
+        std::string history = tmux.History();
+        std::this_thread::sleep_for(Milliseconds(500));  // a few redraws
+        EXPECT_EQ(tmux.History(), history) << "lines scrolled at " << size.columns << "x" << size.rows;
+    }
+}
+
+// Line output states its columns and how many decimals each number has, and
+// reports a channel whose server ends and one that starts again.
+TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeBack) {
+    Publish({"--rate", "50", "--bins", "0"});
+    Running monitor;
+    ASSERT_TRUE(monitor.Start({ProgramPath("lumivex-monitor"), "--bins", "0"}));
+    // A second pose is the running publisher's: it ends normally now, removing its objects.
+    size_t first = monitor.output.WaitFor("(0,0,3)", 0, runLimit);
+    ASSERT_NE(monitor.output.WaitFor("(0,0,3)", first, runLimit), std::string::npos) << monitor.output.Text();
+    publisher.reset();
+    size_t gone = monitor.output.WaitFor("channel (0,0) gone: its server removed it\n", 0, runLimit);
+    ASSERT_NE(gone, std::string::npos) << monitor.output.Text();
+    Publish({"--rate", "50", "--bins", "0"});
+    ASSERT_NE(monitor.output.WaitFor("channel (0,0) back: published again\n", gone, runLimit), std::string::npos);
+    ASSERT_EQ(monitor.StopWith(SIGINT), 0);
+
+    std::vector<std::string> lines;
+    std::istringstream text(monitor.output.Text());
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "# lumivex-monitor: instrument 0, bins 0, stations 0-3; one line per change of a channel or a station");
+    std::map<std::string, size_t> places;  // "# decimals: time_s 6, x 4, ...; ..."
+    std::istringstream stated(lines[2].substr(0, lines[2].find(';')).substr(lines[2].find(':') + 1));
+    std::string name;
+    for (size_t count = 0; stated >> name >> count; stated.ignore(1)) places[name] = count;
+    EXPECT_EQ(places.size(), 9u) << lines[2];
+    auto row = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.find(" (0,0,0) ") != std::string::npos; });
+    ASSERT_NE(row, lines.end());
+    std::istringstream columns(lines[1].substr(2)), fields(*row);
+    for (std::string column, field; columns >> column && fields >> field;) {
+        size_t point = field.find('.'), printed = point == std::string::npos ? 0 : field.size() - point - 1;
+        if (places.count(column) && field != "-") {
+            EXPECT_EQ(printed, places[column]) << column << " in " << *row;
+        }
     }
 }
 

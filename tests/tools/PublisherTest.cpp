@@ -120,6 +120,10 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         // Before it was refused, this period overflowed its conversion and
         // the publisher wrote as fast as it could until the time was up.
         {{"--rate", "1e-10", "--duration", "0.5"}, "--rate"},
+        {{"--bins", "0-3,16"}, "'0-3,16' is not comma-separated numbers or ranges N-M, each 0..15"},
+        // Read as octal before, this published instrument 8.
+        {{"--instrument", "010"}, "'010' is not a number 0..15"},
+        {{"--description", "--once"}, "'--once' is an option, not a value"},
         {{"--replay", recording, "--pose", "1=0,0,0,0,0,0"}, "--pose cannot be combined with --replay"},
         {{"--replay", recording, "--motion", "still"}, "--motion cannot be combined with --replay"},
         {{"--replay", recording, "--once"}, "--once cannot be combined with --replay"},

@@ -54,7 +54,7 @@ CLI::Validator NumberListValidator(int highest) {
             uint32_t mask = 0;
             return ParseNumberList(text, highest, mask) ? std::string() : "'" + text + "' is not " + what;
         },
-        "LIST", "NumberList");
+        "", "NumberList");
 }
 
 CLI::Validator DecimalValidator(int highest) {

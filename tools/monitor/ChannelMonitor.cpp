@@ -77,13 +77,24 @@ void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now
     if (!client.IsChannelOpen(watch.bin)) client.Attach();
     ChannelState fresh;
     watch.readable = ReadChannelState(client, watch.bin, fresh);
+    FollowPresence(index, events);
     if (!watch.readable) return;
-    if (HeaderChanged(watch, fresh)) events.push_back({index, -1});
+    if (HeaderChanged(watch, fresh)) events.push_back({index, MonitorEvent::channelChanged});
     for (std::size_t k = 0; k < watch.stations.size(); ++k)
         if (UpdateStation(watch.stations[k], fresh, now)) events.push_back({index, static_cast<int>(k)});
     CountWrites(watch, fresh, now);
     watch.published = true;
     watch.state = std::move(fresh);
+}
+
+// A channel that was read is gone once its server removed its objects (the
+// mapping still shows what was last written) or they were closed as unsound;
+// a read that merely waited too long for the mutex leaves it present.
+void ChannelMonitor::FollowPresence(std::size_t index, std::vector<MonitorEvent>& events) {
+    ChannelWatch& watch = channels[index];
+    bool gone = watch.published && (!client.IsChannelOpen(watch.bin) || client.IsChannelRemoved(watch.bin));
+    if (gone != watch.gone) events.push_back({index, gone ? MonitorEvent::channelGone : MonitorEvent::channelBack});
+    watch.gone = gone;
 }
 
 bool ChannelMonitor::AnyPublished() const {

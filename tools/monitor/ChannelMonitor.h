@@ -34,6 +34,7 @@ struct ChannelWatch {
     int bin = 0;
     bool published = false;  // read at least once
     bool readable = false;   // the last read succeeded
+    bool gone = false;       // its server removed it and nothing has published it again
     ChannelState state;
     RateMeter writeRate;
     uint64_t missedWrites = 0;  // writes that came and went between two reads
@@ -44,10 +45,14 @@ struct ChannelWatch {
     double StationHz(const StationWatch& station) const;
 };
 
-// Something a poll found new: a channel that appeared or whose flags or
-// description changed (station < 0), or a station whose pose changed. Both
-// numbers index Channels() and its stations.
+// Something a poll found new: a station whose pose changed (`station` indexes
+// the channel's stations), or one of the channel events below. `channel`
+// indexes Channels().
 struct MonitorEvent {
+    static constexpr int channelChanged = -1;  // it appeared, or its flags or description changed
+    static constexpr int channelGone = -2;     // its server removed it
+    static constexpr int channelBack = -3;     // it is published again after it was gone
+
     std::size_t channel;
     int station;
 };
@@ -69,6 +74,7 @@ public:
 
 private:
     void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+    void FollowPresence(std::size_t index, std::vector<MonitorEvent>& events);
 
     TrackerClient client;
     std::vector<ChannelWatch> channels;

@@ -55,6 +55,7 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
         ->check(durationCheck)
         ->excludes(once);
     AddVersionFlag(app, "lumivex-monitor");
+    RefuseOptionLikeValues(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

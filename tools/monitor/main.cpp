@@ -71,6 +71,20 @@ bool Due(MonitorClock::time_point now, MonitorClock::time_point& next, MonitorCl
     return true;
 }
 
+// True once per redraw period, and at once when the terminal changed its size.
+bool RedrawDue(MonitorClock::time_point now, MonitorClock::time_point& next) {
+    if (platform::ResizeSeen()) next = now;
+    return Due(now, next, redrawPeriod);
+}
+
+// The screen cut to the terminal as it is now (not cut when its size is unknown).
+bool ShowFitted(const ChannelMonitor& monitor, const MonitorOptions& options, MonitorClock::time_point now,
+                const std::string& footer) {
+    ScreenRoom room;
+    if (!platform::ScreenSize(room.columns, room.rows)) room = {};
+    return platform::ShowScreen(FormatScreen(monitor, options, now, footer, room));
+}
+
 std::string Where(const MonitorOptions& options) {
     std::string prefix = platform::SharedObjectName("");
     return "instrument " + std::to_string(options.instrument) + ", bins " + DescribeNumberList(options.bins) +
@@ -99,9 +113,10 @@ int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
 
 int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
     MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
+    if (!terminal && !Print(FormatLineHeader(options))) return 1;
     bool shown = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
         if (!terminal) return Print(FormatEvents(monitor, events, start, now));
-        return !Due(now, nextRedraw, redrawPeriod) || platform::ShowScreen(FormatScreen(monitor, options, now) + "Ctrl-C ends.\n");
+        return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
     });
     return shown ? 0 : 1;
 }
@@ -135,9 +150,9 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     bool recorded = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
         if (!recorder.Record(monitor, now)) return false;
         if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
-        if (!terminal || !Due(now, nextRedraw, redrawPeriod)) return true;
-        std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.\n";
-        return platform::ShowScreen(FormatScreen(monitor, options, now) + status);
+        if (!terminal || !RedrawDue(now, nextRedraw)) return true;
+        std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
+        return ShowFitted(monitor, options, now, status);
     }, recordPollPeriod);
     recorded = recorder.Close() && recorded;
     if (!recorded) return Fail("writing " + name + " failed: " + std::strerror(errno));
@@ -162,5 +177,7 @@ int main(int argc, char** argv) {
     if (options.once) return ShowOnce(monitor, options);
     if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
+    // Without the signal, a resized terminal is still followed at the next redraw.
+    if (terminal) platform::CatchResizes();
     return options.csvPath.empty() ? Watch(monitor, options, terminal) : Record(monitor, options, terminal);
 }

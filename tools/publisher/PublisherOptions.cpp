@@ -12,9 +12,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/common/NumberList.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
+
+constexpr int highestInstrument = 15;
+constexpr int highestBin = 15;
 
 // Checks and stores one value; returns why it was refused, or empty.
 using Store = std::function<std::string(const std::string& value)>;
@@ -44,20 +48,6 @@ bool ParseFloats(std::istream& list, float* values, int count) {
         values[i] = static_cast<float>(value);
     }
     return list.peek() == std::char_traits<char>::eof();
-}
-
-std::string StoreBins(const std::string& value, PublisherOptions& options) {
-    std::stringstream list(value);
-    uint32_t bins = 0;
-    long bin = 0;
-    for (std::string item; std::getline(list, item, ',');) {
-        if (!ParseLong(item, 10, 0, 15, bin)) return "expected comma-separated numbers 0..15";
-        bins |= 1u << bin;
-    }
-    // getline drops an empty last item, so "0," would pass without this.
-    if (bins == 0 || value.back() == ',') return "expected comma-separated numbers 0..15";
-    options.bins = bins;
-    return {};
 }
 
 std::string StoreFlags(const std::string& value, PublisherOptions& options) {
@@ -156,8 +146,13 @@ Store Into(PublisherOptions& options, std::string (*store)(const std::string&, P
 void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
     app.add_option("--instrument", options.instrument, "instrument number 0..15 (default 0)")
         ->type_name("N")
-        ->check(CLI::Range(0, 15));
-    AddChecked(app, "--bins", "LIST", "comma-separated channels 0..15 (default 0,1)", Into(options, StoreBins));
+        ->check(DecimalValidator(highestInstrument));
+    // The check runs before the function, so the list read there is sound.
+    app.add_option_function<std::string>(
+           "--bins", [&options](const std::string& list) { ParseNumberList(list, highestBin, options.bins); },
+           "channels to publish, e.g. 0,1 (default), 0-15 or 0-3,8")
+        ->type_name("LIST")
+        ->check(NumberListValidator(highestBin));
     AddChecked(app, "--flags", "HEX",
                "flags word: bits 0..3 active stations, 4 CART, 5 EULR, 6 QUAT, 8..11 unit (0 inches, 1 cm, "
                "2 metres) (default 0x21F)",
@@ -257,6 +252,7 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
     AddFaultOptions(*app, options);
     AddReplayOptions(*app, options);
     AddVersionFlag(*app, "lumivex-publisher");
+    RefuseOptionLikeValues(*app);
     app->footer("Exit status: 0 done, 1 the objects could not be created or written, 2 bad options or recording.");
     return app;
 }
