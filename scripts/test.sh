@@ -20,7 +20,7 @@ scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@" || stat
 # so that the leak check can name the library of a leak for the suppressions.
 reports=$(mktemp -d)
 trap 'rm -rf "$reports"' EXIT
-common=halt_on_error=1:print_stacktrace=1:log_path=$reports/report
+common=halt_on_error=1:print_stacktrace=1:log_exe_name=1:log_path=$reports/report
 export ASAN_OPTIONS=$common:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=$common
 export LSAN_OPTIONS=suppressions=$PWD/sanitizers/lsan.supp:print_suppressions=0
@@ -28,11 +28,22 @@ scripts/build-asan.sh
 keep=$PWD/build-asan/lib/liblumivex_keep_libraries.so
 scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 "$@" || status=1
 
-if compgen -G "$reports/report*" >/dev/null; then
-  echo "Sanitizer reports:"
-  cat "$reports"/report*
+# The leak check stops a process's threads with a tracer of its own; when a
+# test kills a program while that check runs at its exit, the tracer can
+# crash on the vanishing threads. That says nothing about our code, so such a
+# report is shown but does not fail the run; every other report does.
+tracerOnly='^(Tracer caught signal .*|==[0-9]+==LeakSanitizer has encountered a fatal error\.|==[0-9]+==HINT: .*)$'
+for report in "$reports"/report*; do
+  [ -e "$report" ] || continue
+  if ! grep -qvE "$tracerOnly" "$report"; then
+    echo "Leak check could not run in one process (its tracer crashed): $(basename "$report")"
+    cat "$report"
+    continue
+  fi
+  echo "Sanitizer report $(basename "$report"):"
+  cat "$report"
   status=1
-fi
+done
 
 tests/package/package-test.sh || status=1
 exit $status
