@@ -19,9 +19,10 @@ lumivex-publisher stands in for the tracking server and replays recordings,
 lumivex-monitor shows and records what is published, and lumivex-bridge
 carries the channels between machines over DDS, also as systemd services.")
 # Dependencies come from the shared libraries the programs use; the
-# maintainer scripts need adduser.
+# maintainer scripts need adduser, and lumivex-plot PLplot's cairo driver,
+# which PLplot loads at run time, so no library names it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, plplot-driver-cairo")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst
