@@ -24,49 +24,8 @@ namespace {
 using namespace testsupport;
 using namespace bridgetest;
 
-class BridgeTest : public ::testing::Test {
+class BridgeTest : public LoopbackTest {
 protected:
-    void SetUp() override {
-        base = "lvxbridge" + std::to_string(getpid()) + "_";
-        // ctest runs each test in a process of its own; 201..232 are left for hand runs.
-        domain = std::to_string(1 + getpid() % 200);
-        for (const std::string& prefix : {Source(), Mirror(1), Mirror(2), Mirror(3), Mirror(4)}) Unlink(prefix);
-    }
-    void TearDown() override {
-        programs.clear();
-        for (const std::string& prefix : {Source(), Mirror(1), Mirror(2), Mirror(3), Mirror(4)}) Unlink(prefix);
-    }
-
-    std::string Source() const { return base + "A_"; }
-    std::string Mirror(int k) const { return base + "B" + std::to_string(k) + "_"; }
-
-    std::vector<std::string> Environment(const std::string& prefix) const {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
-                                {"DISPLAY"});
-    }
-
-    Program& Start(const std::string& prefix, std::vector<std::string> arguments) {
-        programs.push_back(std::make_unique<Program>());
-        Program& program = *programs.back();
-        arguments[0] = ProgramPath(arguments[0]);
-        EXPECT_TRUE(program.process.Start({arguments, Environment(prefix), program.output.Path()})) << arguments[0];
-        return program;
-    }
-    Program& StartSender() {
-        return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
-    }
-    Program& StartReceiver(int k, const std::string& bins = "0,5") {
-        return Start(Mirror(k), {"lumivex-bridge", "receive", "--instrument", "3", "--bins", bins, "--domain", domain});
-    }
-
-    // Writes one state under the source prefix, as the tracking server would.
-    void PublishOnce(const std::string& description) {
-        Outcome run = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0,5",
-                                "--flags", "123", "--motion", "counter", "--description", description},
-                               Environment(Source()), patience);
-        ASSERT_TRUE(run.finished && run.status == 0) << run.output;
-    }
-
     bool Mirrors(int k, Milliseconds limit = patience) { return bridgetest::Mirrors(Source(), Mirror(k), limit); }
 
     // The viewer's start-up report, which quotes each channel's flags and description.
@@ -75,12 +34,6 @@ protected:
         EXPECT_TRUE(run.finished);
         return run.output;
     }
-
-    std::string domain;
-
-private:
-    std::string base;
-    std::vector<std::unique_ptr<Program>> programs;
 };
 
 // Late joiners: three receivers that start after the sender has published get
