@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
     receive->add_option("--instrument", options.instruments, "instruments 0..15 (default 0)")
         ->check(NumberListValidator(15));
     receive->add_option("--mode", options.mode, "permission bits of the channels it creates (default 600)")
+        ->type_name("OCTAL")
         ->check(ChannelModeValidator());
     AddCommon(*receive, options);
     AddRig(app, options);

@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/common/ChannelMode.h"
 #include "tools/common/NumberList.h"
 #include "tools/common/OptionRules.h"
 
@@ -108,15 +109,6 @@ std::string StoreSpeed(const std::string& value, PublisherOptions& options) {
     return {};
 }
 
-std::string StoreMode(const std::string& value, PublisherOptions& options) {
-    long mode = 0;
-    if (!ParseLong(value, 8, 0, 0777, mode)) return "expected octal permission bits, 0..777";
-    // The viewer refuses objects that any local user could have written.
-    if (mode & 0002) return "other users could write the channels, and the viewer does not trust them then; drop the 002 bit";
-    options.mode = static_cast<unsigned>(mode);
-    return {};
-}
-
 // CLI11 reports a refused value by the exception it throws out of parse.
 void StoreOrThrow(const std::string& name, const Store& store, const std::string& value) {
     std::string reason = store(value);
@@ -176,9 +168,12 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
                Into(options, StoreDuration));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
     app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
-    AddChecked(app, "--mode", "OCTAL",
-               "permission bits of objects it creates (default 600); other users must not be able to write them",
-               Into(options, StoreMode));
+    // The check runs before the function, so the mode read there is sound.
+    app.add_option_function<std::string>(
+           "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
+           "permission bits of objects it creates (default 600); other users must not be able to write them")
+        ->type_name("OCTAL")
+        ->check(ChannelModeValidator());
 }
 
 void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
