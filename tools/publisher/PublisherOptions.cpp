@@ -138,7 +138,7 @@ Store Into(PublisherOptions& options, std::string (*store)(const std::string&, P
 void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
     app.add_option("--instrument", options.instrument, "instrument number 0..15 (default 0)")
         ->type_name("N")
-        ->check(DecimalValidator(highestInstrument));
+        ->check(DecimalValidator(0, highestInstrument));
     // The check runs before the function, so the list read there is sound.
     app.add_option_function<std::string>(
            "--bins", [&options](const std::string& list) { ParseNumberList(list, highestBin, options.bins); },
@@ -177,12 +177,13 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
 }
 
 void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write")
+    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write (0..60000)")
         ->type_name("MS")
-        ->check(CLI::Range(0, 60000));
-    app.add_option("--crash-after", options.crashAfter, "after N writes, abort while holding a channel's mutex")
+        ->check(DecimalValidator(0, 60000));
+    app.add_option("--crash-after", options.crashAfter,
+                   "after N writes (1..1000000000), abort while holding a channel's mutex")
         ->type_name("N")
-        ->check(CLI::Range(1L, 1000000000L));
+        ->check(DecimalValidator(1, 1000000000));
 }
 
 std::string StoreFrom(const std::string& value, PublisherOptions& options) {
@@ -208,9 +209,9 @@ void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
         ->needs(replay);
     AddChecked(app, "--to", "SECONDS", "with --replay: end this far into the recording", Into(options, StoreTo))
         ->needs(replay);
-    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N")
+    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N (0..15)")
         ->type_name("N")
-        ->check(CLI::Range(0, 15))
+        ->check(DecimalValidator(0, highestInstrument))
         ->needs(replay);
 }
 
