@@ -4,6 +4,7 @@
 // uses the loopback interface.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "bridge/SampleCodec.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
+#include "tests/tracker/TrackerTestSupport.h"
 
 namespace {
 
@@ -85,6 +87,28 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     Unlink(Mirror(1));
     StartReceiver(1);
     EXPECT_TRUE(Mirrors(1));
+}
+
+// Objects under a channel's names that the receiver must refuse: it says so
+// once, however many states arrive meanwhile, and writes into the channel as
+// soon as the objects are fixed.
+TEST_F(BridgeTest, RefusedChannelIsNamedOnceAndWrittenWhenFixed) {
+    Outcome made = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0"},
+                            Environment(Mirror(1)), patience);
+    ASSERT_EQ(made.status, 0) << made.output;
+    const std::string region = "/dev/shm/" + Mirror(1) + RegionName(instrument, 0);
+    ASSERT_EQ(chmod(region.c_str(), 0666), 0);
+    Program& receiver = StartReceiver(1);
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    const std::string warning = "instrument 3 bin 0: not written: cannot use " + Mirror(1) + RegionName(instrument, 0);
+    ASSERT_NE(receiver.output.WaitFor(warning, 0, patience), std::string::npos) << receiver.output.Text();
+    ASSERT_FALSE(Mirrors(1, Milliseconds(500))) << "written in spite of the refusal";
+
+    ASSERT_EQ(chmod(region.c_str(), 0600), 0);
+    EXPECT_TRUE(Mirrors(1)) << receiver.output.Text();
+    const std::string text = receiver.output.Text();
+    EXPECT_EQ(text.find(warning, text.find(warning) + 1), std::string::npos) << "named once:\n" << text;
 }
 
 // Another program on the channel topic whose QoS or type does not fit: the
