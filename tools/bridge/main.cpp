@@ -155,6 +155,6 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : badOptions;
     }
     if (app.got_subcommand("rig")) return Rig(options, app.get_subcommand("rig")->got_subcommand("init"));
-    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
+    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     return send->parsed() ? Send(options) : Receive(options);
 }

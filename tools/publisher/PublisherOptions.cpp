@@ -164,7 +164,7 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
     AddChecked(app, "--rate", "HZ",
                "writes per second, 0 for as fast as possible (default 120); at least one write a day",
                Into(options, StoreRate));
-    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT or SIGTERM)",
+    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT, SIGTERM or SIGHUP)",
                Into(options, StoreDuration));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
     app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
@@ -241,7 +241,8 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
         "does, for the viewer to read. Objects are named \"/\" + $LUMIVEX_SHM_PREFIX +\n"
         "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal). They\n"
         "outlive a crash, so a restarted publisher writes into them again; a normal end\n"
-        "(SIGINT, SIGTERM, --duration, the end of a replay) removes them, --once leaves them.\n",
+        "(SIGINT, SIGTERM, SIGHUP, --duration, the end of a replay) removes them, --once\n"
+        "leaves them.\n",
         "lumivex-publisher");
     AddChannelOptions(*app, options);
     AddTimingOptions(*app, options);
