@@ -138,19 +138,22 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample, int partit
                                 " ms; the state was not written");
 }
 
-// A channel is created holding the first state received for it.
+// A channel is created holding the first state received for it. The states
+// of a refused channel are dropped until its objects change.
 ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelState& first) {
     int key = instrument * 16 + bin;
     auto found = writers.find(key);
     if (found != writers.end()) return found->second.get();
+    if (failedChannels.StillRefused(instrument, bin)) return nullptr;
     auto writer = std::make_unique<ChannelWriter>(instrument, bin);
+    failedChannels.BeforeOpen();
     if (!writer->Open(mode, first)) {
-        if (failedChannels.insert(key).second)
+        if (failedChannels.Failed(instrument, bin, platform::IsRefusal(writer->Refusal().status)))
             PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
                                                            RefusalReason(writer->Refusal()));
         return nullptr;
     }
-    failedChannels.erase(key);
+    failedChannels.Opened(instrument, bin);
     std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(),
                 platform::SharedObjectName(writer->RegionName().c_str()).c_str());
     std::fflush(stdout);

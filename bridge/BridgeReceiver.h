@@ -4,11 +4,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "bridge/BridgeDomain.h"
+#include "bridge/RefusedChannels.h"
 #include "bridge/SampleCodec.h"
 #include "server/ChannelWriter.h"
 
@@ -63,5 +63,5 @@ private:
     // Only the delivering threads touch these (after Open).
     std::mutex writersGuard;
     std::map<int, std::unique_ptr<ChannelWriter>> writers;  // by instrument * 16 + bin
-    std::set<int> failedChannels;                           // warned about once
+    RefusedChannels failedChannels;
 };

@@ -4,6 +4,7 @@
 // uses the loopback interface.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,55 +19,15 @@
 #include "bridge/SampleCodec.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
+#include "tests/tracker/TrackerTestSupport.h"
 
 namespace {
 
 using namespace testsupport;
 using namespace bridgetest;
 
-class BridgeTest : public ::testing::Test {
+class BridgeTest : public LoopbackTest {
 protected:
-    void SetUp() override {
-        base = "lvxbridge" + std::to_string(getpid()) + "_";
-        // ctest runs each test in a process of its own; 201..232 are left for hand runs.
-        domain = std::to_string(1 + getpid() % 200);
-        for (const std::string& prefix : {Source(), Mirror(1), Mirror(2), Mirror(3), Mirror(4)}) Unlink(prefix);
-    }
-    void TearDown() override {
-        programs.clear();
-        for (const std::string& prefix : {Source(), Mirror(1), Mirror(2), Mirror(3), Mirror(4)}) Unlink(prefix);
-    }
-
-    std::string Source() const { return base + "A_"; }
-    std::string Mirror(int k) const { return base + "B" + std::to_string(k) + "_"; }
-
-    std::vector<std::string> Environment(const std::string& prefix) const {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix, std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
-                                {"DISPLAY"});
-    }
-
-    Program& Start(const std::string& prefix, std::vector<std::string> arguments) {
-        programs.push_back(std::make_unique<Program>());
-        Program& program = *programs.back();
-        arguments[0] = ProgramPath(arguments[0]);
-        EXPECT_TRUE(program.process.Start({arguments, Environment(prefix), program.output.Path()})) << arguments[0];
-        return program;
-    }
-    Program& StartSender() {
-        return Start(Source(), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
-    }
-    Program& StartReceiver(int k, const std::string& bins = "0,5") {
-        return Start(Mirror(k), {"lumivex-bridge", "receive", "--instrument", "3", "--bins", bins, "--domain", domain});
-    }
-
-    // Writes one state under the source prefix, as the tracking server would.
-    void PublishOnce(const std::string& description) {
-        Outcome run = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0,5",
-                                "--flags", "123", "--motion", "counter", "--description", description},
-                               Environment(Source()), patience);
-        ASSERT_TRUE(run.finished && run.status == 0) << run.output;
-    }
-
     bool Mirrors(int k, Milliseconds limit = patience) { return bridgetest::Mirrors(Source(), Mirror(k), limit); }
 
     // The viewer's start-up report, which quotes each channel's flags and description.
@@ -75,12 +36,6 @@ protected:
         EXPECT_TRUE(run.finished);
         return run.output;
     }
-
-    std::string domain;
-
-private:
-    std::string base;
-    std::vector<std::unique_ptr<Program>> programs;
 };
 
 // Late joiners: three receivers that start after the sender has published get
@@ -132,6 +87,28 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     Unlink(Mirror(1));
     StartReceiver(1);
     EXPECT_TRUE(Mirrors(1));
+}
+
+// Objects under a channel's names that the receiver must refuse: it says so
+// once, however many states arrive meanwhile, and writes into the channel as
+// soon as the objects are fixed.
+TEST_F(BridgeTest, RefusedChannelIsNamedOnceAndWrittenWhenFixed) {
+    Outcome made = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0"},
+                            Environment(Mirror(1)), patience);
+    ASSERT_EQ(made.status, 0) << made.output;
+    const std::string region = "/dev/shm/" + Mirror(1) + RegionName(instrument, 0);
+    ASSERT_EQ(chmod(region.c_str(), 0666), 0);
+    Program& receiver = StartReceiver(1);
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    const std::string warning = "instrument 3 bin 0: not written: cannot use " + Mirror(1) + RegionName(instrument, 0);
+    ASSERT_NE(receiver.output.WaitFor(warning, 0, patience), std::string::npos) << receiver.output.Text();
+    ASSERT_FALSE(Mirrors(1, Milliseconds(500))) << "written in spite of the refusal";
+
+    ASSERT_EQ(chmod(region.c_str(), 0600), 0);
+    EXPECT_TRUE(Mirrors(1)) << receiver.output.Text();
+    const std::string text = receiver.output.Text();
+    EXPECT_EQ(text.find(warning, text.find(warning) + 1), std::string::npos) << "named once:\n" << text;
 }
 
 // Another program on the channel topic whose QoS or type does not fit: the

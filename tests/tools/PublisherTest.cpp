@@ -123,6 +123,7 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         {{"--bins", "0-3,16"}, "'0-3,16' is not comma-separated numbers or ranges N-M, each 0..15"},
         // Read as octal before, this published instrument 8.
         {{"--instrument", "010"}, "'010' is not a number 0..15"},
+        {{"--hold-lock-ms", "010"}, "'010' is not a number 0..60000 (decimal digits, no leading zero)"},
         {{"--description", "--once"}, "'--once' is an option, not a value"},
         {{"--replay", recording, "--pose", "1=0,0,0,0,0,0"}, "--pose cannot be combined with --replay"},
         {{"--replay", recording, "--motion", "still"}, "--motion cannot be combined with --replay"},

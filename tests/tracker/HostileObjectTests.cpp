@@ -149,7 +149,7 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     Outcome monitor = Run({"lumivex-monitor", "--once", "--bins", "0"});
     ASSERT_TRUE(monitor.finished) << "the monitor hung";
     EXPECT_EQ(monitor.status, refused ? 1 << 8 : 0) << DescribeStatus(monitor.status) << monitor.output;
-    EXPECT_EQ(monitor.output.find(named) != std::string::npos, refused) << monitor.output;
+    EXPECT_EQ(Occurrences(monitor.output, named), refused ? 1 : 0) << "named once:\n" << monitor.output;
 
     if (hostile.sender) {
         std::string output;

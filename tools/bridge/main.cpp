@@ -103,8 +103,9 @@ int Rig(const Options& options, bool init) {
 }
 
 void AddCommon(CLI::App& command, Options& options) {
-    command.add_option("--domain", options.domain, "DDS domain id (default 0)")
-        ->check(CLI::Range(0u, highestBridgeDomain));
+    command.add_option("--domain", options.domain, "DDS domain id 0.." + std::to_string(highestBridgeDomain) + " (default 0)")
+        ->type_name("ID")
+        ->check(DecimalValidator(0, highestBridgeDomain));
     command.add_option("--rig", options.rig, "join a secure rig with this machine's folder from 'rig add'")
         ->type_name("DIR/NAME");
     command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")->check(NumberListValidator(15));
@@ -131,14 +132,16 @@ int main(int argc, char** argv) {
     CLI::App app("Carries tracker channels between machines over DDS.", "lumivex-bridge");
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
-    send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->check(DecimalValidator(15));
-    send->add_option("--poll-us", options.pollMicros, "microseconds between reads, 0 to spin (default 100)")
-        ->check(CLI::Range(0, 1000000));
+    send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->type_name("N")->check(DecimalValidator(0, 15));
+    send->add_option("--poll-us", options.pollMicros, "microseconds between reads, 0..1000000, 0 to spin (default 100)")
+        ->type_name("US")
+        ->check(DecimalValidator(0, 1000000));
     AddCommon(*send, options);
     CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
     receive->add_option("--instrument", options.instruments, "instruments 0..15 (default 0)")
         ->check(NumberListValidator(15));
     receive->add_option("--mode", options.mode, "permission bits of the channels it creates (default 600)")
+        ->type_name("OCTAL")
         ->check(ChannelModeValidator());
     AddCommon(*receive, options);
     AddRig(app, options);
@@ -152,6 +155,6 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : badOptions;
     }
     if (app.got_subcommand("rig")) return Rig(options, app.get_subcommand("rig")->got_subcommand("init"));
-    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT and SIGTERM");
+    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     return send->parsed() ? Send(options) : Receive(options);
 }

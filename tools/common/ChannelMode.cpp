@@ -20,5 +20,5 @@ CLI::Validator ChannelModeValidator() {
             unsigned mode = 0;
             return ParseChannelMode(text, mode);
         },
-        "OCTAL", "ChannelMode");
+        "", "ChannelMode");
 }

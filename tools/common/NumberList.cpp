@@ -20,6 +20,15 @@ bool ParseItem(const std::string& item, int highest, uint32_t& mask) {
     return true;
 }
 
+// Eighteen digits at most: every such number fits a long long.
+bool ParseDecimal(const std::string& text, long long lowest, long long highest) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos ||
+        (text.size() > 1 && text[0] == '0'))
+        return false;
+    long long value = std::stoll(text);
+    return value >= lowest && value <= highest;
+}
+
 }  // namespace
 
 bool ParseNumberList(const std::string& text, int highest, uint32_t& mask) {
@@ -57,12 +66,12 @@ CLI::Validator NumberListValidator(int highest) {
         "", "NumberList");
 }
 
-CLI::Validator DecimalValidator(int highest) {
-    std::string what = "a number 0.." + std::to_string(highest);
+CLI::Validator DecimalValidator(long long lowest, long long highest) {
+    std::string what =
+        "a number " + std::to_string(lowest) + ".." + std::to_string(highest) + " (decimal digits, no leading zero)";
     return CLI::Validator(
-        [highest, what](std::string& text) {
-            int value = 0;
-            return ParseNumber(text, highest, value) ? std::string() : "'" + text + "' is not " + what;
+        [lowest, highest, what](std::string& text) {
+            return ParseDecimal(text, lowest, highest) ? std::string() : "'" + text + "' is not " + what;
         },
         "", "Decimal");
 }

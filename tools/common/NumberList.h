@@ -16,6 +16,7 @@ bool ParseNumberList(const std::string& text, int highest, uint32_t& mask);
 std::string DescribeNumberList(uint32_t mask);
 // A CLI11 check of such a list, whose message names the syntax.
 CLI::Validator NumberListValidator(int highest);
-// A CLI11 check of one plain decimal number 0..highest, at most two digits:
-// "010" is refused, where CLI11 alone would read it as octal eight.
-CLI::Validator DecimalValidator(int highest);
+// A CLI11 check of every integer option: one plain decimal number
+// lowest..highest (lowest at least 0), without sign or leading zero. "010" is
+// refused, where CLI11 alone would read it as octal eight.
+CLI::Validator DecimalValidator(long long lowest, long long highest);

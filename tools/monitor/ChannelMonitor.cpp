@@ -104,3 +104,5 @@ bool ChannelMonitor::AnyPublished() const {
 }
 
 std::string ChannelMonitor::Trouble(int bin) const { return DescribeTrouble(client, bin); }
+
+bool ChannelMonitor::Refused(int bin) const { return platform::IsRefusal(client.Trouble(bin).check.status); }

@@ -71,6 +71,9 @@ public:
     bool AnyPublished() const;
     // Why a selected bin is not read; empty when nothing of it exists.
     std::string Trouble(int bin) const;
+    // Whether an object of a selected bin is refused, which the tracker link
+    // has said in a warning that names the object and why.
+    bool Refused(int bin) const;
 
 private:
     void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);

@@ -37,7 +37,7 @@ const char* const description =
 OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& options, std::string& message) {
     CLI::App app(description, "lumivex-monitor");
     std::string bins = "0,1", stations = "0-3";
-    app.add_option("--instrument", options.instrument, "instrument 0..15")->type_name("N")->check(DecimalValidator(highestInstrument))->capture_default_str();
+    app.add_option("--instrument", options.instrument, "instrument 0..15")->type_name("N")->check(DecimalValidator(0, highestInstrument))->capture_default_str();
     app.add_option("--bins", bins, "channels to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
     app.add_option("--stations", stations, "stations to show, e.g. 0-3 or 0,2,5")
         ->type_name("LIST")

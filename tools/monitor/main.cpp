@@ -92,13 +92,15 @@ std::string Where(const MonitorOptions& options) {
 }
 
 // "Nothing is published" only when nothing exists; otherwise which object
-// stands in the way, and why, for every bin that has one.
+// stands in the way, and why, for every bin that has one. A refused object
+// was named by the tracker link's warning already.
 int FailNothingRead(const ChannelMonitor& monitor, const MonitorOptions& options) {
     bool named = false;
     for (const ChannelWatch& channel : monitor.Channels()) {
-        std::string trouble = monitor.Trouble(channel.bin);
+        bool refused = monitor.Refused(channel.bin);
+        std::string trouble = refused ? std::string() : monitor.Trouble(channel.bin);
         if (!trouble.empty()) Fail(trouble);
-        named = named || !trouble.empty();
+        named = named || refused || !trouble.empty();
     }
     return named ? 1 : Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
 }

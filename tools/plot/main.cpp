@@ -6,8 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "image/PngFile.h"
 #include "plot/FigureLayout.h"
-#include "plot/PngFile.h"
 #include "plot/RecordingTracks.h"
 #include "plot/StatisticsReport.h"
 #include "plot/TrackFigure.h"
@@ -57,7 +57,8 @@ int Draw(PlotOptions& options, const TrackRecording& recording, const std::vecto
     if (options.toGiven) span.to = options.selection.to;
     if (!(span.to > span.from)) span.to = span.from + 1.0;  // one update at --from: PLplot needs a width
     std::string failure = WriteRgbPng(options.output, options.width, options.height,
-                                      DrawTrackFigure(recording, tracks, span, options.width, options.height));
+                                      DrawTrackFigure(recording, tracks, span, options.width, options.height),
+                                      PixelLayout::Rgba);
     if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
     return 0;
 }

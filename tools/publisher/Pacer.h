@@ -3,7 +3,7 @@
 #include <chrono>
 
 // The publisher's clock: seconds since it started, an optional time limit and
-// the stop that SIGINT or SIGTERM requests. Times are doubles, so no rate, speed
+// the stop that SIGINT, SIGTERM or SIGHUP requests. Times are doubles, so no rate, speed
 // or recorded time can overflow a conversion to clock ticks.
 class Pacer {
 public:

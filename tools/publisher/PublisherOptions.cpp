@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/common/ChannelMode.h"
 #include "tools/common/NumberList.h"
 #include "tools/common/OptionRules.h"
 
@@ -108,15 +109,6 @@ std::string StoreSpeed(const std::string& value, PublisherOptions& options) {
     return {};
 }
 
-std::string StoreMode(const std::string& value, PublisherOptions& options) {
-    long mode = 0;
-    if (!ParseLong(value, 8, 0, 0777, mode)) return "expected octal permission bits, 0..777";
-    // The viewer refuses objects that any local user could have written.
-    if (mode & 0002) return "other users could write the channels, and the viewer does not trust them then; drop the 002 bit";
-    options.mode = static_cast<unsigned>(mode);
-    return {};
-}
-
 // CLI11 reports a refused value by the exception it throws out of parse.
 void StoreOrThrow(const std::string& name, const Store& store, const std::string& value) {
     std::string reason = store(value);
@@ -146,7 +138,7 @@ Store Into(PublisherOptions& options, std::string (*store)(const std::string&, P
 void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
     app.add_option("--instrument", options.instrument, "instrument number 0..15 (default 0)")
         ->type_name("N")
-        ->check(DecimalValidator(highestInstrument));
+        ->check(DecimalValidator(0, highestInstrument));
     // The check runs before the function, so the list read there is sound.
     app.add_option_function<std::string>(
            "--bins", [&options](const std::string& list) { ParseNumberList(list, highestBin, options.bins); },
@@ -172,22 +164,26 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
     AddChecked(app, "--rate", "HZ",
                "writes per second, 0 for as fast as possible (default 120); at least one write a day",
                Into(options, StoreRate));
-    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT or SIGTERM)",
+    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT, SIGTERM or SIGHUP)",
                Into(options, StoreDuration));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
     app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
-    AddChecked(app, "--mode", "OCTAL",
-               "permission bits of objects it creates (default 600); other users must not be able to write them",
-               Into(options, StoreMode));
+    // The check runs before the function, so the mode read there is sound.
+    app.add_option_function<std::string>(
+           "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
+           "permission bits of objects it creates (default 600); other users must not be able to write them")
+        ->type_name("OCTAL")
+        ->check(ChannelModeValidator());
 }
 
 void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write")
+    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write (0..60000)")
         ->type_name("MS")
-        ->check(CLI::Range(0, 60000));
-    app.add_option("--crash-after", options.crashAfter, "after N writes, abort while holding a channel's mutex")
+        ->check(DecimalValidator(0, 60000));
+    app.add_option("--crash-after", options.crashAfter,
+                   "after N writes (1..1000000000), abort while holding a channel's mutex")
         ->type_name("N")
-        ->check(CLI::Range(1L, 1000000000L));
+        ->check(DecimalValidator(1, 1000000000));
 }
 
 std::string StoreFrom(const std::string& value, PublisherOptions& options) {
@@ -213,9 +209,9 @@ void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
         ->needs(replay);
     AddChecked(app, "--to", "SECONDS", "with --replay: end this far into the recording", Into(options, StoreTo))
         ->needs(replay);
-    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N")
+    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N (0..15)")
         ->type_name("N")
-        ->check(CLI::Range(0, 15))
+        ->check(DecimalValidator(0, highestInstrument))
         ->needs(replay);
 }
 
@@ -245,7 +241,8 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
         "does, for the viewer to read. Objects are named \"/\" + $LUMIVEX_SHM_PREFIX +\n"
         "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal). They\n"
         "outlive a crash, so a restarted publisher writes into them again; a normal end\n"
-        "(SIGINT, SIGTERM, --duration, the end of a replay) removes them, --once leaves them.\n",
+        "(SIGINT, SIGTERM, SIGHUP, --duration, the end of a replay) removes them, --once\n"
+        "leaves them.\n",
         "lumivex-publisher");
     AddChannelOptions(*app, options);
     AddTimingOptions(*app, options);

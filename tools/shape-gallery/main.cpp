@@ -1,8 +1,8 @@
 // shape-gallery OUT.png: renders the eight prototype shapes into one PNG
 // contact sheet, for a person to check that each model looks right.
 #include "GallerySheet.h"
-#include "PngWriter.h"
 
+#include "image/PngFile.h"
 #include "platform/Window.h"
 
 #include <GL/freeglut.h>
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     glutDisplayFunc([] {});
     glutMainLoopEvent();
     const auto pixels = gallery::RenderSheet();
-    const std::string failure = gallery::WritePng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels);
+    const std::string failure = WriteRgbPng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels, PixelLayout::Rgb);
     if (!failure.empty()) {
         std::fprintf(stderr, "shape-gallery: %s: %s\n", argv[1], failure.c_str());
         return 1;

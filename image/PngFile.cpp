@@ -1,4 +1,4 @@
-#include "plot/PngFile.h"
+#include "image/PngFile.h"
 
 #include <png.h>
 
@@ -21,20 +21,31 @@ std::string Encode(std::FILE* file, int width, int height, const std::vector<std
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
+    // Row stride 0: rows follow each other without padding.
     bool written = png_image_write_to_stdio(&image, file, 0, rgb.data(), 0, nullptr) != 0;
     std::string failure = written ? "" : image.message;
     png_image_free(&image);
     return failure;
 }
 
+std::string Encode(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& pixels,
+                   PixelLayout layout) {
+    return layout == PixelLayout::Rgba ? Encode(file, width, height, DropAlpha(pixels))
+                                       : Encode(file, width, height, pixels);
+}
+
 }  // namespace
 
-std::string WriteRgbPng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgba) {
-    if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4)
+// Opened here rather than by libpng, which removes the file it could not
+// finish: a device such as /dev/full must never be unlinked.
+std::string WriteRgbPng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& pixels,
+                        PixelLayout layout) {
+    if (width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * height * static_cast<std::size_t>(layout))
         return "the picture's size does not match its pixels";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return std::strerror(errno);
-    std::string failure = Encode(file, width, height, DropAlpha(rgba));
+    std::string failure = Encode(file, width, height, pixels, layout);
     bool flushed = std::fflush(file) == 0 && !std::ferror(file);
     int flushError = errno;
     bool closed = std::fclose(file) == 0;
