@@ -9,6 +9,11 @@
 // With --rig it measures each bridge run and ddsperf twice: plain, and as
 // members of a secure rig made for the run with lumivex-bridge's rig commands
 // (ddsperf with the security configuration of one of its member folders).
+// It ends with each one-way median over the round trip median of the same
+// mode and rate. The one-way time includes the sender's poll delay (reading
+// the channel), its encoding and DDS write, DDS's delivery, the receiver's
+// decoding and channel write, and this program's spinning read of the mirror;
+// start and end are read from one steady clock in this process.
 //
 // Everything runs over loopback in DDS domain 230 unless CYCLONEDDS_URI and
 // LUMIVEX_BENCH_DOMAIN say otherwise. LUMIVEX_BIN names the directory that
@@ -20,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -126,18 +132,27 @@ std::string DdsperfSecurity(const std::string& member) {
     return security.ConfigXml();
 }
 
-Percentiles MeasureDdsperf(const std::string& domain, const std::string& rate, const std::string& member) {
+// As many pings as the bridge gets writes at the same rate: ddsperf reports
+// one line a second, so it runs a second longer than that (the first second
+// warms up, as the bridge's first writes do) and the last seconds count.
+Percentiles MeasureDdsperf(const std::string& domain, int rate, int writes, const std::string& member) {
+    int seconds = std::max(1, writes / rate);
     OutputFile pongOutput, pingOutput;
     ChildProcess pong, ping;
     std::vector<std::string> environment = Environment("", DdsperfSecurity(member));
-    pong.Start({{"ddsperf", "-i", domain, "-D", "12", "pong"}, environment, pongOutput.Path()});
-    ping.Start({{"ddsperf", "-i", domain, "-D", "8", "ping", rate, "size", "800"}, environment, pingOutput.Path()});
+    pong.Start({{"ddsperf", "-i", domain, "-D", std::to_string(seconds + 5), "pong"}, environment, pongOutput.Path()});
+    ping.Start({{"ddsperf", "-i", domain, "-D", std::to_string(seconds + 1), "ping", std::to_string(rate) + "Hz",
+                 "size", "800"},
+                environment, pingOutput.Path()});
     int status = 0;
-    ping.WaitExit(Milliseconds(15000), status);
+    ping.WaitExit(Milliseconds(1000 * (seconds + 8)), status);
     std::vector<double> p50s, p99s;
     std::istringstream lines(pingOutput.Text());
     for (std::string line; std::getline(lines, line);)
         if (Field(line, "50%") >= 0) p50s.push_back(Field(line, "50%")), p99s.push_back(Field(line, "99%"));
+    size_t skip = p50s.size() > static_cast<size_t>(seconds) ? p50s.size() - seconds : 0;
+    p50s.erase(p50s.begin(), p50s.begin() + skip);
+    p99s.erase(p99s.begin(), p99s.begin() + skip);
     Percentiles result = Summarise(p50s, 0);  // the median second's p50
     result.p99 = Summarise(p99s, 0).p50;      // and the median second's p99
     return result;
@@ -159,10 +174,32 @@ bool StartBridge(Bridge& bridge, const std::string& domain, const std::string& p
            bridge.receiver.Start({receive, Environment(mirrorPrefix), ""});
 }
 
+// Every p50 printed, by what and rate, for the ratios at the end.
+std::map<std::string, double> printedMedians;
+
 void Print(const char* what, const std::string& rate, const Percentiles& figures) {
+    printedMedians[std::string(what) + " " + rate] = figures.p50;
     std::printf("%-36s %6s   p50 %8.1f us   p99 %8.1f us   lost %d\n", what, rate.c_str(), figures.p50, figures.p99,
                 figures.lost);
     std::fflush(stdout);
+}
+
+std::string OneWay(bool secure, const std::string& pollMicros) {
+    return std::string(secure ? "secure" : "plain") + " bridge one-way, poll " + pollMicros + " us";
+}
+
+std::string RoundTrip(bool secure) { return secure ? "secure ddsperf round trip" : "plain ddsperf round trip"; }
+
+// The goal in one figure: a one-way median over the round trip median of the
+// same mode, rate and run.
+void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>& modes) {
+    for (const std::string& poll : polls)
+        for (bool secure : modes)
+            for (const char* rate : {" 500Hz", " 1000Hz"}) {
+                double trip = printedMedians[RoundTrip(secure) + rate];
+                std::printf("%-36s %6s   one-way / round trip %5.2f\n", OneWay(secure, poll).c_str(), rate + 1,
+                            trip > 0 ? printedMedians[OneWay(secure, poll) + rate] / trip : 0.0);
+            }
 }
 
 void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
@@ -176,7 +213,7 @@ void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, cons
         std::this_thread::sleep_for(Milliseconds(10));
     uint32_t count = 0;
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
-    std::string what = std::string(secure ? "secure" : "plain") + " bridge one-way, poll " + pollMicros + " us";
+    std::string what = OneWay(secure, pollMicros);
     for (int rate : {500, 1000})
         Print(what.c_str(), std::to_string(rate) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
 }
@@ -224,9 +261,10 @@ int main(int argc, char** argv) {
     for (const std::string& poll : polls)
         for (bool secure : modes) RunBridge(domain, poll, writes, secure);
     for (bool secure : modes)
-        for (const char* rate : {"500Hz", "1kHz"})
-            Print(secure ? "secure ddsperf round trip" : "plain ddsperf round trip", rate,
-                  MeasureDdsperf(domain, rate, secure ? rigFolder + "/viewer" : ""));
+        for (int rate : {500, 1000})
+            Print(RoundTrip(secure).c_str(), std::to_string(rate) + "Hz",
+                  MeasureDdsperf(domain, rate, writes, secure ? rigFolder + "/viewer" : ""));
+    PrintRatios(polls, modes);
     if (rig) std::filesystem::remove_all(std::filesystem::path(rigFolder).parent_path());
     return 0;
 }
