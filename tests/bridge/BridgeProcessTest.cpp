@@ -48,7 +48,7 @@ TEST_F(BridgeTest, ReceiversStartedLateMirrorTheSourceForTheViewer) {
     ASSERT_NE(sender.output.WaitFor("bin 5: sending \"Bridged tracker\"", 0, patience), std::string::npos)
         << sender.output.Text();
     for (int k = 1; k <= 3; ++k) StartReceiver(k);
-    StartReceiver(4, "0");
+    Program& narrow = StartReceiver(4, "0");
 
     const std::string sourceReport = ViewerReport(Source());
     ASSERT_NE(sourceReport.find("Bridged tracker"), std::string::npos) << sourceReport;
@@ -56,6 +56,8 @@ TEST_F(BridgeTest, ReceiversStartedLateMirrorTheSourceForTheViewer) {
         ASSERT_TRUE(Mirrors(k)) << "receiver " << k;
         EXPECT_EQ(ViewerReport(Mirror(k)), sourceReport) << "receiver " << k;
     }
+    // Once the fourth has written bin 0, bin 5's state has reached it too.
+    EXPECT_NE(narrow.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos) << narrow.output.Text();
     EXPECT_TRUE(ChannelExists(Mirror(4), instrument, 0));
     EXPECT_FALSE(ChannelExists(Mirror(4), instrument, 5));
 }
