@@ -56,7 +56,7 @@ TEST_F(BridgeTest, ReceiversStartedLateMirrorTheSourceForTheViewer) {
         ASSERT_TRUE(Mirrors(k)) << "receiver " << k;
         EXPECT_EQ(ViewerReport(Mirror(k)), sourceReport) << "receiver " << k;
     }
-    // Once the fourth has written bin 0, bin 5's state has reached it too.
+    // Bin 5's state comes with bin 0's, from the sender's history.
     EXPECT_NE(narrow.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos) << narrow.output.Text();
     EXPECT_TRUE(ChannelExists(Mirror(4), instrument, 0));
     EXPECT_FALSE(ChannelExists(Mirror(4), instrument, 5));
