@@ -71,6 +71,15 @@ TEST_F(RigCommandTest, AddMakesAFolderToCopyToOneMachine) {
             << instrument;
 }
 
+// --help-all, which the manual page is made from, shows the commands below
+// "rig" with their arguments and options, not only their names.
+TEST_F(RigCommandTest, HelpAllShowsEveryLevelOfCommands) {
+    Outcome run = RunBridge({"--help-all"});
+    ASSERT_TRUE(run.finished && run.status == 0) << run.output;
+    for (const char* shown : {"the authority's folder", "the machine's name", "--send", "--receive"})
+        EXPECT_NE(run.output.find(shown), std::string::npos) << shown << "\n" << run.output;
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> before;  // run after "rig init RIG"; RIG stands for the rig's folder
