@@ -71,12 +71,13 @@ TEST_F(RigCommandTest, AddMakesAFolderToCopyToOneMachine) {
             << instrument;
 }
 
-// --help-all, which the manual page is made from, shows the commands below
-// "rig" with their arguments and options, not only their names.
+// --help-all, which the manual page is made from, shows every command at
+// every level with its usage and options, not only the names of those below "rig".
 TEST_F(RigCommandTest, HelpAllShowsEveryLevelOfCommands) {
     Outcome run = RunBridge({"--help-all"});
     ASSERT_TRUE(run.finished && run.status == 0) << run.output;
-    for (const char* shown : {"the authority's folder", "the machine's name", "--send", "--receive"})
+    for (const char* shown : {"Usage: lumivex-bridge rig init [OPTIONS] DIR",
+                              "Usage: lumivex-bridge rig add [OPTIONS] DIR NAME", "--send LIST", "--receive"})
         EXPECT_NE(run.output.find(shown), std::string::npos) << shown << "\n" << run.output;
 }
 
