@@ -1,8 +1,11 @@
 #include "bridge/RigFiles.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/Files.h"
 
 namespace fs = std::filesystem;
 
@@ -31,15 +34,25 @@ bool RigFiles::Write(const std::string& path, const std::string& text, bool secr
     return false;
 }
 
+// As ssh does, a key is trusted only when it is this user's own and nobody
+// else may touch it: a key another user owns or may read is known to them.
 bool RigFiles::CheckPrivate(const std::string& path, std::string& error) {
-    std::error_code failure;
-    fs::file_status status = fs::status(path, failure);
-    if (failure || !fs::is_regular_file(status)) {
+    platform::FileFacts facts;
+    if (!platform::LookAtFile(path, facts) || !facts.regular) {
         error = path + ": no such private key";
         return false;
     }
-    if ((status.permissions() & (fs::perms::group_all | fs::perms::others_all)) == fs::perms::none) return true;
-    error = path + ": other users may read this private key; make it owner-only (chmod 600)";
+    char details[96];
+    if (facts.owner != platform::ThisUser()) {
+        std::snprintf(details, sizeof details, ": this private key belongs to uid %u, not to this user (uid %u)",
+                      facts.owner, platform::ThisUser());
+        error = path + details;
+        return false;
+    }
+    if ((facts.mode & 077) == 0) return true;
+    std::snprintf(details, sizeof details, ": other users may use this private key (mode %04o); make it owner-only",
+                  facts.mode);
+    error = path + details + " (chmod 600)";
     return false;
 }
 

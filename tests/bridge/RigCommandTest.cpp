@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -70,14 +71,27 @@ TEST_F(RigCommandTest, AddMakesAFolderToCopyToOneMachine) {
             << instrument;
 }
 
+// --help-all, which the manual page is made from, shows every command at
+// every level with its usage and options, not only the names of those below "rig".
+TEST_F(RigCommandTest, HelpAllShowsEveryLevelOfCommands) {
+    Outcome run = RunBridge({"--help-all"});
+    ASSERT_TRUE(run.finished && run.status == 0) << run.output;
+    for (const char* shown : {"Usage: lumivex-bridge rig init [OPTIONS] DIR",
+                              "Usage: lumivex-bridge rig add [OPTIONS] DIR NAME", "--send LIST", "--receive"})
+        EXPECT_NE(run.output.find(shown), std::string::npos) << shown << "\n" << run.output;
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> before;  // run after "rig init RIG"; RIG stands for the rig's folder
     std::vector<std::string> command;
-    const char* chmodFile;            // made readable by others before the command, if any
+    const char* changedFile;          // made readable by others (or given away) before the command, if any
     int status;
     const char* says;
+    bool giveAway = false;            // give changedFile to another user instead, keeping its mode
 };
+
+constexpr unsigned otherUser = 65534;
 
 const Refusal refusals[] = {
     {"SecondAuthority", {}, {"rig", "init", "RIG"}, "", 1, "holds a rig authority already"},
@@ -86,9 +100,11 @@ const Refusal refusals[] = {
     {"NameWithSlash", {}, {"rig", "add", "RIG", "a/b", "--receive"}, "", 1, "a name is"},
     {"NoRole", {}, {"rig", "add", "RIG", "m"}, "", 2, "--send"},
     {"AuthorityKeyReadable", {}, {"rig", "add", "RIG", "m", "--receive"}, "ca.key", 1,
-     "RIG/ca.key: other users may read this private key"},
+     "RIG/ca.key: other users may use this private key (mode 0604)"},
     {"MemberKeyReadable", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m"}, "m/identity.key", 1,
-     "RIG/m/identity.key: other users may read this private key"},
+     "RIG/m/identity.key: other users may use this private key (mode 0604)"},
+    {"MemberKeyOfAnotherUser", {"rig", "add", "RIG", "m", "--receive"}, {"receive", "--rig", "RIG/m"},
+     "m/identity.key", 1, "RIG/m/identity.key: this private key belongs to uid 65534", true},
     {"NotAMemberFolder", {}, {"receive", "--rig", "RIG"}, "", 1, "RIG/identity.pem: missing"},
     {"SecureDomainTooHigh", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m", "--domain", "231"},
      "", 1, "domains 0..230"},
@@ -108,10 +124,14 @@ protected:
 
 TEST_P(RigRefusalTest, RefusesWithReason) {
     const Refusal& refusal = GetParam();
+    if (refusal.giveAway && geteuid() != 0) GTEST_SKIP() << "giving files to other users needs root";
     Succeeds({"rig", "init", Rig()});
     if (!refusal.before.empty()) Succeeds(InRig(refusal.before));
-    if (*refusal.chmodFile)
-        fs::permissions(Rig() + "/" + refusal.chmodFile, fs::perms::others_read, fs::perm_options::add);
+    const std::string changed = Rig() + "/" + refusal.changedFile;
+    if (refusal.giveAway)
+        ASSERT_EQ(chown(changed.c_str(), otherUser, static_cast<gid_t>(-1)), 0);
+    else if (*refusal.changedFile)
+        fs::permissions(changed, fs::perms::others_read, fs::perm_options::add);
     Outcome run = RunBridge(InRig(refusal.command));
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == refusal.status) << run.output;

@@ -108,7 +108,9 @@ void AddCommon(CLI::App& command, Options& options) {
         ->check(DecimalValidator(0, highestBridgeDomain));
     command.add_option("--rig", options.rig, "join a secure rig with this machine's folder from 'rig add'")
         ->type_name("DIR/NAME");
-    command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")->check(NumberListValidator(15));
+    command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")
+        ->type_name("LIST")
+        ->check(NumberListValidator(15));
 }
 
 void AddRig(CLI::App& app, Options& options) {
@@ -120,7 +122,9 @@ void AddRig(CLI::App& app, Options& options) {
     add->add_option("DIR", options.rigFolder, "the authority's folder")->required();
     add->add_option("NAME", options.name, "the machine's name: letters, digits, '-', '_'")->required();
     CLI::Option_group* role = add->add_option_group("role", "what the machine may do: exactly one of");
-    role->add_option("--send", options.sendList, "instruments this machine may send")->check(NumberListValidator(15));
+    role->add_option("--send", options.sendList, "instruments this machine may send")
+        ->type_name("LIST")
+        ->check(NumberListValidator(15));
     role->add_flag("--receive", options.receiveOnly, "this machine may only receive");
     role->require_option(1);
 }
@@ -139,6 +143,7 @@ int main(int argc, char** argv) {
     AddCommon(*send, options);
     CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
     receive->add_option("--instrument", options.instruments, "instruments 0..15 (default 0)")
+        ->type_name("LIST")
         ->check(NumberListValidator(15));
     receive->add_option("--mode", options.mode, "permission bits of the channels it creates (default 600)")
         ->type_name("OCTAL")
@@ -146,7 +151,7 @@ int main(int argc, char** argv) {
     AddCommon(*receive, options);
     AddRig(app, options);
     AddVersionFlag(app, "lumivex-bridge");
-    app.set_help_all_flag("--help-all", "print the help of every command and exit");
+    AddHelpAllFlag(app);
     RefuseOptionLikeValues(app);
     try {
         app.parse(argc, argv);

@@ -11,3 +11,6 @@
 void RefuseOptionLikeValues(CLI::App& app);
 // Adds --version, answering "<program> <version>".
 void AddVersionFlag(CLI::App& app, const std::string& program);
+// Adds --help-all, the help of every command at every level (what the manual
+// page of a program with commands is made from). Call after all commands are added.
+void AddHelpAllFlag(CLI::App& app);
