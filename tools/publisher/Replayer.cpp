@@ -102,12 +102,12 @@ bool Replayer::Check() {
     return false;
 }
 
-bool Replayer::Publish(Channel& channel) {
+bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     ++channel.state.writeCount;
     channel.state.timestampMicros = TimestampMicros();
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
-    return WriteChannel(*channel.writer, options, channel.state);
+    return WriteChannel(*channel.writer, options, channel.state, pacer);
 }
 
 // A channel is created holding its first write, so no reader ever sees it
@@ -152,7 +152,7 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     lateness.Add(elapsed - due);
     playedSeconds = write.seconds;
     ShowProgress(pacer, write.seconds, false);
-    return Publish(channel) ? Outcome::Done : Outcome::WriteFailed;
+    return Publish(channel, pacer) ? Outcome::Done : Outcome::WriteFailed;
 }
 
 // A file was checked before: its cut was reported then. Standard input is

@@ -55,7 +55,7 @@ private:
     bool Report(const RecordingReader& reader, bool ok);
     Outcome PlayPass(const Pacer& pacer, double passStart, bool& stopped);
     Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped);
-    bool Publish(Channel& channel);
+    bool Publish(Channel& channel, const Pacer& pacer);
     bool OpenChannel(Channel& channel);
     void ShowProgress(const Pacer& pacer, double seconds, bool last);
 
