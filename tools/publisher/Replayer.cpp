@@ -208,10 +208,13 @@ Replayer::Outcome Replayer::Play(const Pacer& pacer) {
     return Outcome::Done;
 }
 
+// Counted from the first replayed write: the wait for the first line on a
+// pipe, or reading up to --from, is no part of the replay.
 std::string Replayer::Summary() const {
+    const double replayed = writes > 0 ? elapsed - origin : 0.0;
     char line[200];
     std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms", writes,
-                  elapsed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
+                  replayed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
                   Milliseconds(lateness.Max()));
     return line;
 }
