@@ -144,6 +144,15 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
     for (const auto& [arguments, message] : refused) ExpectRefused(arguments, message);
 }
 
+// A minute-long hold on every channel once hung the publisher past its
+// --duration (and past SIGINT and SIGTERM, which end the same wait).
+TEST_F(PublisherTest, AHeldLockEndsWithTheDuration) {
+    Outcome outcome = Run({"--bins", "0-15", "--hold-lock-ms", "60000", "--rate", "1", "--duration", "0.5"});
+    ASSERT_TRUE(outcome.finished) << "the hold outlasted --duration";
+    EXPECT_EQ(ExitCode(outcome.status), 0) << outcome.output;
+    EXPECT_TRUE(NothingPublished());
+}
+
 // Two channels, Windows line ends, a description with a double space and an
 // empty one, a station written twice and values that only %.9g keeps exact.
 const char* const replayed =
