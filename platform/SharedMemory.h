@@ -62,6 +62,7 @@ struct ObjectCheck {
     unsigned owner = 0;
     unsigned group = 0;
     unsigned mode = 0;  // permission bits
+    bool created = false;  // this call made the object: the name was free
 };
 
 // Whether an outcome means the object is there but is not to be used until

@@ -29,10 +29,20 @@ ChannelWriter::~ChannelWriter() {
 bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
     refusedObject = platform::SharedObjectName(regionName.c_str());
     region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
+    createdRegion = refusal.created;
     bool opened = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && OpenMutex(mode, first);
     if (opened) refusedObject.clear();
     else if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
+    if (!opened) RemoveCreated();
     return opened;
+}
+
+// Half a channel left behind would be taken for a published one with its
+// server gone; what was there before belongs to someone else and stays.
+void ChannelWriter::RemoveCreated() {
+    if (createdMutex) platform::UnlinkSharedObject(mutexName.c_str());
+    if (createdRegion) platform::UnlinkSharedObject(regionName.c_str());
+    createdMutex = createdRegion = false;
 }
 
 // A reader opens a channel only once its mutex is usable, and reads only
@@ -46,6 +56,7 @@ bool ChannelWriter::OpenMutex(unsigned mode, const ChannelState& first) {
     bool published = MutexUsable();
     if (!published && !Write(first)) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
+    createdMutex = refusal.created;
     return mutex != nullptr && (!published || Publish(first));
 }
 

@@ -28,7 +28,8 @@ public:
     // writes `first` into the region before any reader can read it. An
     // existing region shorter than a published one gets its full size back.
     // Objects that exist must pass the readers' trust rule (and the mutex be
-    // of our kind); otherwise false, and Refusal says which and why.
+    // of our kind); otherwise false, and Refusal says which and why. A refused
+    // Open removes the objects it created itself, never ones that were there.
     bool Open(unsigned mode, const ChannelState& first);
     // Takes the mutex; one left behind by a server that died is taken over.
     // A mutex held past the budget is not waited for: false, and the write
@@ -57,6 +58,7 @@ private:
     bool OpenMutex(unsigned mode, const ChannelState& first);
     // Whether a reader could open and lock the channel's mutex now.
     bool MutexUsable() const;
+    void RemoveCreated();
     bool CopyIn(const ChannelState& state);
 
     std::string regionName;
@@ -66,5 +68,7 @@ private:
     platform::SharedMutex* mutex = nullptr;
     std::string refusedObject;
     platform::ObjectCheck refusal;
+    bool createdRegion = false;
+    bool createdMutex = false;
     uint64_t skippedWrites = 0;
 };

@@ -53,6 +53,7 @@ int Abandon(int descriptor) {
 // A new object gets exactly `mode`; one that exists must pass the trust rule.
 int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check) {
     int descriptor = posix::CreateShared(name, mode);
+    if (check) check->created = descriptor >= 0;
     if (descriptor >= 0) Report(check, OpenStatus::Opened);
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
     return posix::OpenShared(name, O_RDWR, check);

@@ -27,7 +27,8 @@ listing=$(dpkg-deb --contents "$deb" | awk '{print substr($6, 2)}')
 expected=(/etc/default/lumivex-bridge /usr/share/applications/lumivex.desktop
           /usr/share/icons/hicolor/64x64/apps/lumivex.png
           /usr/share/doc/lumivex/changelog.Debian.gz /usr/share/doc/lumivex/copyright
-          /usr/share/doc/lumivex/README.md /usr/share/doc/lumivex/layout.md)
+          /usr/share/doc/lumivex/README.md /usr/share/doc/lumivex/layout.md
+          /usr/share/doc/lumivex/docs/plot-example.png)
 for program in "${programs[@]}"; do
   expected+=("/usr/bin/$program" "/usr/share/man/man1/$program.1.gz")
 done

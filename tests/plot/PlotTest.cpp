@@ -205,6 +205,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
+        {good, {"-o", "-"}, 2, "not to standard output"},
         {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
     };
     for (const Case& c : cases) {

@@ -112,6 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
     const std::string recording = WriteFile(channel00 + header + row);
     const std::string instant = WriteFile(channel00 + header + row + row);
+    const std::string empty = WriteFile(channel00 + header);
     const std::string twoInstruments =
         WriteFile(channel00 + "# channel 1 0 flags 0x1 description Other\n" + header + row + "0.1,1,0,0,1,1,1,0,0,0\n");
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
@@ -132,13 +133,24 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         {{"--as-instrument", "1"}, "--as-instrument requires --replay"},
         {{"--replay", recording, "--speed", "0"}, "--speed"},
         {{"--replay", recording, "--from", "2", "--to", "1"}, "--to must not come before --from"},
-        {{"--replay", recording, "--bins", "1"}, "no write of the selected channels"},
+        {{"--replay", recording, "--instrument", "2", "--bins", "1"}, recording + ": no write of instruments 2, bins 1\n"},
+        {{"--replay", recording, "--from", "0.5"}, "no write of instruments 0-15, bins 0-15 from --from 0.5 s\n"},
+        {{"--replay", empty}, empty + ": the recording is empty"},
         {{"--replay", instant, "--loop"}, "--loop needs writes that span some time"},
         {{"--replay", "-", "--loop"}, "--loop cannot replay standard input"},
         {{"--replay", twoInstruments, "--as-instrument", "2"}, "instruments 0 and 1 of " + twoInstruments + " both have bin 0"},
         {{"--replay", "/nonexistent/recording.csv"}, "/nonexistent/recording.csv"},
     };
     for (const auto& [arguments, message] : refused) ExpectRefused(arguments, message);
+}
+
+// A minute-long hold on every channel once hung the publisher past its
+// --duration (and past SIGINT and SIGTERM, which end the same wait).
+TEST_F(PublisherTest, AHeldLockEndsWithTheDuration) {
+    Outcome outcome = Run({"--bins", "0-15", "--hold-lock-ms", "60000", "--rate", "1", "--duration", "0.5"});
+    ASSERT_TRUE(outcome.finished) << "the hold outlasted --duration";
+    EXPECT_EQ(ExitCode(outcome.status), 0) << outcome.output;
+    EXPECT_TRUE(NothingPublished());
 }
 
 // Two channels, Windows line ends, a description with a double space and an

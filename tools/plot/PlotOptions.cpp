@@ -39,14 +39,23 @@ const CLI::Validator sizeValidator(
 const CLI::Validator fileName(
     [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
 
+// A PNG is no use on a terminal, and "-" as a file name would only surprise.
+const CLI::Validator pictureName(
+    [](std::string& text) {
+        if (text == "-") return std::string("the picture is written to a file only, not to standard output; name a file");
+        return text.empty() ? std::string("the file name is empty") : std::string();
+    },
+    "", "PictureName");
+
 struct OptionTexts {
     std::string bins = "0-15", stations = "0-31", size = "1600x1000";
 };
 
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(fileName);
-    CLI::Option* output = app.add_option("-o,--output", options.output, "the picture (default: RECORDING with .png)")
-                              ->type_name("OUT.png")->check(fileName);
+    CLI::Option* output =
+        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING with .png; not \"-\")")
+            ->type_name("OUT.png")->check(pictureName);
     app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
     app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
         ->type_name("LIST")->check(NumberListValidator(highestStation))->capture_default_str();

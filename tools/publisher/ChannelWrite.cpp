@@ -3,19 +3,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "tracker/ObjectRefusal.h"
 
 // A write skipped because someone holds the mutex is counted by the channel
 // and is no failure.
-bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state) {
+bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state,
+                  const Pacer& pacer) {
     uint64_t skippedBefore = channel.SkippedWrites();
     if (!channel.Lock()) return channel.SkippedWrites() != skippedBefore;
     // The fault the viewer must survive: a server that dies holding a mutex.
     if (options.crashAfter > 0 && state.writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
     bool written = channel.Write(state);
-    if (options.holdLockMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.holdLockMs));
+    if (options.holdLockMs > 0) pacer.WaitUntil(pacer.Elapsed() + options.holdLockMs / 1000.0);
     return channel.Unlock() && written;
 }
 

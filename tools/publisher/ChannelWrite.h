@@ -4,11 +4,14 @@
 #include <string>
 
 #include "server/ChannelWriter.h"
+#include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 
 // One write of a whole channel under its mutex, with the faults the options
-// ask for (holding the lock, dying while holding it).
-bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state);
+// ask for (holding the lock, dying while holding it). A hold ends early once
+// the pacer says stop.
+bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state,
+                  const Pacer& pacer);
 
 // Why the channel's Open failed, naming the object by its full name with its
 // owner and mode: "cannot use NAME: owned by another user (owner uid ...)".

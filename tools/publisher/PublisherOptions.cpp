@@ -177,7 +177,7 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
 }
 
 void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write (0..60000)")
+    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write (0..60000); a stop or the end of --duration ends it")
         ->type_name("MS")
         ->check(DecimalValidator(0, 60000));
     app.add_option("--crash-after", options.crashAfter,

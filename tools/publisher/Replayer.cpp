@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/Console.h"
+#include "tools/common/NumberList.h"
 #include "tools/publisher/ChannelWrite.h"
 #include "tracker/Warning.h"
 
@@ -39,6 +40,12 @@ void ApplyWrite(ChannelState& state, const RecordedWrite& write) {
 
 double Milliseconds(double seconds) { return seconds * 1000.0; }
 
+std::string Seconds(double seconds) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
 }  // namespace
 
 Replayer::Replayer(const PublisherOptions& options)
@@ -69,6 +76,7 @@ bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& publ
 }
 
 bool Replayer::CheckWrite(const RecordedWrite& write, std::map<int, int>& published) {
+    ++checked.recorded;
     if (!Selected(write.channel) || !InRange(write.seconds)) return true;
     if (Collides(write.channel, published)) return false;
     if (checked.first < 0.0) checked.first = write.seconds;
@@ -96,18 +104,29 @@ bool Replayer::Check() {
         if (!CheckWrite(write, published)) return false;
     if (!Report(reader, true)) return false;
     checkedWhole = true;
-    if (checked.writes == 0) Say(name + ": no write of the selected channels between --from and --to");
+    if (checked.writes == 0) Say(NothingToReplay(checked.recorded == 0));
     else if (options.loop && checked.last <= options.from) Say(name + ": --loop needs writes that span some time");
     else return true;
     return false;
 }
 
-bool Replayer::Publish(Channel& channel) {
+// What was asked for, naming --from and --to only when they were given.
+std::string Replayer::NothingToReplay(bool emptyRecording) const {
+    if (emptyRecording) return name + ": the recording is empty: it holds no writes";
+    std::string what = name + ": no write of instruments " + DescribeNumberList(options.replayInstruments) +
+                       ", bins " + DescribeNumberList(options.replayBins);
+    if (options.asInstrument >= 0) what += " (--as-instrument " + std::to_string(options.asInstrument) + ")";
+    if (options.from > 0.0) what += " from --from " + Seconds(options.from);
+    if (options.to >= 0.0) what += " up to --to " + Seconds(options.to);
+    return what;
+}
+
+bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     ++channel.state.writeCount;
     channel.state.timestampMicros = TimestampMicros();
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
-    return WriteChannel(*channel.writer, options, channel.state);
+    return WriteChannel(*channel.writer, options, channel.state, pacer);
 }
 
 // A channel is created holding its first write, so no reader ever sees it
@@ -152,7 +171,7 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     lateness.Add(elapsed - due);
     playedSeconds = write.seconds;
     ShowProgress(pacer, write.seconds, false);
-    return Publish(channel) ? Outcome::Done : Outcome::WriteFailed;
+    return Publish(channel, pacer) ? Outcome::Done : Outcome::WriteFailed;
 }
 
 // A file was checked before: its cut was reported then. Standard input is
@@ -160,7 +179,8 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
 Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool& stopped) {
     RecordingReader reader;
     if (!reader.Open(options.replay)) return Report(reader, false), Outcome::BadRecording;
-    for (RecordedWrite write; !stopped && reader.Next(write);) {
+    long recorded = 0;
+    for (RecordedWrite write; !stopped && reader.Next(write); ++recorded) {
         if (options.to >= 0.0 && write.seconds > options.to) break;
         Outcome outcome = PlayWrite(pacer, write, passStart, stopped);
         if (outcome != Outcome::Done) return outcome;
@@ -169,7 +189,7 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     if (checkedWhole) return Outcome::Done;
     WarnOfCut(reader);
     if (writes > 0 || stopped) return Outcome::Done;
-    Say(name + ": no write of the selected channels between --from and --to");
+    Say(NothingToReplay(recorded == 0));
     return Outcome::BadRecording;
 }
 
@@ -188,10 +208,13 @@ Replayer::Outcome Replayer::Play(const Pacer& pacer) {
     return Outcome::Done;
 }
 
+// Counted from the first replayed write: the wait for the first line on a
+// pipe, or reading up to --from, is no part of the replay.
 std::string Replayer::Summary() const {
+    const double replayed = writes > 0 ? elapsed - origin : 0.0;
     char line[200];
     std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms", writes,
-                  elapsed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
+                  replayed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
                   Milliseconds(lateness.Max()));
     return line;
 }

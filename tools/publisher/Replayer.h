@@ -45,6 +45,7 @@ private:
         double first = -1.0;  // seconds of the first and the last; -1: none
         double last = -1.0;
         long writes = 0;
+        long recorded = 0;  // every write in the file, selected or not
     };
 
     bool Selected(const RecordedChannel& channel) const;
@@ -53,9 +54,10 @@ private:
     bool Collides(const RecordedChannel& channel, std::map<int, int>& sources) const;
     bool CheckWrite(const RecordedWrite& write, std::map<int, int>& sources);
     bool Report(const RecordingReader& reader, bool ok);
+    std::string NothingToReplay(bool emptyRecording) const;
     Outcome PlayPass(const Pacer& pacer, double passStart, bool& stopped);
     Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped);
-    bool Publish(Channel& channel);
+    bool Publish(Channel& channel, const Pacer& pacer);
     bool OpenChannel(Channel& channel);
     void ShowProgress(const Pacer& pacer, double seconds, bool last);
 

@@ -52,10 +52,10 @@ bool UnlinkAll(Channels& channels) {
     return removed;
 }
 
-bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, double seconds) {
-    const ChannelState state = RoundState(options, writeCount, seconds);
+bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, const Pacer& pacer) {
+    const ChannelState state = RoundState(options, writeCount, pacer.Elapsed());
     for (auto& channel : channels)
-        if (!WriteChannel(*channel, options, state)) return false;
+        if (!WriteChannel(*channel, options, state, pacer)) return false;
     return true;
 }
 
@@ -64,7 +64,7 @@ bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& p
     const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
     double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
-        if (!WriteRound(channels, options, writeCount, pacer.Elapsed())) return false;
+        if (!WriteRound(channels, options, writeCount, pacer)) return false;
         if (options.once || pacer.Stopped()) return true;
         next = std::max(next + period, pacer.Elapsed());
         if (!pacer.WaitUntil(next)) return true;

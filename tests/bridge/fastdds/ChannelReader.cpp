@@ -1,11 +1,11 @@
 // A Fast DDS program that reads the channel states lumivex-bridge sends and
 // prints one line per state (ChannelTopic::Describe).
 //
-//   fastdds-channel-reader DOMAIN [PROFILE.xml]
+//   fastdds-channel-reader DOMAIN PROFILE.xml
 //
-// Runs until it is ended (Ctrl-C).
+// The profile is required: it keeps the program off every network it is not
+// meant for (loopback.xml: 127.0.0.1 only). Runs until it is ended (Ctrl-C).
 #include <cstdio>
-#include <cstdlib>
 
 #include <fastdds/dds/subscriber/SampleInfo.hpp>
 
@@ -14,12 +14,14 @@
 using namespace eprosima::fastdds::dds;
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s DOMAIN [PROFILE.xml]\n", argv[0]);
+    long domain = 0;
+    if (argc != 3 || ChannelTopic::AsksForHelp(argc, argv) ||
+        !ChannelTopic::ReadNumber(argv[1], ChannelTopic::highestDomain, domain)) {
+        std::fprintf(stderr, "usage: %s DOMAIN PROFILE.xml (DOMAIN 0..%ld)\n", argv[0], ChannelTopic::highestDomain);
         return 2;
     }
     ChannelTopic channels;
-    std::string problem = channels.Open(static_cast<uint32_t>(std::atoi(argv[1])), argc == 3 ? argv[2] : "");
+    std::string problem = channels.Open(static_cast<uint32_t>(domain), argv[2]);
     DataReader* reader = problem.empty() ? channels.CreateReader() : nullptr;
     if (!reader) {
         std::fprintf(stderr, "%s: %s\n", argv[0], problem.empty() ? "cannot create the reader" : problem.c_str());

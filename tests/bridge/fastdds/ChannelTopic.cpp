@@ -1,6 +1,8 @@
 #include "ChannelTopic.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <fastdds/dds/domain/DomainParticipantFactory.hpp>
 #include <fastdds/dds/publisher/Publisher.hpp>
@@ -34,12 +36,6 @@ void StateQos(Qos& qos) {
     qos.resource_limits().max_samples_per_instance = 1;
 }
 
-DomainParticipant* Join(uint32_t domain, const std::string& profileFile) {
-    DomainParticipantFactory* factory = DomainParticipantFactory::get_instance();
-    if (profileFile.empty()) return factory->create_participant(domain, PARTICIPANT_QOS_DEFAULT);
-    if (factory->load_XML_profiles_file(profileFile) != ReturnCode_t::RETCODE_OK) return nullptr;
-    return factory->create_participant_with_profile(domain, ChannelTopic::profileName);
-}
 
 void AppendHex(std::string& line, const std::vector<uint8_t>& bytes) {
     char digits[3];
@@ -58,8 +54,11 @@ ChannelTopic::~ChannelTopic() {
 }
 
 std::string ChannelTopic::Open(uint32_t domain, const std::string& profileFile) {
-    participant = Join(domain, profileFile);
-    if (!participant) return "cannot join DDS domain " + std::to_string(domain);
+    DomainParticipantFactory* factory = DomainParticipantFactory::get_instance();
+    if (profileFile.empty() || factory->load_XML_profiles_file(profileFile) != ReturnCode_t::RETCODE_OK)
+        return "cannot load the profile file '" + profileFile + "'";
+    participant = factory->create_participant_with_profile(domain, profileName);
+    if (!participant) return "cannot join DDS domain " + std::to_string(domain) + " with profile " + profileName;
     TypeSupport type(new LumivexBridge::ChannelSamplePubSubType());
     // Cyclone DDS 0.10 refuses endpoints that announce Fast DDS's type
     // information, and the two would then not see each other at all. Type
@@ -100,6 +99,20 @@ DataReader* ChannelTopic::CreateReader() {
     StateQos(qos);
     qos.type_consistency().representation.m_value = {XCDR_DATA_REPRESENTATION};
     return subscriber->create_datareader(topic, qos);
+}
+
+bool ChannelTopic::ReadNumber(const char* text, long highest, long& value) {
+    std::size_t length = std::strlen(text);
+    if (length == 0 || length > 9 || std::strspn(text, "0123456789") != length || (text[0] == '0' && length > 1))
+        return false;
+    value = std::strtol(text, nullptr, 10);
+    return value <= highest;
+}
+
+bool ChannelTopic::AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
 }
 
 std::string ChannelTopic::Describe(const LumivexBridge::ChannelSample& sample) {

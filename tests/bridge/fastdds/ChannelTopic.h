@@ -24,14 +24,23 @@ public:
     ChannelTopic& operator=(const ChannelTopic&) = delete;
     ~ChannelTopic();
 
-    // Joins `domain` and creates the topic. With a `profileFile`, its
-    // participant profile "lumivex_loopback" is loaded first and used;
-    // otherwise Fast DDS's defaults apply. "" on success, else the reason.
+    // The highest domain the RTPS port mapping has ports for.
+    static constexpr long highestDomain = 232;
+
+    // Joins `domain` with the participant profile "lumivex_loopback" of
+    // `profileFile` and creates the topic. There is no joining without a
+    // profile: Fast DDS's defaults use every interface and multicast
+    // discovery. "" on success, else the reason.
     std::string Open(uint32_t domain, const std::string& profileFile);
 
     // A writer of one instrument's channels; a reader of every instrument's.
     eprosima::fastdds::dds::DataWriter* CreateWriter(int instrument);
     eprosima::fastdds::dds::DataReader* CreateReader();
+
+    // Reads a plain decimal number 0..highest (digits only, no leading zero).
+    static bool ReadNumber(const char* text, long highest, long& value);
+    // Whether an argument asks for help, which no argument may be taken for.
+    static bool AsksForHelp(int argc, char** argv);
 
     // One line that shows every byte of a sample, for comparing programs.
     static std::string Describe(const LumivexBridge::ChannelSample& sample);

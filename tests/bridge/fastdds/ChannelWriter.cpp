@@ -2,12 +2,13 @@
 // receive to put into shared memory, prints it (ChannelTopic::Describe) and
 // keeps it for receivers that join later.
 //
-//   fastdds-channel-writer DOMAIN INSTRUMENT BIN DESCRIPTION [PROFILE.xml]
+//   fastdds-channel-writer DOMAIN INSTRUMENT BIN DESCRIPTION PROFILE.xml
 //
-// Runs until it is ended (Ctrl-C); the channel keeps its state.
+// The profile is required: it keeps the program off every network it is not
+// meant for (loopback.xml: 127.0.0.1 only). Runs until it is ended (Ctrl-C);
+// the channel keeps its state.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
 
 #include "ChannelTopic.h"
@@ -32,21 +33,30 @@ LumivexBridge::ChannelSample ExampleState(int instrument, int bin, const std::st
     return sample;
 }
 
+// Every channel names an instrument and a bin 0..15.
+bool ReadArguments(int argc, char** argv, long& domain, long& instrument, long& bin) {
+    return argc == 6 && !ChannelTopic::AsksForHelp(argc, argv) &&
+           ChannelTopic::ReadNumber(argv[1], ChannelTopic::highestDomain, domain) &&
+           ChannelTopic::ReadNumber(argv[2], 15, instrument) && ChannelTopic::ReadNumber(argv[3], 15, bin);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5 || argc > 6) {
-        std::fprintf(stderr, "usage: %s DOMAIN INSTRUMENT BIN DESCRIPTION [PROFILE.xml]\n", argv[0]);
+    long domain = 0, instrument = 0, bin = 0;
+    if (!ReadArguments(argc, argv, domain, instrument, bin)) {
+        std::fprintf(stderr, "usage: %s DOMAIN INSTRUMENT BIN DESCRIPTION PROFILE.xml (DOMAIN 0..%ld, INSTRUMENT and BIN 0..15)\n",
+                     argv[0], ChannelTopic::highestDomain);
         return 2;
     }
     ChannelTopic channels;
-    std::string problem = channels.Open(static_cast<uint32_t>(std::atoi(argv[1])), argc == 6 ? argv[5] : "");
-    DataWriter* writer = problem.empty() ? channels.CreateWriter(std::atoi(argv[2])) : nullptr;
+    std::string problem = channels.Open(static_cast<uint32_t>(domain), argv[5]);
+    DataWriter* writer = problem.empty() ? channels.CreateWriter(static_cast<int>(instrument)) : nullptr;
     if (!writer) {
         std::fprintf(stderr, "%s: %s\n", argv[0], problem.empty() ? "cannot create the writer" : problem.c_str());
         return 1;
     }
-    LumivexBridge::ChannelSample sample = ExampleState(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    LumivexBridge::ChannelSample sample = ExampleState(static_cast<int>(instrument), static_cast<int>(bin), argv[4]);
     if (!writer->write(&sample)) {
         std::fprintf(stderr, "%s: cannot write the state\n", argv[0]);
         return 1;
