@@ -72,8 +72,8 @@ const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char*
 }
 
 void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary) {
-    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %c%s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
-                entry.station, 0, ConsoleText(summary.description).c_str(), summary.activeCount,
+    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
+                entry.station, ConsoleText(summary.description).c_str(), summary.activeCount,
                 summary.activeBits & (1u << entry.station) ? "" : "IN",
                 FormatLabel(summary, station_layout::formatCartesian, "CART"),
                 FormatLabel(summary, station_layout::formatEuler, "EULR"),

@@ -422,8 +422,8 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
     for (int bin : {0, 10}) {
         for (int k = 0; k < 4; ++k) {
             std::string active = k % 2 == 0 ? " ACTIVE" : " INACTIVE";
-            reportRows.push_back(": QMT(1," + std::to_string(bin) + "," + std::to_string(k) + ") " + std::string(1, '\0') +
-                                 "Layout server " + std::to_string(bin) + "(2)" + active + " CART|| CMETER");
+            reportRows.push_back(": QMT(1," + std::to_string(bin) + "," + std::to_string(k) + ") Layout server " +
+                                 std::to_string(bin) + "(2)" + active + " CART|| CMETER");
             double numbers[6];
             std::string rest;
             std::string name = "(1," + std::to_string(bin) + "," + std::to_string(k) + ")";

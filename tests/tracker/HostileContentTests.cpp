@@ -140,7 +140,7 @@ const HostileContent contents[] = {
          std::this_thread::sleep_for(Milliseconds(500));
          return started && test.publisher.Signal(SIGKILL);
      },
-     true, "QMT(0,1,0) " + std::string(1, '\0') + "Simulated tracker(4) ACTIVE CART||", {"INCHES"}, 1},
+     true, "QMT(0,1,0) Simulated tracker(4) ACTIVE CART||", {"INCHES"}, 1},
     // A live server that holds its mutex 200 ms of every 250.
     {"StartUpBesideAServerHoldingItsMutex200MsPerWrite",
      [](HostileContentTest& test) {
@@ -148,7 +148,7 @@ const HostileContent contents[] = {
                 test.StartPublisher({"--bins", "0", "--flags", "0x11F", "--hold-lock-ms", "200", "--rate", "4"}) &&
                 test.WaitForWrites(2);
      },
-     true, std::string(1, '\0') + "Simulated tracker(4) ACTIVE CART|| CMETER", {"Not connected"}, 3},
+     true, ") Simulated tracker(4) ACTIVE CART|| CMETER", {"Not connected"}, 3},
 };
 
 void PrintTo(const HostileContent& content, std::ostream* out) { *out << content.name; }
