@@ -1,5 +1,6 @@
 #include "tracker/ObjectRefusal.h"
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 
@@ -22,6 +23,10 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::PermissionDenied, "permission denied"},
     {OpenStatus::Failed, "cannot be opened"},
 };
+
+std::string Milliseconds(std::chrono::nanoseconds duration) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+}
 
 // The kinds of object a channel never is.
 const std::map<platform::ObjectKind, const char*> oddKinds = {
@@ -50,9 +55,7 @@ std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
     ChannelObject object = trouble.held || trouble.mutexObject ? ChannelObject::Mutex : ChannelObject::Region;
     std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
-    if (trouble.held)
-        return name + ": held by another process for longer than " + std::to_string(ShMemChannelSet::lockBudget.count()) +
-               " ms";
+    if (trouble.held) return name + ": held by another process for longer than " + Milliseconds(trouble.waited) + " ms";
     bool nothing = trouble.check.status == platform::OpenStatus::Missing && !trouble.mutexObject;
     return nothing || trouble.check.status == platform::OpenStatus::Opened ? "" : name + ": " + RefusalReason(trouble.check);
 }

@@ -47,6 +47,7 @@ bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) {
         platform::UnlockSharedMutex(mutex);
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
     troubles[currentChannel].held = result == platform::LockResult::TimedOut;
+    troubles[currentChannel].waited = budget;
     if (result != platform::LockResult::Acquired) return false;
     locked = true;
     return true;

@@ -13,6 +13,7 @@ struct ChannelTrouble {
     platform::ObjectCheck check{platform::OpenStatus::Missing};  // the last attempt to open the channel
     bool mutexObject = false;                                      // which object `check` is about
     bool held = false;                                             // the last wait for its mutex ran out
+    std::chrono::nanoseconds waited{};                             // how long the last lock could wait
 };
 
 // The sixteen channels one instrument of the tracking server can publish: a

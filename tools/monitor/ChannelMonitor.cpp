@@ -67,16 +67,23 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations)
 }
 
 void ChannelMonitor::Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
-    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events);
+    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, nullptr);
+}
+
+void ChannelMonitor::PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+    const StartUpLockWaits waits;
+    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, &waits);
 }
 
 // A channel can be selected only once it is open, so one that is not is
 // attached first (which is also how a server that starts late is found).
-void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events,
+                                 const StartUpLockWaits* waits) {
     ChannelWatch& watch = channels[index];
     if (!client.IsChannelOpen(watch.bin)) client.Attach();
     ChannelState fresh;
-    watch.readable = ReadChannelState(client, watch.bin, fresh);
+    watch.readable = waits ? ReadChannelStateWithin(client, watch.bin, fresh, waits->ForNextChannel())
+                           : ReadChannelState(client, watch.bin, fresh);
     FollowPresence(index, events);
     if (!watch.readable) return;
     if (HeaderChanged(watch, fresh)) events.push_back({index, MonitorEvent::channelChanged});

@@ -7,6 +7,7 @@
 
 #include "tools/monitor/RateMeter.h"
 #include "tracker/ChannelState.h"
+#include "tracker/StartUpLockWaits.h"
 #include "tracker/TrackerClient.h"
 
 using MonitorClock = std::chrono::steady_clock;
@@ -65,6 +66,9 @@ public:
 
     // One read of every selected channel; appends what changed to `events`.
     void Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+    // One read of every selected channel that waits as long for a slow server
+    // as the viewer's start-up report: for a look taken once.
+    void PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
 
     int Instrument() const { return client.Instrument(); }
     const std::vector<ChannelWatch>& Channels() const { return channels; }
@@ -76,7 +80,8 @@ public:
     bool Refused(int bin) const;
 
 private:
-    void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+    void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events,
+                     const StartUpLockWaits* waits);
     void FollowPresence(std::size_t index, std::vector<MonitorEvent>& events);
 
     TrackerClient client;

@@ -108,7 +108,7 @@ int FailNothingRead(const ChannelMonitor& monitor, const MonitorOptions& options
 int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
     std::vector<MonitorEvent> events;
     MonitorClock::time_point now = MonitorClock::now();
-    monitor.Poll(now, events);
+    monitor.PollPatiently(now, events);
     if (!monitor.AnyPublished()) return FailNothingRead(monitor, options);
     return Print(FormatScreen(monitor, options, now)) ? 0 : 1;
 }
