@@ -53,9 +53,11 @@ std::string RefusalReason(const platform::ObjectCheck& check) {
 
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
-    ChannelObject object = trouble.held || trouble.mutexObject ? ChannelObject::Mutex : ChannelObject::Region;
+    bool mutex = trouble.held || trouble.abandoned || trouble.mutexObject;
+    ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
     std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
     if (trouble.held) return name + ": held by another process for longer than " + Milliseconds(trouble.waited) + " ms";
+    if (trouble.abandoned) return name + ": its holder died holding it; read again at the next write";
     bool nothing = trouble.check.status == platform::OpenStatus::Missing && !trouble.mutexObject;
     return nothing || trouble.check.status == platform::OpenStatus::Opened ? "" : name + ": " + RefusalReason(trouble.check);
 }

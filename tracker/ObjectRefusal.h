@@ -13,6 +13,7 @@ std::string RefusalReason(const platform::ObjectCheck& check);
 class ShMemChannelSet;
 
 // Why channel `channel` of the set is not read, naming the object by its full
-// name: held, refused and why, not ready, permission denied. Empty when its
-// region does not exist (nothing is published) or nothing is wrong.
+// name: held, left by a holder that died, refused and why, not ready,
+// permission denied. Empty when its region does not exist (nothing is
+// published) or nothing is wrong.
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel);

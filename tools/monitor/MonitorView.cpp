@@ -127,9 +127,13 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
 
 }  // namespace
 
+std::string Absence(const ChannelWatch& channel) {
+    return (channel.refused ? "refused: " : "not read: ") + channel.trouble;
+}
+
 std::string FormatChannel(int instrument, const ChannelWatch& channel) {
     std::string name = ChannelLabel(instrument, channel);
-    if (!channel.published) return name + " not published";
+    if (!channel.published) return name + (channel.trouble.empty() ? " not published" : " " + Absence(channel));
     uint32_t flags = channel.state.flags;
     return name + Printed(" flags 0x%08X active %s", flags, DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
            FormatLabels(flags) + " " + station_layout::UnitOfCode(station_layout::UnitCode(flags)).label + " " +
