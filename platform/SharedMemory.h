@@ -56,12 +56,18 @@ enum class OpenStatus {
     Failed
 };
 
-// The outcome and, when the object was there, its owner, group and mode.
+// What kind of file system object a name refers to.
+enum class ObjectKind { Unknown, RegularFile, Fifo, SymbolicLink, Directory, Device, Socket };
+
+// The outcome and, when the object was there to be looked at (kind not
+// Unknown), its kind, owner, group and mode. A name that is not a regular file
+// is looked at without following it, so a link tells of itself.
 struct ObjectCheck {
     OpenStatus status = OpenStatus::Failed;
     unsigned owner = 0;
     unsigned group = 0;
     unsigned mode = 0;  // permission bits
+    ObjectKind kind = ObjectKind::Unknown;
     bool created = false;  // this call made the object: the name was free
 };
 

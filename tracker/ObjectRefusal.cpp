@@ -1,5 +1,6 @@
 #include "tracker/ObjectRefusal.h"
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 
@@ -9,42 +10,54 @@ namespace {
 
 using platform::OpenStatus;
 
-struct Wording {
-    const char* reason;
-    bool looked;  // the object was opened and looked at, so owner and mode are known
+const std::map<OpenStatus, const char*> reasons = {
+    {OpenStatus::Opened, "usable"},
+    {OpenStatus::Missing, "does not exist"},
+    {OpenStatus::NotReady, "not ready: its creator has not finished setting it up"},
+    {OpenStatus::WrongKind, "not ready: not a mutex of the kind our servers create"},
+    {OpenStatus::NotRegularFile, "not a regular file"},
+    {OpenStatus::ForeignOwner, "owned by another user"},
+    {OpenStatus::WritableByOthers, "writable by every user"},
+    {OpenStatus::WritableByGroup, "writable by a group this user is not in"},
+    {OpenStatus::WritableThroughAcl, "an ACL lets another user or group write it"},
+    {OpenStatus::PermissionDenied, "permission denied"},
+    {OpenStatus::Failed, "cannot be opened"},
 };
 
-const std::map<OpenStatus, Wording> wordings = {
-    {OpenStatus::Opened, {"usable", true}},
-    {OpenStatus::Missing, {"does not exist", false}},
-    {OpenStatus::NotReady, {"not ready: its creator has not finished setting it up", true}},
-    {OpenStatus::WrongKind, {"not ready: not a mutex of the kind our servers create", true}},
-    {OpenStatus::NotRegularFile, {"not a regular file (a FIFO, link, directory or device)", false}},
-    {OpenStatus::ForeignOwner, {"owned by another user", true}},
-    {OpenStatus::WritableByOthers, {"writable by every user", true}},
-    {OpenStatus::WritableByGroup, {"writable by a group this user is not in", true}},
-    {OpenStatus::WritableThroughAcl, {"an ACL lets another user or group write it", true}},
-    {OpenStatus::PermissionDenied, {"permission denied", false}},
-    {OpenStatus::Failed, {"cannot be opened", false}},
+std::string Milliseconds(std::chrono::nanoseconds duration) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
+}
+
+// The kinds of object a channel never is.
+const std::map<platform::ObjectKind, const char*> oddKinds = {
+    {platform::ObjectKind::Fifo, "a FIFO, "},       {platform::ObjectKind::SymbolicLink, "a symbolic link, "},
+    {platform::ObjectKind::Directory, "a directory, "}, {platform::ObjectKind::Device, "a device, "},
+    {platform::ObjectKind::Socket, "a socket, "},
 };
+
+// Told only when the object was there to be looked at.
+std::string Details(const platform::ObjectCheck& check) {
+    if (check.kind == platform::ObjectKind::Unknown) return "";
+    auto odd = oddKinds.find(check.kind);
+    char details[128];
+    std::snprintf(details, sizeof details, " (%sowner uid %u, group %u, mode %04o)", odd == oddKinds.end() ? "" : odd->second,
+                  check.owner, check.group, check.mode);
+    return details;
+}
 
 }  // namespace
 
 std::string RefusalReason(const platform::ObjectCheck& check) {
-    const Wording& wording = wordings.at(check.status);
-    if (!wording.looked) return wording.reason;
-    char details[96];
-    std::snprintf(details, sizeof details, " (owner uid %u, group %u, mode %04o)", check.owner, check.group, check.mode);
-    return wording.reason + std::string(details);
+    return reasons.at(check.status) + Details(check);
 }
 
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
-    ChannelObject object = trouble.held || trouble.mutexObject ? ChannelObject::Mutex : ChannelObject::Region;
+    bool mutex = trouble.held || trouble.abandoned || trouble.mutexObject;
+    ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
     std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
-    if (trouble.held)
-        return name + ": held by another process for longer than " + std::to_string(ShMemChannelSet::lockBudget.count()) +
-               " ms";
+    if (trouble.held) return name + ": held by another process for longer than " + Milliseconds(trouble.waited) + " ms";
+    if (trouble.abandoned) return name + ": its holder died holding it; read again at the next write";
     bool nothing = trouble.check.status == platform::OpenStatus::Missing && !trouble.mutexObject;
     return nothing || trouble.check.status == platform::OpenStatus::Opened ? "" : name + ": " + RefusalReason(trouble.check);
 }

@@ -34,22 +34,38 @@ bool ShMemChannelSet::IsChannelRemoved(int index) const { return IsChannelOpen(i
 
 // Holds the current channel's mutex until Unlock. A mutex whose holder died is
 // made usable again and released, so a restarted server can take it, but this
-// call still fails: what the dead holder left may be half written. A wait
-// that runs out fails like any other; a mutex object that vanished under the
-// mapping also closes the channel, for the next Attach to open it again.
-bool ShMemChannelSet::Lock() { return LockWithin(lockBudget); }
+// call still fails: what the dead holder left may be half written, and the
+// next frame reads what the next write leaves. A wait that runs out fails like
+// any other; a mutex object that vanished under the mapping also closes the
+// channel, for the next Attach to open it again.
+bool ShMemChannelSet::Lock() { return TakeLock(lockBudget, AbandonedLock::Release); }
 
-bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) {
+// A caller that reads once, such as the start-up report, has no next write to
+// wait for: it keeps a mutex it found abandoned, once that is made usable
+// again, and reads the dead holder's last content.
+bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) { return TakeLock(budget, AbandonedLock::Keep); }
+
+bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned) {
     if (!views[currentChannel].base) return false;
     platform::SharedMutex* mutex = mutexes[currentChannel];
     platform::LockResult result = platform::LockSharedMutex(mutex, budget);
-    if (result == platform::LockResult::Abandoned && platform::MarkSharedMutexConsistent(mutex))
-        platform::UnlockSharedMutex(mutex);
+    if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
     troubles[currentChannel].held = result == platform::LockResult::TimedOut;
+    troubles[currentChannel].abandoned = result == platform::LockResult::Abandoned;
+    troubles[currentChannel].waited = budget;
     if (result != platform::LockResult::Acquired) return false;
     locked = true;
     return true;
+}
+
+// Acquired: held. Abandoned: usable again and released. Failed: it could not
+// be made usable, and is released all the same, never kept held.
+platform::LockResult ShMemChannelSet::Recover(platform::SharedMutex* mutex, AbandonedLock abandoned) {
+    bool consistent = platform::MarkSharedMutexConsistent(mutex);
+    if (consistent && abandoned == AbandonedLock::Keep) return platform::LockResult::Acquired;
+    platform::UnlockSharedMutex(mutex);
+    return consistent ? platform::LockResult::Abandoned : platform::LockResult::Failed;
 }
 
 // A release that fails leaves nothing held: the mutex was not ours, or its

@@ -13,6 +13,8 @@ struct ChannelTrouble {
     platform::ObjectCheck check{platform::OpenStatus::Missing};  // the last attempt to open the channel
     bool mutexObject = false;                                      // which object `check` is about
     bool held = false;                                             // the last wait for its mutex ran out
+    bool abandoned = false;                                        // the last lock found its holder dead
+    std::chrono::nanoseconds waited{};                             // how long the last lock could wait
 };
 
 // The sixteen channels one instrument of the tracking server can publish: a
@@ -38,8 +40,9 @@ public:
     virtual ~ShMemChannelSet();
 
     virtual bool Lock();
-    // Lock, waiting at most `budget` instead of lockBudget: for a caller that
-    // can afford to wait out a slow write, such as the start-up report.
+    // Lock, waiting at most `budget` instead of lockBudget, and reading what
+    // a holder that died left: for a caller that reads once and can afford to
+    // wait out a slow write, such as the start-up report.
     bool LockWithin(std::chrono::nanoseconds budget);
     virtual bool Unlock();
     virtual bool OpenChannel(int index) = 0;
@@ -93,6 +96,9 @@ protected:
     bool openCheckOfMutex = false;
 
 private:
+    enum class AbandonedLock { Release, Keep };
+    bool TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned);
+    static platform::LockResult Recover(platform::SharedMutex* mutex, AbandonedLock abandoned);
     void WriteChannelNames(int index);
     void Look();
     void TryChannel(int index);

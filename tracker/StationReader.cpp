@@ -6,9 +6,9 @@
 #include "tracker/ChannelState.h"
 #include "tracker/StationLayout.h"
 
-bool BeginStationRead(TrackerClient& client, int bin) {
-    return client.SelectChannel(bin) == bin && client.Attach() && client.Lock();
-}
+static bool Reach(TrackerClient& client, int bin) { return client.SelectChannel(bin) == bin && client.Attach(); }
+
+bool BeginStationRead(TrackerClient& client, int bin) { return Reach(client, bin) && client.Lock(); }
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are little-endian and copied as they are");
 
@@ -65,11 +65,18 @@ static bool CopyChannelState(TrackerClient& client, ChannelState& state) {
     return client.ReadView(recordsOffset, state.records, sizeof(state.records)) && CopyDescription(client, state.description);
 }
 
-bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {
-    if (!BeginStationRead(client, bin)) return false;
+static bool CopyAndUnlock(TrackerClient& client, ChannelState& state) {
     bool copied = CopyChannelState(client, state);
     client.Unlock();
     return copied;
+}
+
+bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {
+    return BeginStationRead(client, bin) && CopyAndUnlock(client, state);
+}
+
+bool ReadChannelStateWithin(TrackerClient& client, int bin, ChannelState& state, std::chrono::nanoseconds budget) {
+    return Reach(client, bin) && client.LockWithin(budget) && CopyAndUnlock(client, state);
 }
 
 void NormalisePosition(float* pose, float scale, const float (&originOffset)[3]) {

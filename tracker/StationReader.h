@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,9 @@ std::string ReadDescription(TrackerClient& client);
 // The whole protocol for a channel's full state: header, every record and the
 // description. False when nothing was copied.
 bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state);
+// The same for a read made once: waits up to `budget` for the mutex, and
+// reads what a holder that died left (ShMemChannelSet::LockWithin).
+bool ReadChannelStateWithin(TrackerClient& client, int bin, ChannelState& state, std::chrono::nanoseconds budget);
 
 // A copied position, in the channel's unit, to centimetres in the viewer's
 // frame: times the unit scale, plus the origin offset. Angles are untouched.

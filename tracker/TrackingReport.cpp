@@ -1,13 +1,12 @@
 #include "tracker/TrackingReport.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "tracker/CommandLine.h"
 #include "tracker/ConsoleText.h"
 #include "tracker/StationLayout.h"
+#include "tracker/StartUpLockWaits.h"
 #include "tracker/StationReader.h"
 #include "tracker/TrackerSettings.h"
 
@@ -16,25 +15,6 @@ namespace {
 constexpr int quillmontType = 7;
 constexpr int maxInstruments = 16;
 const char* const rule = "=======================================";
-
-// How long the report waits for channels' mutexes. The units it reads fix
-// each row's scale for the whole run, so it waits out a live server that
-// holds its mutex for a slow write (a tenth of a second or more), where a
-// frame would give up after lockBudget. The whole report stays bounded:
-// once its share is spent, each further channel gets what a frame gets, and
-// only a server that is really stuck shows as not connected.
-class LockWaits {
-public:
-    std::chrono::nanoseconds ForNextChannel() const {
-        return std::clamp<std::chrono::nanoseconds>(deadline - Clock::now(), ShMemChannelSet::lockBudget, perChannel);
-    }
-
-private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::seconds perChannel{1};
-    static constexpr std::chrono::seconds wholeReport{2};
-    Clock::time_point deadline = Clock::now() + wholeReport;
-};
 
 // What the report shows of one channel; a channel that cannot be read shows
 // as not connected, in metres.
@@ -53,7 +33,7 @@ int InstrumentCount(uint32_t instrumentMask) {
     return count;
 }
 
-ChannelSummary SummariseChannel(TrackerClient& client, const LockWaits& waits) {
+ChannelSummary SummariseChannel(TrackerClient& client, const StartUpLockWaits& waits) {
     ChannelSummary summary;
     if (!client.Attach() || !client.LockWithin(waits.ForNextChannel())) return summary;
     uint32_t flags = ReadFlagsWord(client);
@@ -72,8 +52,8 @@ const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char*
 }
 
 void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary) {
-    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %c%s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
-                entry.station, 0, ConsoleText(summary.description).c_str(), summary.activeCount,
+    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
+                entry.station, ConsoleText(summary.description).c_str(), summary.activeCount,
                 summary.activeBits & (1u << entry.station) ? "" : "IN",
                 FormatLabel(summary, station_layout::formatCartesian, "CART"),
                 FormatLabel(summary, station_layout::formatEuler, "EULR"),
@@ -83,7 +63,7 @@ void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary
 
 // Adds a row for every selected station of the bin, as long as the map has room.
 void ReportBin(int instrument, int bin, TrackerClient& client, StationMapEntry (&stationMap)[stationMapCapacity],
-               int& rows, const LockWaits& waits) {
+               int& rows, const StartUpLockWaits& waits) {
     ChannelSummary summary = SummariseChannel(client, waits);
     float scale = station_layout::UnitOfCode(summary.unitCode).scale;
     for (int k = 0; k < station_layout::stationCount && rows < stationMapCapacity; ++k) {
@@ -101,7 +81,7 @@ void ReportBin(int instrument, int bin, TrackerClient& client, StationMapEntry (
 // A bin is examined only when the client can select it: it is open already,
 // or it is the current channel of a new client.
 void ReportInstrument(int instrument, TrackerClient& client, StationMapEntry (&stationMap)[stationMapCapacity],
-                      int& rows, const LockWaits& waits) {
+                      int& rows, const StartUpLockWaits& waits) {
     client.CloseAll();
     client.SetInstrument(instrument);
     for (int bin = 0; bin < ShMemChannelSet::maxChannels; ++bin) {
@@ -126,7 +106,7 @@ bool ReportTrackingConfiguration(StationMapEntry (&stationMap)[stationMapCapacit
     }
     std::printf("\n%s%s\nQMT Tracking configuration:", rule, rule);
     int rows = 0;
-    const LockWaits waits;
+    const StartUpLockWaits waits;
     for (int j = 0; j < instruments; ++j) {
         if (trackerSettings.instrumentMask & (1u << j))
             ReportInstrument(j, (*trackerClients)[j], stationMap, rows, waits);

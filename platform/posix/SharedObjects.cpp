@@ -96,6 +96,34 @@ OpenStatus StatusOfError(int error) {
 
 constexpr int openFlags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
 
+ObjectKind KindOf(mode_t mode) {
+    switch (mode & S_IFMT) {
+    case S_IFREG: return ObjectKind::RegularFile;
+    case S_IFIFO: return ObjectKind::Fifo;
+    case S_IFLNK: return ObjectKind::SymbolicLink;
+    case S_IFDIR: return ObjectKind::Directory;
+    case S_IFCHR:
+    case S_IFBLK: return ObjectKind::Device;
+    case S_IFSOCK: return ObjectKind::Socket;
+    default: return ObjectKind::Unknown;
+    }
+}
+
+ObjectCheck Described(OpenStatus outcome, const struct stat& status) {
+    return ObjectCheck{outcome, static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_gid),
+                       static_cast<unsigned>(status.st_mode & 07777), KindOf(status.st_mode)};
+}
+
+// An open that failed: what the name refers to is told only when it is not a
+// regular file, the one case where its kind, owner and mode explain the refusal.
+ObjectCheck CheckFailedOpen(const char* name, int error) {
+    OpenStatus outcome = StatusOfError(error);
+    struct stat status {};
+    if (outcome != OpenStatus::NotRegularFile || lstat(ObjectPath(name).c_str(), &status) != 0 || S_ISREG(status.st_mode))
+        return ObjectCheck{outcome};
+    return Described(outcome, status);
+}
+
 void Report(ObjectCheck* check, const ObjectCheck& value) {
     if (check) *check = value;
 }
@@ -107,14 +135,13 @@ std::string ObjectPath(const char* name) { return std::string(objectDirectory) +
 ObjectCheck CheckOpenObject(int descriptor) {
     struct stat status {};
     if (fstat(descriptor, &status) != 0) return ObjectCheck{};
-    return ObjectCheck{TrustOf(descriptor, status), static_cast<unsigned>(status.st_uid),
-                       static_cast<unsigned>(status.st_gid), static_cast<unsigned>(status.st_mode & 07777)};
+    return Described(TrustOf(descriptor, status), status);
 }
 
 int OpenShared(const char* name, int flags, ObjectCheck* check) {
     int descriptor = open(ObjectPath(name).c_str(), flags | openFlags);
     if (descriptor < 0) {
-        Report(check, ObjectCheck{StatusOfError(errno)});
+        Report(check, CheckFailedOpen(name, errno));
         return -1;
     }
     ObjectCheck trust = CheckOpenObject(descriptor);

@@ -18,7 +18,7 @@ const int EscapeStatus = 1;
 
 std::string ReportRow(int row, int bin, int station, bool active) {
     return "\n\tScale normalized by  100.00\n\tSensor  " + std::to_string(row) + ": QMT(0," + std::to_string(bin) +
-           "," + std::to_string(station) + ") " + std::string(1, '\0') + "Simulated tracker(2) " +
+           "," + std::to_string(station) + ") Simulated tracker(2) " +
            (active ? "" : "IN") + "ACTIVE CART|| METERS";
 }
 

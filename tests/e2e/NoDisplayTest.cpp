@@ -50,8 +50,8 @@ const std::string Rule = "\n" + std::string(78, '=');
 
 std::string NotConnectedRow(int row) {
     const std::string number = std::to_string(row);
-    return "\n\tScale normalized by  100.00\n\tSensor  " + number + ": QMT(0,0," + std::to_string(row - 1) + ") " +
-           std::string(1, '\0') + "Not connected(0) INACTIVE || METERS";
+    return "\n\tScale normalized by  100.00\n\tSensor  " + number + ": QMT(0,0," + std::to_string(row - 1) +
+           ") Not connected(0) INACTIVE || METERS";
 }
 
 TEST_F(NoDisplayTest, StartsUpCompletelyAndEndsWithStatusThree) {

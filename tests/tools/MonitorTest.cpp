@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -230,7 +231,8 @@ TEST_F(MonitorTest, LiveViewFitsItsTerminalAndFollowsResizes) {
 }
 
 // Line output states its columns and how many decimals each number has, and
-// reports a channel whose server ends and one that starts again.
+// reports a channel whose server ends, one that starts again, and one refused
+// after a chmod (which its server did not remove).
 TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeBack) {
     Publish({"--rate", "50", "--bins", "0"});
     Running monitor;
@@ -242,7 +244,12 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
     size_t gone = monitor.output.WaitFor("channel (0,0) gone: its server removed it\n", 0, runLimit);
     ASSERT_NE(gone, std::string::npos) << monitor.output.Text();
     Publish({"--rate", "50", "--bins", "0"});
-    ASSERT_NE(monitor.output.WaitFor("channel (0,0) back: published again\n", gone, runLimit), std::string::npos);
+    size_t back = monitor.output.WaitFor("channel (0,0) back: published again\n", gone, runLimit);
+    ASSERT_NE(back, std::string::npos) << monitor.output.Text();
+    const std::string region = Prefix() + RegionName(0, 0);
+    ASSERT_EQ(chmod(("/dev/shm/" + region).c_str(), 0602), 0);
+    const std::string refused = "channel (0,0) refused: " + region + ": writable by every user";
+    ASSERT_NE(monitor.output.WaitFor(refused, back, runLimit), std::string::npos) << monitor.output.Text();
     ASSERT_EQ(monitor.StopWith(SIGINT), 0);
 
     std::vector<std::string> lines;
@@ -422,8 +429,8 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
     for (int bin : {0, 10}) {
         for (int k = 0; k < 4; ++k) {
             std::string active = k % 2 == 0 ? " ACTIVE" : " INACTIVE";
-            reportRows.push_back(": QMT(1," + std::to_string(bin) + "," + std::to_string(k) + ") " + std::string(1, '\0') +
-                                 "Layout server " + std::to_string(bin) + "(2)" + active + " CART|| CMETER");
+            reportRows.push_back(": QMT(1," + std::to_string(bin) + "," + std::to_string(k) + ") Layout server " +
+                                 std::to_string(bin) + "(2)" + active + " CART|| CMETER");
             double numbers[6];
             std::string rest;
             std::string name = "(1," + std::to_string(bin) + "," + std::to_string(k) + ")";

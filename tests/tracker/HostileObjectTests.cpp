@@ -99,16 +99,21 @@ struct Hostile {
 };
 
 const Hostile hostiles[] = {
-    {"Fifo", [](HostileObjectTest& t) { return t.Replace(t.Region(), [](const char* p) { return mkfifo(p, 0666) == 0; }); },
-     "not a regular file", false, true},
+    {"Fifo",
+     [](HostileObjectTest& t) {
+         return t.Replace(t.Region(), [](const char* p) { return mkfifo(p, 0666) == 0 && chmod(p, 0666) == 0; });
+     },
+     "not a regular file (a FIFO, owner uid 0, group 0, mode 0666)", false, true},
     {"Symlink",
      [](HostileObjectTest& t) {
          return t.Replace(t.Region(), [&t](const char* p) { return symlink(t.Mutex().c_str(), p) == 0; });
      },
-     "not a regular file", false, false},
+     "not a regular file (a symbolic link, owner uid 0, group 0, mode 0777)", false, false},
     {"Directory",
-     [](HostileObjectTest& t) { return t.Replace(t.Region(), [](const char* p) { return mkdir(p, 0777) == 0; }); },
-     "not a regular file", false, false},
+     [](HostileObjectTest& t) {
+         return t.Replace(t.Region(), [](const char* p) { return mkdir(p, 0777) == 0 && chmod(p, 0777) == 0; });
+     },
+     "not a regular file (a directory, owner uid 0, group 0, mode 0777)", false, false},
     {"SquattedByAnotherUser", [](HostileObjectTest& t) { return t.GiveTo(t.Region(), nobody, nobody, 0666); },
      "owned by another user (owner uid 65534, group 65534, mode 0666)", false, false},
     {"WritableByEveryUser", [](HostileObjectTest& t) { return chmod(t.Mutex().c_str(), 0602) == 0; },

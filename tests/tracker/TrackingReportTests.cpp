@@ -15,7 +15,7 @@ std::string SensorLine(int row, int instrument, int bin, int station, const std:
                        bool isActive, const std::string& formats, const std::string& unit) {
     char line[256];
     std::snprintf(line, sizeof line, "\n\tSensor%3d: QMT(%d,%d,%d) ", row, instrument, bin, station);
-    return line + std::string(1, '\0') + description + "(" + std::to_string(active) + ") " + (isActive ? "" : "IN") +
+    return line + description + "(" + std::to_string(active) + ") " + (isActive ? "" : "IN") +
            "ACTIVE " + formats + " " + unit;
 }
 

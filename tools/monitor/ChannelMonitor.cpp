@@ -67,16 +67,24 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations)
 }
 
 void ChannelMonitor::Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
-    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events);
+    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, nullptr);
+}
+
+void ChannelMonitor::PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+    const StartUpLockWaits waits;
+    for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, &waits);
 }
 
 // A channel can be selected only once it is open, so one that is not is
 // attached first (which is also how a server that starts late is found).
-void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
+void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events,
+                                 const StartUpLockWaits* waits) {
     ChannelWatch& watch = channels[index];
     if (!client.IsChannelOpen(watch.bin)) client.Attach();
     ChannelState fresh;
-    watch.readable = ReadChannelState(client, watch.bin, fresh);
+    watch.readable = waits ? ReadChannelStateWithin(client, watch.bin, fresh, waits->ForNextChannel())
+                           : ReadChannelState(client, watch.bin, fresh);
+    NoteTrouble(watch);
     FollowPresence(index, events);
     if (!watch.readable) return;
     if (HeaderChanged(watch, fresh)) events.push_back({index, MonitorEvent::channelChanged});
@@ -88,7 +96,8 @@ void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now
 }
 
 // A channel that was read is gone once its server removed its objects (the
-// mapping still shows what was last written) or they were closed as unsound;
+// mapping still shows what was last written), they were refused after a
+// change (a chmod), or they were closed as unsound;
 // a read that merely waited too long for the mutex leaves it present.
 void ChannelMonitor::FollowPresence(std::size_t index, std::vector<MonitorEvent>& events) {
     ChannelWatch& watch = channels[index];
@@ -103,6 +112,7 @@ bool ChannelMonitor::AnyPublished() const {
     return false;
 }
 
-std::string ChannelMonitor::Trouble(int bin) const { return DescribeTrouble(client, bin); }
-
-bool ChannelMonitor::Refused(int bin) const { return platform::IsRefusal(client.Trouble(bin).check.status); }
+void ChannelMonitor::NoteTrouble(ChannelWatch& watch) const {
+    watch.trouble = watch.readable ? std::string() : DescribeTrouble(client, watch.bin);
+    watch.refused = !watch.readable && platform::IsRefusal(client.Trouble(watch.bin).check.status);
+}

@@ -7,6 +7,7 @@
 
 #include "tools/monitor/RateMeter.h"
 #include "tracker/ChannelState.h"
+#include "tracker/StartUpLockWaits.h"
 #include "tracker/TrackerClient.h"
 
 using MonitorClock = std::chrono::steady_clock;
@@ -34,7 +35,9 @@ struct ChannelWatch {
     int bin = 0;
     bool published = false;  // read at least once
     bool readable = false;   // the last read succeeded
-    bool gone = false;       // its server removed it and nothing has published it again
+    bool gone = false;       // its server removed it, or it was refused, and nothing has published it again
+    bool refused = false;    // its objects are there but were refused
+    std::string trouble;     // why the last read failed, naming the object; empty when nothing is there
     ChannelState state;
     RateMeter writeRate;
     uint64_t missedWrites = 0;  // writes that came and went between two reads
@@ -50,7 +53,7 @@ struct ChannelWatch {
 // indexes Channels().
 struct MonitorEvent {
     static constexpr int channelChanged = -1;  // it appeared, or its flags or description changed
-    static constexpr int channelGone = -2;     // its server removed it
+    static constexpr int channelGone = -2;     // its server removed it, or it was refused
     static constexpr int channelBack = -3;     // it is published again after it was gone
 
     std::size_t channel;
@@ -65,18 +68,19 @@ public:
 
     // One read of every selected channel; appends what changed to `events`.
     void Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+    // One read of every selected channel that waits as long for a slow server
+    // as the viewer's start-up report, and reads what a server that died
+    // holding a mutex left: for a look taken once.
+    void PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
 
     int Instrument() const { return client.Instrument(); }
     const std::vector<ChannelWatch>& Channels() const { return channels; }
     bool AnyPublished() const;
-    // Why a selected bin is not read; empty when nothing of it exists.
-    std::string Trouble(int bin) const;
-    // Whether an object of a selected bin is refused, which the tracker link
-    // has said in a warning that names the object and why.
-    bool Refused(int bin) const;
 
 private:
-    void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+    void PollChannel(std::size_t index, MonitorClock::time_point now, std::vector<MonitorEvent>& events,
+                     const StartUpLockWaits* waits);
+    void NoteTrouble(ChannelWatch& watch) const;
     void FollowPresence(std::size_t index, std::vector<MonitorEvent>& events);
 
     TrackerClient client;

@@ -127,14 +127,20 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
 
 }  // namespace
 
+std::string Absence(const ChannelWatch& channel) {
+    if (channel.refused) return "refused: " + channel.trouble;
+    if (!channel.published) return "not read: " + channel.trouble;
+    return "gone: its server removed it";
+}
+
 std::string FormatChannel(int instrument, const ChannelWatch& channel) {
     std::string name = ChannelLabel(instrument, channel);
-    if (!channel.published) return name + " not published";
+    if (!channel.published) return name + (channel.trouble.empty() ? " not published" : " " + Absence(channel));
     uint32_t flags = channel.state.flags;
     return name + Printed(" flags 0x%08X active %s", flags, DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
            FormatLabels(flags) + " " + station_layout::UnitOfCode(station_layout::UnitCode(flags)).label + " " +
            QuotedDescription(channel.state.description) +
-           (channel.gone ? " (gone: its server removed it)" : channel.readable ? "" : " (last read failed)");
+           (channel.gone ? " (" + Absence(channel) + ")" : channel.readable ? "" : " (last read failed)");
 }
 
 std::string FormatStation(int instrument, const ChannelWatch& channel, const StationWatch& station,
@@ -167,7 +173,7 @@ std::string FormatEvents(const ChannelMonitor& monitor, const std::vector<Monito
         std::string name = ChannelLabel(monitor.Instrument(), channel);
         switch (event.station) {
             case MonitorEvent::channelChanged: lines += time + FormatChannel(monitor.Instrument(), channel); break;
-            case MonitorEvent::channelGone: lines += time + name + " gone: its server removed it"; break;
+            case MonitorEvent::channelGone: lines += time + name + " " + Absence(channel); break;
             case MonitorEvent::channelBack: lines += time + name + " back: published again"; break;
             default: lines += time + FormatStation(monitor.Instrument(), channel, channel.stations[event.station], now);
         }

@@ -17,6 +17,9 @@ struct ScreenRoom {
 // "channel (0,1) flags 0x0000021F active 0-3 CART METERS "Simulated tracker"",
 // or that the channel is not published (yet) or gone.
 std::string FormatChannel(int instrument, const ChannelWatch& channel);
+// Why a channel is not read: "refused: <object>: <reason>", "not read:
+// <object>: <reason>" for one never read, or "gone: its server removed it".
+std::string Absence(const ChannelWatch& channel);
 
 // One station: x, y, z in the channel's unit, the angles in degrees, ACTIVE or
 // not, the update rate in Hz and the age of the last change in ms ("-" where

@@ -97,20 +97,26 @@ std::string Where(const MonitorOptions& options) {
 int FailNothingRead(const ChannelMonitor& monitor, const MonitorOptions& options) {
     bool named = false;
     for (const ChannelWatch& channel : monitor.Channels()) {
-        bool refused = monitor.Refused(channel.bin);
-        std::string trouble = refused ? std::string() : monitor.Trouble(channel.bin);
-        if (!trouble.empty()) Fail(trouble);
-        named = named || refused || !trouble.empty();
+        if (!channel.refused && !channel.trouble.empty()) Fail(channel.trouble);
+        named = named || !channel.trouble.empty();
     }
     return named ? 1 : Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
 }
 
+bool AnyTrouble(const ChannelMonitor& monitor) {
+    for (const ChannelWatch& channel : monitor.Channels())
+        if (!channel.trouble.empty()) return true;
+    return false;
+}
+
+// A selected channel whose objects exist but were not read makes the look a
+// failure, though the others are shown.
 int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
     std::vector<MonitorEvent> events;
     MonitorClock::time_point now = MonitorClock::now();
-    monitor.Poll(now, events);
+    monitor.PollPatiently(now, events);
     if (!monitor.AnyPublished()) return FailNothingRead(monitor, options);
-    return Print(FormatScreen(monitor, options, now)) ? 0 : 1;
+    return Print(FormatScreen(monitor, options, now)) && !AnyTrouble(monitor) ? 0 : 1;
 }
 
 int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
