@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "tests/support/OutputFile.h"
+#include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tracker/StationReader.h"
 
@@ -24,10 +25,6 @@ using namespace testsupport;
 
 const Milliseconds runLimit(10000);
 const uid_t nobody = 65534;
-const char* const loopbackOnly =
-    "<General><Interfaces><NetworkInterface name=\"lo\"/></Interfaces><AllowMulticast>false</AllowMulticast>"
-    "</General><Discovery><ParticipantIndex>auto</ParticipantIndex><Peers><Peer address=\"127.0.0.1\"/></Peers>"
-    "</Discovery>";
 
 int Occurrences(const std::string& text, const std::string& part) {
     int count = 0;
@@ -37,6 +34,20 @@ int Occurrences(const std::string& text, const std::string& part) {
 
 class HostileObjectTest : public SharedMemoryTest {
 public:
+    // A directory made under a channel's name is not removed by unlinking
+    // names, so it goes here, at the start and at the end.
+    void SetUp() override {
+        SharedMemoryTest::SetUp();
+        RemoveDirectories();
+    }
+    void TearDown() override {
+        SharedMemoryTest::TearDown();
+        RemoveDirectories();
+    }
+    void RemoveDirectories() const {
+        for (const std::string& path : {Region(), Mutex()}) (void)rmdir(path.c_str());
+    }
+
     std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
     std::string Region() const { return Path(RegionName(0, 0)); }
     std::string Mutex() const { return Path(MutexName(0, 0)); }
@@ -65,7 +76,7 @@ public:
     }
 
     std::vector<std::string> Environment() const {
-        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + Prefix(), std::string("CYCLONEDDS_URI=") + loopbackOnly},
+        return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + Prefix(), std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly},
                                 {"DISPLAY"});
     }
     Outcome Run(std::vector<std::string> arguments) {
