@@ -63,3 +63,19 @@ void AddHelpAllFlag(CLI::App& app) {
     app.set_help_all_flag("--help-all", "print the help of every command and exit");
     UseFormatterIn(app, std::make_shared<HelpOfEveryCommand>());
 }
+
+CommandLineOutcome ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::string& message) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        message = app.help();
+        return CommandLineOutcome::Help;
+    } catch (const CLI::CallForVersion& version) {
+        message = std::string(version.what()) + "\n";
+        return CommandLineOutcome::Help;
+    } catch (const CLI::Error& error) {
+        message = error.what();
+        return CommandLineOutcome::Error;
+    }
+    return CommandLineOutcome::Run;
+}

@@ -14,3 +14,8 @@ void AddVersionFlag(CLI::App& app, const std::string& program);
 // Adds --help-all, the help of every command at every level (what the manual
 // page of a program with commands is made from). Call after all commands are added.
 void AddHelpAllFlag(CLI::App& app);
+
+enum class CommandLineOutcome { Run, Help, Error };
+// Parses the command line; prints nothing. On Help `message` is the help or
+// version text to print (then exit 0), on Error what is wrong.
+CommandLineOutcome ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::string& message);

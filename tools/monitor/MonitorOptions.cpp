@@ -56,18 +56,8 @@ OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOpt
         ->excludes(once);
     AddVersionFlag(app, "lumivex-monitor");
     RefuseOptionLikeValues(app);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        message = app.help();
-        return OptionsOutcome::Help;
-    } catch (const CLI::CallForVersion& version) {
-        message = std::string(version.what()) + "\n";
-        return OptionsOutcome::Help;
-    } catch (const CLI::Error& error) {
-        message = error.what();
-        return OptionsOutcome::Error;
-    }
+    CommandLineOutcome outcome = ParseCommandLine(app, argc, argv, message);
+    if (outcome != CommandLineOutcome::Run) return outcome;
     ParseNumberList(bins, highestBin, options.bins);
     ParseNumberList(stations, highestStation, options.stations);
     return OptionsOutcome::Run;

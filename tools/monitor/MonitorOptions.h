@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/common/NumberList.h"
+#include "tools/common/OptionRules.h"
 
 // Everything the command line of lumivex-monitor sets.
 struct MonitorOptions {
@@ -15,7 +16,7 @@ struct MonitorOptions {
     double duration = 0.0;    // seconds; 0: until a signal
 };
 
-enum class OptionsOutcome { Run, Help, Error };
+using OptionsOutcome = CommandLineOutcome;
 
 // Reads the command line into `options`; prints nothing. On Help `message` is
 // the help or version text, on Error it says what is wrong.

@@ -98,18 +98,9 @@ PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptio
     AddOptions(app, options, texts);
     AddVersionFlag(app, "lumivex-plot");
     RefuseOptionLikeValues(app);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        message = app.help();
-        return PlotOptionsOutcome::Help;
-    } catch (const CLI::CallForVersion& version) {
-        message = std::string(version.what()) + "\n";
-        return PlotOptionsOutcome::Version;
-    } catch (const CLI::Error& error) {
-        message = error.what();
-        return PlotOptionsOutcome::Error;
-    }
+    CommandLineOutcome outcome = ParseCommandLine(app, argc, argv, message);
+    if (outcome == CommandLineOutcome::Help) return PlotOptionsOutcome::Help;
+    if (outcome == CommandLineOutcome::Error) return PlotOptionsOutcome::Error;
     message = Complete(app, texts, options);
     return message.empty() ? PlotOptionsOutcome::Run : PlotOptionsOutcome::Error;
 }

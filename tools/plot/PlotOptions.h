@@ -22,10 +22,10 @@ struct PlotOptions {
 // Big enough for a wall, small enough that the picture's memory stays modest.
 constexpr int smallestPictureSide = 400, largestPictureSide = 8000;
 
-enum class PlotOptionsOutcome { Run, Help, Version, Error };
+enum class PlotOptionsOutcome { Run, Help, Error };
 
-// Reads the command line into `options`; prints nothing. On Help and Version
-// `message` is what to print, on Error what is wrong.
+// Reads the command line into `options`; prints nothing. On Help (also
+// for --version) `message` is what to print, on Error what is wrong.
 PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options, std::string& message);
 
 // The picture's default name: the recording's, its ".gz" and extension

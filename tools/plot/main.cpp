@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     PlotOptions options;
     std::string message;
     PlotOptionsOutcome outcome = ParsePlotOptions(argc, argv, options, message);
-    if (outcome == PlotOptionsOutcome::Help || outcome == PlotOptionsOutcome::Version) return Print(message) ? 0 : 1;
+    if (outcome == PlotOptionsOutcome::Help) return Print(message) ? 0 : 1;
     if (outcome == PlotOptionsOutcome::Error)
         return Fail(2, message + "\nRun with --help for more information.");
     if (!options.stats && IsTheRecording(options))
