@@ -30,7 +30,8 @@ const char* const description =
     "Shows what the tracking server publishes: per channel its flags and description, per station the pose\n"
     "(position in the channel's unit, angles in degrees), ACTIVE or not, the update rate and the age of the\n"
     "last change. On a terminal it redraws until Ctrl-C; otherwise it prints one line per change.\n"
-    "Exit status: 0 done, 1 nothing published (--once) or the recording failed, 2 bad options.";
+    "Exit status: 0 done, 1 nothing published or a selected channel unreadable (--once), or the recording\n"
+    "failed, 2 bad options.";
 
 }  // namespace
 
