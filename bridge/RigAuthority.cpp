@@ -42,7 +42,8 @@ bool LoadRecord(Authority& authority, std::string& error) {
 
 bool LoadAuthority(const std::string& folder, Authority& authority, std::string& error) {
     std::string keyPem;
-    if (!authority.folder.Open(folder, error) || !authority.folder.Read(RigAuthority::authorityKey, true, keyPem, error) ||
+    if (!authority.folder.Open(folder, error) ||
+        !authority.folder.Read(RigAuthority::authorityKey, true, keyPem, error) ||
         !authority.folder.Read(RigAuthority::authorityCertificate, false, authority.certificatePem, error) ||
         !authority.folder.Read(RigAuthority::governance, false, authority.governanceText, error) ||
         !LoadRecord(authority, error))
@@ -76,8 +77,8 @@ bool MakeGrant(const Authority& authority, EVP_PKEY* key, const RigRecord::Entry
 
 bool Record(Authority& authority, const Grant& grant, std::string& error) {
     const std::string line = RigRecord::Line(grant.entry);
-    return authority.folder.Has(RigAuthority::record) ? authority.folder.Append(RigAuthority::record, line, error)
-                                                      : authority.folder.Write(RigAuthority::record, line, false, error);
+    if (authority.folder.Has(RigAuthority::record)) return authority.folder.Append(RigAuthority::record, line, error);
+    return authority.folder.Write(RigAuthority::record, line, false, error);
 }
 
 bool WriteMember(RigFolder& member, const Authority& authority, EVP_PKEY* key, const Grant& grant,

@@ -79,7 +79,8 @@ bool RigFolder::OpenOrMake(const std::string& where, std::string& error) {
     if (!container.Open(above, reason, true)) return Failed(error, above + ": " + reason);
     if (container.LookAt(full.filename(), facts))
         return Adopt(where, folder.OpenIn(container, full.filename(), reason), reason, error);
-    if (!Trusted(above, container.Facts(), Use::Parent, error)) return Failed(error, error + "; " + where + " not made");
+    if (!Trusted(above, container.Facts(), Use::Parent, error))
+        return Failed(error, error + "; " + where + " not made");
     if (!folder.MakeIn(container, full.filename(), reason)) return Failed(error, where + ": cannot make it: " + reason);
     parent = std::move(container);
     name = full.filename();

@@ -45,8 +45,7 @@ public:
     bool Remove(const std::string& name) const;
 
 private:
-    bool Adopt(int opened, std::string& reason);
-    bool WriteAll(int descriptor, const std::string& text, std::string& reason) const;
+    bool OpenAt(int at, const std::string& name, int flags, std::string& reason);
 
     int descriptor = -1;
     FileFacts facts;

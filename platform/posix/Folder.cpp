@@ -38,6 +38,38 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// O_DIRECTORY meets a link before O_NOFOLLOW does, and tells only that it is
+// not a folder.
+bool FailedToOpen(int at, const std::string& name, std::string& reason) {
+    const int error = errno;
+    struct stat status {};
+    const bool link = fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+    reason = Reason(error == ENOTDIR && link ? ELOOP : error);
+    return false;
+}
+
+// Written through to the disk: a key or a record that a crash cuts short is lost.
+bool WriteAll(int file, const std::string& text, std::string& reason) {
+    for (size_t done = 0; done < text.size();) {
+        ssize_t size = write(file, text.data() + done, text.size() - done);
+        if (size < 0 && errno != EINTR) return Failed(reason);
+        if (size > 0) done += static_cast<size_t>(size);
+    }
+    if (fsync(file) == 0) return true;
+    return Failed(reason);
+}
+
+bool ReadAll(int file, std::string& text) {
+    text.clear();
+    char buffer[4096];
+    for (;;) {
+        ssize_t size = read(file, buffer, sizeof buffer);
+        if (size == 0) return true;
+        if (size < 0 && errno != EINTR) return false;
+        if (size > 0) text.append(buffer, static_cast<size_t>(size));
+    }
+}
+
 }  // namespace
 
 Folder::~Folder() {
@@ -56,8 +88,9 @@ Folder& Folder::operator=(Folder&& other) noexcept {
     return *this;
 }
 
-bool Folder::Adopt(int opened, std::string& reason) {
-    if (opened < 0) return Failed(reason);
+bool Folder::OpenAt(int at, const std::string& name, int flags, std::string& reason) {
+    const int opened = openat(at, name.c_str(), flags);
+    if (opened < 0) return FailedToOpen(at, name, reason);
     struct stat status {};
     if (fstat(opened, &status) != 0) {
         reason = Reason(errno);
@@ -71,12 +104,11 @@ bool Folder::Adopt(int opened, std::string& reason) {
 }
 
 bool Folder::Open(const std::string& path, std::string& reason, bool throughLink) {
-    const int flags = throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags;
-    return Adopt(open(WithoutTrailingSlashes(path).c_str(), flags), reason);
+    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags, reason);
 }
 
 bool Folder::OpenIn(const Folder& parent, const std::string& name, std::string& reason) {
-    return Adopt(openat(parent.descriptor, name.c_str(), folderFlags), reason);
+    return OpenAt(parent.descriptor, name, folderFlags, reason);
 }
 
 bool Folder::MakeIn(const Folder& parent, const std::string& name, std::string& reason) {
@@ -97,32 +129,16 @@ bool Folder::LookAt(const std::string& name, FileFacts& found) const {
 }
 
 bool Folder::Read(const std::string& name, std::string& text, FileFacts& found, std::string& reason) const {
+    // Not blocking: a FIFO put in a file's place would hold the open.
     int file = openat(descriptor, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file < 0) return Failed(reason);
     struct stat status {};
-    bool read = fstat(file, &status) == 0;
+    const bool looked = fstat(file, &status) == 0;
     found = FactsOf(status);
-    text.clear();
-    char buffer[4096];
-    for (ssize_t size = 1; read && found.regular && size > 0;) {
-        size = ::read(file, buffer, sizeof buffer);
-        if (size > 0) text.append(buffer, static_cast<size_t>(size));
-        read = size >= 0;
-    }
-    if (!read) reason = Reason(errno);
-    if (read && !found.regular) reason = "it is not a regular file";
+    const bool read = looked && found.regular && ReadAll(file, text);
+    if (!read) reason = looked && !found.regular ? "it is not a regular file" : Reason(errno);
     (void)close(file);
-    return read && found.regular;
-}
-
-bool Folder::WriteAll(int file, const std::string& text, std::string& reason) const {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t size = write(file, text.data() + done, text.size() - done);
-        if (size < 0 && errno != EINTR) return Failed(reason);
-        if (size > 0) done += static_cast<size_t>(size);
-    }
-    if (fsync(file) == 0) return true;
-    return Failed(reason);
+    return read;
 }
 
 bool Folder::Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const {
