@@ -109,6 +109,7 @@ const Refusal refusals[] = {
     {"SecureDomainTooHigh", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m", "--domain", "231"},
      "", 1, "domains 0..230"},
     {"ModeWritableByOthers", {}, {"receive", "--mode", "662"}, "", 2, "drop the 002 bit"},
+    {"OptionAsValue", {}, {"receive", "--rig", "--bins"}, "", 2, "'--bins' is an option, not a value"},
 };
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }

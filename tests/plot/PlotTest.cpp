@@ -206,6 +206,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
         {good, {"-o", "-"}, 2, "not to standard output"},
+        {good, {"-o", "--stats"}, 2, "'--stats' is an option, not a value"},
         {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
     };
     for (const Case& c : cases) {
