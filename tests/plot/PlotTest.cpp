@@ -202,6 +202,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {std::string(header) + columns, {"-o", out}, 1, "no rows; nothing to show"},
         {good, {"-o", out, "--stations", "4-7"}, 1, "no rows for the selected bins, stations and time"},
         {good, {"-o", out, "--from", "2", "--to", "1"}, 2, "--from"},
+        {good, {"-o", out, "--from", "+1"}, 2, "'+1' is not a number of seconds"},
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},

@@ -48,3 +48,13 @@ bool ParseFiniteNumber(const std::string& text, double& value) {
     value = parsed;
     return true;
 }
+
+CLI::Validator SecondsValidator() {
+    return CLI::Validator(
+        [](std::string& text) {
+            double seconds = 0.0;
+            return ParseFiniteNumber(text, seconds) && seconds >= 0.0 ? std::string()
+                                                                       : "'" + text + "' is not a number of seconds, 0 or more";
+        },
+        "", "Seconds");
+}

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 // The number syntax of every option value that a tool reads itself: the
 // number's digits and nothing else, so no space before or after, no empty
 // text and no sign (but the '-' of a negative decimal fraction). CLI11 and
@@ -16,3 +18,5 @@ bool ParseHexadecimal(const std::string& text, unsigned long long highest, unsig
 bool ParseOctal(const std::string& text, unsigned long long highest, unsigned long long& value);
 // A finite number such as -2, 0.125 or 1e-3.
 bool ParseFiniteNumber(const std::string& text, double& value);
+// A CLI11 check of a number of seconds, 0 or more, in that syntax.
+CLI::Validator SecondsValidator();
