@@ -198,6 +198,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     };
     const Case cases[] = {
         {good + "0.6,0,0,0,1,2\n", {"-o", out}, 2, ":5: a row has 10 fields"},
+        {"# lumivex recording 3\x1b]0;x\x07\n", {"-o", out}, 2, "not '# lumivex recording 3\\x1b]0;x\\x07'\n"},
         {good, {"-o", "/nonexistent/plot.png"}, 1, "cannot write /nonexistent/plot.png: No such file or directory"},
         {std::string(header) + columns, {"-o", out}, 1, "no rows; nothing to show"},
         {good, {"-o", out, "--stations", "4-7"}, 1, "no rows for the selected bins, stations and time"},
