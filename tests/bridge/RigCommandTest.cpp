@@ -272,6 +272,7 @@ const Refusal refusals[] = {
     {"SecureDomainTooHigh", {"rig", "add", "RIG", "m", "--send", "0"}, Nothing,
      {"send", "--rig", "RIG/m", "--domain", "231"}, 1, "domains 0..230"},
     {"ModeWritableByOthers", {}, Nothing, {"receive", "--mode", "662"}, 2, "drop the 002 bit"},
+    {"OptionAsValue", {}, Nothing, {"receive", "--rig", "--bins"}, 2, "'--bins' is an option, not a value"},
 };
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
