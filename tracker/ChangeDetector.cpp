@@ -15,7 +15,7 @@ constexpr std::chrono::microseconds wakeAllowance(30);
 constexpr std::chrono::microseconds shortestLead(20);
 // A channel that is not there is looked at this often; its absence alone
 // never makes the others be read at the slow pace.
-constexpr std::chrono::milliseconds absentPoll(20);
+constexpr std::chrono::milliseconds absentPoll(1);
 // A counter that jumps further than this was restarted, not read rarely.
 constexpr uint32_t longestJump = 1u << 20;
 // Writes in a row that came when foreseen before a channel counts as regular.

@@ -13,7 +13,7 @@
 // shortly before the next write is due and reads without pause only in a
 // window around it, as wide as the jitter it has seen asks. A channel whose
 // writes are irregular, or that stopped, is read every `slowPoll` until it is
-// regular again; one that is not there is looked at every 20 ms. It knows nothing of the platform: the caller reads, sleeps
+// regular again; one that is not there is looked at every millisecond. It knows nothing of the platform: the caller reads, sleeps
 // and tells it what it found and when.
 class ChangeDetector {
 public:
@@ -27,7 +27,7 @@ public:
     // the last read, from the counter's jump.
     uint32_t Saw(std::size_t channel, Clock::time_point now, uint32_t writeCount, uint32_t stampMicros);
     // A channel that cannot be read now (not published, refused, not
-    // selected: the state every channel starts in) is looked at every 20 ms,
+    // selected: the state every channel starts in) is looked at every ms,
     // and its writes are learnt afresh once it can be read.
     void Lost(std::size_t channel);
 

@@ -92,7 +92,7 @@ TEST(ChangeDetectorTest, FollowsTheSoonestChannelAndForgetsALostOne) {
     detector.Lost(0);
     EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(5370));
     detector.Lost(1);
-    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(24500));
+    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(5500));
 }
 
 }  // namespace
