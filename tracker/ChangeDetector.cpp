@@ -10,9 +10,9 @@ using Clock = ChangeDetector::Clock;
 constexpr std::chrono::milliseconds longestPeriod(250);
 // How late a sleep may end on a busy machine even when asked to wake on
 // time; the window opens this much earlier.
-constexpr std::chrono::microseconds wakeAllowance(30);
+constexpr std::chrono::microseconds wakeAllowance(20);
 // A window never shorter: reads themselves take microseconds.
-constexpr std::chrono::microseconds shortestLead(20);
+constexpr std::chrono::microseconds shortestLead(10);
 // A channel that is not there is looked at this often; its absence alone
 // never makes the others be read at the slow pace.
 constexpr std::chrono::milliseconds absentPoll(1);
@@ -83,7 +83,7 @@ bool ChangeDetector::Foreseeing(std::size_t index) const { return channels.at(in
 Clock::time_point ChangeDetector::NextReadOf(const Channel& channel, Clock::time_point now) const {
     if (channel.absent) return now + absentPoll;
     if (channel.regularWrites < writesToTrust) return now + slowPoll;
-    Clock::duration lead = std::clamp<Clock::duration>(wakeAllowance + 3 * channel.jitter, shortestLead, channel.period / 4);
+    Clock::duration lead = std::clamp<Clock::duration>(wakeAllowance + 2 * channel.jitter, shortestLead, channel.period / 4);
     Clock::time_point due = channel.lastWrite + channel.period;
     if (now < due - lead) return due - lead;
     if (now <= due + lead) return now;

@@ -14,9 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,19 +34,6 @@ struct Case {
     int rate;
     bool busy;
 };
-
-// Seconds of CPU a live process has used, from /proc/PID/stat (utime and
-// stime, fields 14 and 15, after the command in parentheses).
-double CpuSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field) fields >> skipped;
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 // Rows held over writes made, both bins together.
 double HeldShare(const std::string& path) {
@@ -84,7 +69,7 @@ void Measure(const Case& measured, int seconds) {
     OutputFile csv;
     recorder.Start({{ProgramPath("lumivex-monitor"), "--bins", "0-1", "--csv", csv.Path()}, environment, ""});
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    double cpu = CpuSeconds(recorder.Pid());
+    double cpu = recorder.CpuSeconds();
     recorder.Stop();
     busy.clear();
     publisher.Stop();

@@ -49,16 +49,16 @@ TEST(ChangeDetectorTest, ReadsDenselyOnlyAroundForeseenWrites) {
         long long now, next;
         uint32_t missed;
     } rows[] = {
-        {"1 kHz: asleep until 30 us before the next write", Steady(0, 1000, 5, 1), 4100, 4970, 0},
+        {"1 kHz: asleep until 20 us before the next write", Steady(0, 1000, 5, 1), 4100, 4980, 0},
         {"1 kHz: inside the window", Steady(0, 1000, 5, 1), 4985, 4985, 0},
         {"1 kHz: the write is late, read at the slow pace", Steady(0, 1000, 5, 1), 5040, 5290, 0},
-        {"125 Hz", Steady(0, 8000, 5, 1), 32100, 39970, 0},
+        {"125 Hz", Steady(0, 8000, 5, 1), 32100, 39980, 0},
         {"too few writes to trust", Steady(0, 1000, 3, 1), 2100, 2350, 0},
         {"irregular writes: slow pace", {{0, 1}, {1000, 2}, {3100, 3}, {3400, 4}, {7000, 5}, {7900, 6}}, 8000, 8250, 0},
         {"missed writes: counted, and the period still known", {{0, 1}, {1000, 2}, {4000, 5}, {5000, 6}, {6000, 7}, {8000, 9}},
-         8100, 8970, 3},
-        {"the rate changed: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 5, 6)), 44100, 51970, 0},
-        {"a restarted counter is no jump", Joined(Steady(0, 1000, 5, 1000), Steady(5000, 1000, 5, 1)), 9100, 9970, 0},
+         8100, 8980, 3},
+        {"the rate changed: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 5, 6)), 44100, 51980, 0},
+        {"a restarted counter is no jump", Joined(Steady(0, 1000, 5, 1000), Steady(5000, 1000, 5, 1)), 9100, 9980, 0},
         {"a paused server: slow pace until learnt again", Joined(Steady(0, 1000, 5, 1), Steady(900000, 1000, 2, 6)), 901100, 901350, 0},
     };
     for (const auto& row : rows) {
@@ -68,7 +68,7 @@ TEST(ChangeDetectorTest, ReadsDenselyOnlyAroundForeseenWrites) {
     }
 }
 
-// Writes up to 90 us off their beat: the window opens earlier than the 30 us
+// Writes up to 90 us off their beat: the window opens earlier than the 20 us
 // of a steady server, yet well after the last write.
 TEST(ChangeDetectorTest, JitterWidensTheWindow) {
     ChangeDetector detector(1, slowPoll);
@@ -88,9 +88,9 @@ TEST(ChangeDetectorTest, FollowsTheSoonestChannelAndForgetsALostOne) {
         detector.Saw(0, written, write.count, stamp);
         detector.Saw(1, written + us(400), write.count, stamp + 400);
     }
-    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(4970));
+    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(4980));
     detector.Lost(0);
-    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(5370));
+    EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(5380));
     detector.Lost(1);
     EXPECT_EQ(detector.NextRead(origin + us(4500)) - origin, us(5500));
 }
