@@ -1,13 +1,20 @@
 #include "bridge/BridgeSender.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
 #include "bridge/EndpointMismatchWarnings.h"
-#include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
 #include "tracker/ConsoleText.h"
 #include "tracker/StationReader.h"
+
+namespace {
+
+// Sleeps end at least this often, so that a stop request is seen soon.
+constexpr std::chrono::milliseconds longestSleep(50);
+
+}  // namespace
 
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
     : client(instrumentNumber, binMask), instrument(instrumentNumber), bins(binMask) {}
@@ -36,7 +43,12 @@ int BridgeSender::Poll(std::string& error) {
     int published = 0;
     for (int bin = 0; bin < 16; ++bin) {
         ChannelState state;
-        if (!(bins & (1u << bin)) || !ReadChannelState(client, bin, state)) continue;
+        if (!(bins & (1u << bin))) continue;
+        if (!ReadChannelState(client, bin, state)) {
+            detector.Lost(static_cast<std::size_t>(bin));
+            continue;
+        }
+        detector.Saw(static_cast<std::size_t>(bin), ChangeDetector::Clock::now(), state.writeCount, state.timestampMicros);
         int result = PublishIfChanged(bin, state, error);
         if (result < 0) return -1;
         published += result;
@@ -64,16 +76,16 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     return 1;
 }
 
-bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds idleInterval, std::string& error) {
-    PollPacer pacer(idleInterval);
+// Between the windows in which a write is due the thread sleeps; inside one
+// it reads without pause, which also keeps it warm for the write to DDS
+// that follows.
+bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds slowPoll, std::string& error) {
+    detector = ChangeDetector(16, slowPoll);
     while (!stopRequested()) {
-        int published = Poll(error);
-        if (published < 0) return false;
-        PollPacer::Clock::time_point now = PollPacer::Clock::now();
-        if (published > 0) pacer.Changed(now);
-        PollPacer::Clock::duration pause = pacer.Pause(now);
-        if (pause.count() > 0) std::this_thread::sleep_for(pause);
-        else std::this_thread::yield();
+        if (Poll(error) < 0) return false;
+        ChangeDetector::Clock::time_point now = ChangeDetector::Clock::now();
+        ChangeDetector::Clock::time_point next = std::min(detector.NextRead(now), now + longestSleep);
+        if (next > now) std::this_thread::sleep_until(next);
     }
     return true;
 }

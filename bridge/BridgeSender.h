@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bridge/BridgeDomain.h"
+#include "tracker/ChangeDetector.h"
 #include "tracker/ChannelState.h"
 #include "bridge/SourceClient.h"
 
@@ -21,9 +22,10 @@ public:
     // One pass over the selected bins: how many were published, or -1 when a
     // write failed.
     int Poll(std::string& error);
-    // Polls until `stopRequested` says so, at least every `idleInterval`
-    // (see PollPacer); false on failure.
-    bool Run(bool (*stopRequested)(), std::chrono::microseconds idleInterval, std::string& error);
+    // Polls until `stopRequested` says so, when the ChangeDetector expects a
+    // write, and every `slowPoll` while a channel's writes are not foreseen;
+    // false on failure.
+    bool Run(bool (*stopRequested)(), std::chrono::microseconds slowPoll, std::string& error);
 
 private:
     // 1 published, 0 unchanged, -1 failed.
@@ -35,4 +37,5 @@ private:
     dds_entity_t writer = 0;
     uint32_t sentBins = 0;  // bins published at least once
     ChannelState lastSent[16];
+    ChangeDetector detector{16, std::chrono::microseconds(100)};
 };

@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +19,8 @@
 #include "StrangerSample.h"
 #include "bridge/BridgeDomain.h"
 #include "bridge/SampleCodec.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingSyntax.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -89,6 +93,45 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     Unlink(Mirror(1));
     StartReceiver(1);
     EXPECT_TRUE(Mirrors(1));
+}
+
+// A server that writes at no steady pace, slowly: the sender forwards each
+// write, and a recorder behind the receiver holds each one.
+TEST_F(BridgeTest, SenderAndRecorderSeeEveryWriteOfAnIrregularServer) {
+    const double gaps[] = {0.003, 0.017, 0.008, 0.041, 0.0015, 0.025, 0.005, 0.012};
+    const uint32_t writes = 40;
+    OutputFile recording, recorded;
+    std::string text = "# lumivex recording 2\n# stations 0\n" + std::string(recording_syntax::columnLine) +
+                       "\n# channel 3 0 flags 0x0000021F description irregular\n";
+    double seconds = 0;
+    for (uint32_t k = 1; k <= writes; seconds += gaps[k++ % 8])
+        text += std::to_string(seconds) + ",3,0," + std::to_string(k) + ",0,0," + std::to_string(k) + ",0,0,0,0,0\n";
+    ASSERT_TRUE(std::ofstream(recording.Path()) << text);
+
+    ChannelState last;
+    auto mirrorHolds = [&](uint32_t writeCount) {
+        for (auto give = std::chrono::steady_clock::now() + patience; std::chrono::steady_clock::now() < give;
+             std::this_thread::sleep_for(Milliseconds(10)))
+            if (ReadChannel(Mirror(1), 0, last) && last.writeCount == writeCount) return true;
+        return false;
+    };
+    PublishOnce("before");
+    StartReceiver(1, "0");
+    StartSender();
+    ASSERT_TRUE(mirrorHolds(1));
+    Program& recorder = Start(Mirror(1), {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0",
+                                          "--csv", recorded.Path()});
+    ASSERT_NE(recorder.output.WaitFor("recording ", 0, patience), std::string::npos) << recorder.output.Text();
+    Outcome replay = RunToEnd({ProgramPath("lumivex-publisher"), "--replay", recording.Path()}, Environment(Source()), patience);
+    ASSERT_EQ(replay.status, 0) << replay.output;
+    ASSERT_TRUE(mirrorHolds(writes));
+    recorder.process.Stop();
+
+    std::set<uint32_t> held;
+    RecordingReader reader;
+    ASSERT_TRUE(reader.Open(recorded.Path())) << reader.Error();
+    for (RecordedWrite write; reader.Next(write);) held.insert(write.writeCount);
+    for (uint32_t k = 1; k <= writes; ++k) EXPECT_EQ(held.count(k), 1u) << "write " << k;
 }
 
 // Objects under a channel's names that the receiver must refuse: it says so

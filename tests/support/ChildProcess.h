@@ -39,6 +39,8 @@ public:
 
     bool Start(const Launch& launch);
     bool Started() const { return pid > 0; }
+    // Seconds of CPU the running process has used so far.
+    double CpuSeconds() const;
 
     // Waits at most `limit` for the end; true, with the raw wait status, when
     // the process ended in time.

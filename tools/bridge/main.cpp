@@ -70,8 +70,8 @@ int Send(const Options& options) {
     BridgeSender sender(options.instrument, Mask(options.bins));
     std::string error;
     if (!Join(domain, options, error) || !sender.Open(domain, error)) return Fail(error);
-    // The sender sleeps up to --poll-us at a time and must be reading when a
-    // write is due. Should the request fail, it merely wakes a little later.
+    // The sender sleeps until a write is due and must be reading when it
+    // lands. Should the request fail, it merely wakes a little later.
     (void)platform::WakeUpOnTime();
     std::printf("sending instrument %d on DDS domain %u\n", options.instrument, options.domain);
     std::fflush(stdout);
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
     send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->type_name("N")->check(DecimalValidator(0, 15));
-    send->add_option("--poll-us", options.pollMicros, "microseconds between reads, 0..1000000, 0 to spin (default 100)")
+    send->add_option("--poll-us", options.pollMicros, "microseconds between reads while a channel's writes are not foreseen, 0..1000000, 0 to spin (default 100)")
         ->type_name("US")
         ->check(DecimalValidator(0, 1000000));
     AddCommon(*send, options);
