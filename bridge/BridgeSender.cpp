@@ -53,19 +53,33 @@ int BridgeSender::Poll(std::string& error) {
         if (result < 0) return -1;
         published += result;
     }
-    return published;
+    return Heartbeat(error) ? published : -1;
+}
+
+// Every bin sent so far, also one whose channel the server has removed
+// since: its last state is still the newest there is.
+bool BridgeSender::Heartbeat(std::string& error) {
+    if (sentBins == 0 || std::chrono::steady_clock::now() - lastWrite < senderHeartbeat) return true;
+    for (int bin = 0; bin < 16; ++bin)
+        if ((sentBins & (1u << bin)) && !Write(bin, lastSent[bin], error)) return false;
+    return true;
+}
+
+bool BridgeSender::Write(int bin, const ChannelState& state, std::string& error) {
+    EncodedSample sample(instrument, bin, state);
+    dds_return_t result = dds_write(writer, &sample.Sample());
+    if (result < 0) {
+        std::string channel = "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
+        return DdsFailure(error, "cannot publish " + channel, result);
+    }
+    lastWrite = std::chrono::steady_clock::now();
+    return true;
 }
 
 int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::string& error) {
     bool first = !(sentBins & (1u << bin));
     if (!first && SameState(state, lastSent[bin])) return 0;
-    EncodedSample sample(instrument, bin, state);
-    dds_return_t result = dds_write(writer, &sample.Sample());
-    if (result < 0) {
-        std::string channel = "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
-        DdsFailure(error, "cannot publish " + channel, result);
-        return -1;
-    }
+    if (!Write(bin, state, error)) return -1;
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) {

@@ -13,7 +13,9 @@
 // one instrument the way the viewer does (select, attach, lock, copy, unlock)
 // and publishes a channel's whole state whenever it differs from the last one
 // published. Channels that are not there yet are attached once the server
-// creates them.
+// creates them. At least once a heartbeat it writes: when nothing changed,
+// its newest states again, which tells receivers that its link still
+// carries states.
 class BridgeSender {
 public:
     BridgeSender(int instrument, uint32_t binMask);
@@ -30,6 +32,8 @@ public:
 private:
     // 1 published, 0 unchanged, -1 failed.
     int PublishIfChanged(int bin, const ChannelState& state, std::string& error);
+    bool Write(int bin, const ChannelState& state, std::string& error);
+    bool Heartbeat(std::string& error);
 
     SourceClient client;
     int instrument;
@@ -38,4 +42,5 @@ private:
     uint32_t sentBins = 0;  // bins published at least once
     ChannelState lastSent[16];
     ChangeDetector detector{16, std::chrono::microseconds(100)};
+    std::chrono::steady_clock::time_point lastWrite{};
 };

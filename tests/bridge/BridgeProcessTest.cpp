@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -156,6 +157,68 @@ TEST_F(BridgeTest, RefusedChannelIsNamedOnceAndWrittenWhenFixed) {
     EXPECT_EQ(text.find(warning, text.find(warning) + 1), std::string::npos) << "named once:\n" << text;
 }
 
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+long ResidentKilobytes(pid_t process) {
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    std::string word;
+    while (status >> word)
+        if (word == "VmRSS:" && status >> word) return std::stol(word);
+    return -1;
+}
+
+bool Running(ChildProcess& process) {
+    int status = 0;
+    return !process.WaitExit(Milliseconds(0), status);
+}
+
+// Any local user who may write the receiver's channels can cut their objects
+// short under it, and it writes them from DDS's own threads: it lives on,
+// gives both objects their size back and goes on mirroring.
+TEST_F(BridgeTest, SurvivesItsChannelCutShortUnderIt) {
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    Program& receiver = StartReceiver(1);
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+    for (const std::string& name : {RegionName(instrument, 0), MutexName(instrument, 0)}) {
+        ASSERT_EQ(truncate(("/dev/shm/" + Mirror(1) + name).c_str(), 0), 0) << name;
+        EXPECT_TRUE(Mirrors(1)) << name << ":\n" << receiver.output.Text();
+        ASSERT_TRUE(Running(receiver.process)) << name << ":\n" << receiver.output.Text();
+    }
+}
+
+// Any writer on the domain may send samples of keys that are no channel; the
+// receiver must not keep an instance of each (before, 40,000 such keys grew
+// it by 24 MB, never given back).
+TEST_F(BridgeTest, KeepsNothingOfKeysThatAreNoChannel) {
+    Program& receiver = StartReceiver(1);
+    ASSERT_NE(receiver.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << receiver.output.Text();
+    const long before = ResidentKilobytes(receiver.process.Id());
+    Program& forger = Start(Source(), {"bridge-forger", domain, "3", "30", "--keys", "40000"});
+    ASSERT_NE(forger.output.WaitFor("keys: 40000", 0, Milliseconds(60000)), std::string::npos) << forger.output.Text();
+    EXPECT_LT(ResidentKilobytes(receiver.process.Id()) - before, 8000) << "kB grown";
+}
+
+// Two senders of one instrument feed the same channels in turn: the receiver
+// names both.
+TEST_F(BridgeTest, NamesTwoSendersOfOneChannel) {
+    PublishOnce("first server");
+    Outcome other = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0,5",
+                              "--description", "second server"},
+                             Environment(Mirror(2)), patience);
+    ASSERT_EQ(other.status, 0) << other.output;
+    StartSender();
+    Start(Mirror(2), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
+    Program& receiver = StartReceiver(1);
+    EXPECT_NE(receiver.output.WaitFor("fed by two senders, participant ", 0, patience), std::string::npos)
+        << receiver.output.Text();
+    EXPECT_NE(receiver.output.Text().find("; their states alternate"), std::string::npos) << receiver.output.Text();
+}
+
 // Another program on the channel topic whose QoS or type does not fit: the
 // bridge program it cannot match names the policy or the type instead of
 // staying silent.
@@ -220,6 +283,49 @@ TEST_P(MismatchTest, NamesThePolicyOrType) {
     dds_delete_qos(qos);
     ASSERT_GT(endpoint, 0);
     EXPECT_NE(bridge.output.WaitFor(GetParam().warning, 0, patience), std::string::npos) << bridge.output.Text();
+}
+
+// Remote endpoints in numbers: forty types named with terminal controls,
+// a writer of the instrument that comes and goes a hundred times, and a
+// writer of another instrument. The receiver's lines stay few, by kind, and
+// carry the remote text escaped; the other instrument's partition is no
+// mismatch.
+TEST_F(MismatchTest, ForeignCrowdGivesFewEscapedLines) {
+    Program& receiver = StartReceiver(1);
+    ASSERT_NE(receiver.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << receiver.output.Text();
+    setenv("CYCLONEDDS_URI", ddsLoopbackOnly, 1);
+    foreign = dds_create_participant(static_cast<dds_domainid_t>(std::stoul(domain)), nullptr, nullptr);
+    ASSERT_GT(foreign, 0);
+    auto writerOf = [this](const dds_topic_descriptor_t* type, int partition) {
+        dds_entity_t topic = dds_create_topic(foreign, type, "LumivexChannelState", nullptr, nullptr);
+        dds_qos_t* partitionQos = BridgeDomain::InstrumentQos(partition);
+        dds_entity_t publisher = dds_create_publisher(foreign, partitionQos, nullptr);
+        dds_delete_qos(partitionQos);
+        dds_qos_t* qos = BridgeDomain::StateQos();
+        dds_entity_t writer = dds_create_writer(publisher, topic, qos, nullptr);
+        dds_delete_qos(qos);
+        return writer;
+    };
+    std::vector<std::string> names;
+    std::vector<dds_topic_descriptor_t> types(40, LumivexTest_Stranger_desc);
+    for (size_t k = 0; k < types.size(); ++k) {
+        names.push_back("Evil\x1b]0;retitled\x07\x1b[2J" + std::to_string(k));
+        types[k].m_typename = names.back().c_str();
+        EXPECT_GT(writerOf(&types[k], instrument), 0);
+    }
+    for (int cycle = 0; cycle < 100; ++cycle) dds_delete(writerOf(&LumivexBridge_ChannelSample_desc, instrument));
+    ASSERT_GT(writerOf(&LumivexBridge_ChannelSample_desc, instrument + 1), 0);
+    dds_entity_t last = writerOf(&LumivexBridge_ChannelSample_desc, instrument);
+    EncodedSample sample(instrument, 0, ChannelState{});
+    ASSERT_EQ(dds_write(last, &sample.Sample()), 0);
+    ASSERT_NE(receiver.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos) << receiver.output.Text();
+
+    const std::string text = receiver.output.Text();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << "raw terminal controls:\n" << text;
+    EXPECT_NE(text.find("has type Evil\\x1b]0;retitled\\x07"), std::string::npos) << text;
+    EXPECT_LE(Count(text, "has type"), 2u) << text;
+    EXPECT_LE(Count(text, "sender joined") + Count(text, "sender: gone"), 4u) << text;
+    EXPECT_EQ(Count(text, "partition"), 0u) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Foreign, MismatchTest, ::testing::ValuesIn(mismatches),

@@ -41,6 +41,7 @@ public:
     bool Started() const { return pid > 0; }
     // Seconds of CPU the running process has used so far.
     double CpuSeconds() const;
+    pid_t Id() const { return pid; }
 
     // Waits at most `limit` for the end; true, with the raw wait status, when
     // the process ended in time.
