@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "bridge/EndpointMismatchWarnings.h"
-#include "tracker/ObjectRefusal.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -130,12 +129,28 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample, int partit
     ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin, decoded.state);
     if (!writer) return;
     uint64_t skippedBefore = writer->SkippedWrites();
-    if (!writer->Publish(decoded.state))
-        PrintWarning(ChannelName(decoded.instrument, decoded.bin), "cannot write the channel");
+    bool written = writer->Publish(decoded.state);
+    std::string notice = writer->TakeNotice();
+    if (!notice.empty())
+        PrintLimitedWarning("channel created again", platform::SharedObjectName(writer->RegionName().c_str()), notice);
+    if (!written) return LoseWriter(decoded.instrument, decoded.bin);
     if (writer->SkippedWrites() != skippedBefore)
         PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
                             "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
                                 " ms; the state was not written");
+}
+
+// Objects that could not be created again (another process writes the
+// channel now) are given up: the next state opens the channel afresh, and
+// says once why it cannot.
+void BridgeReceiver::LoseWriter(int instrument, int bin) {
+    auto found = writers.find(instrument * 16 + bin);
+    if (found->second->RefusedObject().empty())
+        return PrintWarning(ChannelName(instrument, bin), "cannot write the channel");
+    failedChannels.BeforeOpen();
+    if (failedChannels.Failed(instrument, bin, platform::IsRefusal(found->second->Refusal().status)))
+        PrintWarning(ChannelName(instrument, bin), "not written: " + found->second->Failure());
+    writers.erase(found);
 }
 
 // A channel is created holding the first state received for it. The states
@@ -149,8 +164,7 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelS
     failedChannels.BeforeOpen();
     if (!writer->Open(mode, first)) {
         if (failedChannels.Failed(instrument, bin, platform::IsRefusal(writer->Refusal().status)))
-            PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
-                                                           RefusalReason(writer->Refusal()));
+            PrintWarning(ChannelName(instrument, bin), "not written: " + writer->Failure());
         return nullptr;
     }
     failedChannels.Opened(instrument, bin);

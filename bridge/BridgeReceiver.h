@@ -15,8 +15,9 @@
 // The viewers' side of the bridge: takes the channel states that senders
 // publish for the instruments and bins it was asked for and writes each,
 // under the channel's mutex, into the local channel of the same instrument
-// and bin, creating the channel on its first state. It never creates a
-// channel it was not asked for. A sender that goes away leaves its channels
+// and bin, creating the channel on its first state (and again on the next
+// state when someone removed it). It never creates a channel it was not
+// asked for, nor writes one that another process writes. A sender that goes away leaves its channels
 // at their last state.
 class BridgeReceiver {
 public:
@@ -51,6 +52,7 @@ private:
     dds_return_t TakeAll(dds_entity_t from, int instrument);
     void FollowSenders();
     ChannelWriter* WriterFor(int instrument, int bin, const ChannelState& first);
+    void LoseWriter(int instrument, int bin);
 
     uint32_t instruments;
     uint32_t bins;

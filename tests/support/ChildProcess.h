@@ -39,6 +39,7 @@ public:
 
     bool Start(const Launch& launch);
     bool Started() const { return pid > 0; }
+    pid_t Pid() const { return pid; }
 
     // Waits at most `limit` for the end; true, with the raw wait status, when
     // the process ended in time.
