@@ -49,6 +49,7 @@ bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
     if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
     RemoveCreated();
     Close();
+    regionIdentity = mutexIdentity = platform::ObjectIdentity{};
     return false;
 }
 
@@ -71,7 +72,8 @@ bool ChannelWriter::OpenRegion() {
 }
 
 // Half a channel left behind would be taken for a published one with its
-// server gone; what was there before belongs to someone else and stays.
+// server gone; what was there before belongs to someone else and stays, also
+// when Remove is called later.
 void ChannelWriter::RemoveCreated() {
     if (createdMutex) platform::UnlinkIfSame(mutexName.c_str(), mutexIdentity);
     if (createdRegion) platform::UnlinkIfSame(regionName.c_str(), regionIdentity);

@@ -51,8 +51,9 @@ public:
     bool Write(const ChannelState& state);
     // Lock, Write, Unlock; true also when the write was skipped.
     bool Publish(const ChannelState& state);
-    // Removes the objects this writer made that still carry their names, and
-    // closes them; true when none of them remains under its name.
+    // Removes the objects this writer writes (those of its last successful
+    // Open) that still carry their names, and closes them; true when none of
+    // them remains under its name.
     bool Remove();
     // Removes both names, whatever objects they refer to now; true when
     // neither remains.
