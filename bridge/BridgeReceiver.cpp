@@ -132,7 +132,7 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample, int partit
     bool written = writer->Publish(decoded.state);
     std::string notice = writer->TakeNotice();
     if (!notice.empty())
-        PrintLimitedWarning("channel created again", platform::SharedObjectName(writer->RegionName().c_str()), notice);
+        PrintWarning(platform::SharedObjectName(writer->RegionName().c_str()), notice);
     if (!written) return LoseWriter(decoded.instrument, decoded.bin);
     if (writer->SkippedWrites() != skippedBefore)
         PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),

@@ -19,7 +19,7 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     bool unlocked = channel.Unlock();
     std::string notice = channel.TakeNotice();
     if (!notice.empty())
-        PrintLimitedWarning("channel created again", platform::SharedObjectName(channel.RegionName().c_str()), notice);
+        PrintWarning(platform::SharedObjectName(channel.RegionName().c_str()), notice);
     return unlocked && written;
 }
 
