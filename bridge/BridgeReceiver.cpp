@@ -217,7 +217,10 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     ChannelWriter* writer = WriterFor(decoded.instrument, decoded.bin, decoded.state);
     if (!writer) return;
     uint64_t skippedBefore = writer->SkippedWrites();
-    if (!writer->Publish(decoded.state)) return Reopen(decoded.instrument, decoded.bin, decoded.state);
+    bool written = writer->Publish(decoded.state);
+    std::string notice = writer->TakeNotice();
+    if (!notice.empty()) PrintWarning(platform::SharedObjectName(writer->RegionName().c_str()), notice);
+    if (!written) return Reopen(decoded.instrument, decoded.bin, decoded.state);
     if (writer->SkippedWrites() != skippedBefore)
         PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
                             "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
@@ -225,12 +228,14 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
 }
 
 // A write fails when the channel's objects were shrunk or replaced under the
-// writer beyond what it mends itself (a mutex object cut short): the channel
-// is opened afresh, which sets its objects up again, as a restart would.
+// writer beyond what it mends itself (a mutex object cut short), or could not
+// be made again because another process writes the channel now: the channel
+// is opened afresh, as a restart would; a refusal is said once by WriterFor.
 void BridgeReceiver::Reopen(int instrument, int bin, const ChannelState& state) {
     writers.erase(instrument * 16 + bin);
-    if (ChannelWriter* writer = WriterFor(instrument, bin, state); writer && writer->Publish(state)) return;
-    PrintLimitedWarning("cannot write", ChannelName(instrument, bin), "cannot write the channel");
+    ChannelWriter* writer = WriterFor(instrument, bin, state);
+    if (writer && !writer->Publish(state))
+        PrintLimitedWarning("cannot write", ChannelName(instrument, bin), "cannot write the channel");
 }
 
 // A channel is created holding the first state received for it. The states
@@ -244,8 +249,7 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelS
     failedChannels.BeforeOpen();
     if (!writer->Open(mode, first)) {
         if (failedChannels.Failed(instrument, bin, platform::IsRefusal(writer->Refusal().status)))
-            PrintWarning(ChannelName(instrument, bin), "not written: cannot use " + writer->RefusedObject() + ": " +
-                                                           RefusalReason(writer->Refusal()));
+            PrintWarning(ChannelName(instrument, bin), "not written: " + writer->Failure());
         return nullptr;
     }
     failedChannels.Opened(instrument, bin);

@@ -16,12 +16,14 @@
 // The viewers' side of the bridge: takes the channel states that senders
 // publish for the instruments and bins it was asked for and writes each,
 // under the channel's mutex, into the local channel of the same instrument
-// and bin, creating the channel on its first state. It never creates a
-// channel it was not asked for. A sender that goes away leaves its channels
-// at their last state. When a sender that DDS counts as alive sends nothing
-// for several heartbeats, the link lost a direction without DDS noticing,
-// and a secure link would stay stuck long after it heals: the receiver then
-// joins the domain again as a new participant, as a restart would.
+// and bin, creating the channel on its first state (and again on the next
+// state when someone removed it). It never creates a channel it was not
+// asked for, nor writes one that another process writes. A sender that goes
+// away leaves its channels at their last state. When a sender that DDS
+// counts as alive sends nothing for several heartbeats, the link lost a
+// direction without DDS noticing, and a secure link would stay stuck long
+// after it heals: the receiver then joins the domain again as a new
+// participant, as a restart would.
 class BridgeReceiver {
 public:
     // `instruments` and `bins` are masks (bit n: number n); `mode` the

@@ -8,4 +8,7 @@ namespace platform {
 // The host's name; empty when the system does not tell it.
 std::string HostName();
 
+// This process's id, for messages.
+unsigned ProcessId();
+
 }  // namespace platform

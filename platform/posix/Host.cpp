@@ -11,4 +11,6 @@ std::string HostName() {
     return name;
 }
 
+unsigned ProcessId() { return static_cast<unsigned>(getpid()); }
+
 }  // namespace platform

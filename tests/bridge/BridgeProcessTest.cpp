@@ -217,6 +217,30 @@ TEST_F(BridgeTest, NamesTwoSendersOfOneChannel) {
     EXPECT_NE(receiver.output.WaitFor("fed by two senders, participant ", 0, patience), std::string::npos)
         << receiver.output.Text();
     EXPECT_NE(receiver.output.Text().find("; their states alternate"), std::string::npos) << receiver.output.Text();
+
+// A channel that another process writes on the receiver's machine is not
+// written (said once, naming that process) and is taken over once it ends; a
+// channel removed while the receiver runs comes back with the next state,
+// said once.
+TEST_F(BridgeTest, ReceiverKeepsToOneWriterAndMakesRemovedChannelsAgain) {
+    Program& local = Start(Mirror(1), {"lumivex-publisher", "--instrument", "3", "--bins", "0"});
+    for (int attempt = 0; attempt < 5000 && !ChannelExists(Mirror(1), instrument, 0); ++attempt) usleep(1000);
+    Program& receiver = StartReceiver(1);
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    const std::string live = "instrument 3 bin 0: not written: cannot use " + Mirror(1) + RegionName(instrument, 0) +
+                             ": has a live writer, process " + std::to_string(local.process.Id());
+    ASSERT_NE(receiver.output.WaitFor(live, 0, patience), std::string::npos) << receiver.output.Text();
+    local.process.Stop();
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+
+    Unlink(Mirror(1));
+    const std::string again = Mirror(1) + RegionName(instrument, 0) + ": removed or replaced";
+    ASSERT_NE(receiver.output.WaitFor(again, 0, patience), std::string::npos) << receiver.output.Text();
+    EXPECT_TRUE(Mirrors(1)) << receiver.output.Text();
+    const std::string text = receiver.output.Text();
+    for (const std::string& line : {live, again})
+        EXPECT_EQ(text.find(line, text.find(line) + 1), std::string::npos) << "said once:\n" << text;
 }
 
 // Another program on the channel topic whose QoS or type does not fit: the

@@ -152,11 +152,16 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
     AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT, SIGTERM or SIGHUP)",
                Into(options, StoreDuration));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
-    app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
+    CLI::Option* unlink = app.add_flag(
+        "--unlink", options.unlink,
+        "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
+    app.add_flag("--force", options.force, "with --unlink: remove them even when a live writer writes them")
+        ->needs(unlink);
     // The check runs before the function, so the mode read there is sound.
     app.add_option_function<std::string>(
            "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
-           "permission bits of objects it creates (default 600); other users must not be able to write them")
+           "permission bits of the regions it creates (default 600; 640 lets the group watch); no one but the "
+           "owner may write them. Mutex objects are always 600")
         ->type_name("OCTAL")
         ->check(ChannelModeValidator());
 }
@@ -227,7 +232,8 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
         "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal). They\n"
         "outlive a crash, so a restarted publisher writes into them again; a normal end\n"
         "(SIGINT, SIGTERM, SIGHUP, --duration, the end of a replay) removes them, --once\n"
-        "leaves them.\n",
+        "leaves them. A channel has one writer: one that another process writes is\n"
+        "refused (exit status 1, naming that process).\n",
         "lumivex-publisher");
     AddChannelOptions(*app, options);
     AddTimingOptions(*app, options);

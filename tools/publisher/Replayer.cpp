@@ -127,7 +127,9 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     channel.state.timestampMicros = TimestampMicros();
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
-    return WriteChannel(*channel.writer, options, channel.state, pacer);
+    if (WriteChannel(*channel.writer, options, channel.state, pacer)) return true;
+    if (!channel.writer->RefusedObject().empty()) Say(channel.writer->Failure());
+    return false;
 }
 
 // A channel is created holding its first write, so no reader ever sees it
@@ -135,7 +137,7 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
 bool Replayer::OpenChannel(Channel& channel) {
     channel.writer = std::make_unique<ChannelWriter>(channel.instrument, channel.bin);
     if (channel.writer->Open(options.mode, channel.state)) return true;
-    Say(OpenFailure(*channel.writer));
+    Say(channel.writer->Failure());
     return false;
 }
 
@@ -220,9 +222,9 @@ std::string Replayer::Summary() const {
     return line;
 }
 
-bool Replayer::Unlink() {
+bool Replayer::Remove() {
     bool removed = true;
     for (auto& [key, channel] : channels)
-        if (channel.writer) removed = channel.writer->Unlink() && removed;
+        if (channel.writer) removed = channel.writer->Remove() && removed;
     return removed;
 }
