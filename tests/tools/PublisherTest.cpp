@@ -373,10 +373,10 @@ protected:
 // object. --force removes them anyway.
 TEST_F(WriterTest, OneWriterPerChannel) {
     auto first = StartPublisher({"--bins", "0", "--rate", "200", "--mode", "640"});
-    const std::string live = "has a live writer, process " + std::to_string(first->process.Pid());
+    const std::string live = "has a live writer, process " + std::to_string(first->process.Id());
     const RegionWords before = Peek(0);
     const ino_t mutex = Inode(MutexName(0, 0));
-    EXPECT_EQ(before.process, static_cast<uint32_t>(first->process.Pid()));
+    EXPECT_EQ(before.process, static_cast<uint32_t>(first->process.Id()));
     struct stat status {};
     ASSERT_EQ(stat(Path(MutexName(0, 0)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
