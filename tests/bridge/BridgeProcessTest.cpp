@@ -217,6 +217,7 @@ TEST_F(BridgeTest, NamesTwoSendersOfOneChannel) {
     EXPECT_NE(receiver.output.WaitFor("fed by two senders, participant ", 0, patience), std::string::npos)
         << receiver.output.Text();
     EXPECT_NE(receiver.output.Text().find("; their states alternate"), std::string::npos) << receiver.output.Text();
+}
 
 // A channel that another process writes on the receiver's machine is not
 // written (said once, naming that process) and is taken over once it ends; a
