@@ -20,12 +20,17 @@ double SquaredPositionDeviation(const std::array<PoseSample, jitterWindow>& wind
 
 // Angles wrap at ±180°: each is taken as its shortest way from the centre's,
 // so that a roll about 180° is not read as a jump of 360°.
+double Turn(double from, double to) {
+    double turn = to - from;
+    return std::fabs(turn) <= 180.0 ? turn : std::remainder(turn, 360.0);
+}
+
 double SquaredAngleDeviation(const std::array<PoseSample, jitterWindow>& window) {
     double squared = 0.0;
     for (int angle = 0; angle < 3; ++angle) {
         double sum = 0.0;
         for (const PoseSample& sample : window)
-            sum += std::remainder(sample.angles[angle] - window[centre].angles[angle], 360.0);
+            sum += Turn(window[centre].angles[angle], sample.angles[angle]);
         double deviation = sum / jitterWindow;
         squared += deviation * deviation;
     }
@@ -49,7 +54,9 @@ void JitterSums::JudgeCentre() {
         if (!FinitePose(sample)) return;
     // The interval before the window's first write lies outside it.
     std::uint64_t longest = *std::max_element(intervals.begin() + 1, intervals.end());
-    Sum& sum = sums[longest];
+    // Nearly every window has the same longest interval as the one before.
+    if (!lastSum || longest != lastLongest) lastSum = &sums[longest], lastLongest = longest;
+    Sum& sum = *lastSum;
     ++sum.windows;
     sum.position += SquaredPositionDeviation(window);
     sum.angles += SquaredAngleDeviation(window);

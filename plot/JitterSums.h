@@ -22,6 +22,13 @@ public:
     // missed, or the first write (which has no interval).
     static constexpr std::uint64_t barrier = std::numeric_limits<std::uint64_t>::max();
 
+    JitterSums() = default;
+    // Moves only: `lastSum` points into the map it came with.
+    JitterSums(const JitterSums&) = delete;
+    JitterSums& operator=(const JitterSums&) = delete;
+    JitterSums(JitterSums&&) = default;
+    JitterSums& operator=(JitterSums&&) = default;
+
     // `intervalMicros`: since the station's previous write.
     void Add(const PoseSample& sample, std::uint64_t intervalMicros);
 
@@ -46,4 +53,6 @@ private:
     std::array<std::uint64_t, jitterWindow> intervals{};  // before each write of the window
     int filled = 0;
     std::map<std::uint64_t, Sum> sums;
+    Sum* lastSum = nullptr;  // a map's entries stay where they are
+    std::uint64_t lastLongest = 0;
 };

@@ -1,28 +1,22 @@
 #include "plot/RecordingTracks.h"
 
+#include <cmath>
 #include <cstdio>
-#include <map>
-#include <tuple>
+#include <array>
+#include <deque>
 
 #include "recording/RecordingReader.h"
 
 namespace {
 
-using StationKey = std::tuple<int, int, int>;  // instrument, bin, station
 constexpr double degreesPerRadian = 57.29577951308232;
 
-// Metres per unit of the positions, by the channel's unit code.
+// Metres per unit of the positions, by the channel's unit code. The unit
+// table's factors are floats (2.54f is 2.5399999618...); rounded to the
+// micrometre they are the exact ones.
 double MetresPerUnit(uint32_t flags) {
-    station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(flags));
-    struct Exact {
-        const char* label;
-        double metres;
-    };
-    // The unit table's factors are floats; these are the exact ones.
-    static const Exact exact[] = {{"INCHES", 0.0254}, {"CMETER", 0.01}, {"METERS", 1.0}};
-    for (const Exact& entry : exact)
-        if (std::string(unit.label) == entry.label) return entry.metres;
-    return unit.scale / 100.0;
+    double centimetres = station_layout::UnitOfCode(station_layout::UnitCode(flags)).scale;
+    return std::round(centimetres * 1e6) / 1e8;
 }
 
 PoseSample Sample(const RecordedWrite& write, const RecordedStation& station) {
@@ -33,7 +27,7 @@ PoseSample Sample(const RecordedWrite& write, const RecordedStation& station) {
     sample.position[0] = pose.x * metres, sample.position[1] = pose.y * metres, sample.position[2] = pose.z * metres;
     sample.angles[0] = pose.azimuth * degreesPerRadian, sample.angles[1] = pose.elevation * degreesPerRadian;
     sample.angles[2] = pose.roll * degreesPerRadian;
-    sample.active = station_layout::StationActive(write.channel.flags, station.station);
+    sample.active = !station_layout::StationKnownInactive(write.channel.flags, station.station);
     sample.writeCount = write.writeCount;
     return sample;
 }
@@ -47,28 +41,37 @@ public:
         const RecordedChannel& channel = write.channel;
         for (const RecordedStation& station : write.stations) {
             if (!Selects(selection, channel.bin, station.station, write.seconds)) continue;
-            StationKey key{channel.instrument, channel.bin, station.station};
-            auto found = tracks.find(key);
-            if (found == tracks.end())
-                found = tracks.emplace(key, StationTrack({channel.instrument, channel.bin, station.station, channel.description},
-                                                         capacity)).first;
-            lengths -= found->second.Lengths();
-            found->second.Add(Sample(write, station));
-            lengths += found->second.Lengths();
+            StationTrack& track = Track(channel, station.station);
+            lengths -= track.Lengths();
+            track.Add(Sample(write, station));
+            lengths += track.Lengths();
         }
         return lengths <= intervalLengthLimit;
     }
 
+    // By instrument, bin and station.
     std::vector<StationTrack> Take() {
         std::vector<StationTrack> list;
-        for (auto& entry : tracks) list.push_back(std::move(entry.second));
+        for (StationTrack* track : byKey)
+            if (track) list.push_back(std::move(*track));
         return list;
     }
 
 private:
+    // Found by table, not by search: this is done for every station of every write.
+    StationTrack& Track(const RecordedChannel& channel, int station) {
+        const std::size_t key = (static_cast<std::size_t>(channel.instrument) * 16 + channel.bin) * 32 + station;
+        if (!byKey[key]) {
+            tracks.emplace_back(StationName{channel.instrument, channel.bin, station, channel.description}, capacity);
+            byKey[key] = &tracks.back();
+        }
+        return *byKey[key];
+    }
+
     TrackSelection selection;
     int capacity;
-    std::map<StationKey, StationTrack> tracks;
+    std::deque<StationTrack> tracks;  // stays where it is as tracks are added
+    std::array<StationTrack*, 16 * 16 * 32> byKey{};
     std::size_t lengths = 0;
 };
 

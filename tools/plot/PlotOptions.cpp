@@ -28,7 +28,7 @@ const char* const description =
     "  dropouts    intervals over twice the median in which the server wrote nothing (its write counter\n"
     "              advanced by one)\n"
     "  missed      writes the recorder did not see (the steps of the write counter beyond one)\n"
-    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none)\n"
+    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n              never inactive)\n"
     "  nonfinite   the fraction of writes with a value that is not finite\n"
     "  range_*_m   max - min of x, y, z of the finite positions, in metres\n"
     "  jitter_mm, jitter_deg  RMS distance of each position (and of the angles) from the mean of the 5\n"
@@ -74,7 +74,7 @@ struct OptionTexts {
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(fileName);
     CLI::Option* output =
-        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING.png; not \"-\")")
+        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
             ->type_name("OUT.png")->check(pictureName);
     app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
     app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
