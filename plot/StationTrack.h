@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plot/IntervalCounts.h"
+#include "recording/IntervalCounts.h"
 #include "plot/JitterSums.h"
 #include "plot/PoseSample.h"
 #include "plot/TrackColumns.h"

@@ -139,7 +139,7 @@ bool RecordingReader::ParseRowFields(const std::string_view* fields, Row& row) {
         if (!ParseFloat(fields[at.values + i], row.station.record.*recordFields[i]))
             return Fail(row.line, std::string(valueNames[i]) + " must be a number (nan, inf and -inf included)");
     if (!ParseSeconds(fields[at.time], row.seconds))
-        return Fail(row.line, "time_s must be a finite number of seconds, 0 or more");
+        return Fail(row.line, "time_s must be a number of seconds from 0 to 1e9");
     row.instrument = static_cast<int>(instrument);
     row.bin = static_cast<int>(bin);
     row.writeCount = static_cast<uint32_t>(writeCount);

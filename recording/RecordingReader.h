@@ -31,6 +31,8 @@ public:
     const std::string& Error() const { return error; }
     // Empty, or "NAME:LINE: ..." naming where a file cut short stops being read.
     const std::string& CutWarning() const { return cutWarning; }
+    // The line of the first row of the write Next gave last.
+    long WriteLine() const { return current.line; }
     // The file's name as messages give it ("standard input" for "-").
     const std::string& Name() const { return name; }
 

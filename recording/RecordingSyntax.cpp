@@ -93,7 +93,7 @@ bool ParseFloat(std::string_view text, float& value) {
 bool ParseSeconds(std::string_view text, double& seconds) {
     const char* last = text.data() + text.size();
     auto [end, failure] = std::from_chars(text.data(), last, seconds);
-    return end == last && failure == std::errc() && !text.empty() && std::isfinite(seconds) && seconds >= 0.0;
+    return end == last && failure == std::errc() && !text.empty() && seconds >= 0.0 && seconds <= longestSeconds;
 }
 
 std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity) {

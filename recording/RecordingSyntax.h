@@ -29,8 +29,8 @@
 // - A write of the server is a run of rows with the same time, instrument,
 //   bin, write counter and time stamp; it holds each station of "# stations"
 //   once. Replay writes it as one write.
-// - time_s counts seconds from the first write and never goes back within a
-//   channel. The write counter may (a restarted server).
+// - time_s counts seconds from the first write, at most 1e9, and never goes
+//   back within a channel. The write counter may (a restarted server).
 // - Positions are in the channel's unit, angles in radians, each float as it
 //   reads back exactly; nan, -nan, inf and -inf stand for themselves.
 // Other lines starting with '#' are comments; empty lines and a CR before
@@ -66,8 +66,11 @@ std::string FormatChannelLine(const RecordedChannel& channel);
 bool ParseIndex(std::string_view text, long long limit, long long& value);
 // A float as the writer prints it, including nan, -nan, inf and -inf.
 bool ParseFloat(std::string_view text, float& value);
-// Finite seconds, 0 or more.
+// Seconds from 0 up to `longestSeconds`.
 bool ParseSeconds(std::string_view text, double& seconds);
+// The longest time a recording may reach, some 31 years: a replay never
+// waits for a time beyond anyone's patience, and a row stays short.
+constexpr double longestSeconds = 1e9;
 // Splits at commas into at most `capacity` fields; the number of fields, or
 // capacity + 1 when there are more.
 std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity);

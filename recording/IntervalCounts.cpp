@@ -1,4 +1,4 @@
-#include "plot/IntervalCounts.h"
+#include "recording/IntervalCounts.h"
 
 #include <algorithm>
 #include <cmath>
