@@ -59,6 +59,13 @@ const struct {
      }},
 };
 
+// The version line or the column line of either version, behind the header:
+// two recordings joined into one file (two gzip members read as one).
+bool StartsRecording(std::string_view line) {
+    return line.substr(0, std::string_view(versionPrefix).size()) == versionPrefix || line == columnLine ||
+           line == columnLineVersion1;
+}
+
 }  // namespace
 
 bool RecordingReader::Fail(long line, const std::string& reason) {
@@ -229,6 +236,7 @@ bool RecordingReader::Next(RecordedWrite& write) {
     for (std::string_view line;;) {
         if (!source.Next(line)) return FinishAtEnd(open);
         if (source.LastLineUnfinished()) return FinishInsideLine(open);
+        if (StartsRecording(line)) return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
             if (!DeclareChannel(line)) return false;

@@ -33,8 +33,10 @@
 //   back within a channel. The write counter may (a restarted server).
 // - Positions are in the channel's unit, angles in radians, each float as it
 //   reads back exactly; nan, -nan, inf and -inf stand for themselves.
-// Other lines starting with '#' are comments; empty lines and a CR before
-// the line feed are ignored. A file cut short (its last line without a line
+// Other lines starting with '#' are comments; empty lines, a CR before the
+// line feed and a UTF-8 byte-order mark before the first line are ignored. A
+// line holds at most 65536 bytes. A version or column line behind the header
+// starts a second recording, which is refused. A file cut short (its last line without a line
 // feed, its last write without all its stations) reads up to its last whole
 // write.
 //

@@ -72,6 +72,7 @@ struct Malformed {
     const char* name;
     std::string text;
     int line;
+    std::string says = "";  // what the message says after "FILE:LINE: "
 };
 
 void PrintTo(const Malformed& malformed, std::ostream* out) { *out << malformed.name; }
@@ -80,7 +81,7 @@ class MalformedRecordingTest : public PublisherTest, public ::testing::WithParam
 
 TEST_P(MalformedRecordingTest, IsRefusedWithItsLineBeforeAnythingIsCreated) {
     std::string path = WriteFile(GetParam().text);
-    ExpectRefused({"--replay", path}, path + ":" + std::to_string(GetParam().line) + ": ");
+    ExpectRefused({"--replay", path}, path + ":" + std::to_string(GetParam().line) + ": " + GetParam().says);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -111,7 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"WriteLacksAStation", header2 + "0,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 5},
         Malformed{"StationTwiceInAWrite", header2 + "0.5,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 6},
         Malformed{"TimeGoesBackInAChannel", header2 + write2 + "0.25,0,0,10,0,0,1,1,1,0,0,0\n", 7},
-        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7}),
+        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7},
+        Malformed{"LongLineInsideOneBlock", header2 + write2 + "#" + std::string(70000, 'c') + "\n" + write2, 7,
+                  "a line longer than 65536 bytes"},
+        Malformed{"SecondRecording", header2 + write2 + header2 + write2, 7, "a second recording starts here"},
+        Malformed{"DamagedCompression", std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\xff\xff\xff\xff", 14), 1,
+                  "the compressed data is damaged ("}),
     [](const ::testing::TestParamInfo<Malformed>& info) { return info.param.name; });
 
 TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
