@@ -114,6 +114,15 @@ bool RecordingReader::DeclareChannel(std::string_view line) {
     return true;
 }
 
+bool RecordingReader::RemoveChannel(std::string_view line, bool afterWrite) {
+    int instrument = 0, bin = 0;
+    Reason reason = ParseChannelGoneLine(line, instrument, bin);
+    if (reason.empty() && !Slot(instrument, bin).declared) reason = "no '# channel' line declares the removed channel";
+    if (!reason.empty()) return Fail(source.LineNumber(), reason);
+    (afterWrite ? removedAfter : removedBefore).push_back(instrument * channelLimit + bin);
+    return true;
+}
+
 // A channel line, a metadata line ("# KEY VALUE"), a comment or an empty line.
 bool RecordingReader::ReadMetadata(std::string_view line) {
     if (line.empty()) return true;
@@ -229,6 +238,8 @@ bool RecordingReader::FinishInsideLine(bool open) {
 }
 
 bool RecordingReader::Next(RecordedWrite& write) {
+    removedBefore.clear();
+    removedAfter.clear();
     if (ended) return false;
     bool open = havePending;
     if (havePending) StartWrite(pending, write);
@@ -239,7 +250,7 @@ bool RecordingReader::Next(RecordedWrite& write) {
         if (StartsRecording(line)) return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
-            if (!DeclareChannel(line)) return false;
+            if (!(IsChannelGoneLine(line) ? RemoveChannel(line, open) : DeclareChannel(line))) return false;
             continue;
         }
         Row row{};

@@ -26,6 +26,7 @@
 // - "# channel I B flags 0xHEX description TEXT" sets a channel's flags word
 //   and description from its next write on. It comes before the channel's
 //   first row and again whenever they change (a restarted server).
+// - "# channel I B gone" says the server removed the channel there.
 // - A write of the server is a run of rows with the same time, instrument,
 //   bin, write counter and time stamp; it holds each station of "# stations"
 //   once. Replay writes it as one write.
@@ -60,6 +61,11 @@ using Reason = std::string;
 std::string OneLine(std::string text);
 
 bool IsChannelLine(std::string_view line);
+// "# channel I B gone": the server removed the channel; its next write, if
+// any, creates it again.
+bool IsChannelGoneLine(std::string_view line);
+Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin);
+std::string FormatChannelGoneLine(int instrument, int bin);
 // "# channel I B flags 0xHEX description TEXT"
 Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);
 std::string FormatChannelLine(const RecordedChannel& channel);

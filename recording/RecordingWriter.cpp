@@ -70,6 +70,8 @@ bool RecordingWriter::Put(const std::string& text) {
 
 bool RecordingWriter::WriteChannel(const RecordedChannel& channel) { return Put(FormatChannelLine(channel) + "\n"); }
 
+bool RecordingWriter::WriteChannelGone(int instrument, int bin) { return Put(FormatChannelGoneLine(instrument, bin) + "\n"); }
+
 // A time the reader would refuse is not written: it fails the recording.
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
     char lead[80], row[192];

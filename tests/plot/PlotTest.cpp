@@ -220,8 +220,8 @@ TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
     EXPECT_EQ(lengths.size(), 1u) << "columns aligned:\n" << table.output;
 }
 
-// The real publisher stopped for 1.5 s, then started again in centimetres
-// with station 1 inactive. In the picture (named after the recording, as
+// The real publisher stopped for 1.5 s (the recorder notes it gone), then
+// started again in centimetres with station 1 inactive. In the picture (named after the recording, as
 // standard error says) the silence is shaded and no trace crosses it, and
 // station 1 is shaded inactive; station 0, held at one place in both units,
 // has no range.
@@ -232,6 +232,9 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
                 {"--rate", "100", "--duration", "1", "--flags", "0x11D", "--pose", "0=50,50,50,0,0,0"}},
                Milliseconds(1500));
     const std::string png = path + ".png";
+    std::stringstream recorded;
+    recorded << std::ifstream(path).rdbuf();
+    EXPECT_NE(recorded.str().find("\n# channel 0 0 gone\n"), std::string::npos) << "the recorder saw the server go";
 
     Outcome run = Plot({path, "--bins", "0", "--stations", "0-1", "--size", "1200x800"});
     Outcome stats = Plot({path, "--stats", "--csv", "--bins", "0", "--stations", "0-1"});

@@ -181,6 +181,20 @@ TEST_F(MonitorTest, OnceShowsTheSelectedChannelsAndStations) {
     EXPECT_EQ(run.output.find("rate Hz"), std::string::npos) << "one look measures no rate:\n" << run.output;
 }
 
+// A write's time is the server's stamp, also for one stamped a little after
+// the poll's clock read; a stamp 20 s off is no stamp of this clock.
+TEST(ServerWriteTimeTest, TakesTheStampEvenJustAfterThePoll) {
+    const MonitorClock::time_point now = MonitorClock::now();
+    const uint32_t nowMicros =
+        static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
+    const std::pair<uint32_t, MonitorClock::time_point> cases[] = {
+        {nowMicros - 500, now - std::chrono::microseconds(500)},
+        {nowMicros + 2, now + std::chrono::microseconds(2)},
+        {nowMicros + 20000000, now},
+        {0, now}};
+    for (const auto& [stamp, expected] : cases) EXPECT_TRUE(ServerWriteTime(now, stamp) == expected) << stamp - nowMicros;
+}
+
 // The mapping of a removed channel still holds its last write: its stations
 // show as gone, without a rate, not as active.
 TEST(MonitorViewTest, StationsOfARemovedChannelAreGone) {

@@ -261,6 +261,20 @@ TEST_F(PublisherTest, LoopKeepsTheIntervalAndLatenessIsNotCapped) {
     EXPECT_LE(p99, max) << held.output;
 }
 
+// A channel its server removed during the recording is removed where the
+// recording says so and created again at its next write.
+TEST_F(PublisherTest, ReplayRemovesAChannelWhereItsServerDid) {
+    const std::string path = WriteFile(header2 + "0,0,0,1,0,0,1,1,1,0,0,0\n0,0,0,1,0,1,1,1,1,0,0,0\n" +
+                                       "# channel 0 0 gone\n0.8,0,0,1,0,0,2,2,2,0,0,0\n0.8,0,0,1,0,1,2,2,2,0,0,0\n");
+    Publisher publisher({"--replay", path, "--duration", "3"});
+    const bool expected[] = {false, true, false};  // published, removed, published again
+    for (bool removed : expected) {
+        int attempt = 0;
+        while (attempt++ < 20000 && NothingPublished() != removed) usleep(200);
+        EXPECT_EQ(NothingPublished(), removed) << "step " << removed;
+    }
+}
+
 // Bin 1, stations 0-3, a write every 10 ms for 0.2 s; every float of write i
 // is i. At write 10 the server restarted (its counter starts again) with
 // other flags and description, and the recorder died inside write 20's last

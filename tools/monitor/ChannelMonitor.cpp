@@ -7,16 +7,19 @@
 
 namespace {
 
-// A stamp further back than this is not from our clock.
-constexpr uint32_t plausibleLagMicros = 10000000u;
+// A stamp further from now than this is not from our clock.
+constexpr int32_t plausibleLagMicros = 10000000;
 
 }  // namespace
 
+// A write made after `now` was taken but before the read stamps a little
+// ahead of it; that stamp is the server's time as well.
 MonitorClock::time_point ServerWriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
     if (stampMicros == 0) return now;
     auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
-    uint32_t lag = static_cast<uint32_t>(nowMicros) - stampMicros;
-    return lag > plausibleLagMicros ? now : now - std::chrono::microseconds(lag);
+    int32_t lag = static_cast<int32_t>(static_cast<uint32_t>(nowMicros) - stampMicros);
+    if (lag > plausibleLagMicros || lag < -plausibleLagMicros) return now;
+    return now - std::chrono::microseconds(lag);
 }
 
 namespace {

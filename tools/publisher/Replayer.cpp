@@ -165,6 +165,20 @@ bool Replayer::OpenChannel(Channel& channel) {
     return false;
 }
 
+// `recordedChannels`: instrument * 16 + bin in the recording.
+bool Replayer::Remove(const std::vector<int>& recordedChannels) {
+    bool removed = true;
+    for (int recorded : recordedChannels) {
+        RecordedChannel channel{recorded / 16, recorded % 16, 0, ""};
+        if (!Selected(channel)) continue;
+        auto found = channels.find(TargetInstrument(channel) * 16 + channel.bin);
+        if (found == channels.end() || !found->second.writer) continue;
+        removed = found->second.writer->Unlink() && removed;
+        found->second.writer.reset();
+    }
+    return removed;
+}
+
 void Replayer::ReportSkippedWrites() const {
     for (const auto& entry : channels)
         if (entry.second.writer) ::ReportSkippedWrites(*entry.second.writer);
@@ -212,8 +226,10 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     latest = -1.0;
     for (RecordedWrite write; !stopped && reader.Next(write); ++recorded) {
         if (options.to >= 0.0 && write.seconds > options.to) break;
+        if (!Remove(reader.RemovedBefore())) return Outcome::WriteFailed;
         Outcome outcome = PlayWrite(pacer, write, reader.WriteLine(), passStart, stopped);
         if (outcome != Outcome::Done) return outcome;
+        if (!Remove(reader.RemovedAfter())) return Outcome::WriteFailed;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
     if (checkedWhole) return Outcome::Done;

@@ -14,7 +14,8 @@
 // Plays a recording (--replay): every recorded write of a selected channel
 // becomes one write of that channel, with all its stations, at its recorded
 // time; a channel's flags and description change when they changed in the
-// recording. A channel is created at its first write.
+// recording. A channel is created at its first write, removed where the
+// recording says its server removed it, and created again at its next write.
 class Replayer {
 public:
     enum class Outcome { Done, BadRecording, WriteFailed };
@@ -63,6 +64,7 @@ private:
     Outcome PlayPass(const Pacer& pacer, double passStart, bool& stopped);
     Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, long line, double passStart, bool& stopped);
     bool Publish(Channel& channel, const Pacer& pacer);
+    bool Remove(const std::vector<int>& recordedChannels);
     bool OpenChannel(Channel& channel);
     void ShowProgress(const Pacer& pacer, double seconds, bool last);
 
