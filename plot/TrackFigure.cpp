@@ -105,7 +105,7 @@ std::string PanelTitle(const StationName& name, const PanelKind& kind, PositionS
     return Shortened(name.description, room > rest.size() ? room - rest.size() : 0) + rest;
 }
 
-// One series as lines through each column's low and high, broken where a
+// One series as a line through each column's low and high, broken where a
 // value was not finite or the station fell silent; a lone column gets a tick
 // as wide as the column, so that it shows.
 void DrawSeries(FigureCanvas& canvas, const RowData& row, TimeSpan span, const Series& series) {
@@ -121,9 +121,13 @@ void DrawSeries(FigureCanvas& canvas, const RowData& row, TimeSpan span, const S
         const TrackColumn& column = row.columns[i];
         if (!(column.present >> series.index & 1u)) continue;
         if ((column.brokenBefore >> series.index & 1u) || column.into.Length() > row.silenceLimit) flush();
-        double at = span.from + (i + 0.5) * row.columnSeconds;
+        double at = span.from + (i + 0.5) * row.columnSeconds, low = column.low[series.index] - offset,
+               high = column.high[series.index] - offset;
+        // From the end nearer the previous column's, so that a slope is one
+        // line and not a zigzag between the columns' ends.
+        bool downwards = !values.empty() && std::fabs(values.back() - high) < std::fabs(values.back() - low);
         seconds.insert(seconds.end(), {at, at});
-        values.insert(values.end(), {column.low[series.index] - offset, column.high[series.index] - offset});
+        values.insert(values.end(), {downwards ? high : low, downwards ? low : high});
     }
     flush();
 }
