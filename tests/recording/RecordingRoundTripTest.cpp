@@ -134,6 +134,18 @@ TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
     }
 }
 
+// A time the reader would refuse (some would not even fit a row) fails the
+// writer instead of being written.
+TEST(RecordingWriter, RefusesATimeBeyondTheLongest) {
+    const std::string path = "/tmp/lumivex-longest-" + std::to_string(getpid()) + ".csv";
+    RecordingWriter writer;
+    ASSERT_TRUE(writer.Open(path, RecordingInfo{}));
+    EXPECT_TRUE(writer.WriteWrite(Write(1e9, 1, 0x21F, "Rig", 1.0f)));
+    EXPECT_FALSE(writer.WriteWrite(Write(1e61, 2, 0x21F, "Rig", 1.0f)));
+    EXPECT_EQ(writer.Writes(), 1);
+    std::remove(path.c_str());
+}
+
 // Some editors start a UTF-8 file with a byte-order mark; it is skipped.
 TEST(RecordingReader, SkipsAByteOrderMark) {
     const std::string path = "/tmp/lumivex-bom-" + std::to_string(getpid()) + ".csv";
