@@ -14,7 +14,7 @@ struct TrackRecording {
 };
 
 // Different interval lengths kept over all tracks, at most; see StationTrack.
-constexpr std::size_t intervalLengthLimit = 250000;
+constexpr std::size_t intervalLengthLimit = 200000;
 
 // Reads the recording at `path` (either version; plain, gzip, or "-" for
 // standard input) write by write into a track per selected station that was

@@ -45,8 +45,9 @@ public:
     // Intervals longer than this (twice the median) in which the server wrote
     // nothing are dropouts; the figure shades them as silence.
     std::uint64_t DropoutLimitMicros() const;
-    // Different interval lengths kept, which is what the track's memory grows with.
-    std::size_t Lengths() const { return intervals.Lengths() + jitter.Lengths(); }
+    // Different interval lengths kept, which is what the track's memory grows
+    // with (the jitter's sums are kept per length too, so at most as many).
+    std::size_t Lengths() const { return intervals.Lengths(); }
 
 private:
     std::uint64_t Missed(const PoseSample& sample) const;

@@ -274,6 +274,13 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
                              "0.5,0,0,0,1,2,3,0,0,0\n";
     std::string crowded = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
     for (int station = 0; station < 14; ++station) crowded += "0.5,0,0," + std::to_string(station) + ",1,2,3,0,0,0\n";
+    // Every interval a different length: more of them than are counted.
+    std::string distinct = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
+    for (long row = 0, micros = 0; row <= 200001; micros += ++row) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%ld.%06ld,0,0,0,0,0,0,0,0,0\n", micros / 1000000, micros % 1000000);
+        distinct += text;
+    }
     const std::string out = picture.Path();
     struct Case {
         std::string recording;
@@ -293,6 +300,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", "-"}, 2, "not to standard output"},
         {good, {"-o", out, "--position", "sideways"}, 2, "--position"},
         {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
+        {distinct, {"--stats"}, 2, "more than 200000 different intervals between writes"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{Written(c.recording)};

@@ -36,7 +36,7 @@ const char* const description =
     "              are left out\n"
     "--csv prints them with 9 significant digits, an empty field for a figure the station has too few\n"
     "writes for. The intervals are counted per length; a recording whose selected stations have more than\n"
-    "250000 different intervals is refused.\n"
+    "200000 different intervals is refused.\n"
     "Exit status: 0 done, 1 nothing to show or the output could not be written, 2 bad options or recording.";
 
 bool ParseSize(const std::string& text, int& width, int& height) {
