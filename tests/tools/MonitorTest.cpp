@@ -26,6 +26,7 @@
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tests/support/ExpectInOrder.h"
 #include "tools/monitor/ChannelMonitor.h"
+#include "tools/monitor/MonitorView.h"
 #include "tools/monitor/WriteRecorder.h"
 
 namespace {
@@ -180,6 +181,40 @@ TEST_F(MonitorTest, OnceShowsTheSelectedChannelsAndStations) {
     EXPECT_EQ(rest.rfind("ACTIVE", 0), 0u) << rest;
     ASSERT_TRUE(StationRow(run.output, "(0,1,3)", numbers, rest));
     EXPECT_EQ(rest.rfind("inactive", 0), 0u) << rest;
+    EXPECT_EQ(run.output.find("rate Hz"), std::string::npos) << "one look measures no rate:\n" << run.output;
+}
+
+// A write's time is the server's stamp, also for one stamped a little after
+// the poll's clock read; a stamp 20 s off is no stamp of this clock.
+TEST(ServerWriteTimeTest, TakesTheStampEvenJustAfterThePoll) {
+    const MonitorClock::time_point now = MonitorClock::now();
+    const uint32_t nowMicros =
+        static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
+    const std::pair<uint32_t, MonitorClock::time_point> cases[] = {
+        {nowMicros - 500, now - std::chrono::microseconds(500)},
+        {nowMicros + 2, now + std::chrono::microseconds(2)},
+        {nowMicros + 20000000, now},
+        {0, now}};
+    for (const auto& [stamp, expected] : cases) EXPECT_TRUE(ServerWriteTime(now, stamp) == expected) << stamp - nowMicros;
+}
+
+// The mapping of a removed channel still holds its last write: its stations
+// show as gone, without a rate, not as active.
+TEST(MonitorViewTest, StationsOfARemovedChannelAreGone) {
+    ChannelWatch channel;
+    channel.published = channel.gone = true;
+    channel.state.flags = 0x21F;
+    channel.state.writeCount = 1;
+    channel.stations.emplace_back(0);
+    const MonitorClock::time_point start = MonitorClock::now();
+    channel.writeRate.Sample(start, 1);
+    channel.writeRate.Sample(start + std::chrono::seconds(2), 15);
+
+    std::string line = FormatStation(0, channel, channel.stations[0], start + std::chrono::seconds(2));
+
+    EXPECT_NE(line.find(" gone "), std::string::npos) << line;
+    EXPECT_EQ(line.find("ACTIVE"), std::string::npos) << line;
+    EXPECT_EQ(line.find("7.0"), std::string::npos) << "no rate: " << line;
 }
 
 TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
@@ -217,9 +252,9 @@ TEST_F(MonitorTest, LiveViewFitsItsTerminalAndFollowsResizes) {
         int columns, rows;
         std::string hidden;
     };
-    const Size sizes[] = {{80, 24, "... 3 more stations and 12 more channels below; cut: az deg, el deg, roll deg"},
+    const Size sizes[] = {{80, 24, "... 3 more stations and 12 more channels below; cut: rate Hz, age ms"},
                           {120, 40, "... 4 more stations and 9 more channels below"},
-                          {60, 12, "... 3 more stations and 14 more channels below; cut: az d..."}};
+                          {60, 12, "... 3 more stations and 14 more channels below; cut: el d..."}};
     for (const Size& size : sizes) {
         tmux.Run({"resize-window", "-t", "view", "-x", std::to_string(size.columns), "-y", std::to_string(size.rows)});
         std::string screen = tmux.WaitFor(size.hidden + "\nCtrl-C ends.");
@@ -456,7 +491,7 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
                                         -0.25 * degreesPerRadian, 0.125 * k * degreesPerRadian};
             for (int i = 0; i < 6; ++i) EXPECT_NEAR(numbers[i], expected[i], 0.006) << name << " number " << i;
             double age = -1.0;
-            EXPECT_EQ(std::sscanf(rest.c_str(), "%*s - %lf", &age), 1) << "no age from the time stamp: " << rest;
+            EXPECT_EQ(std::sscanf(rest.c_str(), "%*s %lf", &age), 1) << "no age from the time stamp: " << rest;
             EXPECT_LT(age, 5000.0);
         }
     }

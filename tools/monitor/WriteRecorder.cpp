@@ -104,7 +104,20 @@ bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
         write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
         if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
         written = writer.WriteWrite(write) && written;
-        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds};
+        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds, false};
+    }
+    return written;
+}
+
+// Only a removal by the server: a channel refused after a change of its
+// objects is still published.
+bool WriteRecorder::WriteRemovals(const ChannelMonitor& monitor) {
+    bool written = true;
+    const auto& channels = monitor.Channels();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (!channels[i].gone || channels[i].refused || !last[i].recorded || last[i].goneWritten) continue;
+        written = writer.WriteChannelGone(monitor.Instrument(), channels[i].bin) && written;
+        last[i].goneWritten = true;
     }
     return written;
 }
@@ -115,5 +128,6 @@ bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_poi
     const auto& channels = monitor.Channels();
     for (std::size_t i = 0; i < channels.size(); ++i)
         if (channels[i].readable && NewWrite(channels[i], last[i])) Collect(monitor.Instrument(), channels[i], now, i);
-    return WriteFound(monitor);
+    bool removals = WriteRemovals(monitor);
+    return WriteFound(monitor) && removals;
 }
