@@ -6,6 +6,7 @@
 // rule accepts must still be used.
 #include <acl/libacl.h>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdint>
 #include <functional>
 #include <pthread.h>
@@ -17,6 +18,7 @@
 #include "tests/support/OutputFile.h"
 #include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/ChannelState.h"
 #include "tracker/StationReader.h"
 
 namespace {
@@ -52,7 +54,15 @@ public:
     std::string Region() const { return Path(RegionName(0, 0)); }
     std::string Mutex() const { return Path(MutexName(0, 0)); }
 
-    bool Publish() { return Publisher::Run({"--bins", "0", "--once"}) == 0; }
+    // As a server that keeps no write sequence leaves it: a reader must lock
+    // the mutex or read nothing.
+    bool Publish() { return Publisher::Run({"--bins", "0", "--once"}) == 0 && ClearSequenceMark(); }
+    bool ClearSequenceMark() const {
+        int descriptor = open(Region().c_str(), O_WRONLY);
+        const uint32_t zero = 0;
+        bool written = descriptor >= 0 && pwrite(descriptor, &zero, sizeof zero, station_layout::sequenceMarkOffset) == sizeof zero;
+        return close(descriptor) == 0 && written;
+    }
     bool Replace(const std::string& path, const std::function<bool(const char*)>& make) {
         return unlink(path.c_str()) == 0 && make(path.c_str());
     }
@@ -142,12 +152,13 @@ const Hostile hostiles[] = {
          return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666);
      },
      "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true},
-    // The rig: root's objects, group-writable by a group this user is in.
+    // The old rig: root's objects, group-writable by a group this user is
+    // in. The region is trusted; the mutex is not locked even so.
     {"RootsObjectsWritableByOwnGroup",
      [](HostileObjectTest& t) {
          return t.GiveTo(t.Region(), 0, getegid(), 0660) && t.GiveTo(t.Mutex(), 0, getegid(), 0660);
      },
-     "", false, false},
+     "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, false},
 };
 
 void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }

@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <fstream>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -184,6 +185,20 @@ bool SequencedServer::Write(uint32_t count) {
                    writer->Write(CounterState(count)) &&
                    platform::StoreRegionWord(view, station_layout::sequenceOffset, ++sequence);
     return writer->Unlock() && written;
+}
+
+pid_t StartAsOtherUser(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child != 0) return child;
+    const gid_t groups[] = {otherGroup};
+    bool dropped = setgroups(1, groups) == 0 && setgid(otherGroup) == 0 && setuid(otherUser) == 0;
+    _exit(dropped ? body() : 100);
+}
+
+int WaitForChild(pid_t child) {
+    int status = 0;
+    if (child <= 0 || waitpid(child, &status, 0) != child) return -1000;
+    return ExitCode(status);
 }
 
 void UsePublisherBesideThisProgram(const char* program) {

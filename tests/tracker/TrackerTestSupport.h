@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "tracker/ChannelState.h"
@@ -98,6 +99,17 @@ bool MarkSequence(const std::string& regionName);
 
 // The counter motion's content for write n.
 ChannelState CounterState(uint32_t count);
+
+// The user a test takes for "another user", and the group it makes the
+// channels' group.
+constexpr uid_t otherUser = 65534;
+constexpr gid_t otherGroup = 65534;
+
+// Runs `body` in a child process as otherUser, with otherGroup as its only
+// group; the child's exit status is what `body` returns. Its process id.
+pid_t StartAsOtherUser(const std::function<int()>& body);
+// The exit code of a child started so, or -signal; -1000 when it cannot be waited for.
+int WaitForChild(pid_t child);
 
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();
