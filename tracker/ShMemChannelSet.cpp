@@ -56,12 +56,13 @@ bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock ab
         IsReadOnly(currentChannel) ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutex, budget);
     if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
-    troubles[currentChannel].held = result == platform::LockResult::TimedOut;
-    troubles[currentChannel].abandoned = result == platform::LockResult::Abandoned;
-    troubles[currentChannel].waited = budget;
-    if (result != platform::LockResult::Acquired) return false;
-    locked = true;
-    return true;
+    locked = result == platform::LockResult::Acquired;
+    ChannelTrouble& trouble = troubles[currentChannel];
+    if (locked && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
+    trouble.held = result == platform::LockResult::TimedOut;
+    trouble.abandoned = result == platform::LockResult::Abandoned;
+    trouble.waited = budget;
+    return locked;
 }
 
 // Acquired: held. Abandoned: usable again and released. Failed: it could not
