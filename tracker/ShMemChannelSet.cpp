@@ -56,13 +56,14 @@ bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock ab
         IsReadOnly(currentChannel) ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutex, budget);
     if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
-    locked = result == platform::LockResult::Acquired;
+    bool acquired = result == platform::LockResult::Acquired;
+    locked = locked || acquired;  // a failed second lock leaves the first held
     ChannelTrouble& trouble = troubles[currentChannel];
-    if (locked && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
+    if (acquired && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
     trouble.held = result == platform::LockResult::TimedOut;
     trouble.abandoned = result == platform::LockResult::Abandoned;
     trouble.waited = budget;
-    return locked;
+    return acquired;
 }
 
 // Acquired: held. Abandoned: usable again and released. Failed: it could not
