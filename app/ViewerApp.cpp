@@ -88,7 +88,7 @@ void ViewerApp::TrackRow(const StationMapEntry& row) {
     bool viewpoint = row.objectId == ViewpointObject;
     SceneObject* object = viewpoint ? nullptr : FindByTrackingId(row.objectId);
     float pose[6];
-    if ((!viewpoint && !object) || !ReadStationPose(client, row.bin, row.station, pose)) return;
+    if (!ReadStationPose(client, row.bin, row.station, pose) || (!viewpoint && !object)) return;
     // In fixed-frame view the viewpoint stays in centimetres.
     ConvertPosition(row, pose, !viewpoint || viewType != 2);
     if (viewpoint)
