@@ -98,7 +98,8 @@ void ChannelDiscovery::NoteRemoval(int index) {
 // A chmod or setfacl after the channel was opened.
 bool ChannelDiscovery::NoLongerTrusted(int index, bool readOnly) const {
     if (platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Region, index).text).status)) return true;
-    return !readOnly && platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Mutex, index).text, true).status);
+    if (readOnly) return false;
+    return platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Mutex, index).text, true).status);
 }
 
 bool ChannelDiscovery::NamesChangedSince(int index, uint64_t count) const {

@@ -65,7 +65,8 @@ const char mutexRefusalFix[] =
 
 bool WarnAboutSharedObjectSettings() {
     static const bool prefixSound = [] {
-        for (const std::string& warning : platform::TrustedOwnerWarnings()) PrintWarning("trusted owners", ConsoleText(warning));
+        for (const std::string& warning : platform::TrustedOwnerWarnings())
+            PrintWarning("trusted owners", ConsoleText(warning));
         std::string refusal = platform::SharedPrefixRefusal();
         if (!refusal.empty())
             PrintWarning("LUMIVEX_SHM_PREFIX \"" + ConsoleText(platform::SharedObjectName("")) + "\" is refused",

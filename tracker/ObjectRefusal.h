@@ -24,6 +24,7 @@ class ShMemChannelSet;
 
 // Why channel `channel` of the set is not read, naming the object by its full
 // name: held (the region, for a channel read through its write sequence),
-// left by a holder that died, refused and why, not ready, permission denied. Empty when its region does not exist (nothing is
-// published) or nothing is wrong.
+// left by a holder that died, refused and why, not ready, permission denied.
+// Empty when its region does not exist (nothing is published) or nothing is
+// wrong.
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel);

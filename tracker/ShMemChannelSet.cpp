@@ -97,6 +97,7 @@ platform::LockResult ShMemChannelSet::WaitForNoWrite(std::chrono::nanoseconds bu
 // object vanished under the mapping. Either way the channel is opened afresh,
 // as is one whose region was shrunk under a read.
 bool ShMemChannelSet::Unlock() {
+    torn = false;
     if (!IsChannelOpen(currentChannel)) return false;
     if (!locked) return true;
     locked = false;
@@ -107,7 +108,6 @@ bool ShMemChannelSet::Unlock() {
 
 // Read-only: the copy is whole when no write began since Lock.
 bool ShMemChannelSet::EndRead() {
-    torn = false;
     if (!IsReadOnly(currentChannel)) return platform::UnlockSharedMutex(mutexes[currentChannel]);
     const platform::RegionView& view = views[currentChannel];
     if (platform::RegionWordStill(view, station_layout::sequenceOffset, sequenceAtLock)) return true;

@@ -21,7 +21,9 @@ void WarnIfRefused(const char* name, const platform::ObjectCheck& check, const c
 
 }  // namespace
 
-TrackerClient::TrackerClient(int instrument) : ShMemChannelSet(instrument, maxChannels) { WarnAboutSharedObjectSettings(); }
+TrackerClient::TrackerClient(int instrument) : ShMemChannelSet(instrument, maxChannels) {
+    WarnAboutSharedObjectSettings();
+}
 
 TrackerClient::~TrackerClient() { CloseAll(); }
 

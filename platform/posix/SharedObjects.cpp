@@ -93,7 +93,8 @@ OpenStatus AclStatus(int descriptor, const struct stat& status) {
 // except through a group this user belongs to.
 OpenStatus TrustOf(int descriptor, const struct stat& status) {
     if (!S_ISREG(status.st_mode)) return OpenStatus::NotRegularFile;
-    if (status.st_uid != geteuid() && status.st_uid != 0 && !IsTrustedOwner(status.st_uid)) return OpenStatus::ForeignOwner;
+    bool trustedOwner = status.st_uid == geteuid() || status.st_uid == 0 || IsTrustedOwner(status.st_uid);
+    if (!trustedOwner) return OpenStatus::ForeignOwner;
     if (status.st_mode & S_IWOTH) return OpenStatus::WritableByOthers;
     // With an ACL these bits are its mask, the most the owning group's own
     // entry may grant: a foreign owning group under a mask with write is
