@@ -162,6 +162,13 @@ SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* che
 LockResult LockSharedMutex(SharedMutex* mutex);
 // Waits at most `budget`.
 LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget);
+// The read a reader makes most, in one call: takes the mutex (waiting at most
+// `budget`), copies `length` bytes at `offset` of `view`, releases it, with
+// one check that both objects are still there. Acquired: the copy is whole.
+// Abandoned: the mutex is held, the copy not made (see
+// MarkSharedMutexConsistent). Vanished: whatever was copied is not to be used.
+LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
+                          std::size_t offset, void* destination, std::size_t length);
 // After LockResult::Abandoned: declares the guarded data sound again, so that
 // the mutex stays usable once it is released.
 bool MarkSharedMutexConsistent(SharedMutex* mutex);

@@ -55,9 +55,25 @@ bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock ab
     platform::LockResult result =
         IsReadOnly(currentChannel) ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutex, budget);
     if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
+    locked = locked || result == platform::LockResult::Acquired;  // a failed second lock leaves the first held
+    return NoteLock(result, budget);
+}
+
+// A holder cannot lock again, so a read while locked fails as that would.
+bool ShMemChannelSet::ReadLocked(std::size_t offset, void* destination, std::size_t length) {
+    platform::SharedMutex* mutex = mutexes[currentChannel];
+    if (!views[currentChannel].base || !mutex || locked) return false;
+    platform::LockResult result =
+        platform::CopyUnderMutex(mutex, lockBudget, views[currentChannel], offset, destination, length);
+    if (result == platform::LockResult::Abandoned) result = Recover(mutex, AbandonedLock::Release);
+    return NoteLock(result, lockBudget);
+}
+
+// Notes what a lock came to for Trouble, and closes a channel whose objects
+// vanished; true when it was acquired.
+bool ShMemChannelSet::NoteLock(platform::LockResult result, std::chrono::nanoseconds budget) {
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
     bool acquired = result == platform::LockResult::Acquired;
-    locked = locked || acquired;  // a failed second lock leaves the first held
     ChannelTrouble& trouble = troubles[currentChannel];
     if (acquired && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
     trouble.held = result == platform::LockResult::TimedOut;

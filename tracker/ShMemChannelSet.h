@@ -66,6 +66,10 @@ public:
     int SelectChannel(int index);
     int ActiveStationCount();
 
+    // Lock, ReadView and Unlock of one range in one step, for a channel that
+    // is locked (not read-only): one check of the objects for the whole read.
+    bool ReadLocked(std::size_t offset, void* destination, std::size_t length);
+
     // Between Lock and Unlock: copies `length` bytes at `offset` of the
     // current channel's region. False for a range outside the mapping, or when
     // the server shrank the region under it; such a channel is closed at
@@ -115,6 +119,7 @@ private:
     enum class AbandonedLock { Release, Keep };
     bool TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned);
     platform::LockResult WaitForNoWrite(std::chrono::nanoseconds budget);
+    bool NoteLock(platform::LockResult result, std::chrono::nanoseconds budget);
     bool EndRead();
     static platform::LockResult Recover(platform::SharedMutex* mutex, AbandonedLock abandoned);
     void WriteChannelNames(int index);

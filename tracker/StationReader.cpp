@@ -15,8 +15,13 @@ bool CopyStationRecord(TrackerClient& client, int station, float* destination) {
     return client.ReadView(station_layout::RecordOffset(station), destination, station_layout::recordSize);
 }
 
+// A locked channel takes the one-step read: the viewer makes one per row and frame.
 bool ReadStationPose(TrackerClient& client, int bin, int station, float* destination) {
-    return ReadBin(client, bin, [&] { return CopyStationRecord(client, station, destination); });
+    if (station < 0 || station >= station_layout::stationCount || !SelectBin(client, bin)) return false;
+    if (!client.IsReadOnly(bin))
+        return client.ReadLocked(station_layout::RecordOffset(station), destination, station_layout::recordSize);
+    return station_reading::CopyWhole(client, [&client] { return client.Lock(); },
+                                      [&] { return CopyStationRecord(client, station, destination); });
 }
 
 uint32_t ReadFlagsWord(TrackerClient& client) {

@@ -371,6 +371,16 @@ LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) 
     });
 }
 
+LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
+                          std::size_t offset, void* destination, std::size_t length) {
+    if (!InView(view, offset, length)) return LockResult::Failed;
+    LockResult locked = LockSharedMutex(mutex, budget);
+    if (locked != LockResult::Acquired) return locked;
+    std::memcpy(destination, view.base + offset, length);
+    LockResult released = ReleaseLiveMutex(mutex);
+    return posix::MappingVanished(view.watch) ? LockResult::Vanished : released;
+}
+
 bool MarkSharedMutexConsistent(SharedMutex* mutex) {
     return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;
 }
