@@ -43,14 +43,16 @@ bool TrackerClient::OpenChannel(int index) {
 }
 
 // The mutex when this user may lock it (the lock rule), which is as fast as
-// reading gets; otherwise the write sequence, when the server keeps one.
-// Otherwise the mutex's refusal is what the channel's trouble tells.
+// reading gets; otherwise, when the mutex is refused to this user, the write
+// sequence, if the server keeps one. A mutex still being set up is waited
+// for. Otherwise the mutex's refusal is what the channel's trouble tells.
 bool TrackerClient::OpenLockOrSequence(int index) {
     platform::ObjectCheck mutexCheck;
     mutexes[index] = platform::OpenSharedMutex(mutexName, &mutexCheck);
     if (mutexes[index]) return true;
     uint32_t mark = 0;
-    if (platform::LoadRegionWord(views[index], station_layout::sequenceMarkOffset, mark) &&
+    if (platform::IsRefusal(mutexCheck.status) &&
+        platform::LoadRegionWord(views[index], station_layout::sequenceMarkOffset, mark) &&
         mark == station_layout::sequenceMark) {
         readOnlyMask |= 1u << index;
         return true;
