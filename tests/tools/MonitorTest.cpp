@@ -21,6 +21,7 @@
 
 #include "recording/RecordingReader.h"
 #include "server/ChannelWriter.h"
+#include "platform/SharedMemory.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -217,16 +218,43 @@ TEST(MonitorViewTest, StationsOfARemovedChannelAreGone) {
     EXPECT_EQ(line.find("7.0"), std::string::npos) << "no rate: " << line;
 }
 
+// A name prefix that is not a plain name is refused, said once, and nothing
+// is published under it.
 TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
     OutputFile csv;
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--once"}, "nothing is published for instrument 0, bins 0-1"},
-        {{"--csv", csv.Path(), "--duration", "0.3"}, "nothing was recorded: no selected channel of instrument 0, bins 0-1"}};
-    for (const auto& [options, message] : cases) {
-        Outcome run = Monitor(options);
-        EXPECT_EQ(ExitStatus(run), 1) << options[0];
-        EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    struct Case {
+        std::vector<std::string> options;
+        std::string prefix;  // empty: the test's own
+        std::string message;
+    };
+    const std::string nothing = "nothing is published for instrument 0, bins 0-1";
+    const Case cases[] = {
+        {{"--once"}, "", nothing},
+        {{"--csv", csv.Path(), "--duration", "0.3"}, "", "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
+        {{"--once"}, "../" + Prefix(), "LUMIVEX_SHM_PREFIX \"../" + Prefix() + "\" is refused: it contains '/'"},
+        {{"--once"}, "..", "LUMIVEX_SHM_PREFIX \"..\" is refused: it is \".\" or \"..\""},
+        {{"--once"}, Prefix() + "\x1b", "LUMIVEX_SHM_PREFIX \"" + Prefix() + "\\x1b\" is refused: it contains control characters"},
+        {{"--once"}, std::string(300, 'p'), "is refused: it is longer than 223 characters"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments{ProgramPath("lumivex-monitor")};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        std::string prefix = c.prefix.empty() ? Prefix() : c.prefix;
+        Outcome run = RunToEnd(arguments, ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix}), runLimit);
+        EXPECT_EQ(ExitStatus(run), 1) << c.prefix;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find(c.message), run.output.rfind(c.message)) << "said once:\n" << run.output;
+        if (!c.prefix.empty()) {
+            EXPECT_NE(run.output.find(nothing), std::string::npos) << run.output;
+        }
     }
+    // Writers get a clear refusal, and a removal under such a prefix is no success.
+    UsePrefix("../" + Prefix());
+    platform::ObjectCheck check;
+    EXPECT_EQ(platform::CreateRegion(RegionName(0, 0).c_str(), 4096, 0600, &check), platform::noRegion);
+    EXPECT_EQ(check.status, platform::OpenStatus::RefusedName);
+    EXPECT_FALSE(platform::UnlinkSharedObject(RegionName(0, 0).c_str()));
+    UsePrefix(Prefix());
 }
 
 TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {

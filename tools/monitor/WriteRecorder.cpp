@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <numeric>
 
+#include "platform/SharedMemory.h"
 #include "platform/Host.h"
 
 namespace {
@@ -54,8 +54,7 @@ bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor,
     RecordingInfo info;
     info.start = UtcNow();
     info.host = platform::HostName();
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    info.prefix = prefix ? prefix : "";
+    info.prefix = platform::SharedObjectName("");
     info.instrument = monitor.Instrument();
     for (const ChannelWatch& channel : monitor.Channels()) info.bins |= 1u << channel.bin;
     info.stations = stations;
