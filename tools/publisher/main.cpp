@@ -14,6 +14,7 @@
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 #include "tools/publisher/Replayer.h"
+#include "tools/publisher/StartLine.h"
 
 namespace {
 
@@ -60,11 +61,13 @@ bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t wr
 }
 
 // Writes at the chosen rate; a round that runs late is not made up for.
-bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
+// `writes` counts the rounds written.
+bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer, uint64_t& writes) {
     const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
     double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
         if (!WriteRound(channels, options, writeCount, pacer)) return false;
+        writes = writeCount;
         if (options.once || pacer.Stopped()) return true;
         next = std::max(next + period, pacer.Elapsed());
         if (!pacer.WaitUntil(next)) return true;
@@ -82,6 +85,7 @@ int Replay(const PublisherOptions& options) {
     Replayer replayer(options);
     if (!replayer.Check()) return 2;
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    std::fprintf(stderr, "%s\n", StartLine(options).c_str());
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
     bool removed = replayer.Unlink();
@@ -108,7 +112,11 @@ int main(int argc, char** argv) {
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
     std::string failure = OpenAll(channels, options);
     if (!failure.empty()) return Fail(failure);
-    bool published = Publish(channels, options, Pacer(options.duration));
+    std::fprintf(stderr, "%s\n", StartLine(options).c_str());
+    const Pacer pacer(options.duration);
+    uint64_t writes = 0;
+    bool published = Publish(channels, options, pacer, writes);
+    std::fprintf(stderr, "%s\n", EndLine(writes, pacer.Elapsed()).c_str());
     for (auto& channel : channels) ReportSkippedWrites(*channel);
     if (!published) return Fail("could not write a channel");
     // A normal end takes the objects away; --once leaves them for a reader.
