@@ -13,6 +13,7 @@
 #include "tools/common/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
+#include "tools/publisher/Motion.h"
 
 namespace {
 
@@ -66,9 +67,7 @@ std::string StorePose(const std::string& value, PublisherOptions& options) {
 }
 
 std::string StoreMotion(const std::string& value, PublisherOptions& options) {
-    static const struct { const char* name; Motion motion; } motions[] = {
-        {"still", Motion::Still}, {"orbit", Motion::Orbit}, {"counter", Motion::Counter}};
-    for (const auto& entry : motions) {
+    for (const auto& entry : motionNames) {
         if (value != entry.name) continue;
         options.motion = entry.motion;
         return {};

@@ -15,6 +15,7 @@
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 #include "tools/publisher/Replayer.h"
+#include "tools/publisher/StartLine.h"
 
 namespace {
 
@@ -77,11 +78,13 @@ std::string WriteRound(Channels& channels, const PublisherOptions& options, uint
 }
 
 // Writes at the chosen rate; a round that runs late is not made up for.
-std::string Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
+// `writes` counts the rounds written.
+std::string Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer, uint64_t& writes) {
     const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
     double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
         std::string failure = WriteRound(channels, options, writeCount, pacer);
+        if (failure.empty()) writes = writeCount;
         if (!failure.empty() || options.once || pacer.Stopped()) return failure;
         next = std::max(next + period, pacer.Elapsed());
         if (!pacer.WaitUntil(next)) return "";
@@ -99,6 +102,7 @@ int Replay(const PublisherOptions& options) {
     Replayer replayer(options);
     if (!replayer.Check()) return 2;
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    std::fprintf(stderr, "%s\n", StartLine(options).c_str());
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
     bool removed = replayer.Remove();
@@ -128,7 +132,13 @@ int main(int argc, char** argv) {
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
     // A refused channel takes away what this run made of the others.
     std::string failure = OpenAll(channels, options);
-    if (failure.empty()) failure = Publish(channels, options, Pacer(options.duration));
+    if (failure.empty()) {
+        std::fprintf(stderr, "%s\n", StartLine(options).c_str());
+        const Pacer pacer(options.duration);
+        uint64_t writes = 0;
+        failure = Publish(channels, options, pacer, writes);
+        std::fprintf(stderr, "%s\n", EndLine(writes, pacer.Elapsed()).c_str());
+    }
     for (auto& channel : channels) ReportSkippedWrites(*channel);
     // A normal end takes the objects away; --once leaves them for a reader.
     bool removed = (options.once && failure.empty()) || RemoveAll(channels);
