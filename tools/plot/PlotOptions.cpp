@@ -17,8 +17,7 @@ const char* const description =
     "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in the channel's\n"
     "unit, azimuth, elevation and roll in degrees, and the interval between updates in ms) over time.\n"
     "With --stats it prints per station the samples, update rate, interval p50/p99/max, dropouts\n"
-    "(intervals over twice the median), the position's range and its jitter instead.\n"
-    "Exit status: 0 done, 1 nothing to show or the output could not be written, 2 bad options or recording.";
+    "(intervals over twice the median), the position's range and its jitter instead.";
 
 bool ParseSize(const std::string& text, int& width, int& height) {
     int consumed = 0;
@@ -37,9 +36,6 @@ const CLI::Validator sizeValidator(
     },
     "", "Size");
 
-const CLI::Validator fileName(
-    [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
-
 // A PNG is no use on a terminal, and "-" as a file name would only surprise.
 const CLI::Validator pictureName(
     [](std::string& text) {
@@ -53,7 +49,7 @@ struct OptionTexts {
 };
 
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
-    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(fileName);
+    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(FileNameValidator());
     CLI::Option* output =
         app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING with .png; not \"-\")")
             ->type_name("OUT.png")->check(pictureName);
@@ -93,17 +89,14 @@ std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions&
 
 }  // namespace
 
-PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options, std::string& message) {
+CommandLineOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options) {
     CLI::App app(description, "lumivex-plot");
     OptionTexts texts;
     AddOptions(app, options, texts);
     AddVersionFlag(app, "lumivex-plot");
     RefuseOptionLikeValues(app);
-    CommandLineOutcome outcome = ParseCommandLine(app, argc, argv, message);
-    if (outcome == CommandLineOutcome::Help) return PlotOptionsOutcome::Help;
-    if (outcome == CommandLineOutcome::Error) return PlotOptionsOutcome::Error;
-    message = Complete(app, texts, options);
-    return message.empty() ? PlotOptionsOutcome::Run : PlotOptionsOutcome::Error;
+    CheckTogether(app, [&app, &texts, &options]() { return Complete(app, texts, options); });
+    return RunCommandLine(app, argc, argv);
 }
 
 std::string DefaultOutput(const std::string& recording) {
