@@ -57,6 +57,13 @@ std::string HelpFormatter::make_expanded(const CLI::App* group) const {
     }));
 }
 
+std::string HelpFormatter::make_option_name(const CLI::Option* option, bool positional) const {
+    std::string names = CLI::Formatter::make_option_name(option, positional);
+    for (std::size_t comma = names.find(','); comma != std::string::npos; comma = names.find(',', comma + 2))
+        names.insert(comma + 1, " ");
+    return names;
+}
+
 std::string HelpFormatter::make_option_opts(const CLI::Option* option) const {
     if (option->get_type_size() == 0 || !option->nonpositional()) return "";
     return " " + SplitTypeName(option->get_type_name()).front();
