@@ -10,12 +10,14 @@
 #include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "server/ChannelWriter.h"
+#include "tools/common/RunCommandLine.h"
 #include "tools/publisher/ChannelWrite.h"
 #include "tools/publisher/Motion.h"
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 #include "tools/publisher/Replayer.h"
 #include "tools/publisher/StartLine.h"
+#include "tracker/Warning.h"
 
 namespace {
 
@@ -91,45 +93,36 @@ std::string Publish(Channels& channels, const PublisherOptions& options, const P
     }
 }
 
-int Fail(const std::string& what) {
-    std::fprintf(stderr, "lumivex-publisher: %s\n", what.c_str());
-    return 1;
-}
-
 // A recording file is read whole before anything is created, so a bad file
 // publishes nothing.
 int Replay(const PublisherOptions& options) {
     Replayer replayer(options);
     if (!replayer.Check()) return 2;
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("could not catch SIGINT, SIGTERM and SIGHUP");
     std::fprintf(stderr, "%s\n", StartLine(options).c_str());
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
     bool removed = replayer.Remove();
     if (outcome == Replayer::Outcome::BadRecording) return 2;
-    if (outcome == Replayer::Outcome::WriteFailed) return Fail("could not create or write a channel");
+    if (outcome == Replayer::Outcome::WriteFailed) return PrintError("could not create or write a channel");
     std::printf("%s\n", replayer.Summary().c_str());
-    return removed ? 0 : Fail("could not remove the shared objects");
+    return removed ? 0 : PrintError("could not remove the shared objects");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     PublisherOptions options;
-    std::string error;
-    ParseOutcome outcome = ParseOptions(argc, argv, options, error);
-    if (outcome == ParseOutcome::Help) PrintUsage(argv[0]);
-    if (outcome == ParseOutcome::Version) std::printf("%s\n", error.c_str());
-    if (outcome == ParseOutcome::Error) std::fprintf(stderr, "lumivex-publisher: %s (see --help)\n", error.c_str());
-    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Error ? 2 : 0;
+    CommandLineOutcome outcome = RunCommandLine(*PublisherCommandLine(options), argc, argv);
+    if (!outcome.run) return outcome.status;
     if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) {
         std::string failure = UnlinkAll(channels, options.force);
-        return failure.empty() ? 0 : Fail(failure);
+        return failure.empty() ? 0 : PrintError(failure);
     }
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("could not catch SIGINT, SIGTERM and SIGHUP");
     // A refused channel takes away what this run made of the others.
     std::string failure = OpenAll(channels, options);
     if (failure.empty()) {
@@ -142,6 +135,6 @@ int main(int argc, char** argv) {
     for (auto& channel : channels) ReportSkippedWrites(*channel);
     // A normal end takes the objects away; --once leaves them for a reader.
     bool removed = (options.once && failure.empty()) || RemoveAll(channels);
-    if (!failure.empty()) return Fail(failure);
-    return removed ? 0 : Fail("could not remove the shared objects");
+    if (!failure.empty()) return PrintError(failure);
+    return removed ? 0 : PrintError("could not remove the shared objects");
 }
