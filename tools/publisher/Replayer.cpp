@@ -86,7 +86,7 @@ bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latest
         char times[120];
         std::snprintf(times, sizeof times, "time_s %.6f comes %.6f s after a write at %.6f of another channel", write.seconds,
                       latestSeconds - write.seconds, latestSeconds);
-        Say(name + ":" + std::to_string(line) + ": " + times +
+        PrintError(name + ":" + std::to_string(line) + ": " + times +
             "; replay needs the channels interleaved in time (at most 0.1 s out of order)");
         return false;
     }
