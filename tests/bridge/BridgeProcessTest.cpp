@@ -99,8 +99,8 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
 // A server that writes at no steady pace, slowly: the sender forwards each
 // write, and a recorder behind the receiver holds each one.
 TEST_F(BridgeTest, SenderAndRecorderSeeEveryWriteOfAnIrregularServer) {
-    const double gaps[] = {0.003, 0.017, 0.008, 0.041, 0.0015, 0.025, 0.005, 0.012};
-    const uint32_t writes = 40;
+    const double gaps[] = {0.030, 0.110, 0.045, 0.200, 0.020, 0.075, 0.050, 0.120};
+    const uint32_t writes = 24;
     OutputFile recording, recorded;
     std::string text = "# lumivex recording 2\n# stations 0\n" + std::string(recording_syntax::columnLine) +
                        "\n# channel 3 0 flags 0x0000021F description irregular\n";

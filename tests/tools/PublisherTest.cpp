@@ -296,8 +296,10 @@ TEST_F(PublisherTest, LoopKeepsTheIntervalAndLatenessIsNotCapped) {
 // A channel its server removed during the recording is removed where the
 // recording says so and created again at its next write.
 TEST_F(PublisherTest, ReplayRemovesAChannelWhereItsServerDid) {
+    // Each state lasts 0.4 s at least, long enough to be seen on a loaded machine.
     const std::string path = WriteFile(header2 + "0,0,0,1,0,0,1,1,1,0,0,0\n0,0,0,1,0,1,1,1,1,0,0,0\n" +
-                                       "# channel 0 0 gone\n0.8,0,0,1,0,0,2,2,2,0,0,0\n0.8,0,0,1,0,1,2,2,2,0,0,0\n");
+                                       "0.4,0,0,2,0,0,1,1,1,0,0,0\n0.4,0,0,2,0,1,1,1,1,0,0,0\n" +
+                                       "# channel 0 0 gone\n0.8,0,0,3,0,0,2,2,2,0,0,0\n0.8,0,0,3,0,1,2,2,2,0,0,0\n");
     Publisher publisher({"--replay", path, "--duration", "3"});
     const bool expected[] = {false, true, false};  // published, removed, published again
     for (bool removed : expected) {

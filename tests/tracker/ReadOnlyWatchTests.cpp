@@ -31,12 +31,6 @@ public:
     bool Share(const std::string& name, uid_t owner, gid_t group, mode_t mode) const {
         return chown(Path(name).c_str(), owner, group) == 0 && chmod(Path(name).c_str(), mode) == 0;
     }
-    bool WaitForChannel() const {
-        struct stat status {};
-        for (auto end = Clock::now() + runLimit; Clock::now() < end; usleep(1000))
-            if (stat(Path(MutexName(0, 0)).c_str(), &status) == 0) return true;
-        return false;
-    }
     Outcome Monitor(const std::vector<std::string>& options, const std::vector<std::string>& environment = {}) {
         std::vector<std::string> arguments{ProgramPath("lumivex-monitor")};
         arguments.insert(arguments.end(), options.begin(), options.end());
@@ -71,11 +65,11 @@ bool Whole(const float* pose) {
     return pose[0] > 0.0f;
 }
 
+// The channel of a server that left its mutex object writable by the
+// watching group (our writers never do: they refuse such an object, and
+// replace one loosened under them).
 TEST_F(ReadOnlyWatchTest, AGroupThatMayWriteTheMutexHarmsNoReader) {
-    Publisher publisher({"--bins", "0", "--motion", "counter", "--rate", "20", "--hold-lock-ms", "30", "--mode", "640"});
-    ASSERT_TRUE(WaitForChannel());
-    // An old server's objects: its mutex shared with the watching group.
-    ASSERT_TRUE(MarkSequence(RegionName(0, 0)));
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--motion", "counter", "--mode", "640", "--once"}), 0);
     ASSERT_TRUE(Share(RegionName(0, 0), 0, otherGroup, 0640));
     ASSERT_TRUE(Share(MutexName(0, 0), 0, otherGroup, 0660));
     pid_t attacker = StartAsOtherUser([this] { return Scribble(Path(MutexName(0, 0)), Milliseconds(1500)); });
