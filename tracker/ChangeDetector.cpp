@@ -13,6 +13,9 @@ constexpr std::chrono::milliseconds longestPeriod(250);
 constexpr std::chrono::microseconds wakeAllowance(20);
 // A window never shorter: reads themselves take microseconds.
 constexpr std::chrono::microseconds shortestLead(10);
+// Nor longer, however much the writes jitter: reading without pause costs a
+// core's time.
+constexpr std::chrono::microseconds longestLead(150);
 // A channel that is not there is looked at this often; its absence alone
 // never makes the others be read at the slow pace.
 constexpr std::chrono::milliseconds absentPoll(1);
@@ -37,8 +40,8 @@ Clock::time_point WriteTimeOfStamp(Clock::time_point now, uint32_t stampMicros) 
     return now - std::chrono::microseconds(lag);
 }
 
-ChangeDetector::ChangeDetector(std::size_t count, Clock::duration slowPollInterval)
-    : channels(count), slowPoll(slowPollInterval) {}
+ChangeDetector::ChangeDetector(std::size_t count, Clock::duration slowPollInterval, Pursuit pursuitOf)
+    : channels(count), slowPoll(slowPollInterval), pursuit(pursuitOf) {}
 
 // A server that keeps no counter but stamps its writes still shows each
 // write, one step at a time; one that keeps neither shows nothing here.
@@ -62,8 +65,9 @@ uint32_t ChangeDetector::Saw(std::size_t index, Clock::time_point now, uint32_t 
 
 void ChangeDetector::Lost(std::size_t index) { channels.at(index) = Channel{}; }
 
-// The period follows slow drift smoothly; a gap far from it means the rate
-// changed, and the period is learnt afresh from that gap.
+// The period follows slow drift smoothly. A write off the beat widens the
+// window (through the jitter) but keeps the beat; only a few in a row mean
+// that the pace changed, and it is learnt afresh from the last gap.
 void ChangeDetector::Learn(Channel& channel, Clock::time_point written, uint32_t steps) const {
     Clock::duration gap = (written - channel.lastWrite) / steps;
     if (gap <= Clock::duration(0) || gap > longestPeriod) {
@@ -71,25 +75,36 @@ void ChangeDetector::Learn(Channel& channel, Clock::time_point written, uint32_t
         return;
     }
     Clock::duration error = Magnitude(gap - channel.period);
-    bool foreseen = channel.period.count() > 0 && error <= channel.period / 4;
-    channel.regularWrites = foreseen ? channel.regularWrites + 1 : 0;
-    channel.jitter = foreseen ? (3 * channel.jitter + error) / 4 : Clock::duration(0);
-    channel.period = foreseen ? (7 * channel.period + gap) / 8 : gap;
+    bool onBeat = channel.period.count() > 0 && error <= channel.period / 4;
+    channel.offBeat = onBeat ? 0 : channel.offBeat + 1;
+    if (channel.period.count() == 0 || channel.offBeat >= writesToTrust) return Relearn(channel, gap);
+    channel.jitter = (3 * channel.jitter + std::min(error, channel.period / 4)) / 4;
+    if (!onBeat) return;
+    ++channel.regularWrites;
+    channel.period = (7 * channel.period + gap) / 8;
+}
+
+void ChangeDetector::Relearn(Channel& channel, Clock::duration period) {
+    channel.period = period;
+    channel.jitter = Clock::duration(0);
+    channel.regularWrites = channel.offBeat = 0;
 }
 
 bool ChangeDetector::Foreseeing(std::size_t index) const { return channels.at(index).regularWrites >= writesToTrust; }
 
-// Reads without pause from a little before the write is due until a little
-// after; a write that comes later than that is waited for at the slow pace,
-// and the jitter it adds widens the next windows. A channel silent for two
-// periods past its due time has stopped or changed its pace.
+// For latency, reads without pause from a little before the write is due
+// until a little after; for capture, reads once a little after it is due,
+// which costs one read a write. A write later than that is waited for at the
+// slow pace, and the jitter it adds widens the next windows.
 Clock::time_point ChangeDetector::NextReadOf(const Channel& channel, Clock::time_point now) const {
     if (channel.absent) return now + absentPoll;
     if (channel.regularWrites < writesToTrust) return now + slowPoll;
-    Clock::duration lead = std::clamp<Clock::duration>(wakeAllowance + 2 * channel.jitter, shortestLead, channel.period / 4);
+    Clock::duration margin = std::clamp<Clock::duration>(wakeAllowance + 2 * channel.jitter, shortestLead,
+                                                         std::min<Clock::duration>(channel.period / 4, longestLead));
     Clock::time_point due = channel.lastWrite + channel.period;
-    if (now < due - lead) return due - lead;
-    if (now <= due + lead) return now;
+    if (pursuit == Pursuit::Capture) return now < due + margin ? due + margin : now + slowPoll;
+    if (now < due - margin) return due - margin;
+    if (now <= due + margin) return now;
     return now + slowPoll;
 }
 

@@ -19,7 +19,13 @@ class ChangeDetector {
 public:
     using Clock = std::chrono::steady_clock;
 
-    ChangeDetector(std::size_t channels, Clock::duration slowPoll);
+    // Latency: a forwarder (the bridge's sender) reads without pause around
+    // the write that is due, to pass it on within microseconds. Capture: a
+    // recorder only has to read each write before the next, and reads once a
+    // little after it is due.
+    enum class Pursuit { Latency, Capture };
+
+    ChangeDetector(std::size_t channels, Clock::duration slowPoll, Pursuit pursuit = Pursuit::Latency);
 
     // A read of `channel` at `now` found this write counter and time stamp
     // (the low 32 bits of the monotonic clock in microseconds; 0 when the
@@ -45,14 +51,17 @@ private:
         Clock::time_point lastWrite{};
         Clock::duration period{0};  // 0 while unknown
         Clock::duration jitter{0};
-        int regularWrites = 0;      // consecutive writes that came when foreseen
+        int regularWrites = 0;      // writes that came when foreseen since the pace was learnt
+        int offBeat = 0;            // writes in a row that came off the beat
     };
 
     void Learn(Channel& channel, Clock::time_point written, uint32_t steps) const;
+    static void Relearn(Channel& channel, Clock::duration period);
     Clock::time_point NextReadOf(const Channel& channel, Clock::time_point now) const;
 
     std::vector<Channel> channels;
     Clock::duration slowPoll;
+    Pursuit pursuit;
 };
 
 // When the server wrote what a read at `now` found, by its stamp when that is

@@ -57,7 +57,7 @@ TEST(ChangeDetectorTest, ReadsDenselyOnlyAroundForeseenWrites) {
         {"irregular writes: slow pace", {{0, 1}, {1000, 2}, {3100, 3}, {3400, 4}, {7000, 5}, {7900, 6}}, 8000, 8250, 0},
         {"missed writes: counted, and the period still known", {{0, 1}, {1000, 2}, {4000, 5}, {5000, 6}, {6000, 7}, {8000, 9}},
          8100, 8980, 3},
-        {"the rate changed: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 5, 6)), 44100, 51980, 0},
+        {"the rate changed: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 8, 6)), 68100, 75980, 0},
         {"a restarted counter is no jump", Joined(Steady(0, 1000, 5, 1000), Steady(5000, 1000, 5, 1)), 9100, 9980, 0},
         {"a paused server: slow pace until learnt again", Joined(Steady(0, 1000, 5, 1), Steady(900000, 1000, 2, 6)), 901100, 901350, 0},
     };
@@ -68,14 +68,33 @@ TEST(ChangeDetectorTest, ReadsDenselyOnlyAroundForeseenWrites) {
     }
 }
 
-// Writes up to 90 us off their beat: the window opens earlier than the 20 us
-// of a steady server, yet well after the last write.
-TEST(ChangeDetectorTest, JitterWidensTheWindow) {
-    ChangeDetector detector(1, slowPoll);
-    Feed(detector, {{0, 1}, {1000, 2}, {2060, 3}, {2960, 4}, {4050, 5}, {4980, 6}, {6040, 7}});
-    long long next = std::chrono::duration_cast<us>(detector.NextRead(origin + us(6100)) - origin).count();
-    EXPECT_LT(next, 6940);
-    EXPECT_GT(next, 6700);
+// A recorder reads once, 20 us after a steady server's write is due, and at
+// the slow pace while a write is late.
+TEST(ChangeDetectorTest, CaptureReadsOnceJustAfterTheWriteIsDue) {
+    ChangeDetector detector(1, slowPoll, ChangeDetector::Pursuit::Capture);
+    Feed(detector, Steady(0, 1000, 5, 1));
+    EXPECT_EQ(detector.NextRead(origin + us(4100)) - origin, us(5020));
+    EXPECT_EQ(detector.NextRead(origin + us(5020)) - origin, us(5270));
+}
+
+// Writes up to 90 us off their beat, and one write 400 us late: the window
+// opens earlier than the 20 us of a steady server, yet well after the last
+// write, and the beat is kept.
+TEST(ChangeDetectorTest, JitterAndALateWriteWidenTheWindowButKeepTheBeat) {
+    const struct {
+        std::vector<Write> writes;
+        long long now, earliest, latest;
+    } rows[] = {
+        {{{0, 1}, {1000, 2}, {2060, 3}, {2960, 4}, {4050, 5}, {4980, 6}, {6040, 7}}, 6100, 6700, 6940},
+        {{{0, 1}, {1000, 2}, {2000, 3}, {3000, 4}, {4000, 5}, {5400, 6}, {6000, 7}, {7000, 8}}, 7100, 7750, 7940},
+    };
+    for (const auto& row : rows) {
+        ChangeDetector detector(1, slowPoll);
+        Feed(detector, row.writes);
+        long long next = std::chrono::duration_cast<us>(detector.NextRead(origin + us(row.now)) - origin).count();
+        EXPECT_LT(next, row.latest);
+        EXPECT_GT(next, row.earliest);
+    }
 }
 
 // The soonest channel decides; one that cannot be read is looked at rarely

@@ -45,7 +45,7 @@ double ChannelWatch::StationHz(const StationWatch& station) const {
 }
 
 ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations, MonitorClock::duration slowPoll)
-    : client(instrument), detector(0, slowPoll) {
+    : client(instrument), detector(0, slowPoll, ChangeDetector::Pursuit::Capture) {
     for (int bin = 0; bin < ShMemChannelSet::maxChannels; ++bin) {
         if (!(bins >> bin & 1u)) continue;
         ChannelWatch watch;
@@ -54,7 +54,7 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations,
             if (stations >> k & 1u) watch.stations.emplace_back(k);
         channels.push_back(std::move(watch));
     }
-    detector = ChangeDetector(channels.size(), slowPoll);
+    detector = ChangeDetector(channels.size(), slowPoll, ChangeDetector::Pursuit::Capture);
 }
 
 MonitorClock::time_point ChannelMonitor::NextPoll(MonitorClock::time_point now) const { return detector.NextRead(now); }
