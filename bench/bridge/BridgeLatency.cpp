@@ -109,7 +109,11 @@ Percentiles MeasureBridge(ChannelWriter& source, TrackerClient& mirror, uint32_t
         Change(state, ++count);
         Clock::time_point start = Clock::now();
         state.timestampMicros = static_cast<uint32_t>(start.time_since_epoch().count() / 1000);
+        // The writer checks its own objects by name now and then, and the
+        // mirror is read by name: each under its own prefix.
+        Use(sourcePrefix);
         source.Publish(state);
+        Use(mirrorPrefix);
         double latency = WaitForWrite(mirror, count, start);
         if (latency < 0) ++lostCount;
         else micros.push_back(latency);
