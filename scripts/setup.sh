@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, only when missing, every Debian package that building, running and
-# testing Lumivex needs. Fast when everything is present.
+# testing Lumivex needs. Fast when everything is present. With the argument
+# `windows`: what cross-building, testing and packaging the Windows programs
+# needs instead.
 set -euo pipefail
 
 packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev
@@ -11,6 +13,10 @@ packages=(g++ cmake make pkg-config freeglut3-dev libglu1-mesa-dev libgl-dev lib
           tmux iptables iproute2 lintian dpkg-dev fakeroot help2man man-db systemd
           libfastrtps-dev fastddsgen
           pandoc)  # pandoc: the viewer's manual page is written in Markdown
+if [ "${1:-}" = windows ]; then
+  packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev cmake make
+            libcli11-dev googletest dpkg-dev ccache wine64 xvfb xauth nsis zip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

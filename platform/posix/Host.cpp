@@ -1,5 +1,6 @@
 #include "platform/Host.h"
 
+#include <cerrno>
 #include <climits>
 #include <unistd.h>
 
@@ -10,5 +11,7 @@ std::string HostName() {
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
 }
+
+const char* ProgramName() { return program_invocation_short_name; }
 
 }  // namespace platform
