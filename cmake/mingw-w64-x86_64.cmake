@@ -25,8 +25,9 @@ set(CMAKE_CXX_FLAGS_INIT "-D_POSIX_THREAD_SAFE_FUNCTIONS=200112L")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(ZLIB_USE_STATIC_LIBS ON)
 
-# Tests and test discovery run each program through Wine.
+# Tests and test discovery run each program through Wine, in the build
+# tree's own Wine prefix (scripts/test.sh makes it), without Wine's chatter.
 find_program(LUMIVEX_WINE wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(LUMIVEX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${LUMIVEX_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wine WINEDEBUG=-all ${LUMIVEX_WINE})
 endif()

@@ -24,10 +24,11 @@ constexpr int highestBin = 15;
 // Checks and stores one value; returns why it was refused, or empty.
 using Store = std::function<std::string(const std::string& value)>;
 
-bool ParseLong(const std::string& text, int base, long low, long high, long& value) {
+// long long: a long has only 32 bits on Windows, too few for a flags word.
+bool ParseInteger(const std::string& text, int base, long long low, long long high, long long& value) {
     char* end = nullptr;
     errno = 0;
-    long parsed = std::strtol(text.c_str(), &end, base);
+    long long parsed = std::strtoll(text.c_str(), &end, base);
     if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < low || parsed > high) return false;
     value = parsed;
     return true;
@@ -52,8 +53,8 @@ bool ParseFloats(std::istream& list, float* values, int count) {
 }
 
 std::string StoreFlags(const std::string& value, PublisherOptions& options) {
-    long flags = 0;
-    if (value.empty() || value[0] == '-' || value[0] == '+' || !ParseLong(value, 16, 0, 0xFFFFFFFFL, flags))
+    long long flags = 0;
+    if (value.empty() || value[0] == '-' || value[0] == '+' || !ParseInteger(value, 16, 0, 0xFFFFFFFFLL, flags))
         return "expected a hexadecimal 32-bit word";
     options.flags = static_cast<uint32_t>(flags);
     return {};
@@ -70,9 +71,9 @@ std::string StoreDescription(const std::string& value, PublisherOptions& options
 std::string StorePose(const std::string& value, PublisherOptions& options) {
     std::stringstream text(value);
     std::string station;
-    long k = 0;
+    long long k = 0;
     float pose[6] = {};
-    if (!std::getline(text, station, '=') || !ParseLong(station, 10, 0, station_layout::stationCount - 1, k) ||
+    if (!std::getline(text, station, '=') || !ParseInteger(station, 10, 0, station_layout::stationCount - 1, k) ||
         !ParseFloats(text, pose, 6))
         return "expected K=x,y,z,az,el,roll with K 0..31 and six finite numbers";
     options.fixedPoses[k] = StationRecord{pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]};
