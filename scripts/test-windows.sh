@@ -3,21 +3,29 @@
 # under Wine: ctest runs each test program through wine64 (the build's
 # CMAKE_CROSSCOMPILING_EMULATOR) in the Wine prefix build-windows/wine, made
 # here, with an Xvfb server for the windows. Then the installer is built,
-# installed, used and removed again under Wine (tests/package/windows-package-test.sh).
+# installed, used and removed again (tests/package/windows-package-test.sh).
 # Arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build-windows.sh
+scripts/setup.sh windows
 wine=/usr/lib/wine/wine64
 if [ ! -x "$wine" ]; then
   echo "Windows tests: wine64 is missing (Debian package wine64); the Windows pass cannot run" >&2
   exit 1
 fi
+scripts/build-windows.sh
 export WINEPREFIX=$PWD/build-windows/wine WINEDEBUG=-all
-# One prefix for the whole pass; the first start of Wine fills it.
-[ -f "$WINEPREFIX/system.reg" ] || scripts/with-xvfb.sh "$wine" wineboot --init
-status=0
-scripts/with-xvfb.sh ctest --test-dir build-windows --output-on-failure -j2 "$@" || status=1
-# The Wine server of this prefix would otherwise linger after the last program.
-/usr/lib/wine/wineserver64 -k 2>/dev/null || true
-exit $status
+
+# Under one X server and one Wine server; the Wine server is ended before the
+# X server goes, so that no Wine process is left talking to it.
+pass() {
+  local status=0
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init  # one prefix for the whole pass
+  ctest --test-dir build-windows --output-on-failure -j2 "$@" || status=1
+  tests/package/windows-package-test.sh || status=1
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  return $status
+}
+export -f pass
+export wine
+scripts/with-xvfb.sh bash -c 'pass "$@"' pass "$@"
