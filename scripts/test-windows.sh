@@ -2,7 +2,9 @@
 # Builds the Windows programs (scripts/build-windows.sh) and runs their tests
 # under Wine: ctest runs each test program through wine64 (the build's
 # CMAKE_CROSSCOMPILING_EMULATOR) in the Wine prefix build-windows/wine, made
-# here, with an Xvfb server for the windows. Then the installer is built,
+# here, with an Xvfb server for the windows. Then the Windows viewer's console
+# output is compared with the Linux viewer's (tests/windows/console-fidelity.sh,
+# which builds build/ when it is missing), and the installer is built,
 # installed, used and removed again (tests/package/windows-package-test.sh).
 # Arguments go to ctest.
 set -euo pipefail
@@ -22,6 +24,7 @@ pass() {
   local status=0
   [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init  # one prefix for the whole pass
   ctest --test-dir build-windows --output-on-failure -j2 "$@" || status=1
+  tests/windows/console-fidelity.sh || status=1
   tests/package/windows-package-test.sh || status=1
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   return $status

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Windows viewer's console output equals the Linux viewer's byte for byte,
+# line endings aside, for the same publisher data and the same keys. Each
+# viewer reads its own system's publisher; keys go to each window through the
+# X server (Wine draws Windows windows on it). Needs DISPLAY, WINEPREFIX, the
+# Linux build in build/ and the Windows build in build-windows/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+wine=/usr/lib/wine/wine64
+work=$(mktemp -d)
+children=()
+cleanup() {
+  for child in "${children[@]}"; do kill "$child" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "console fidelity: $*" >&2; exit 1; }
+
+# Waits up to `seconds` for `condition` to hold.
+wait_for() {
+  local seconds=$1; shift
+  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+published() { LUMIVEX_SHM_PREFIX=$prefix "${run[@]}" "$bin/lumivex-monitor$suffix" --once > /dev/null 2>&1; }
+started() { grep -q 'then the view is the current object' "$out"; }
+ended() { ! kill -0 "$viewer" 2>/dev/null; }
+
+# Stations at fixed poses, so both viewers see the same numbers; keys that
+# select, map, ask for help, toggle the banner, look at the centre and end
+# the viewer. (Tracking is left off: with it on, the viewpoint line is
+# rewritten every frame, and how many frames a run draws is its own.)
+poses=(--motion still --rate 20 --pose 0=5,10,15,0,0,0 --pose 2=1,-6,1,0.5,0,0)
+keys=(n n 3 h Return c Escape)
+
+# view SYSTEM BIN SUFFIX LAUNCHER...: the viewer's console output into $work/SYSTEM.
+view() {
+  local system=$1
+  bin=$2 suffix=$3 run=("${@:4}") prefix="lvxfidelity$$_${system}_" out=$work/$system
+  LUMIVEX_SHM_PREFIX=$prefix "${run[@]}" "$bin/lumivex-publisher$suffix" "${poses[@]}" > /dev/null 2>&1 &
+  children+=($!)
+  wait_for 30 published || fail "$system: the publisher did not publish"
+  LUMIVEX_SHM_PREFIX=$prefix "${run[@]}" "$bin/lumivex$suffix" /V > "$out" 2> /dev/null &
+  viewer=$!
+  children+=($viewer)
+  local window
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Orvex Lumivex$' | head -n 1) ||
+    fail "$system: no viewer window"
+  wait_for 30 started || fail "$system: the viewer did not start up: $(cat "$out")"
+  for key in "${keys[@]}"; do xdotool mousemove --window "$window" 320 240 key "$key"; done
+  wait_for 30 ended || fail "$system: ESC did not end the viewer"
+}
+
+[ -x build/bin/lumivex ] || scripts/build.sh
+view linux build/bin "" env
+view windows build-windows/bin .exe "$wine"
+grep -q "mapped to station 3" "$work/linux" || fail "the keys did not reach the Linux viewer: $(cat "$work/linux")"
+tr -d '\r' < "$work/windows" > "$work/windows-lf"
+if ! cmp -s "$work/linux" "$work/windows-lf"; then
+  diff "$work/linux" "$work/windows-lf" | head -n 40 >&2
+  fail "the Windows viewer's console output differs from the Linux viewer's"
+fi
+echo "console fidelity: $(wc -c < "$work/linux") bytes alike after keys ${keys[*]}"
