@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "ChannelSample.h"
-#include "bridge/SecuritySettings.h"
+#include "tracker/ChannelName.h"
 
 namespace {
 
@@ -35,27 +35,51 @@ BridgeDomain::~BridgeDomain() {
     if (domain > 0) dds_delete(domain);
 }
 
-bool BridgeDomain::CreateDomain(uint32_t domainId, std::string& error) {
-    domain = dds_create_domain(domainId, Configuration().c_str());
-    return domain > 0 || DdsFailure(error, "cannot set up DDS domain " + std::to_string(domainId), domain);
+bool BridgeDomain::CreateDomain(std::string& error) {
+    domain = dds_create_domain(id, Configuration().c_str());
+    return domain > 0 || DdsFailure(error, "cannot set up DDS domain " + std::to_string(id), domain);
 }
 
-bool BridgeDomain::Open(uint32_t domainId, const SecuritySettings* security, std::string& error) {
-    if (security && domainId > highestRigDomain) {
+bool BridgeDomain::Open(uint32_t domainId, const SecuritySettings* settings, std::string& error) {
+    if (settings && domainId > highestRigDomain) {
         error = "a secure rig uses DDS domains 0.." + std::to_string(highestRigDomain) + ", not " +
                 std::to_string(domainId);
         return false;
     }
-    if (!CreateDomain(domainId, error)) return false;
+    id = domainId;
+    secure = settings != nullptr;
+    if (settings) security = *settings;
+    return Join(error);
+}
+
+bool BridgeDomain::Reopen(std::string& error) {
+    if (domain > 0) dds_delete(domain);
+    domain = participant = topic = 0;
+    return Join(error);
+}
+
+bool BridgeDomain::Join(std::string& error) {
+    if (!CreateDomain(error)) return false;
     dds_qos_t* participantQos = dds_create_qos();
-    if (security) security->ApplyTo(participantQos);
-    participant = dds_create_participant(domainId, participantQos, nullptr);
+    if (secure) security.ApplyTo(participantQos);
+    participant = dds_create_participant(id, participantQos, nullptr);
     dds_delete_qos(participantQos);
-    if (participant < 0) return DdsFailure(error, "cannot join DDS domain " + std::to_string(domainId), participant);
+    if (participant < 0) return DdsFailure(error, "cannot join DDS domain " + std::to_string(id), participant);
     dds_qos_t* qos = StateQos();
     topic = dds_create_topic(participant, &LumivexBridge_ChannelSample_desc, bridgeTopic, qos, nullptr);
     dds_delete_qos(qos);
     return topic > 0 || DdsFailure(error, "cannot create the topic", topic);
+}
+
+// The filter belongs to the topic entity, so every filtered reader gets an
+// entity of its own, filtered before the reader is created.
+dds_entity_t BridgeDomain::FilteredTopic(dds_topic_filter_arg_fn accepts, void* argument) const {
+    dds_qos_t* qos = StateQos();
+    dds_entity_t own = dds_create_topic(participant, &LumivexBridge_ChannelSample_desc, bridgeTopic, qos, nullptr);
+    dds_delete_qos(qos);
+    if (own < 0) return own;
+    dds_return_t result = dds_set_topic_filter_and_arg(own, accepts, argument);
+    return result < 0 ? result : own;
 }
 
 // A channel is a state, not a stream of events: only its latest sample
@@ -78,6 +102,14 @@ dds_qos_t* BridgeDomain::StateQos() {
     dds_qset_liveliness(qos, DDS_LIVELINESS_AUTOMATIC, senderLease);
     dds_qset_writer_data_lifecycle(qos, false);
     dds_qset_data_representation(qos, 1, plainCdr);
+    return qos;
+}
+
+// A reader keeps one sample of each of an instrument's bins at most; the
+// limits hold whatever a writer on the domain sends.
+dds_qos_t* BridgeDomain::ReaderQos() {
+    dds_qos_t* qos = StateQos();
+    dds_qset_resource_limits(qos, channelsPerInstrument, channelsPerInstrument, 1);
     return qos;
 }
 

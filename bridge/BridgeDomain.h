@@ -1,11 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include <dds/dds.h>
 
-class SecuritySettings;
+#include "bridge/SecuritySettings.h"
 
 // The bridge's place on DDS: a participant in one domain and the topic that
 // carries channel states, with the QoS that suits a state stream. Cyclone's
@@ -21,18 +22,31 @@ public:
     // Without `security` the participant is plain: anyone who reaches the
     // domain can write channels.
     bool Open(uint32_t domainId, const SecuritySettings* security, std::string& error);
+    // Leaves the domain, which deletes every entity in it, and joins it again
+    // as a new participant, as Open did.
+    bool Reopen(std::string& error);
 
     dds_entity_t Participant() const { return participant; }
     dds_entity_t Topic() const { return topic; }
+    // Another entity of the channel topic, for one reader, filtered by
+    // `accepts`: a sample it refuses is dropped before the reader keeps
+    // anything of its key. Negative on failure.
+    dds_entity_t FilteredTopic(dds_topic_filter_arg_fn accepts, void* argument) const;
 
     // The QoS every bridge writer and reader uses (free with dds_delete_qos).
     static dds_qos_t* StateQos();
+    // StateQos with limits for a reader of one instrument's channels.
+    static dds_qos_t* ReaderQos();
     // The QoS of the publisher or subscriber of one instrument's channels.
     static dds_qos_t* InstrumentQos(int instrument);
 
 private:
-    bool CreateDomain(uint32_t domainId, std::string& error);
+    bool CreateDomain(std::string& error);
+    bool Join(std::string& error);
 
+    uint32_t id = 0;
+    bool secure = false;
+    SecuritySettings security;
     dds_entity_t domain = 0;
     dds_entity_t participant = 0;
     dds_entity_t topic = 0;
@@ -43,6 +57,9 @@ bool DdsFailure(std::string& error, const std::string& what, dds_return_t code);
 
 // How long a sender may stay silent before receivers count it as gone.
 constexpr dds_duration_t senderLease = DDS_SECS(1);
+// A sender writes at least this often, its newest states again when nothing
+// changed, so that a receiver can tell a live sender from a cut link.
+constexpr std::chrono::seconds senderHeartbeat{1};
 
 constexpr uint32_t highestBridgeDomain = 232;  // DDS port numbers run out above it
 // Cyclone's access control reads domain ids up to 230 only.

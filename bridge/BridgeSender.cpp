@@ -1,13 +1,20 @@
 #include "bridge/BridgeSender.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
 #include "bridge/EndpointMismatchWarnings.h"
-#include "bridge/PollPacer.h"
 #include "bridge/SampleCodec.h"
 #include "tracker/ConsoleText.h"
 #include "tracker/StationReader.h"
+
+namespace {
+
+// Sleeps end at least this often, so that a stop request is seen soon.
+constexpr std::chrono::milliseconds longestSleep(50);
+
+}  // namespace
 
 BridgeSender::BridgeSender(int instrumentNumber, uint32_t binMask)
     : client(instrumentNumber, binMask), instrument(instrumentNumber), bins(binMask) {}
@@ -36,24 +43,43 @@ int BridgeSender::Poll(std::string& error) {
     int published = 0;
     for (int bin = 0; bin < 16; ++bin) {
         ChannelState state;
-        if (!(bins & (1u << bin)) || !ReadChannelState(client, bin, state)) continue;
+        if (!(bins & (1u << bin))) continue;
+        if (!ReadChannelState(client, bin, state)) {
+            detector.Lost(static_cast<std::size_t>(bin));
+            continue;
+        }
+        detector.Saw(static_cast<std::size_t>(bin), ChangeDetector::Clock::now(), state.writeCount, state.timestampMicros);
         int result = PublishIfChanged(bin, state, error);
         if (result < 0) return -1;
         published += result;
     }
-    return published;
+    return Heartbeat(error) ? published : -1;
+}
+
+// Every bin sent so far, also one whose channel the server has removed
+// since: its last state is still the newest there is.
+bool BridgeSender::Heartbeat(std::string& error) {
+    if (sentBins == 0 || std::chrono::steady_clock::now() - lastWrite < senderHeartbeat) return true;
+    for (int bin = 0; bin < 16; ++bin)
+        if ((sentBins & (1u << bin)) && !Write(bin, lastSent[bin], error)) return false;
+    return true;
+}
+
+bool BridgeSender::Write(int bin, const ChannelState& state, std::string& error) {
+    EncodedSample sample(instrument, bin, state);
+    dds_return_t result = dds_write(writer, &sample.Sample());
+    if (result < 0) {
+        std::string channel = "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
+        return DdsFailure(error, "cannot publish " + channel, result);
+    }
+    lastWrite = std::chrono::steady_clock::now();
+    return true;
 }
 
 int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::string& error) {
     bool first = !(sentBins & (1u << bin));
     if (!first && SameState(state, lastSent[bin])) return 0;
-    EncodedSample sample(instrument, bin, state);
-    dds_return_t result = dds_write(writer, &sample.Sample());
-    if (result < 0) {
-        std::string channel = "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
-        DdsFailure(error, "cannot publish " + channel, result);
-        return -1;
-    }
+    if (!Write(bin, state, error)) return -1;
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) {
@@ -64,16 +90,16 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     return 1;
 }
 
-bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds idleInterval, std::string& error) {
-    PollPacer pacer(idleInterval);
+// Between the windows in which a write is due the thread sleeps; inside one
+// it reads without pause, which also keeps it warm for the write to DDS
+// that follows.
+bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds slowPoll, std::string& error) {
+    detector = ChangeDetector(16, slowPoll);
     while (!stopRequested()) {
-        int published = Poll(error);
-        if (published < 0) return false;
-        PollPacer::Clock::time_point now = PollPacer::Clock::now();
-        if (published > 0) pacer.Changed(now);
-        PollPacer::Clock::duration pause = pacer.Pause(now);
-        if (pause.count() > 0) std::this_thread::sleep_for(pause);
-        else std::this_thread::yield();
+        if (Poll(error) < 0) return false;
+        ChangeDetector::Clock::time_point now = ChangeDetector::Clock::now();
+        ChangeDetector::Clock::time_point next = std::min(detector.NextRead(now), now + longestSleep);
+        if (next > now) std::this_thread::sleep_until(next);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "tracker/ConsoleText.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -28,7 +29,12 @@ std::string TypeNameOf(dds_entity_t topic) {
     return dds_get_type_name(topic, name, sizeof name) < 0 ? "" : name;
 }
 
+// Partitions keep instruments apart: a sender and a receiver of different
+// instruments differ in partition by design, and no warning is due.
+bool DifferByDesign(uint32_t policyId) { return policyId == DDS_PARTITION_QOS_POLICY_ID; }
+
 void OnOfferedIncompatibleQos(dds_entity_t writer, const dds_offered_incompatible_qos_status_t status, void*) {
+    if (DifferByDesign(status.last_policy_id)) return;
     std::string policy = EndpointMismatchWarnings::PolicyName(status.last_policy_id);
     PrintLimitedWarning("reader qos " + policy, "DDS reader",
                         "a reader of " + NameOf(dds_get_topic(writer)) + " does not match this sender's QoS in " +
@@ -36,6 +42,7 @@ void OnOfferedIncompatibleQos(dds_entity_t writer, const dds_offered_incompatibl
 }
 
 void OnRequestedIncompatibleQos(dds_entity_t reader, const dds_requested_incompatible_qos_status_t status, void*) {
+    if (DifferByDesign(status.last_policy_id)) return;
     std::string policy = EndpointMismatchWarnings::PolicyName(status.last_policy_id);
     PrintLimitedWarning("writer qos " + policy, "DDS writer",
                         "a writer of " + NameOf(dds_get_topic(reader)) + " does not match this receiver's QoS in " +
@@ -54,9 +61,9 @@ void CheckTypes(dds_entity_t announcements, dds_entity_t topic, const std::strin
         for (int i = 0; i < count; ++i) {
             const auto* endpoint = static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);
             if (infos[i].valid_data && topicName == endpoint->topic_name && typeName != endpoint->type_name)
-                PrintLimitedWarning(role + " type " + endpoint->type_name, "DDS " + role,
-                                    "a " + role + " of " + topicName + " has type " + endpoint->type_name + ", not " +
-                                        typeName + "; " + consequence);
+                PrintLimitedWarning(role + " type", "DDS " + role,
+                                    "a " + role + " of " + topicName + " has type " +
+                                        ConsoleText(endpoint->type_name) + ", not " + typeName + "; " + consequence);
         }
         dds_return_loan(announcements, samples, count);
     }

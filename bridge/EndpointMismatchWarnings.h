@@ -9,8 +9,10 @@
 // their types are the same; otherwise both stay silent, so a foreign program
 // written with its implementation's defaults (an infinite liveliness lease,
 // say) would look as if it were not running. These say it instead: one
-// warning line per mismatch, naming the policy or the type, limited so that a
-// program that keeps coming back cannot flood the terminal.
+// warning line per kind of mismatch, naming the policy or the type (escaped:
+// it is the remote program's text), limited so that a program that keeps
+// coming back, or one with many types, cannot flood the terminal. Partitions
+// are not a mismatch: they keep instruments apart.
 class EndpointMismatchWarnings {
 public:
     // Adds the QoS warnings to the listener a writer or reader is created

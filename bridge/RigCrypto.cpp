@@ -10,9 +10,10 @@
 namespace {
 
 const char* const organisation = "Lumivex rig";
-constexpr long validSeconds = 10L * 366 * 24 * 3600;
+constexpr long day = 24 * 3600;
+constexpr long authorityDays = 10L * 366;
 // Valid from a day back, so that a machine whose clock lags still accepts it.
-constexpr long backdateSeconds = 24 * 3600;
+constexpr long backdateSeconds = day;
 
 struct FreeBio {
     void operator()(BIO* bio) const { BIO_free(bio); }
@@ -35,7 +36,7 @@ bool SetName(X509_NAME* name, const std::string& commonName) {
     return add("O", organisation) && add("CN", commonName);
 }
 
-bool SetSerialAndValidity(X509* certificate) {
+bool SetSerialAndValidity(X509* certificate, long days) {
     unsigned char serial[16];
     if (RAND_bytes(serial, sizeof serial) != 1) return false;
     serial[0] &= 0x7F;  // a positive number
@@ -43,7 +44,7 @@ bool SetSerialAndValidity(X509* certificate) {
     bool done = number && BN_to_ASN1_INTEGER(number, X509_get_serialNumber(certificate));
     BN_free(number);
     return done && X509_gmtime_adj(X509_getm_notBefore(certificate), -backdateSeconds) &&
-           X509_gmtime_adj(X509_getm_notAfter(certificate), validSeconds);
+           X509_gmtime_adj(X509_getm_notAfter(certificate), days * day);
 }
 
 bool AddExtension(X509* certificate, X509V3_CTX& context, int nid, const char* value) {
@@ -66,10 +67,11 @@ bool AddExtensions(X509* certificate, X509* issuer, bool authority) {
            AddExtension(certificate, context, NID_authority_key_identifier, "keyid:always");
 }
 
-RigCrypto::Certificate Build(X509* issuer, EVP_PKEY* issuerKey, EVP_PKEY* key, const std::string& commonName) {
+RigCrypto::Certificate Build(X509* issuer, EVP_PKEY* issuerKey, EVP_PKEY* key, const std::string& commonName,
+                              long days) {
     RigCrypto::Certificate certificate(X509_new());
     X509* self = certificate.get();
-    if (!self || X509_set_version(self, 2) != 1 || !SetSerialAndValidity(self) ||
+    if (!self || X509_set_version(self, 2) != 1 || !SetSerialAndValidity(self, days) ||
         !SetName(X509_get_subject_name(self), commonName) || X509_set_pubkey(self, key) != 1)
         return nullptr;
     X509* signer = issuer ? issuer : self;
@@ -84,12 +86,30 @@ RigCrypto::Certificate Build(X509* issuer, EVP_PKEY* issuerKey, EVP_PKEY* key, c
 RigCrypto::Key RigCrypto::NewKey() { return Key(EVP_EC_gen("P-256")); }
 
 RigCrypto::Certificate RigCrypto::NewAuthority(EVP_PKEY* key, const std::string& commonName) {
-    return Build(nullptr, key, key, commonName);
+    return Build(nullptr, key, key, commonName, authorityDays);
 }
 
 RigCrypto::Certificate RigCrypto::Issue(X509* authority, EVP_PKEY* authorityKey, EVP_PKEY* key,
-                                        const std::string& commonName) {
-    return Build(authority, authorityKey, key, commonName);
+                                        const std::string& commonName, long days) {
+    return Build(authority, authorityKey, key, commonName, days);
+}
+
+EVP_PKEY* RigCrypto::KeyOf(X509* certificate) { return X509_get0_pubkey(certificate); }
+
+std::string RigCrypto::Serial(X509* certificate) {
+    BIGNUM* number = ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate), nullptr);
+    char* digits = number ? BN_bn2hex(number) : nullptr;
+    std::string serial = digits ? digits : "";
+    OPENSSL_free(digits);
+    BN_free(number);
+    return serial;
+}
+
+bool RigCrypto::ValidUntil(X509* certificate, std::time_t& end) {
+    std::tm parts{};
+    if (ASN1_TIME_to_tm(X509_get0_notAfter(certificate), &parts) != 1) return false;
+    end = timegm(&parts);
+    return true;
 }
 
 std::string RigCrypto::KeyPem(EVP_PKEY* key) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -22,10 +23,18 @@ public:
     using Certificate = std::unique_ptr<X509, FreeCertificate>;
 
     static Key NewKey();
-    // A self-signed authority certificate (may sign certificates).
+    // A self-signed authority certificate (may sign certificates), valid for ten years.
     static Certificate NewAuthority(EVP_PKEY* key, const std::string& commonName);
-    // An end certificate for `key`, issued and signed by the authority.
-    static Certificate Issue(X509* authority, EVP_PKEY* authorityKey, EVP_PKEY* key, const std::string& commonName);
+    // An end certificate for `key`, issued and signed by the authority, valid
+    // from a day back (for clocks that lag) until `days` from now.
+    static Certificate Issue(X509* authority, EVP_PKEY* authorityKey, EVP_PKEY* key, const std::string& commonName,
+                             long days);
+    // The public key a certificate is for (owned by the certificate).
+    static EVP_PKEY* KeyOf(X509* certificate);
+    // The serial number in hexadecimal digits.
+    static std::string Serial(X509* certificate);
+    // The end of the certificate's validity; false when it cannot be read.
+    static bool ValidUntil(X509* certificate, std::time_t& end);
 
     static std::string KeyPem(EVP_PKEY* key);
     static std::string CertificatePem(X509* certificate);

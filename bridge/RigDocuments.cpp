@@ -1,5 +1,8 @@
 #include "bridge/RigDocuments.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "bridge/BridgeDomain.h"
 #include "bridge/RigCrypto.h"
 
@@ -8,7 +11,7 @@ namespace {
 // No schema location: the plugins read the documents without one.
 const char* const xmlHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<dds>\n";
 constexpr long day = 24 * 3600;
-constexpr long tenYears = 10L * 365 * day + 3 * day;
+const char* const validUntilTag = "<not_after>";
 
 std::string Domains() {
     return "<domains><id_range><min>0</min><max>" + std::to_string(highestRigDomain) +
@@ -26,14 +29,6 @@ std::string TopicRule(const std::string& expression, bool accessControl) {
            "          <metadata_protection_kind>ENCRYPT</metadata_protection_kind>\n"
            "          <data_protection_kind>ENCRYPT</data_protection_kind>\n"
            "        </topic_rule>\n";
-}
-
-std::string Timestamp(std::time_t when) {
-    char text[32];
-    std::tm parts{};
-    gmtime_r(&when, &parts);
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    return text;
 }
 
 // One partition per instrument: a grant names the partitions it may write.
@@ -72,13 +67,36 @@ std::string RigDocuments::Governance() {
            "</dds>\n";
 }
 
-std::string RigDocuments::Permissions(const std::string& name, uint32_t sendMask, std::time_t from) {
+std::string RigDocuments::Timestamp(std::time_t when) {
+    char text[32];
+    std::tm parts{};
+    gmtime_r(&when, &parts);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    return text;
+}
+
+bool RigDocuments::GrantValidUntil(const std::string& grant, std::time_t& end) {
+    size_t at = grant.find(validUntilTag);
+    std::tm parts{};
+    char tail = 0;
+    if (at == std::string::npos ||
+        std::sscanf(grant.c_str() + at + std::strlen(validUntilTag), "%4d-%2d-%2dT%2d:%2d:%2d%c", &parts.tm_year,
+                    &parts.tm_mon, &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &tail) != 7 ||
+        tail != '<')
+        return false;
+    parts.tm_year -= 1900;
+    parts.tm_mon -= 1;
+    end = timegm(&parts);
+    return true;
+}
+
+std::string RigDocuments::Permissions(const std::string& name, uint32_t sendMask, std::time_t from, long days) {
     return std::string(xmlHead) +
            "  <permissions>\n"
            "    <grant name=\"" + name + "\">\n"
            "      <subject_name>" + RigCrypto::Subject(name) + "</subject_name>\n"
            "      <validity><not_before>" + Timestamp(from - day) + "</not_before><not_after>" +
-           Timestamp(from + tenYears) + "</not_after></validity>\n"
+           Timestamp(from + days * day) + "</not_after></validity>\n"
            "      <allow_rule>\n"
            "        " + Domains() +
            "        " + Rule(sendMask) + "\n"

@@ -29,9 +29,15 @@ std::string CheckDescription(const dds_sequence_octet& description) {
     return "";
 }
 
-std::string CheckSample(const LumivexBridge_ChannelSample& sample) {
+std::string CheckKey(const LumivexBridge_ChannelSample& sample) {
     if (!InRange(sample.instrument)) return "instrument " + std::to_string(sample.instrument) + " is not 0..15";
     if (!InRange(sample.bin)) return "bin " + std::to_string(sample.bin) + " is not 0..15";
+    return "";
+}
+
+std::string CheckSample(const LumivexBridge_ChannelSample& sample) {
+    std::string problem = CheckKey(sample);
+    if (!problem.empty()) return problem;
     if (sample.records._length != sizeof(ChannelState::records) || !sample.records._buffer)
         return "records are " + std::to_string(sample.records._length) + " bytes, not " +
                std::to_string(sizeof(ChannelState::records));
@@ -69,6 +75,14 @@ std::string DecodeSample(const LumivexBridge_ChannelSample& sample, DecodedSampl
     decoded.state.description.assign(reinterpret_cast<const char*>(sample.description._buffer),
                                      sample.description._length - 1);
     return "";
+}
+
+std::string KeyProblem(const LumivexBridge_ChannelSample& sample, int partition) {
+    std::string problem = CheckKey(sample);
+    if (problem.empty() && sample.instrument != partition)
+        problem = "claims instrument " + std::to_string(sample.instrument) + " but came as instrument " +
+                  std::to_string(partition);
+    return problem;
 }
 
 bool SameState(const ChannelState& a, const ChannelState& b) {

@@ -38,5 +38,10 @@ struct DecodedSample {
 // the reason, and `decoded` is then unspecified.
 std::string DecodeSample(const LumivexBridge_ChannelSample& sample, DecodedSample& decoded);
 
+// Checks only a received sample's key (instrument and bin), which came
+// through the partition of instrument `partition`: "" when the key is one of
+// that instrument's channels, else why not.
+std::string KeyProblem(const LumivexBridge_ChannelSample& sample, int partition);
+
 // Whole-state equality: the sender publishes only what changed.
 bool SameState(const ChannelState& a, const ChannelState& b);

@@ -4,7 +4,10 @@
 #include <utility>
 
 #include "bridge/RigAuthority.h"
-#include "bridge/RigFiles.h"
+#include "bridge/RigCrypto.h"
+#include "bridge/RigDocuments.h"
+#include "bridge/RigFolder.h"
+#include "tracker/Warning.h"
 
 namespace {
 
@@ -31,6 +34,37 @@ std::string LibraryXml(const Plugin& plugin) {
            "\" finalizeFunction=\"finalize_" + plugin.function + "\"/>";
 }
 
+constexpr std::time_t warnAhead = 7 * 24 * 3600;
+const char* const renew = "renew it on the authority's machine with 'lumivex-bridge rig renew DIR NAME'";
+
+bool StillValid(const std::string& path, bool known, std::time_t end, std::string& error) {
+    if (!known) error = path + ": damaged: no end of validity in it";
+    if (known && end <= std::time(nullptr))
+        error = path + ": expired on " + RigDocuments::Timestamp(end) + " UTC; " + renew;
+    return known && end > std::time(nullptr);
+}
+
+// Once, at start, while there is time to renew: certificate and grant are
+// issued together, so one line tells of the one that ends first.
+void WarnOfEnd(const std::string& path, std::time_t end) {
+    if (end - std::time(nullptr) < warnAhead)
+        PrintWarning(path, "expires on " + RigDocuments::Timestamp(end) + " UTC; " + renew);
+}
+
+bool CheckValidity(const std::string& certificatePath, const std::string& certificatePem,
+                   const std::string& grantPath, const std::string& grant, std::string& error) {
+    std::time_t certificateEnd = 0, grantEnd = 0;
+    RigCrypto::Certificate certificate = RigCrypto::ReadCertificate(certificatePem);
+    const bool certificateKnown = certificate && RigCrypto::ValidUntil(certificate.get(), certificateEnd);
+    const bool grantKnown = RigDocuments::GrantValidUntil(grant, grantEnd);
+    if (!StillValid(certificatePath, certificateKnown, certificateEnd, error) ||
+        !StillValid(grantPath, grantKnown, grantEnd, error))
+        return false;
+    const bool certificateFirst = certificateEnd <= grantEnd;
+    WarnOfEnd(certificateFirst ? certificatePath : grantPath, certificateFirst ? certificateEnd : grantEnd);
+    return true;
+}
+
 }  // namespace
 
 std::string SecuritySettings::PluginFolder() { return LUMIVEX_DDS_SECURITY_DIR; }
@@ -38,13 +72,26 @@ std::string SecuritySettings::PluginFolder() { return LUMIVEX_DDS_SECURITY_DIR; 
 bool SecuritySettings::Load(const std::string& memberFolder, std::string& error) {
     std::error_code failure;
     folder = std::filesystem::absolute(memberFolder, failure).lexically_normal().string();
-    for (const char* name : {RigAuthority::authorityCertificate, RigAuthority::governance,
-                             RigAuthority::identityCertificate, RigAuthority::permissions})
-        if (!RigFiles::Exists(File(name))) {
-            error = File(name) + ": missing; --rig takes a folder made by 'lumivex-bridge rig add'";
-            return false;
-        }
-    return RigFiles::CheckPrivate(File(RigAuthority::identityKey), error);
+    RigFolder member;
+    std::string key;
+    return member.Open(folder, error) && ReadDocuments(member, error) &&
+           member.Read(RigAuthority::identityKey, true, key, error) &&
+           CheckValidity(File(RigAuthority::identityCertificate), identityCertificate,
+                         File(RigAuthority::permissions), permissions, error);
+}
+
+bool SecuritySettings::ReadDocuments(const RigFolder& member, std::string& error) {
+    const std::pair<const char*, std::string*> documents[] = {
+        {RigAuthority::authorityCertificate, &authorityCertificate},
+        {RigAuthority::governance, &governance},
+        {RigAuthority::identityCertificate, &identityCertificate},
+        {RigAuthority::permissions, &permissions},
+    };
+    for (const auto& [name, text] : documents) {
+        if (!member.Has(name)) error = File(name) + ": missing; --rig takes a folder made by 'lumivex-bridge rig add'";
+        if (!member.Has(name) || !member.Read(name, false, *text, error)) return false;
+    }
+    return true;
 }
 
 std::string SecuritySettings::File(const char* name) const { return folder + "/" + name; }
@@ -57,15 +104,18 @@ void SecuritySettings::ApplyTo(dds_qos_t* qos) const {
         dds_qset_prop(qos, (prefix + ".library.finalize").c_str(),
                       ("finalize_" + std::string(plugin.function)).c_str());
     }
-    const std::pair<const char*, const char*> files[] = {
-        {"dds.sec.auth.identity_ca", RigAuthority::authorityCertificate},
-        {"dds.sec.auth.identity_certificate", RigAuthority::identityCertificate},
-        {"dds.sec.auth.private_key", RigAuthority::identityKey},
-        {"dds.sec.access.permissions_ca", RigAuthority::authorityCertificate},
-        {"dds.sec.access.governance", RigAuthority::governance},
-        {"dds.sec.access.permissions", RigAuthority::permissions},
+    const std::pair<const char*, const std::string*> documents[] = {
+        {"dds.sec.auth.identity_ca", &authorityCertificate},
+        {"dds.sec.auth.identity_certificate", &identityCertificate},
+        {"dds.sec.access.permissions_ca", &authorityCertificate},
+        {"dds.sec.access.governance", &governance},
+        {"dds.sec.access.permissions", &permissions},
     };
-    for (const auto& [property, name] : files) dds_qset_prop(qos, property, ("file:" + File(name)).c_str());
+    for (const auto& [property, text] : documents) dds_qset_prop(qos, property, ("data:," + *text).c_str());
+    // The key stays a file, so that it never appears in a DDS trace. Someone
+    // who put another key there could not use this identity: the key must
+    // match the certificate given above.
+    dds_qset_prop(qos, "dds.sec.auth.private_key", ("file:" + File(RigAuthority::identityKey)).c_str());
 }
 
 std::string SecuritySettings::ConfigXml() const {

@@ -1,19 +1,15 @@
 #pragma once
 
-#include <string>
-
-// Ordinary files as the system describes them: who owns one and who may use it.
+// Files as the system describes them: what one is, who owns it and who may use it.
 namespace platform {
 
 struct FileFacts {
     bool regular = false;
+    bool folder = false;
+    bool link = false;
     unsigned owner = 0;
-    unsigned mode = 0;  // permission bits
+    unsigned mode = 0;  // permission bits, with the sticky bit
 };
-
-// What the system says of the file `path` names, following links; false when
-// there is no such file or it cannot be looked at.
-bool LookAtFile(const std::string& path, FileFacts& facts);
 
 // The user this process acts as, whose files it may take as its own.
 unsigned ThisUser();

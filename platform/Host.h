@@ -12,4 +12,7 @@ std::string HostName();
 // without ".exe"), for messages.
 const char* ProgramName();
 
+// This process's id, for messages.
+unsigned ProcessId();
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Named shared memory and named process-shared mutexes, the way the tracking
@@ -53,6 +54,8 @@ enum class OpenStatus {
     WritableByGroup,     // a group this user is not in may write it
     WritableThroughAcl,  // an ACL lets another user or group write it
     PermissionDenied,    // this user may not open it
+    LiveWriter,          // a writer's claim: another process writes the channel (WriterClaim.h)
+    LooseMutex,          // a writer's claim: a mutex object that others than its owner may write
     Failed
 };
 
@@ -75,7 +78,7 @@ struct ObjectCheck {
 // its name changes: waiting would not make it any better.
 inline bool IsRefusal(OpenStatus status) {
     return status != OpenStatus::Opened && status != OpenStatus::Missing && status != OpenStatus::NotReady &&
-           status != OpenStatus::Failed;
+           status != OpenStatus::LiveWriter && status != OpenStatus::Failed;
 }
 
 // Applies the trust rule to the object a name refers to now, without keeping it.
@@ -100,6 +103,10 @@ bool CloseRegion(RegionHandle& region);
 // then dead (what it gives is zeros) and is to be unmapped and mapped afresh.
 bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length);
 bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length);
+// Stores one aligned 32-bit word at once, after everything written before
+// it and before everything written after it, as readers that look at the
+// word without a lock need. False as CopyToRegion.
+bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value);
 // Whether the region was shrunk under the view since it was mapped.
 bool RegionVanished(const RegionView& view);
 
@@ -109,9 +116,10 @@ bool RegionVanished(const RegionView& view);
 // trusts what the mutex says of itself, and some kinds make it abort.
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check = nullptr);
 // Opens the mutex or creates and initialises it (permission bits `mode`).
-// Creators starting at once take turns, so only one initialises it; one left
-// half set up by a creator that died is initialised again. An existing mutex
-// object must pass the trust rule and be of the right kind.
+// One left half set up by a creator that died is initialised again. Only one
+// process may create it at a time: writers hold the channel's claim
+// (WriterClaim.h) around this call. An existing mutex object must pass the
+// trust rule and be of the right kind.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check = nullptr);
 // Waits without a time-out.
 LockResult LockSharedMutex(SharedMutex* mutex);

@@ -15,4 +15,11 @@ bool StopRequested();
 bool CatchResizes();
 bool ResizeSeen();
 
+// Lets a bus error (SIGBUS: shared memory shrunk under a mapping) reach its
+// handler in the calling thread. Threads that a library starts may block
+// every signal; a fault with SIGBUS blocked kills the process instead, so a
+// thread that writes shared memory calls this first. False when the mask
+// could not be changed.
+bool AcceptBusErrorsInThisThread();
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "recording/RecordingSyntax.h"
 #include "tools/common/NumberList.h"
+#include "tracker/ConsoleText.h"
 
 using namespace recording_syntax;
 
@@ -41,10 +42,10 @@ const struct {
     const char* key;
     MetadataRule read;
 } metadataRules[] = {
-    {"start", [](std::string_view value, RecordingInfo& info) { info.start = value; return Reason(); }},
-    {"host", [](std::string_view value, RecordingInfo& info) { info.host = value; return Reason(); }},
-    {"prefix", [](std::string_view value, RecordingInfo& info) { info.prefix = value; return Reason(); }},
-    {"program", [](std::string_view value, RecordingInfo& info) { info.program = value; return Reason(); }},
+    {"start", [](std::string_view value, RecordingInfo& info) { info.start = UnescapeText(value); return Reason(); }},
+    {"host", [](std::string_view value, RecordingInfo& info) { info.host = UnescapeText(value); return Reason(); }},
+    {"prefix", [](std::string_view value, RecordingInfo& info) { info.prefix = UnescapeText(value); return Reason(); }},
+    {"program", [](std::string_view value, RecordingInfo& info) { info.program = UnescapeText(value); return Reason(); }},
     {"instrument",
      [](std::string_view value, RecordingInfo& info) {
          long long instrument = 0;
@@ -61,8 +62,10 @@ const struct {
 
 }  // namespace
 
+// Messages quote the file's own text (and its name, which may come from a
+// listing): both reach a terminal escaped.
 bool RecordingReader::Fail(long line, const std::string& reason) {
-    error = name + ":" + std::to_string(line) + ": " + reason;
+    error = ConsoleText(name + ":" + std::to_string(line) + ": " + reason);
     ended = true;
     return false;
 }
@@ -75,9 +78,9 @@ bool RecordingReader::Cut(long line) {
 }
 
 bool RecordingReader::Open(const std::string& path) {
-    name = path == "-" ? "standard input" : path;
+    name = path == "-" ? "standard input" : ConsoleText(path);
     if (source.Open(path)) return ReadHeader();
-    error = name + ": " + source.Error();
+    error = ConsoleText(name + ": " + source.Error());
     ended = true;
     return false;
 }

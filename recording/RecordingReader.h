@@ -27,11 +27,13 @@ public:
     // the end, at a file cut short, or at a malformed line.
     bool Next(RecordedWrite& write);
 
-    // Empty, or "NAME:LINE: what is wrong" ("NAME: why" when it cannot be read).
+    // Empty, or "NAME:LINE: what is wrong" ("NAME: why" when it cannot be
+    // read), escaped for a terminal as tracker/ConsoleText does, like the
+    // warning and the name.
     const std::string& Error() const { return error; }
     // Empty, or "NAME:LINE: ..." naming where a file cut short stops being read.
     const std::string& CutWarning() const { return cutWarning; }
-    // The file's name as messages give it ("standard input" for "-").
+    // The file's name as messages give it ("standard input" for "-"), escaped.
     const std::string& Name() const { return name; }
 
 private:

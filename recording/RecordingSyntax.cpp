@@ -1,8 +1,11 @@
 #include "recording/RecordingSyntax.h"
 
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+
+#include "tracker/ConsoleText.h"
 
 namespace recording_syntax {
 
@@ -35,19 +38,48 @@ bool ParseFlags(std::string_view text, uint32_t& flags) {
 // "description TEXT": TEXT is everything after the one space behind the keyword.
 Reason ParseDescription(std::string_view rest, std::string& description) {
     if (!rest.empty()) rest.remove_prefix(1);
-    if (rest.size() > station_layout::maxDescriptionLength)
+    std::string text = UnescapeText(rest);
+    if (text.size() > station_layout::maxDescriptionLength)
         return "the description is longer than " + std::to_string(station_layout::maxDescriptionLength) + " characters";
-    if (rest.find('\0') != std::string_view::npos) return "the description holds a NUL byte";
-    description.assign(rest.data(), rest.size());
+    if (text.find('\0') != std::string::npos) return "the description holds a NUL byte";
+    description = std::move(text);
     return {};
+}
+
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The byte of "xHH" at the front of `text`, or -1.
+int EscapedByte(std::string_view text) {
+    int value = -1;
+    if (text.size() < 3 || text[0] != 'x' || !IsHexDigit(text[1]) || !IsHexDigit(text[2])) return -1;
+    std::from_chars(text.data() + 1, text.data() + 3, value, 16);
+    return value;
 }
 
 }  // namespace
 
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\r' || c == '\n') c = ' ';
-    return text;
+// A backslash is ASCII, so cutting the text at one never splits a UTF-8
+// sequence: each piece is escaped as the console would show it.
+std::string EscapeText(const std::string& text) {
+    std::string escaped;
+    for (std::size_t start = 0;;) {
+        std::size_t backslash = text.find('\\', start);
+        escaped += ConsoleText(text.substr(start, backslash == std::string::npos ? backslash : backslash - start));
+        if (backslash == std::string::npos) return escaped;
+        escaped += "\\x5c";
+        start = backslash + 1;
+    }
+}
+
+std::string UnescapeText(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        int byte = text[at] == '\\' ? EscapedByte(text.substr(at + 1)) : -1;
+        plain += byte < 0 ? text[at] : static_cast<char>(byte);
+        if (byte >= 0) at += 3;
+    }
+    return plain;
 }
 
 bool IsChannelLine(std::string_view line) {
@@ -74,7 +106,7 @@ std::string FormatChannelLine(const RecordedChannel& channel) {
     char head[64];
     std::snprintf(head, sizeof head, "# channel %d %d flags 0x%08X description ", channel.instrument, channel.bin,
                   channel.flags);
-    return head + OneLine(channel.description);
+    return head + EscapeText(channel.description);
 }
 
 bool ParseIndex(std::string_view text, long long limit, long long& value) {

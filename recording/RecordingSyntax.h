@@ -33,6 +33,13 @@
 //   channel. The write counter may (a restarted server).
 // - Positions are in the channel's unit, angles in radians, each float as it
 //   reads back exactly; nan, -nan, inf and -inf stand for themselves.
+// Text values (the metadata's and the descriptions) are stored escaped: each
+// byte that tracker/ConsoleText escapes, and each backslash, is written as
+// \xHH, so the file holds no control character or bidirectional control and
+// every value reads back exactly. A reader turns every \xHH (either case)
+// into its byte and keeps any other backslash as it is; so a file written
+// before values were escaped reads the same, unless one of its values holds a
+// backslash, x and two hexadecimal digits.
 // Other lines starting with '#' are comments; empty lines and a CR before
 // the line feed are ignored. A file cut short (its last line without a line
 // feed, its last write without all its stations) reads up to its last whole
@@ -54,8 +61,9 @@ constexpr int channelLimit = 16;  // instruments and bins are 0..15
 // What is wrong with a line; empty when nothing is.
 using Reason = std::string;
 
-// `text` with every CR and LF turned into a space: one line of the file.
-std::string OneLine(std::string text);
+// A text value as the file stores it, and back.
+std::string EscapeText(const std::string& text);
+std::string UnescapeText(std::string_view text);
 
 bool IsChannelLine(std::string_view line);
 // "# channel I B flags 0xHEX description TEXT"

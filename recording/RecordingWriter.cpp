@@ -29,11 +29,11 @@ gzFile Create(const std::string& path) {
 }
 
 std::string Metadata(const RecordingInfo& info) {
-    std::string text = std::string(versionLine) + "\n# start " + OneLine(info.start) + "\n# host " + OneLine(info.host) +
-                       "\n# prefix " + OneLine(info.prefix) + "\n";
+    std::string text = std::string(versionLine) + "\n# start " + EscapeText(info.start) + "\n# host " +
+                       EscapeText(info.host) + "\n# prefix " + EscapeText(info.prefix) + "\n";
     if (info.instrument >= 0) text += "# instrument " + std::to_string(info.instrument) + "\n";
     return text + "# bins " + DescribeNumberList(info.bins) + "\n# stations " + DescribeNumberList(info.stations) +
-           "\n# program " + OneLine(info.program) + "\n" + columnLine + "\n";
+           "\n# program " + EscapeText(info.program) + "\n" + columnLine + "\n";
 }
 
 // "seconds,instrument,bin,write,stamp," shared by the rows of one write.

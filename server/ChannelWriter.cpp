@@ -3,13 +3,27 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Host.h"
 #include "tracker/ChannelName.h"
+#include "tracker/ObjectRefusal.h"
 #include "tracker/StationLayout.h"
 
 namespace {
 
+constexpr unsigned privateMode = 0600;
+
 void PutLittleEndian32(unsigned char* destination, uint32_t value) {
     for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// Even and never 0 after a write, so that a reader can tell a written
+// channel from a new one.
+uint32_t EvenAfter(uint32_t odd) { return odd + 1 != 0 ? odd + 1 : 2; }
+
+uint32_t GetLittleEndian32(const unsigned char* source) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | source[i];
+    return value;
 }
 
 }  // namespace
@@ -18,46 +32,77 @@ ChannelWriter::ChannelWriter(int instrument, int bin)
     : regionName(NameOf(ChannelObject::Region, instrument, bin).text),
       mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {}
 
-ChannelWriter::~ChannelWriter() {
-    platform::CloseSharedMutex(mutex);
-    platform::UnmapRegion(view);
-    platform::CloseRegion(region);
+ChannelWriter::~ChannelWriter() { Close(); }
+
+// The claim comes first: a channel that another process writes is not
+// touched at all. A failure after the object passed the rule (mapping,
+// growing) is told as an object that cannot be opened.
+bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
+    mode = channelMode;
+    nextCheckMs = platform::CoarseMilliseconds() + checkPeriodMs;
+    bool opened = Claim() && OpenRegion() && OpenMutex(first);
+    if (opened) {
+        refusedObject.clear();
+        last = first;
+        return true;
+    }
+    if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
+    RemoveCreated();
+    Close();
+    regionIdentity = mutexIdentity = platform::ObjectIdentity{};
+    return false;
 }
 
-// A failure after the object passed the rule (mapping, growing) is told as
-// an object that cannot be opened.
-bool ChannelWriter::Open(unsigned mode, const ChannelState& first) {
+// What the claim created is the writer's own only once it holds the claim.
+bool ChannelWriter::Claim() {
+    refusedObject = platform::SharedObjectName(mutexName.c_str());
+    claim = platform::ClaimChannel(mutexName.c_str(), &refusal);
+    createdMutex = claim != platform::noClaim && refusal.created;
+    mutexIdentity = platform::ClaimedObject(claim);
+    if (refusal.status == platform::OpenStatus::LiveWriter) otherWriter = WriterOfRegion();
+    return claim != platform::noClaim;
+}
+
+bool ChannelWriter::OpenRegion() {
     refusedObject = platform::SharedObjectName(regionName.c_str());
     region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
     createdRegion = refusal.created;
-    bool opened = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && OpenMutex(mode, first);
-    if (opened) refusedObject.clear();
-    else if (refusal.status == platform::OpenStatus::Opened) refusal.status = platform::OpenStatus::Failed;
-    if (!opened) RemoveCreated();
-    return opened;
+    regionIdentity = platform::RegionIdentity(region);
+    return platform::MapRegion(region, platform::ViewAccess::ReadWrite, view);
 }
 
 // Half a channel left behind would be taken for a published one with its
-// server gone; what was there before belongs to someone else and stays.
+// server gone; what was there before belongs to someone else and stays, also
+// when Remove is called later.
 void ChannelWriter::RemoveCreated() {
-    if (createdMutex) platform::UnlinkSharedObject(mutexName.c_str());
-    if (createdRegion) platform::UnlinkSharedObject(regionName.c_str());
+    if (createdMutex) platform::UnlinkIfSame(mutexName.c_str(), mutexIdentity);
+    if (createdRegion) platform::UnlinkIfSame(regionName.c_str(), regionIdentity);
     createdMutex = createdRegion = false;
 }
 
+void ChannelWriter::Close() {
+    platform::CloseSharedMutex(mutex);
+    platform::UnmapRegion(view);
+    platform::CloseRegion(region);
+    platform::ReleaseClaim(claim);
+}
+
 // A reader opens a channel only once its mutex is usable, and reads only
-// under it. While no usable mutex exists, no reader can be reading, so the
-// first content goes in without the lock, before the mutex appears: a reader
-// never finds a published channel that is still all zeros. A mutex that is
-// usable already (a restarted server's) may be held by a reader, so then the
-// first content is written under it.
-bool ChannelWriter::OpenMutex(unsigned mode, const ChannelState& first) {
+// under it (or, without the mutex, only once the region carries the mark of
+// the write sequence, which the first content writes last). While no usable
+// mutex exists, no reader can be reading, so the first content goes in
+// without the lock, before the mutex appears: a reader never finds a
+// published channel that is still all zeros. A mutex that is usable already
+// (a restarted server's) may be held by a reader, so then the first content
+// is written under it. The claim keeps every other writer out meanwhile.
+bool ChannelWriter::OpenMutex(const ChannelState& first) {
     refusedObject = platform::SharedObjectName(mutexName.c_str());
     bool published = MutexUsable();
     if (!published && !Write(first)) return false;
-    mutex = platform::CreateSharedMutex(mutexName.c_str(), mode, &refusal);
-    createdMutex = refusal.created;
-    return mutex != nullptr && (!published || Publish(first));
+    mutex = platform::CreateSharedMutex(mutexName.c_str(), privateMode, &refusal);
+    if (mutex && platform::NamedObjectIdentity(mutexName.c_str()) != mutexIdentity)
+        refusal.status = platform::OpenStatus::Failed;
+    return refusal.status == platform::OpenStatus::Opened && (!published || Publish(first));
 }
 
 bool ChannelWriter::MutexUsable() const {
@@ -67,10 +112,48 @@ bool ChannelWriter::MutexUsable() const {
     return usable;
 }
 
+// Looked at every checkPeriodMs: the names must still be this writer's
+// objects, and the mutex object private to it. A region shrunk within the
+// page where it ends does not fault, so its size is looked at too.
+bool ChannelWriter::Intact() {
+    uint64_t now = platform::CoarseMilliseconds();
+    if (now < nextCheckMs) return true;
+    nextCheckMs = now + checkPeriodMs;
+    (void)platform::GrowRegion(region, station_layout::publishedRegionSize);
+    if (platform::ClaimLoosened(claim)) {
+        notice = "its mutex object became writable by others than its owner; replaced by a new one, mode 0600";
+        return false;
+    }
+    bool same = platform::NamedObjectIdentity(regionName.c_str()) == regionIdentity &&
+                platform::NamedObjectIdentity(mutexName.c_str()) == mutexIdentity;
+    if (!same) notice = "removed or replaced while this process wrote it; created again";
+    return same;
+}
+
+// The names still held are given up while the claim still keeps other
+// writers out, then the channel is made afresh with the last state written.
+bool ChannelWriter::Recreate() {
+    platform::UnlinkIfSame(mutexName.c_str(), mutexIdentity);
+    platform::UnlinkIfSame(regionName.c_str(), regionIdentity);
+    Close();
+    bool opened = Open(mode, last);
+    if (!opened) notice.clear();
+    return opened;
+}
+
+std::string ChannelWriter::TakeNotice() {
+    std::string taken;
+    taken.swap(notice);
+    return taken;
+}
+
 // The records are rewritten in full on every write, so what a dead holder
-// left half written does not outlive the next write.
+// left half written does not outlive the next write. A mutex object shrunk
+// under the mapping is one more way to lose the objects.
 bool ChannelWriter::Lock() {
+    if (!Intact() && !Recreate()) return false;
     platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
+    if (result == platform::LockResult::Vanished && Recreate()) result = platform::LockSharedMutex(mutex, lockBudget);
     skippedWrites += result == platform::LockResult::TimedOut;
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
@@ -78,9 +161,8 @@ bool ChannelWriter::Lock() {
 
 bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 
-// The whole image is built here and copied in two pieces: header and
-// records, then the description.
-bool ChannelWriter::CopyIn(const ChannelState& state) {
+// The header and records, then the description.
+bool ChannelWriter::CopyContent(const ChannelState& state) {
     using namespace station_layout;
     unsigned char head[recordsOffset + sizeof(state.records)];
     PutLittleEndian32(head + writeCountOffset, state.writeCount);
@@ -93,15 +175,39 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
            platform::CopyToRegion(view, descriptionOffset + length, "", 1);
 }
 
+// The write sequence is odd while the content changes and even after. One
+// left odd by a writer that died stays odd until this write ends. The mark
+// goes in last, so a region that has it has content and an even sequence.
+bool ChannelWriter::CopyIn(const ChannelState& state) {
+    using namespace station_layout;
+    uint32_t sequence = 0;
+    unsigned char process[4];
+    PutLittleEndian32(process, platform::ProcessId());
+    return platform::CopyFromRegion(view, sequenceOffset, &sequence, sizeof sequence) &&
+           platform::StoreToRegion(view, sequenceOffset, sequence | 1u) && CopyContent(state) &&
+           platform::CopyToRegion(view, writerProcessOffset, process, sizeof process) &&
+           platform::StoreToRegion(view, sequenceOffset, EvenAfter(sequence | 1u)) &&
+           platform::StoreToRegion(view, sequenceMarkOffset, sequenceMark);
+}
+
 // A region that someone shrank leaves this mapping dead: the region gets its
 // size back and is mapped afresh.
-bool ChannelWriter::Write(const ChannelState& state) {
-    if (!view.base) return false;
-    if (CopyIn(state)) return true;
-    std::size_t size = view.length;
+bool ChannelWriter::Remap() {
     platform::UnmapRegion(view);
-    return platform::GrowRegion(region, size) && platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) &&
-           CopyIn(state);
+    if (!platform::GrowRegion(region, station_layout::publishedRegionSize)) return false;
+    (void)platform::MapRegion(region, platform::ViewAccess::ReadWrite, view);
+    return true;
+}
+
+// Someone who shrinks the region over and over can make a write fail again
+// right after the restore; that write is lost, counted, and the next one
+// restores the region again.
+bool ChannelWriter::Write(const ChannelState& state) {
+    if (&state != &last) last = state;
+    if (view.base && CopyIn(state)) return true;
+    if (!Remap()) return false;
+    lostWrites += !CopyIn(state);
+    return true;
 }
 
 // A skipped write is no failure: the next one may get through.
@@ -112,8 +218,42 @@ bool ChannelWriter::Publish(const ChannelState& state) {
     return Unlock() && written;
 }
 
+bool ChannelWriter::Remove() {
+    bool regionGone = platform::UnlinkIfSame(regionName.c_str(), regionIdentity);
+    bool mutexGone = platform::UnlinkIfSame(mutexName.c_str(), mutexIdentity);
+    Close();
+    return regionGone && mutexGone;
+}
+
 bool ChannelWriter::Unlink() {
     bool regionGone = platform::UnlinkSharedObject(regionName.c_str());
     bool mutexGone = platform::UnlinkSharedObject(mutexName.c_str());
     return regionGone && mutexGone;
+}
+
+bool ChannelWriter::HasLiveWriter(unsigned& process) const {
+    if (claim != platform::noClaim || !platform::ClaimHeld(mutexName.c_str())) return false;
+    process = WriterOfRegion();
+    return true;
+}
+
+// The writer's process id, as the region tells it; 0 when the region has no
+// mark yet, or cannot be read.
+unsigned ChannelWriter::WriterOfRegion() const {
+    using namespace station_layout;
+    platform::RegionHandle other = platform::OpenRegion(regionName.c_str(), platform::ViewAccess::Read);
+    platform::RegionView image;
+    unsigned char fields[writerProcessOffset + 4 - sequenceMarkOffset] = {};
+    bool read = platform::MapRegion(other, platform::ViewAccess::Read, image) &&
+                platform::CopyFromRegion(image, sequenceMarkOffset, fields, sizeof fields);
+    platform::UnmapRegion(image);
+    platform::CloseRegion(other);
+    bool marked = read && GetLittleEndian32(fields) == sequenceMark;
+    return marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
+}
+
+std::string ChannelWriter::Failure() const {
+    if (refusal.status != platform::OpenStatus::LiveWriter) return "cannot use " + refusedObject + ": " + RefusalReason(refusal);
+    std::string who = otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
+    return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;
 }

@@ -20,9 +20,29 @@ const Utf8Lead leads[] = {
     {0xF0, 0xF0, 4, 0x90, 0xBF}, {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
 };
 
+// Well-formed, yet escaped: the line and paragraph separators start a line
+// of their own, and the bidirectional embeddings, overrides and isolates
+// reorder what follows them, so that a terminal shows other text than was sent.
+const struct {
+    char32_t first, last;
+} escapedCodePoints[] = {{0x2028, 0x202E}, {0x2066, 0x2069}};
+
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 
 unsigned char ByteAt(const std::string& text, std::size_t at) { return static_cast<unsigned char>(text[at]); }
+
+// The code point of the well-formed three-byte sequence at `at`.
+char32_t ThreeByteCodePoint(const std::string& text, std::size_t at) {
+    return (ByteAt(text, at) & 0x0Fu) << 12 | (ByteAt(text, at + 1) & 0x3Fu) << 6 | (ByteAt(text, at + 2) & 0x3Fu);
+}
+
+bool EscapedCodePoint(const std::string& text, std::size_t at, std::size_t length) {
+    if (length != 3) return false;
+    char32_t point = ThreeByteCodePoint(text, at);
+    for (const auto& range : escapedCodePoints)
+        if (point >= range.first && point <= range.last) return true;
+    return false;
+}
 
 // How many bytes at `at` may go to the terminal as they are; 0 when the byte
 // there must be escaped.
@@ -34,7 +54,7 @@ std::size_t PrintableLength(const std::string& text, std::size_t at) {
         if (at + form.length > text.size() || !InRange(ByteAt(text, at + 1), form.secondLow, form.secondHigh)) return 0;
         for (std::size_t k = 2; k < form.length; ++k)
             if (!InRange(ByteAt(text, at + k), 0x80, 0xBF)) return 0;
-        return form.length;
+        return EscapedCodePoint(text, at, form.length) ? 0 : form.length;
     }
     return 0;
 }

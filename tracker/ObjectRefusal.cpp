@@ -21,6 +21,9 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::WritableByGroup, "writable by a group this user is not in"},
     {OpenStatus::WritableThroughAcl, "an ACL lets another user or group write it"},
     {OpenStatus::PermissionDenied, "permission denied"},
+    {OpenStatus::LiveWriter, "has a live writer"},
+    {OpenStatus::LooseMutex, "others than its owner may write it, and a mutex object must be private to its server: "
+                             "remove it (lumivex-publisher --unlink) or chmod it 0600"},
     {OpenStatus::Failed, "cannot be opened"},
 };
 

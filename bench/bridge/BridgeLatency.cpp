@@ -1,7 +1,8 @@
 // One-way latency of the bridge on one machine: a write into a channel under
 // one shared-memory prefix until the same write is readable under another,
-// with lumivex-bridge send and receive in between, at 500 Hz and 1 kHz with
-// all 32 stations changing. Beside it, DDS's bare round trip measured by
+// with lumivex-bridge send and receive in between, at 120 Hz, 500 Hz and
+// 1 kHz with all 32 stations changing, and the sender's CPU over each rate's
+// run (from /proc). Beside it, DDS's bare round trip measured by
 // ddsperf ping/pong in the same run with a sample of about the same size.
 //
 //   bench-bridge [--rig] [WRITES] [POLL-US...]   (default 2000 writes, poll 100 and 0)
@@ -177,12 +178,17 @@ bool StartBridge(Bridge& bridge, const std::string& domain, const std::string& p
 // Every p50 printed, by what and rate, for the ratios at the end.
 std::map<std::string, double> printedMedians;
 
-void Print(const char* what, const std::string& rate, const Percentiles& figures) {
+// `cpu`: the share of a core the sender used, negative when not measured.
+void Print(const char* what, const std::string& rate, const Percentiles& figures, double cpu = -1) {
     printedMedians[std::string(what) + " " + rate] = figures.p50;
-    std::printf("%-36s %6s   p50 %8.1f us   p99 %8.1f us   lost %d\n", what, rate.c_str(), figures.p50, figures.p99,
+    std::printf("%-36s %6s   p50 %8.1f us   p99 %8.1f us   lost %d", what, rate.c_str(), figures.p50, figures.p99,
                 figures.lost);
+    if (cpu >= 0) std::printf("   sender CPU %5.2f %% of a core", 100 * cpu);
+    std::printf("\n");
     std::fflush(stdout);
 }
+
+const int rates[] = {120, 500, 1000};
 
 std::string OneWay(bool secure, const std::string& pollMicros) {
     return std::string(secure ? "secure" : "plain") + " bridge one-way, poll " + pollMicros + " us";
@@ -195,7 +201,7 @@ std::string RoundTrip(bool secure) { return secure ? "secure ddsperf round trip"
 void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>& modes) {
     for (const std::string& poll : polls)
         for (bool secure : modes)
-            for (const char* rate : {" 500Hz", " 1000Hz"}) {
+            for (const char* rate : {" 120Hz", " 500Hz", " 1000Hz"}) {
                 double trip = printedMedians[RoundTrip(secure) + rate];
                 std::printf("%-36s %6s   one-way / round trip %5.2f\n", OneWay(secure, poll).c_str(), rate + 1,
                             trip > 0 ? printedMedians[OneWay(secure, poll) + rate] / trip : 0.0);
@@ -214,8 +220,13 @@ void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, cons
     uint32_t count = 0;
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
     std::string what = OneWay(secure, pollMicros);
-    for (int rate : {500, 1000})
-        Print(what.c_str(), std::to_string(rate) + "Hz", MeasureBridge(source, mirror, count, rate, writes));
+    for (int rate : rates) {
+        double cpuBefore = bridge.sender.CpuSeconds();
+        Clock::time_point start = Clock::now();
+        Percentiles figures = MeasureBridge(source, mirror, count, rate, writes);
+        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        Print(what.c_str(), std::to_string(rate) + "Hz", figures, (bridge.sender.CpuSeconds() - cpuBefore) / seconds);
+    }
 }
 
 // The channel under both prefixes is removed however the run ends.
@@ -261,7 +272,7 @@ int main(int argc, char** argv) {
     for (const std::string& poll : polls)
         for (bool secure : modes) RunBridge(domain, poll, writes, secure);
     for (bool secure : modes)
-        for (int rate : {500, 1000})
+        for (int rate : rates)
             Print(RoundTrip(secure).c_str(), std::to_string(rate) + "Hz",
                   MeasureDdsperf(domain, rate, writes, secure ? rigFolder + "/viewer" : ""));
     PrintRatios(polls, modes);

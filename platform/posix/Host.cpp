@@ -14,4 +14,6 @@ std::string HostName() {
 
 const char* ProgramName() { return program_invocation_short_name; }
 
+unsigned ProcessId() { return static_cast<unsigned>(getpid()); }
+
 }  // namespace platform

@@ -9,7 +9,6 @@
 #include <linux/futex.h>
 #include <new>
 #include <pthread.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -88,12 +87,9 @@ SharedMutex* MapMutexObject(int descriptor) {
     return nullptr;
 }
 
-// The mapping does not need the descriptor. A creator's flock belongs to the
-// open file, which the mapping keeps alive after the close: it is released
-// first, or every later creator would wait for this process to end.
+// The mapping does not need the descriptor.
 SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
-    bool unlocked = flock(descriptor, LOCK_UN) == 0;
-    if (close(descriptor) != 0 || !unlocked) CloseSharedMutex(mutex);
+    if (close(descriptor) != 0) CloseSharedMutex(mutex);
     return mutex;
 }
 
@@ -230,6 +226,13 @@ bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std:
     return !posix::MappingVanished(view.watch);
 }
 
+bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value) {
+    if (!InView(view, offset, sizeof value) || offset % alignof(uint32_t) != 0) return false;
+    __atomic_store_n(reinterpret_cast<uint32_t*>(view.base + offset), value, __ATOMIC_RELEASE);
+    __atomic_thread_fence(__ATOMIC_RELEASE);
+    return !posix::MappingVanished(view.watch);
+}
+
 bool RegionVanished(const RegionView& view) { return view.base && posix::MappingVanished(view.watch); }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
@@ -270,14 +273,12 @@ SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
     return mutex;
 }
 
-// Creators take turns under an exclusive flock on the object: the first
-// initialises it, later ones find it ready. A creator that died half-way lost
-// its flock with its life and left the object not ready, so the next creator
-// initialises it.
+// A creator that died half-way left the object not ready, so the next
+// creator initialises it.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check) {
     int descriptor = OpenOrCreate(name, mode, check);
     if (descriptor < 0) return nullptr;
-    if (flock(descriptor, LOCK_EX) != 0 || !GrowTo(descriptor, sizeof(MutexObject))) {
+    if (!GrowTo(descriptor, sizeof(MutexObject))) {
         Report(check, OpenStatus::Failed);
         Abandon(descriptor);
         return nullptr;

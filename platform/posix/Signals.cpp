@@ -1,7 +1,9 @@
 #include "platform/Signals.h"
 
-#include <csignal>
+#include <pthread.h>
 #include <signal.h>
+
+#include <csignal>
 
 namespace platform {
 namespace {
@@ -41,6 +43,12 @@ bool ResizeSeen() {
     if (!resized) return false;
     resized = 0;
     return true;
+}
+
+bool AcceptBusErrorsInThisThread() {
+    sigset_t busError;
+    return sigemptyset(&busError) == 0 && sigaddset(&busError, SIGBUS) == 0 &&
+           pthread_sigmask(SIG_UNBLOCK, &busError, nullptr) == 0;
 }
 
 }  // namespace platform

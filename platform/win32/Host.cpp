@@ -24,4 +24,6 @@ const char* ProgramName() {
     return name.c_str();
 }
 
+unsigned ProcessId() { return static_cast<unsigned>(GetCurrentProcessId()); }
+
 }  // namespace platform

@@ -31,6 +31,28 @@ OpenStatus StatusOfError(DWORD error) {
     }
 }
 
+int HandleTable::Add(HANDLE handle) {
+    std::lock_guard<std::mutex> hold(guard);
+    std::size_t index = 0;
+    while (index < handles.size() && handles[index]) ++index;
+    if (index == handles.size()) handles.push_back(nullptr);
+    handles[index] = handle;
+    return static_cast<int>(index);
+}
+
+HANDLE HandleTable::Get(int number) {
+    std::lock_guard<std::mutex> hold(guard);
+    return number >= 0 && static_cast<std::size_t>(number) < handles.size() ? handles[number] : nullptr;
+}
+
+HANDLE HandleTable::Take(int number) {
+    std::lock_guard<std::mutex> hold(guard);
+    if (number < 0 || static_cast<std::size_t>(number) >= handles.size()) return nullptr;
+    HANDLE handle = handles[number];
+    handles[number] = nullptr;
+    return handle;
+}
+
 }  // namespace win32
 
 }  // namespace platform

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <vector>
+
 #include "platform/SharedMemory.h"
 
 // Opening the named objects behind shared-memory names; used only by the
@@ -18,5 +21,19 @@ bool NameInUse(const char* name);
 
 // What an open that failed says of the object.
 OpenStatus StatusOfError(DWORD error);
+
+// Small numbers (from 0) standing for the handles kept here, for the
+// platform's handle types that are numbers.
+class HandleTable {
+public:
+    int Add(HANDLE handle);
+    HANDLE Get(int number);
+    // Forgets the handle and gives it back, to be closed.
+    HANDLE Take(int number);
+
+private:
+    std::mutex guard;
+    std::vector<HANDLE> handles;
+};
 
 }  // namespace platform::win32

@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
-#include <mutex>
 #include <new>
-#include <vector>
 
 #include "platform/win32/NamedObjects.h"
 #include "platform/win32/ObjectTrust.h"
@@ -19,38 +17,8 @@ struct SharedMutex {
 
 namespace {
 
-// Region handles are small numbers standing for the mapping handles kept here.
-class HandleTable {
-public:
-    RegionHandle Add(HANDLE handle) {
-        std::lock_guard<std::mutex> hold(guard);
-        for (std::size_t i = 0; i < handles.size(); ++i)
-            if (!handles[i]) return Put(i, handle);
-        handles.push_back(nullptr);
-        return Put(handles.size() - 1, handle);
-    }
-    HANDLE Get(RegionHandle region) {
-        std::lock_guard<std::mutex> hold(guard);
-        return region >= 0 && static_cast<std::size_t>(region) < handles.size() ? handles[region] : nullptr;
-    }
-    HANDLE Take(RegionHandle region) {
-        HANDLE handle = Get(region);
-        std::lock_guard<std::mutex> hold(guard);
-        if (handle) handles[region] = nullptr;
-        return handle;
-    }
-
-private:
-    RegionHandle Put(std::size_t index, HANDLE handle) {
-        handles[index] = handle;
-        return static_cast<RegionHandle>(index);
-    }
-    std::mutex guard;
-    std::vector<HANDLE> handles;
-};
-
-HandleTable& Regions() {
-    static HandleTable table;
+win32::HandleTable& Regions() {
+    static win32::HandleTable table;
     return table;
 }
 
@@ -175,6 +143,14 @@ bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destinatio
 bool CopyToRegion(RegionView& view, std::size_t offset, const void* source, std::size_t length) {
     if (!InView(view, offset, length)) return false;
     std::memcpy(view.base + offset, source, length);
+    return true;
+}
+
+// InterlockedExchange is a full barrier: everything written before the word
+// is visible before it, and it before everything written after it.
+bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value) {
+    if (!InView(view, offset, sizeof value) || offset % alignof(LONG) != 0) return false;
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(view.base + offset), static_cast<LONG>(value));
     return true;
 }
 

@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +20,8 @@
 #include "StrangerSample.h"
 #include "bridge/BridgeDomain.h"
 #include "bridge/SampleCodec.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingSyntax.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -91,6 +96,45 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     EXPECT_TRUE(Mirrors(1));
 }
 
+// A server that writes at no steady pace, slowly: the sender forwards each
+// write, and a recorder behind the receiver holds each one.
+TEST_F(BridgeTest, SenderAndRecorderSeeEveryWriteOfAnIrregularServer) {
+    const double gaps[] = {0.003, 0.017, 0.008, 0.041, 0.0015, 0.025, 0.005, 0.012};
+    const uint32_t writes = 40;
+    OutputFile recording, recorded;
+    std::string text = "# lumivex recording 2\n# stations 0\n" + std::string(recording_syntax::columnLine) +
+                       "\n# channel 3 0 flags 0x0000021F description irregular\n";
+    double seconds = 0;
+    for (uint32_t k = 1; k <= writes; seconds += gaps[k++ % 8])
+        text += std::to_string(seconds) + ",3,0," + std::to_string(k) + ",0,0," + std::to_string(k) + ",0,0,0,0,0\n";
+    ASSERT_TRUE(std::ofstream(recording.Path()) << text);
+
+    ChannelState last;
+    auto mirrorHolds = [&](uint32_t writeCount) {
+        for (auto give = std::chrono::steady_clock::now() + patience; std::chrono::steady_clock::now() < give;
+             std::this_thread::sleep_for(Milliseconds(10)))
+            if (ReadChannel(Mirror(1), 0, last) && last.writeCount == writeCount) return true;
+        return false;
+    };
+    PublishOnce("before");
+    StartReceiver(1, "0");
+    StartSender();
+    ASSERT_TRUE(mirrorHolds(1));
+    Program& recorder = Start(Mirror(1), {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0",
+                                          "--csv", recorded.Path()});
+    ASSERT_NE(recorder.output.WaitFor("recording ", 0, patience), std::string::npos) << recorder.output.Text();
+    Outcome replay = RunToEnd({ProgramPath("lumivex-publisher"), "--replay", recording.Path()}, Environment(Source()), patience);
+    ASSERT_EQ(replay.status, 0) << replay.output;
+    ASSERT_TRUE(mirrorHolds(writes));
+    recorder.process.Stop();
+
+    std::set<uint32_t> held;
+    RecordingReader reader;
+    ASSERT_TRUE(reader.Open(recorded.Path())) << reader.Error();
+    for (RecordedWrite write; reader.Next(write);) held.insert(write.writeCount);
+    for (uint32_t k = 1; k <= writes; ++k) EXPECT_EQ(held.count(k), 1u) << "write " << k;
+}
+
 // Objects under a channel's names that the receiver must refuse: it says so
 // once, however many states arrive meanwhile, and writes into the channel as
 // soon as the objects are fixed.
@@ -111,6 +155,93 @@ TEST_F(BridgeTest, RefusedChannelIsNamedOnceAndWrittenWhenFixed) {
     EXPECT_TRUE(Mirrors(1)) << receiver.output.Text();
     const std::string text = receiver.output.Text();
     EXPECT_EQ(text.find(warning, text.find(warning) + 1), std::string::npos) << "named once:\n" << text;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+long ResidentKilobytes(pid_t process) {
+    std::ifstream status("/proc/" + std::to_string(process) + "/status");
+    std::string word;
+    while (status >> word)
+        if (word == "VmRSS:" && status >> word) return std::stol(word);
+    return -1;
+}
+
+bool Running(ChildProcess& process) {
+    int status = 0;
+    return !process.WaitExit(Milliseconds(0), status);
+}
+
+// Any local user who may write the receiver's channels can cut their objects
+// short under it, and it writes them from DDS's own threads: it lives on,
+// gives both objects their size back and goes on mirroring.
+TEST_F(BridgeTest, SurvivesItsChannelCutShortUnderIt) {
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    Program& receiver = StartReceiver(1);
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+    for (const std::string& name : {RegionName(instrument, 0), MutexName(instrument, 0)}) {
+        ASSERT_EQ(truncate(("/dev/shm/" + Mirror(1) + name).c_str(), 0), 0) << name;
+        EXPECT_TRUE(Mirrors(1)) << name << ":\n" << receiver.output.Text();
+        ASSERT_TRUE(Running(receiver.process)) << name << ":\n" << receiver.output.Text();
+    }
+}
+
+// Any writer on the domain may send samples of keys that are no channel; the
+// receiver must not keep an instance of each (before, 40,000 such keys grew
+// it by 24 MB, never given back).
+TEST_F(BridgeTest, KeepsNothingOfKeysThatAreNoChannel) {
+    Program& receiver = StartReceiver(1);
+    ASSERT_NE(receiver.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << receiver.output.Text();
+    const long before = ResidentKilobytes(receiver.process.Id());
+    Program& forger = Start(Source(), {"bridge-forger", domain, "3", "30", "--keys", "40000"});
+    ASSERT_NE(forger.output.WaitFor("keys: 40000", 0, Milliseconds(60000)), std::string::npos) << forger.output.Text();
+    EXPECT_LT(ResidentKilobytes(receiver.process.Id()) - before, 8000) << "kB grown";
+}
+
+// Two senders of one instrument feed the same channels in turn: the receiver
+// names both.
+TEST_F(BridgeTest, NamesTwoSendersOfOneChannel) {
+    PublishOnce("first server");
+    Outcome other = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0,5",
+                              "--description", "second server"},
+                             Environment(Mirror(2)), patience);
+    ASSERT_EQ(other.status, 0) << other.output;
+    StartSender();
+    Start(Mirror(2), {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain});
+    Program& receiver = StartReceiver(1);
+    EXPECT_NE(receiver.output.WaitFor("fed by two senders, participant ", 0, patience), std::string::npos)
+        << receiver.output.Text();
+    EXPECT_NE(receiver.output.Text().find("; their states alternate"), std::string::npos) << receiver.output.Text();
+}
+
+// A channel that another process writes on the receiver's machine is not
+// written (said once, naming that process) and is taken over once it ends; a
+// channel removed while the receiver runs comes back with the next state,
+// said once.
+TEST_F(BridgeTest, ReceiverKeepsToOneWriterAndMakesRemovedChannelsAgain) {
+    Program& local = Start(Mirror(1), {"lumivex-publisher", "--instrument", "3", "--bins", "0"});
+    for (int attempt = 0; attempt < 5000 && !ChannelExists(Mirror(1), instrument, 0); ++attempt) usleep(1000);
+    Program& receiver = StartReceiver(1);
+    Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
+    StartSender();
+    const std::string live = "instrument 3 bin 0: not written: cannot use " + Mirror(1) + RegionName(instrument, 0) +
+                             ": has a live writer, process " + std::to_string(local.process.Id());
+    ASSERT_NE(receiver.output.WaitFor(live, 0, patience), std::string::npos) << receiver.output.Text();
+    local.process.Stop();
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+
+    Unlink(Mirror(1));
+    const std::string again = Mirror(1) + RegionName(instrument, 0) + ": removed or replaced";
+    ASSERT_NE(receiver.output.WaitFor(again, 0, patience), std::string::npos) << receiver.output.Text();
+    EXPECT_TRUE(Mirrors(1)) << receiver.output.Text();
+    const std::string text = receiver.output.Text();
+    for (const std::string& line : {live, again})
+        EXPECT_EQ(text.find(line, text.find(line) + 1), std::string::npos) << "said once:\n" << text;
 }
 
 // Another program on the channel topic whose QoS or type does not fit: the
@@ -177,6 +308,49 @@ TEST_P(MismatchTest, NamesThePolicyOrType) {
     dds_delete_qos(qos);
     ASSERT_GT(endpoint, 0);
     EXPECT_NE(bridge.output.WaitFor(GetParam().warning, 0, patience), std::string::npos) << bridge.output.Text();
+}
+
+// Remote endpoints in numbers: forty types named with terminal controls,
+// a writer of the instrument that comes and goes a hundred times, and a
+// writer of another instrument. The receiver's lines stay few, by kind, and
+// carry the remote text escaped; the other instrument's partition is no
+// mismatch.
+TEST_F(MismatchTest, ForeignCrowdGivesFewEscapedLines) {
+    Program& receiver = StartReceiver(1);
+    ASSERT_NE(receiver.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << receiver.output.Text();
+    setenv("CYCLONEDDS_URI", ddsLoopbackOnly, 1);
+    foreign = dds_create_participant(static_cast<dds_domainid_t>(std::stoul(domain)), nullptr, nullptr);
+    ASSERT_GT(foreign, 0);
+    auto writerOf = [this](const dds_topic_descriptor_t* type, int partition) {
+        dds_entity_t topic = dds_create_topic(foreign, type, "LumivexChannelState", nullptr, nullptr);
+        dds_qos_t* partitionQos = BridgeDomain::InstrumentQos(partition);
+        dds_entity_t publisher = dds_create_publisher(foreign, partitionQos, nullptr);
+        dds_delete_qos(partitionQos);
+        dds_qos_t* qos = BridgeDomain::StateQos();
+        dds_entity_t writer = dds_create_writer(publisher, topic, qos, nullptr);
+        dds_delete_qos(qos);
+        return writer;
+    };
+    std::vector<std::string> names;
+    std::vector<dds_topic_descriptor_t> types(40, LumivexTest_Stranger_desc);
+    for (size_t k = 0; k < types.size(); ++k) {
+        names.push_back("Evil\x1b]0;retitled\x07\x1b[2J" + std::to_string(k));
+        types[k].m_typename = names.back().c_str();
+        EXPECT_GT(writerOf(&types[k], instrument), 0);
+    }
+    for (int cycle = 0; cycle < 100; ++cycle) dds_delete(writerOf(&LumivexBridge_ChannelSample_desc, instrument));
+    ASSERT_GT(writerOf(&LumivexBridge_ChannelSample_desc, instrument + 1), 0);
+    dds_entity_t last = writerOf(&LumivexBridge_ChannelSample_desc, instrument);
+    EncodedSample sample(instrument, 0, ChannelState{});
+    ASSERT_EQ(dds_write(last, &sample.Sample()), 0);
+    ASSERT_NE(receiver.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos) << receiver.output.Text();
+
+    const std::string text = receiver.output.Text();
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << "raw terminal controls:\n" << text;
+    EXPECT_NE(text.find("has type Evil\\x1b]0;retitled\\x07"), std::string::npos) << text;
+    EXPECT_LE(Count(text, "has type"), 2u) << text;
+    EXPECT_LE(Count(text, "sender joined") + Count(text, "sender: gone"), 4u) << text;
+    EXPECT_EQ(Count(text, "partition"), 0u) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Foreign, MismatchTest, ::testing::ValuesIn(mismatches),

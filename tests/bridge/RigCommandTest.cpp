@@ -2,7 +2,9 @@
 // member folder holds, and what the program refuses, with which words.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,11 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "bridge/RigCrypto.h"
+#include "bridge/RigDocuments.h"
 #include "tests/bridge/BridgeTestSupport.h"
+#include "tests/support/DdsLoopback.h"
 
 namespace {
 
 using namespace testsupport;
+using bridgetest::Program;
 using bridgetest::RunBridge;
 namespace fs = std::filesystem;
 
@@ -48,9 +54,34 @@ protected:
 
 fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::mask; }
 
+constexpr unsigned otherUser = 65534;
+
+// Whether user 65534 can open any of `paths` for reading.
+bool OtherUserOpensAny(const std::vector<std::string>& paths) {
+    pid_t child = fork();
+    if (child == 0) {
+        if (setgid(otherUser) != 0 || setuid(otherUser) != 0) _exit(2);
+        for (const std::string& path : paths)
+            if (open(path.c_str(), O_RDONLY) >= 0) _exit(1);
+        _exit(0);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+}
+
+RigCrypto::Certificate CertificateIn(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return RigCrypto::ReadCertificate(text.str());
+}
+
 // A member folder holds exactly what other DDS programs expect, the key
-// owner-only, and a grant for the instruments given and no others.
+// owner-only, and a grant for the instruments given and no others. Keys are
+// created owner-only in owner-only folders, so no other user ever reaches
+// them, even where the folders above may be entered by everyone.
 TEST_F(RigCommandTest, AddMakesAFolderToCopyToOneMachine) {
+    fs::permissions(files, fs::perms(0755));
     Succeeds({"rig", "init", Rig()});
     Succeeds({"rig", "add", Rig(), "server-1", "--send", "0,3"});
     const std::string member = Rig() + "/server-1";
@@ -58,8 +89,12 @@ TEST_F(RigCommandTest, AddMakesAFolderToCopyToOneMachine) {
     for (const auto& entry : fs::directory_iterator(member)) names.insert(entry.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"ca.pem", "governance.p7s", "identity.key", "identity.pem",
                                             "permissions.p7s"}));
+    for (const std::string& folder : {Rig(), member}) EXPECT_EQ(Mode(folder), fs::perms::owner_all) << folder;
     EXPECT_EQ(Mode(member + "/identity.key"), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(Mode(Rig() + "/ca.key"), fs::perms::owner_read | fs::perms::owner_write);
+    if (geteuid() == 0) {
+        EXPECT_FALSE(OtherUserOpensAny({member + "/identity.key", Rig() + "/ca.key"}));
+    }
     EXPECT_EQ(Text(member + "/ca.pem"), Text(Rig() + "/ca.pem"));
     const std::string grant = Text(member + "/permissions.p7s");
     EXPECT_NE(grant.find("<subject_name>CN=server-1,O=Lumivex rig</subject_name>"), std::string::npos) << grant;
@@ -77,38 +112,167 @@ TEST_F(RigCommandTest, HelpAllShowsEveryLevelOfCommands) {
     Outcome run = RunBridge({"--help-all"});
     ASSERT_TRUE(run.finished && run.status == 0) << run.output;
     for (const char* shown : {"Usage: lumivex-bridge rig init [OPTIONS] DIR",
-                              "Usage: lumivex-bridge rig add [OPTIONS] DIR NAME", "--send LIST", "--receive"})
+                              "Usage: lumivex-bridge rig add [OPTIONS] DIR NAME", "--send LIST", "--receive",
+                              "Usage: lumivex-bridge rig renew [OPTIONS] DIR NAME", "--days N"})
         EXPECT_NE(run.output.find(shown), std::string::npos) << shown << "\n" << run.output;
+}
+
+// An init that fails half way takes back what it wrote, so that the next try
+// finds no authority in the way.
+TEST_F(RigCommandTest, FailedInitLeavesNothing) {
+    ASSERT_TRUE(fs::create_directory(Rig()));
+    std::ofstream(Rig() + "/governance.p7s") << "in the way";
+    Outcome run = RunBridge({"rig", "init", Rig()});
+    EXPECT_TRUE(run.finished && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.output;
+    EXPECT_NE(run.output.find(Rig() + "/governance.p7s: cannot write it: it exists already"), std::string::npos)
+        << run.output;
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Rig())) names.insert(entry.path().filename());
+    EXPECT_EQ(names, std::set<std::string>{"governance.p7s"});
+    fs::remove(Rig() + "/governance.p7s");
+    Succeeds({"rig", "init", Rig()});
+}
+
+// Renewal certifies the same key again, for the instruments it had, and the
+// authority's record keeps both certificates under the one name.
+TEST_F(RigCommandTest, RenewExtendsTheSameIdentity) {
+    Succeeds({"rig", "init", Rig()});
+    Succeeds({"rig", "add", Rig(), "m", "--send", "0,3", "--days", "3"});
+    const std::string member = Rig() + "/m";
+    RigCrypto::Certificate old = CertificateIn(member + "/identity.pem");
+    Succeeds({"rig", "renew", Rig(), "m"});
+    RigCrypto::Certificate renewed = CertificateIn(member + "/identity.pem");
+    ASSERT_TRUE(old && renewed);
+    EXPECT_EQ(EVP_PKEY_eq(RigCrypto::KeyOf(old.get()), RigCrypto::KeyOf(renewed.get())), 1);
+    std::time_t oldEnd = 0, newEnd = 0, grantEnd = 0;
+    ASSERT_TRUE(RigCrypto::ValidUntil(old.get(), oldEnd) && RigCrypto::ValidUntil(renewed.get(), newEnd));
+    EXPECT_NEAR(static_cast<double>(newEnd - oldEnd), 87.0 * 24 * 3600, 60.0);
+    const std::string grant = Text(member + "/permissions.p7s");
+    ASSERT_TRUE(RigDocuments::GrantValidUntil(grant, grantEnd));
+    EXPECT_NEAR(static_cast<double>(grantEnd), static_cast<double>(newEnd), 60.0);
+    for (const char* partition : {"lumivex-instrument-0<", "lumivex-instrument-3<"})
+        EXPECT_NE(grant.find(partition), std::string::npos) << grant;
+    const std::string record = Text(Rig() + "/issued");
+    EXPECT_EQ(record, "m " + RigCrypto::Serial(old.get()) + " 9 " + RigDocuments::Timestamp(oldEnd) + "\n" + "m " +
+                          RigCrypto::Serial(renewed.get()) + " 9 " + RigDocuments::Timestamp(newEnd) + "\n");
+}
+
+// A grant that ends within a week is told of once as the bridge starts,
+// while it still joins the rig.
+TEST_F(RigCommandTest, WarnsOfAnEndWithinAWeek) {
+    Succeeds({"rig", "init", Rig()});
+    Succeeds({"rig", "add", Rig(), "m", "--send", "3", "--days", "3"});
+    Program sender;
+    const std::string prefix = "lvxrigcmd" + std::to_string(getpid()) + "_";
+    ASSERT_TRUE(sender.process.Start({{ProgramPath("lumivex-bridge"), "send", "--instrument", "3", "--rig",
+                                       Rig() + "/m", "--domain", std::to_string(1 + getpid() % 200)},
+                                      ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix,
+                                                        std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly}),
+                                      sender.output.Path()}));
+    ASSERT_NE(sender.output.WaitFor("sending instrument 3", 0, bridgetest::patience), std::string::npos)
+        << sender.output.Text();
+    const std::string output = sender.output.Text();
+    const std::string warning = "warning: " + Rig() + "/m/identity.pem: expires on ";
+    EXPECT_NE(output.find(warning), std::string::npos) << output;
+    EXPECT_EQ(output.find("expires on", output.find(warning) + warning.size()), std::string::npos) << output;
+}
+
+// What an attacker (or a careless hand) did to the rig's files before the command.
+using Plant = bool (*)(const std::string& rig);
+
+bool Nothing(const std::string&) { return true; }
+
+bool AddMode(const std::string& path, fs::perms bits) {
+    std::error_code failure;
+    fs::permissions(path, bits, fs::perm_options::add, failure);
+    return !failure;
+}
+
+bool GiveAway(const std::string& path) { return chown(path.c_str(), otherUser, static_cast<gid_t>(-1)) == 0; }
+
+bool OpenFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 && chmod(path.c_str(), 0777) == 0; }
+
+// `path` becomes a link to a file of the same kind elsewhere.
+bool LinkInstead(const std::string& path, const std::string& target) {
+    return rename(path.c_str(), target.c_str()) == 0 && symlink(target.c_str(), path.c_str()) == 0;
+}
+
+// The member's certificate replaced by one that ended two days ago.
+bool ExpiredCertificate(const std::string& rig) {
+    std::ifstream in(rig + "/ca.key");
+    std::ostringstream key;
+    key << in.rdbuf();
+    RigCrypto::Key authorityKey = RigCrypto::ReadKey(key.str()), memberKey = RigCrypto::NewKey();
+    RigCrypto::Certificate authority = CertificateIn(rig + "/ca.pem");
+    RigCrypto::Certificate expired =
+        authority && authorityKey ? RigCrypto::Issue(authority.get(), authorityKey.get(), memberKey.get(), "m", -2)
+                                  : nullptr;
+    std::ofstream out(rig + "/m/identity.pem", std::ios::trunc);
+    return expired && out << RigCrypto::CertificatePem(expired.get());
 }
 
 struct Refusal {
     const char* name;
     std::vector<std::string> before;  // run after "rig init RIG"; RIG stands for the rig's folder
+    Plant plant;
     std::vector<std::string> command;
-    const char* changedFile;          // made readable by others (or given away) before the command, if any
     int status;
-    const char* says;
-    bool giveAway = false;            // give changedFile to another user instead, keeping its mode
+    const char* says;  // ME stands for this user's uid
+    bool needsRoot = false;
 };
 
-constexpr unsigned otherUser = 65534;
-
 const Refusal refusals[] = {
-    {"SecondAuthority", {}, {"rig", "init", "RIG"}, "", 1, "holds a rig authority already"},
-    {"ExistingMember", {"rig", "add", "RIG", "m", "--receive"}, {"rig", "add", "RIG", "m", "--send", "1"}, "", 1,
-     "RIG/m: exists already"},
-    {"NameWithSlash", {}, {"rig", "add", "RIG", "a/b", "--receive"}, "", 1, "a name is"},
-    {"NoRole", {}, {"rig", "add", "RIG", "m"}, "", 2, "--send"},
-    {"AuthorityKeyReadable", {}, {"rig", "add", "RIG", "m", "--receive"}, "ca.key", 1,
-     "RIG/ca.key: other users may use this private key (mode 0604)"},
-    {"MemberKeyReadable", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m"}, "m/identity.key", 1,
-     "RIG/m/identity.key: other users may use this private key (mode 0604)"},
-    {"MemberKeyOfAnotherUser", {"rig", "add", "RIG", "m", "--receive"}, {"receive", "--rig", "RIG/m"},
-     "m/identity.key", 1, "RIG/m/identity.key: this private key belongs to uid 65534", true},
-    {"NotAMemberFolder", {}, {"receive", "--rig", "RIG"}, "", 1, "RIG/identity.pem: missing"},
-    {"SecureDomainTooHigh", {"rig", "add", "RIG", "m", "--send", "0"}, {"send", "--rig", "RIG/m", "--domain", "231"},
-     "", 1, "domains 0..230"},
-    {"ModeWritableByOthers", {}, {"receive", "--mode", "662"}, "", 2, "drop the 002 bit"},
+    {"SecondAuthority", {}, Nothing, {"rig", "init", "RIG"}, 1, "holds a rig authority already"},
+    {"ReissuedName", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return fs::remove_all(rig + "/m") > 0; }, {"rig", "add", "RIG", "m", "--send", "1"},
+     1, "RIG/m: this name was issued before"},
+    {"RenewOfANameNeverIssued", {}, Nothing, {"rig", "renew", "RIG", "m"}, 1, "RIG/m: this authority never issued"},
+    {"NameWithSlash", {}, Nothing, {"rig", "add", "RIG", "a/b", "--receive"}, 1, "a name is"},
+    {"NoRole", {}, Nothing, {"rig", "add", "RIG", "m"}, 2, "--send"},
+    {"AuthorityKeyReadable", {},
+     [](const std::string& rig) { return AddMode(rig + "/ca.key", fs::perms::others_read); },
+     {"rig", "add", "RIG", "m", "--receive"}, 1,
+     "RIG/ca.key (owner uid ME, mode 0604): other users may use this private key"},
+    {"AuthorityFolderWritableByOthers", {}, [](const std::string& rig) { return OpenFolder(rig + "/pub"); },
+     {"rig", "init", "RIG/pub"}, 1, "RIG/pub (owner uid ME, mode 0777): other users may write it"},
+    {"ParentWritableByOthersNotSticky", {}, [](const std::string& rig) { return OpenFolder(rig + "/pub"); },
+     {"rig", "init", "RIG/pub/rig"}, 1,
+     "RIG/pub (owner uid ME, mode 0777): other users may write this folder and it is not sticky"},
+    {"AuthorityGovernanceALink", {},
+     [](const std::string& rig) { return LinkInstead(rig + "/governance.p7s", rig + "/../elsewhere"); },
+     {"rig", "add", "RIG", "m", "--receive"}, 1, "RIG/governance.p7s: cannot read it: it is a symbolic link"},
+    {"MemberKeyReadable", {"rig", "add", "RIG", "m", "--send", "0"},
+     [](const std::string& rig) { return AddMode(rig + "/m/identity.key", fs::perms::others_read); },
+     {"send", "--rig", "RIG/m"}, 1,
+     "RIG/m/identity.key (owner uid ME, mode 0604): other users may use this private key"},
+    {"MemberFolderWritableByOthers", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return AddMode(rig + "/m", fs::perms::all); }, {"receive", "--rig", "RIG/m"}, 1,
+     "RIG/m (owner uid ME, mode 0777): other users may write it"},
+    {"MemberGrantWritableByGroup", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return AddMode(rig + "/m/permissions.p7s", fs::perms::group_write); },
+     {"receive", "--rig", "RIG/m"}, 1, "RIG/m/permissions.p7s (owner uid ME, mode 0664): other users may write it"},
+    {"MemberFolderALink", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return symlink((rig + "/m").c_str(), (rig + "/l").c_str()) == 0; },
+     {"receive", "--rig", "RIG/l"}, 1, "RIG/l: it is a symbolic link"},
+    {"MemberCertificateALink", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return LinkInstead(rig + "/m/identity.pem", rig + "/../elsewhere"); },
+     {"receive", "--rig", "RIG/m"}, 1, "RIG/m/identity.pem: cannot read it: it is a symbolic link"},
+    {"MemberKeyOfAnotherUser", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return GiveAway(rig + "/m/identity.key"); }, {"receive", "--rig", "RIG/m"}, 1,
+     "RIG/m/identity.key (owner uid 65534, mode 0600): this private key is not the key of this user", true},
+    {"MemberFolderOfAnotherUser", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return GiveAway(rig + "/m"); }, {"receive", "--rig", "RIG/m"}, 1,
+     "RIG/m (owner uid 65534, mode 0700): it belongs to neither this user (uid ME) nor root", true},
+    {"MemberCaOfAnotherUser", {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return GiveAway(rig + "/m/ca.pem"); }, {"receive", "--rig", "RIG/m"}, 1,
+     "RIG/m/ca.pem (owner uid 65534, mode 0644): it belongs to neither", true},
+    {"ExpiredCertificate", {"rig", "add", "RIG", "m", "--receive"}, ExpiredCertificate, {"receive", "--rig", "RIG/m"},
+     1, "RIG/m/identity.pem: expired on"},
+    {"NotAMemberFolder", {}, Nothing, {"receive", "--rig", "RIG"}, 1, "RIG/identity.pem: missing"},
+    {"SecureDomainTooHigh", {"rig", "add", "RIG", "m", "--send", "0"}, Nothing,
+     {"send", "--rig", "RIG/m", "--domain", "231"}, 1, "domains 0..230"},
+    {"ModeWritableByOthers", {}, Nothing, {"receive", "--mode", "662"}, 2, "drop the 002 bit"},
+    {"OptionAsValue", {}, Nothing, {"receive", "--rig", "--bins"}, 2, "'--bins' is an option, not a value"},
 };
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
@@ -116,22 +280,21 @@ void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; 
 class RigRefusalTest : public RigCommandTest, public ::testing::WithParamInterface<Refusal> {
 protected:
     std::vector<std::string> InRig(std::vector<std::string> arguments) {
-        for (std::string& argument : arguments)
+        for (std::string& argument : arguments) {
+            for (size_t at = argument.find("ME"); at != std::string::npos; at = argument.find("ME"))
+                argument.replace(at, 2, std::to_string(geteuid()));
             if (argument.rfind("RIG", 0) == 0) argument = Rig() + argument.substr(3);
+        }
         return arguments;
     }
 };
 
 TEST_P(RigRefusalTest, RefusesWithReason) {
     const Refusal& refusal = GetParam();
-    if (refusal.giveAway && geteuid() != 0) GTEST_SKIP() << "giving files to other users needs root";
+    if (refusal.needsRoot && geteuid() != 0) GTEST_SKIP() << "giving files to other users needs root";
     Succeeds({"rig", "init", Rig()});
     if (!refusal.before.empty()) Succeeds(InRig(refusal.before));
-    const std::string changed = Rig() + "/" + refusal.changedFile;
-    if (refusal.giveAway)
-        ASSERT_EQ(chown(changed.c_str(), otherUser, static_cast<gid_t>(-1)), 0);
-    else if (*refusal.changedFile)
-        fs::permissions(changed, fs::perms::others_read, fs::perm_options::add);
+    ASSERT_TRUE(refusal.plant(Rig()));
     Outcome run = RunBridge(InRig(refusal.command));
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == refusal.status) << run.output;

@@ -51,7 +51,7 @@ protected:
     // Machine 0 is the server's, machine 1 the viewer's.
     std::vector<std::string> Environment(int machine) const {
         return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + (machine == 0 ? Source() : Mirror()),
-                                 "CYCLONEDDS_URI=" + network.CycloneUri(machine)});
+                                 "CYCLONEDDS_URI=" + network.CycloneUri(machine) + cycloneExtra});
     }
     Outcome RunOn(int machine, std::vector<std::string> arguments) {
         arguments[0] = ProgramPath(arguments[0]);
@@ -65,15 +65,21 @@ protected:
             program.process.Start({network.On(machine, arguments), Environment(machine), program.output.Path()}));
         return program;
     }
-    Program& StartSender() {
-        return StartOn(0, {"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain, "--rig",
-                           Rig() + "/sender"});
+    // Plain when `secure` is false.
+    Program& StartSender(bool secure = true) {
+        return StartOn(0, Secured({"lumivex-bridge", "send", "--instrument", "3", "--bins", "0,5", "--domain", domain},
+                                  secure, "sender"));
     }
     // Also listens to instrument 1, which the intruder may send; lets the
     // group read the channels, as a viewers' group would.
-    Program& StartReceiver() {
-        return StartOn(1, {"lumivex-bridge", "receive", "--instrument", "1,3", "--bins", "0,5", "--domain", domain,
-                           "--rig", Rig() + "/viewer", "--mode", "640"});
+    Program& StartReceiver(bool secure = true) {
+        return StartOn(1, Secured({"lumivex-bridge", "receive", "--instrument", "1,3", "--bins", "0,5", "--domain",
+                                   domain, "--mode", "640"},
+                                  secure, "viewer"));
+    }
+    std::vector<std::string> Secured(std::vector<std::string> arguments, bool secure, const std::string& member) {
+        if (secure) arguments.insert(arguments.end(), {"--rig", Rig() + "/" + member});
+        return arguments;
     }
     void Publish(const std::vector<std::string>& how) {
         std::vector<std::string> arguments{"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--motion",
@@ -86,6 +92,7 @@ protected:
 
     TestNetwork network;
     std::string domain;
+    std::string cycloneExtra;  // appended to each machine's Cyclone configuration
 
 public:
     // Longer than the participants' 10 s lease, so that they must find each
@@ -178,6 +185,49 @@ TEST_P(RigNetworkTest, EndsWithTheNewestState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, RigNetworkTest, ::testing::ValuesIn(faults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A link that works one way only, for longer than the participants' lease
+// and the receiver's silence limit together: the side that still hears the
+// other believes the link is up. Plain and secure.
+struct OneWayCut {
+    const char* name;
+    int deafMachine;  // the machine that receives nothing
+    bool secure;
+};
+
+const OneWayCut oneWayCuts[] = {
+    {"ServerToViewerPlain", 1, false},
+    {"ServerToViewerSecure", 1, true},
+    {"ViewerToServerPlain", 0, false},
+    {"ViewerToServerSecure", 0, true},
+};
+
+void PrintTo(const OneWayCut& cut, std::ostream* out) { *out << cut.name; }
+
+class OneWayCutTest : public RigTest, public ::testing::WithParamInterface<OneWayCut> {};
+
+// The shortest lease that keeps the test's outage modest and is still longer
+// than the receiver's silence limit (three one-second heartbeats).
+constexpr int leaseSeconds = 4;
+constexpr int cutSeconds = leaseSeconds + 3 + 1;
+
+TEST_P(OneWayCutTest, NewestStateArrivesSoonAfterTheLinkHeals) {
+    cycloneExtra = ",<Discovery><LeaseDuration>" + std::to_string(leaseSeconds) + "s</LeaseDuration></Discovery>";
+    Publish({"--once", "--description", "before"});
+    Program& sender = StartSender(GetParam().secure);
+    Program& receiver = StartReceiver(GetParam().secure);
+    ASSERT_TRUE(Mirrored()) << receiver.output.Text();
+    ASSERT_TRUE(network.CutInto(GetParam().deafMachine, true));
+    std::this_thread::sleep_for(std::chrono::seconds(cutSeconds / 2));
+    Publish({"--once", "--description", "written during the cut"});
+    std::this_thread::sleep_for(std::chrono::seconds(cutSeconds - cutSeconds / 2));
+    ASSERT_TRUE(network.CutInto(GetParam().deafMachine, false));
+    EXPECT_TRUE(Mirrored(Milliseconds(2000))) << "sender:\n" << sender.output.Text() << "receiver:\n"
+                                              << receiver.output.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, OneWayCutTest, ::testing::ValuesIn(oneWayCuts),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

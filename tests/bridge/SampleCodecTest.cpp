@@ -61,7 +61,7 @@ protected:
 
 TEST_F(SampleCodecTest, GoodSampleIsWrittenWhole) {
     EncodedSample sample(2, 9, ExampleState());
-    receiver.Apply(sample.Sample(), 2);
+    receiver.Apply(sample.Sample());
     ChannelState copy;
     ASSERT_TRUE(ReadBack(copy));
     EXPECT_TRUE(SameState(copy, ExampleState()));
@@ -80,7 +80,7 @@ TEST_P(SampleCodecTest, BadSampleIsDroppedWithOneLine) {
     DecodedSample decoded;
     EXPECT_NE(DecodeSample(sample, decoded).find(GetParam().reason), std::string::npos);
     ::testing::internal::CaptureStderr();
-    for (int flood = 0; flood < 1000; ++flood) receiver.Apply(sample, 2);
+    for (int flood = 0; flood < 1000; ++flood) receiver.Apply(sample);
     std::string warning = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(warning.find("sample dropped: "), std::string::npos) << warning;
     EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;

@@ -64,6 +64,10 @@ bool TestNetwork::SetLink(bool up) {
     return Run({"ip", "-n", Namespace(0), "link", "set", Interface(0), up ? "up" : "down"});
 }
 
+bool TestNetwork::CutInto(int k, bool cut) {
+    return Run(On(k, {"iptables", cut ? "-I" : "-D", "INPUT", "-i", Interface(k), "-j", "DROP"}));
+}
+
 bool TestNetwork::DropRandomly(double probability) {
     char share[16];
     std::snprintf(share, sizeof share, "%.2f", probability);

@@ -24,6 +24,9 @@ public:
     std::string CycloneUri(int k) const;
 
     bool SetLink(bool up);
+    // Drops (or, with `cut` false, lets through again) every packet machine
+    // k receives: the link then works one way only.
+    bool CutInto(int k, bool cut);
     // Drops this share of the packets each machine receives.
     bool DropRandomly(double probability);
 

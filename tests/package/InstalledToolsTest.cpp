@@ -38,7 +38,7 @@ TEST(InstalledToolsTest, EveryToolAnswersVersionWithItsNameAndTheProjectVersion)
     }
 }
 
-// Channels root:watchGroup mode 0660, as the bridge's receive service creates
+// Channels root:watchGroup, regions mode 0640, as the bridge's receive service creates
 // them (root, group lumivex), watched by a user who is not root. Neither id
 // needs an entry in /etc/passwd or /etc/group.
 constexpr uid_t watcher = 46123;
@@ -50,7 +50,7 @@ protected:
     void SetUp() override {
         if (geteuid() != 0) GTEST_SKIP() << "needs root: it gives the channels to a group and runs the monitor as another user";
         SharedMemoryTest::SetUp();
-        ASSERT_EQ(Publisher::Run({"--once", "--bins", "0", "--mode", "0660"}), 0);
+        ASSERT_EQ(Publisher::Run({"--once", "--bins", "0", "--mode", "0640"}), 0);
         for (const std::string& name : {RegionName(0, 0), MutexName(0, 0)})
             ASSERT_EQ(chown(("/dev/shm/" + Prefix() + name).c_str(), 0, watchGroup), 0) << name;
         CopyMonitorWhereTheWatcherReachesIt();

@@ -198,14 +198,17 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     };
     const Case cases[] = {
         {good + "0.6,0,0,0,1,2\n", {"-o", out}, 2, ":5: a row has 10 fields"},
+        {"# lumivex recording 3\x1b]0;x\x07\n", {"-o", out}, 2, "not '# lumivex recording 3\\x1b]0;x\\x07'\n"},
         {good, {"-o", "/nonexistent/plot.png"}, 1, "cannot write /nonexistent/plot.png: No such file or directory"},
         {std::string(header) + columns, {"-o", out}, 1, "no rows; nothing to show"},
         {good, {"-o", out, "--stations", "4-7"}, 1, "no rows for the selected bins, stations and time"},
         {good, {"-o", out, "--from", "2", "--to", "1"}, 2, "--from"},
+        {good, {"-o", out, "--from", "+1"}, 2, "'+1' is not a number of seconds"},
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
         {good, {"-o", "-"}, 2, "not to standard output"},
+        {good, {"-o", "--stats"}, 2, "'--stats' is an option, not a value"},
         {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
     };
     for (const Case& c : cases) {

@@ -1,7 +1,8 @@
 // What the writer writes the reader gives back bit for bit: plain and
 // compressed, across a server restart and a change of flags and description,
-// with NaN and infinities; and a file cut short reads up to its last whole
-// write with one warning naming where it stops.
+// with NaN and infinities, and texts holding line breaks, escape sequences,
+// backslashes and bidirectional controls; and a file cut short reads up to its
+// last whole write with one warning naming where it stops.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -15,12 +16,16 @@
 #include <vector>
 
 #include "recording/RecordingReader.h"
+#include "recording/RecordingSyntax.h"
 #include "recording/RecordingWriter.h"
 
 namespace {
 
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 constexpr float inf = std::numeric_limits<float>::infinity();
+// What the file stores escaped: a line break, a terminal's title sequence, a
+// backslash alone and before "x41", a right-to-left override and an isolate.
+const std::string hostile = "Rig\r\n\x1b]0;x\x07 C:\\dir \\x41 \xe2\x80\xae\xe2\x81\xa6 \xc3\xbc";
 
 RecordedWrite Write(double seconds, uint32_t writeCount, uint32_t flags, const std::string& description, float x) {
     RecordedWrite write;
@@ -35,8 +40,8 @@ RecordedWrite Write(double seconds, uint32_t writeCount, uint32_t flags, const s
 // A server restart between the third and the fourth write: the counter goes
 // back and the flags and description change.
 std::vector<RecordedWrite> Writes() {
-    std::vector<RecordedWrite> writes = {Write(0.0, 7, 0x21F, "Rig", 1.5f), Write(0.008333, 8, 0x21F, "Rig", 1.25f),
-                                         Write(0.016667, 9, 0x21F, "Rig", 1.0f),
+    std::vector<RecordedWrite> writes = {Write(0.0, 7, 0x21F, hostile, 1.5f), Write(0.008333, 8, 0x21F, hostile, 1.25f),
+                                         Write(0.016667, 9, 0x21F, hostile, 1.0f),
                                          Write(2.5, 1, 0x213, "Rig  restarted", 0.5f), Write(2.508333, 2, 0x213, "Rig  restarted", 0.25f)};
     for (std::size_t i = 0; i < writes.size(); ++i) writes[i].channelChanged = i == 0 || i == 3;
     return writes;
@@ -45,7 +50,7 @@ std::vector<RecordedWrite> Writes() {
 void WriteRecording(const std::string& path) {
     RecordingInfo info;
     info.start = "2026-12-08T01:12:14.123Z";
-    info.host = "lab-pc";
+    info.host = "lab-pc " + hostile;
     info.prefix = "lvx_";
     info.instrument = 0;
     info.bins = 0x8;
@@ -120,7 +125,7 @@ TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
         RecordingReader reader;
         ASSERT_TRUE(reader.Open(path)) << reader.Error();
         EXPECT_EQ(reader.Info().version, 2);
-        EXPECT_EQ(reader.Info().host, "lab-pc");
+        EXPECT_EQ(reader.Info().host, "lab-pc " + hostile);
         EXPECT_EQ(reader.Info().stations, 0x5u);
         std::vector<RecordedWrite> read;
         for (RecordedWrite write; reader.Next(write);) read.push_back(write);
@@ -131,6 +136,25 @@ TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
         EXPECT_EQ(reader.CutWarning().substr(0, expectedWarning.size()), expectedWarning);
         EXPECT_EQ(reader.CutWarning().empty(), c.cutLine == 0);
         std::remove(path.c_str());
+    }
+}
+
+// Files written before texts were escaped read the same, but where a
+// backslash is followed by x and two hexadecimal digits.
+TEST(RecordingSyntax, UnescapedDescriptionsOfOlderFilesReadTheSameButForBackslashXHH) {
+    const struct {
+        std::string text, description, error;
+    } cases[] = {
+        {"C:\\dir\\ \\X41 \\x4g \\x4", "C:\\dir\\ \\X41 \\x4g \\x4", ""},
+        {"\\x41\\x4a\\x4A\\x5cx41", "AJJ\\x41", ""},
+        {"nul \\x00", "", "the description holds a NUL byte"},
+    };
+    for (const auto& c : cases) {
+        RecordedChannel channel;
+        EXPECT_EQ(recording_syntax::ParseChannelLine("# channel 0 0 flags 0x1 description " + c.text, channel), c.error);
+        if (c.error.empty()) {
+            EXPECT_EQ(channel.description, c.description) << c.text;
+        }
     }
 }
 

@@ -4,10 +4,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/OutputFile.h"
@@ -97,6 +100,23 @@ bool ChildProcess::WaitExit(Milliseconds limit, int& status) {
 }
 
 bool ChildProcess::Signal(int number) { return Started() && kill(static_cast<pid_t>(id), number) == 0; }
+
+// utime and stime, fields 14 and 15 of /proc/PID/stat, counted after the
+// command in parentheses, which may itself hold spaces.
+double ChildProcess::CpuSeconds() const {
+    std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::size_t end = text.rfind(')');
+    if (!Started() || end == std::string::npos) return 0.0;
+    std::istringstream fields(text.substr(end + 2));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field) fields >> skipped;
+    double user = 0, system = 0;
+    fields >> user >> system;
+    return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+unsigned long ChildProcess::Id() const { return static_cast<unsigned long>(id); }
 
 void ChildProcess::Stop() {
     if (!Started()) return;

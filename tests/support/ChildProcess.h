@@ -38,6 +38,10 @@ public:
 
     bool Start(const Launch& launch);
     bool Started() const { return id > 0; }
+    // Seconds of CPU the running process has used so far.
+    double CpuSeconds() const;
+    // The process's number, as the system's tools show it.
+    unsigned long Id() const;
 
     // Waits at most `limit` for the end; true, with the raw wait status, when
     // the process ended in time.

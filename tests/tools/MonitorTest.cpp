@@ -34,6 +34,9 @@ using namespace testsupport;
 
 const Milliseconds runLimit(10000);
 const std::string fixedPose = "2=1.5,0.25,1.8,0.5,0,-0.125";
+// A description that steers a terminal: a line break, a title sequence, a
+// backslash before "x41" and a right-to-left override.
+const std::string steering = "Line one\r\nline two \x1b]0;x\x07 \\x41 \xe2\x80\xae";
 constexpr double degreesPerRadian = 57.29577951308232;
 
 // A recording as the module's reader gives it back.
@@ -277,7 +280,7 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
 // each with all selected stations and its own counter, and is whole when a
 // signal ends it (SIGHUP: the terminal closed), compressed or not.
 TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
-    Publish({"--rate", "100", "--description", "Line one\r\nline two"});
+    Publish({"--rate", "100", "--description", steering});
     for (const auto& [signal, suffix] : {std::make_pair(SIGINT, ""), std::make_pair(SIGHUP, ".gz")}) {
         SCOPED_TRACE(suffix);
         OutputFile csv;
@@ -295,7 +298,7 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         EXPECT_EQ(recording.info.prefix, Prefix());
         ASSERT_FALSE(recording.writes.empty());
         EXPECT_EQ(recording.writes[0].seconds, 0.0);
-        EXPECT_EQ(recording.channels, (std::set<ChannelKey>{{0, 0, 0x21F, "Line one  line two"}, {0, 1, 0x21F, "Line one  line two"}}));
+        EXPECT_EQ(recording.channels, (std::set<ChannelKey>{{0, 0, 0x21F, steering}, {0, 1, 0x21F, steering}}));
         // Writes the file does not hold: gaps in each channel's counter (the
         // publisher started by Publish restarts it once, at the same value).
         uint32_t lastCount[2] = {};
@@ -312,6 +315,20 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos, missed > 0)
             << output;
     }
+}
+
+// A recording on standard output, which may be a terminal, holds no control
+// character or bidirectional control; the description is in it escaped.
+TEST_F(MonitorTest, RecordingToStandardOutputHoldsNoByteThatSteersATerminal) {
+    Publish({"--description", steering});
+    Outcome run = Monitor({"--csv", "-", "--duration", "0.3"});
+    ASSERT_EQ(ExitStatus(run), 0) << run.output;
+    EXPECT_NE(run.output.find("description Line one\\x0d\\x0aline two \\x1b]0;x\\x07 \\x5cx41 \\xe2\\x80\\xae\n"),
+              std::string::npos)
+        << run.output;
+    auto steers = [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F; };
+    EXPECT_EQ(std::count_if(run.output.begin(), run.output.end(), steers), 0) << run.output;
+    EXPECT_EQ(run.output.find("\xe2\x80\xae"), std::string::npos) << run.output;
 }
 
 // The rate comes from the server's write counter when it keeps one (however

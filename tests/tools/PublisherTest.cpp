@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <map>
 #include <string>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "recording/RecordingSyntax.h"
+#include "server/ChannelWriter.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -118,6 +121,8 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
         {{"--mode", "666"}, "other users could write"},
         {{"--mode", "0602"}, "other users could write"},
+        {{"--mode", "660"}, "watching needs only read access: use 0640"},
+        {{"--force"}, "--force requires --unlink"},
         // Before it was refused, this period overflowed its conversion and
         // the publisher wrote as fast as it could until the time was up.
         {{"--rate", "1e-10", "--duration", "0.5"}, "--rate"},
@@ -126,6 +131,15 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         {{"--instrument", "010"}, "'010' is not a number 0..15"},
         {{"--hold-lock-ms", "010"}, "'010' is not a number 0..60000 (decimal digits, no leading zero)"},
         {{"--description", "--once"}, "'--once' is an option, not a value"},
+        // strtol and strtod took a sign, a space in front and an empty last number.
+        {{"--pose", "+3=0,0,0,0,0,0"}, "'+3=0,0,0,0,0,0': expected K=x,y,z,az,el,roll"},
+        {{"--pose", " 3=0,0,0,0,0,0"}, "expected K=x,y,z,az,el,roll"},
+        {{"--pose", "3=0,0,0,0,0,"}, "expected K=x,y,z,az,el,roll"},
+        {{"--pose", "3=0,0,0,0,0, 1"}, "expected K=x,y,z,az,el,roll"},
+        {{"--flags", " 21F"}, "' 21F': expected a hexadecimal 32-bit word"},
+        {{"--flags", "0x+21F"}, "expected a hexadecimal 32-bit word"},
+        {{"--mode", " 600"}, "expected octal permission bits"},
+        {{"--rate", " 5"}, "' 5': expected a number of writes per second"},
         {{"--replay", recording, "--pose", "1=0,0,0,0,0,0"}, "--pose cannot be combined with --replay"},
         {{"--replay", recording, "--motion", "still"}, "--motion cannot be combined with --replay"},
         {{"--replay", recording, "--once"}, "--once cannot be combined with --replay"},
@@ -285,6 +299,197 @@ TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
         EXPECT_EQ(output.Text().find(cut), output.Text().rfind(cut)) << "warned more than once";
         EXPECT_NE(output.Text().find("replayed " + std::to_string(c.writes) + " writes"), std::string::npos) << output.Text();
     }
+}
+
+// What a running writer keeps in the region besides the content, read from
+// the region's bytes: its write counter, the write sequence, its process id
+// and the sequence's mark.
+struct RegionWords {
+    uint32_t writeCount = 0, mark = 0, sequence = 0, process = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+};
+
+class WriterTest : public PublisherTest {
+protected:
+    struct Program {
+        testsupport::OutputFile output;
+        testsupport::ChildProcess process;
+    };
+
+    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
+
+    RegionWords Peek(int bin) const {
+        RegionWords words;
+        int descriptor = open(Path(RegionName(0, bin)).c_str(), O_RDONLY);
+        struct stat status {};
+        if (descriptor < 0 || fstat(descriptor, &status) != 0) return words;
+        words.inode = status.st_ino;
+        words.size = status.st_size;
+        uint32_t fields[3] = {};
+        if (pread(descriptor, &words.writeCount, 4, 0) == 4 &&
+            pread(descriptor, fields, sizeof fields, station_layout::sequenceMarkOffset) == sizeof fields) {
+            words.mark = fields[0];
+            words.sequence = fields[1];
+            words.process = fields[2];
+        }
+        close(descriptor);
+        return words;
+    }
+
+    ino_t Inode(const std::string& name) const {
+        struct stat status {};
+        return stat(Path(name).c_str(), &status) == 0 ? status.st_ino : 0;
+    }
+
+    // Waits until the channel, at its full size, has a write counter past
+    // `count`, read only between writes (an even sequence before and after).
+    bool WrittenPast(int bin, uint32_t count) const {
+        for (int attempt = 0; attempt < 20000; ++attempt, usleep(250)) {
+            RegionWords before = Peek(bin), after = Peek(bin);
+            if (before.size == station_layout::publishedRegionSize && before.mark == station_layout::sequenceMark &&
+                before.sequence % 2 == 0 &&
+                before.sequence == after.sequence && after.writeCount > count)
+                return true;
+        }
+        return false;
+    }
+
+    // A publisher (of bin 0 at 200 writes a second unless told otherwise)
+    // that runs until stopped.
+    std::unique_ptr<Program> StartPublisher(std::vector<std::string> options = {"--bins", "0", "--rate", "200"}) {
+        auto program = std::make_unique<Program>();
+        options.insert(options.begin(), testsupport::ProgramPath("lumivex-publisher"));
+        options.insert(options.end(), {"--motion", "counter"});
+        EXPECT_TRUE(program->process.Start({options, testsupport::ChildEnvironment({}), program->output.Path()}));
+        EXPECT_TRUE(WrittenPast(0, 1));
+        return program;
+    }
+};
+
+// A second writer of a live channel (a publisher, a replay, --unlink) is
+// refused, names the first one, and leaves its objects alone; the first one
+// goes on writing, with the region's bits as asked and a private mutex
+// object. --force removes them anyway.
+TEST_F(WriterTest, OneWriterPerChannel) {
+    auto first = StartPublisher({"--bins", "0", "--rate", "200", "--mode", "640"});
+    const std::string live = "has a live writer, process " + std::to_string(first->process.Id());
+    const RegionWords before = Peek(0);
+    const ino_t mutex = Inode(MutexName(0, 0));
+    EXPECT_EQ(before.process, static_cast<uint32_t>(first->process.Id()));
+    struct stat status {};
+    ASSERT_EQ(stat(Path(MutexName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+
+    const std::string recording = WriteFile(channel00 + header + row);
+    const std::vector<std::vector<std::string>> seconds = {
+        {"--bins", "0", "--duration", "5"}, {"--replay", recording}, {"--unlink", "--bins", "0"}};
+    for (const auto& arguments : seconds) {
+        Outcome outcome = Run(arguments);
+        EXPECT_EQ(ExitCode(outcome.status), 1) << arguments[0] << ": " << outcome.output;
+        EXPECT_NE(outcome.output.find(live), std::string::npos) << outcome.output;
+        EXPECT_EQ(Peek(0).inode, before.inode) << arguments[0];
+        EXPECT_EQ(Inode(MutexName(0, 0)), mutex) << arguments[0];
+        EXPECT_TRUE(WrittenPast(0, Peek(0).writeCount)) << arguments[0];
+    }
+    EXPECT_EQ(ExitCode(Run({"--unlink", "--force", "--bins", "0"}).status), 0);
+    EXPECT_EQ(Inode(MutexName(0, 0)), 0u);
+}
+
+// A later bin that another process writes is refused: what the run created
+// of the earlier bins goes with it.
+TEST_F(WriterTest, RefusedLaterBinLeavesNothing) {
+    ChannelWriter squatter(0, 1);
+    ASSERT_TRUE(squatter.Open(0600, ChannelState{}));
+    Outcome outcome = Run({"--bins", "0-1", "--duration", "5"});
+    EXPECT_EQ(ExitCode(outcome.status), 1);
+    EXPECT_NE(outcome.output.find("has a live writer, process " + std::to_string(getpid())), std::string::npos)
+        << outcome.output;
+    EXPECT_EQ(Inode(RegionName(0, 0)) + Inode(MutexName(0, 0)), 0u) << "bin 0 left behind";
+    EXPECT_NE(Inode(MutexName(0, 1)), 0u);
+}
+
+struct Disturbance {
+    const char* name;
+    bool (*apply)(const std::string& region, const std::string& mutex);
+    const char* warning;
+};
+
+const Disturbance disturbances[] = {
+    {"Removed", [](const std::string& region, const std::string& mutex) { return unlink(region.c_str()) == 0 && unlink(mutex.c_str()) == 0; },
+     "removed or replaced while this process wrote it; created again"},
+    {"RegionReplaced",
+     [](const std::string& region, const std::string&) {
+         if (unlink(region.c_str()) != 0) return false;
+         int descriptor = open(region.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+         return descriptor >= 0 && close(descriptor) == 0;
+     },
+     "removed or replaced while this process wrote it; created again"},
+    {"MutexMadeGroupWritable", [](const std::string&, const std::string& mutex) { return chmod(mutex.c_str(), 0660) == 0; },
+     "its mutex object became writable by others than its owner; replaced by a new one, mode 0600"},
+};
+
+void PrintTo(const Disturbance& disturbance, std::ostream* out) { *out << disturbance.name; }
+
+class DisturbedWriterTest : public WriterTest, public ::testing::WithParamInterface<Disturbance> {};
+
+// Objects removed or replaced under a running publisher, or a mutex object
+// made writable by others, come back with one warning, and the publisher
+// goes on writing them.
+TEST_P(DisturbedWriterTest, ObjectsComeBackWithOneWarning) {
+    auto publisher = StartPublisher();
+    const ino_t mutex = Inode(MutexName(0, 0));
+    ASSERT_TRUE(GetParam().apply(Path(RegionName(0, 0)), Path(MutexName(0, 0))));
+    const std::string warning = Prefix() + RegionName(0, 0) + ": " + GetParam().warning;
+    ASSERT_NE(publisher->output.WaitFor(warning, 0, testsupport::Milliseconds(5000)), std::string::npos)
+        << publisher->output.Text();
+    ASSERT_TRUE(WrittenPast(0, Peek(0).writeCount + 20));
+    EXPECT_NE(Inode(MutexName(0, 0)), mutex);
+    struct stat status {};
+    ASSERT_EQ(stat(Path(MutexName(0, 0)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    const std::string text = publisher->output.Text();
+    EXPECT_EQ(text.find(warning), text.rfind(warning)) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, DisturbedWriterTest, ::testing::ValuesIn(disturbances),
+                         [](const ::testing::TestParamInfo<Disturbance>& info) { return std::string(info.param.name); });
+
+// Objects taken over by another writer while a publisher ran: it cannot
+// create them again, ends with status 1 naming that writer, and leaves the
+// new objects in place.
+TEST_F(WriterTest, AWriterThatEndsLeavesObjectsNoLongerItsOwn) {
+    auto publisher = StartPublisher();
+    ASSERT_EQ(unlink(Path(RegionName(0, 0)).c_str()), 0);
+    ASSERT_EQ(unlink(Path(MutexName(0, 0)).c_str()), 0);
+    ChannelWriter successor(0, 0);
+    ASSERT_TRUE(successor.Open(0600, ChannelState{}));
+    int status = 0;
+    ASSERT_TRUE(publisher->process.WaitExit(testsupport::Milliseconds(5000), status));
+    EXPECT_EQ(ExitCode(status), 1);
+    EXPECT_NE(publisher->output.Text().find("has a live writer, process " + std::to_string(getpid())),
+              std::string::npos) << publisher->output.Text();
+    EXPECT_NE(Inode(RegionName(0, 0)), 0u);
+    EXPECT_NE(Inode(MutexName(0, 0)), 0u);
+}
+
+// 20,000 truncations of a running publisher's region: it gives the region
+// its size back, also after the last one (within the first page, which does
+// not fault), goes on writing, and ends normally.
+TEST_F(WriterTest, SurvivesARegionTruncatedOverAndOver) {
+    auto publisher = StartPublisher({"--bins", "0", "--rate", "0"});
+    int region = open(Path(RegionName(0, 0)).c_str(), O_RDWR);
+    ASSERT_GE(region, 0);
+    for (int i = 0; i < 20000; ++i) ASSERT_EQ(ftruncate(region, i % 2 ? 800 : 0), 0);
+    close(region);
+    EXPECT_TRUE(WrittenPast(0, Peek(0).writeCount + 100));
+    ASSERT_TRUE(publisher->process.Signal(SIGTERM));
+    int status = 0;
+    ASSERT_TRUE(publisher->process.WaitExit(testsupport::Milliseconds(5000), status));
+    EXPECT_EQ(ExitCode(status), 0) << publisher->output.Text();
+    EXPECT_TRUE(NothingPublished());
 }
 
 }  // namespace

@@ -185,8 +185,9 @@ INSTANTIATE_TEST_SUITE_P(Contents, HostileChannel, ::testing::ValuesIn(contents)
                          [](const ::testing::TestParamInfo<HostileContent>& info) { return std::string(info.param.name); });
 
 // What passes to a terminal as it is and what is escaped: well-formed UTF-8
-// passes; C1 controls, overlong forms, surrogates, code points past U+10FFFF
-// and cut-off sequences are escaped byte by byte.
+// passes; C1 controls, overlong forms, surrogates, code points past U+10FFFF,
+// cut-off sequences, line separators and bidirectional controls are escaped
+// byte by byte.
 TEST(ConsoleTextTest, EscapesControlsAndBytesThatAreNotWellFormedUtf8) {
     const struct {
         std::string text, shown;
@@ -197,6 +198,10 @@ TEST(ConsoleTextTest, EscapesControlsAndBytesThatAreNotWellFormedUtf8) {
         {"\xc2\x85\xc2\x9b", "\\xc2\\x85\\xc2\\x9b"},
         {"\xc0\xaf\xe0\x80\xaf\xed\xa0\x80", "\\xc0\\xaf\\xe0\\x80\\xaf\\xed\\xa0\\x80"},
         {"\xf4\x90\x80\x80\xe2\x9c", "\\xf4\\x90\\x80\\x80\\xe2\\x9c"},
+        // U+2027 | U+2028 U+202E | U+202F U+2065 | U+2066 U+2069 | U+206A: the
+        // separators and bidirectional controls between the bars are escaped.
+        {"\xe2\x80\xa7|\xe2\x80\xa8\xe2\x80\xae|\xe2\x80\xaf\xe2\x81\xa5|\xe2\x81\xa6\xe2\x81\xa9|\xe2\x81\xaa",
+         "\xe2\x80\xa7|\\xe2\\x80\\xa8\\xe2\\x80\\xae|\xe2\x80\xaf\xe2\x81\xa5|\\xe2\\x81\\xa6\\xe2\\x81\\xa9|\xe2\x81\xaa"},
     };
     for (const auto& c : cases) EXPECT_EQ(ConsoleText(c.text), c.shown) << c.shown;
 }

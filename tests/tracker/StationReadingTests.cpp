@@ -151,8 +151,10 @@ TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemWhenItEnd
     struct stat status {};
     ASSERT_EQ(stat(("/dev/shm/" + Prefix() + RegionName(0, 2)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
-    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + MutexName(0, 3)).c_str(), &status), 0);
+    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + RegionName(0, 3)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
+    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + MutexName(0, 3)).c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u) << "a mutex object is private to its server";
     ASSERT_EQ(Publisher::Run({"--bins", "2,3", "--unlink"}), 0);
     ASSERT_EQ(Publisher::Run({"--bins", "4", "--duration", "0.01"}), 0);
     EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + RegionName(0, 4)));

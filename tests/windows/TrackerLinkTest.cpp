@@ -75,5 +75,26 @@ TEST_F(TrackerLinkTest, ServerEndedWhileHoldingItsMutexIsReportedAndReadingGoesO
     EXPECT_TRUE(ReadStationPose(client, 0, 0, pose)) << "the mutex can be taken again";
 }
 
+// A second writer is refused while the first lives, and names it; once the
+// first is ended with TerminateProcess its claim is free again.
+TEST_F(TrackerLinkTest, OneWriterPerChannelWhileItLives) {
+    OutputFile output;
+    ChildProcess first;
+    ASSERT_TRUE(StartPublisher(first, output, {"--bins", "0", "--rate", "50", "--pose", "0=3,0,0,0,0,0"}));
+    TrackerClient client;
+    ASSERT_TRUE(WaitUntil([&] { return PoseIs(client, 0, 0, 3.0f); })) << output.Text();
+    Outcome second = Run("lumivex-publisher", {"--bins", "0", "--once", "--pose", "0=9,0,0,0,0,0"});
+    EXPECT_EQ(second.status, 1) << second.output;
+    EXPECT_NE(second.output.find("has a live writer, process " + std::to_string(first.Id())), std::string::npos)
+        << second.output;
+    EXPECT_TRUE(PoseIs(client, 0, 0, 3.0f));
+    ASSERT_TRUE(first.Signal(SIGTERM)) << "TerminateProcess";
+    int status = 0;
+    ASSERT_TRUE(first.WaitExit(Milliseconds(5000), status));
+    second = Run("lumivex-publisher", {"--bins", "0", "--once", "--pose", "0=9,0,0,0,0,0"});
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_TRUE(PoseIs(client, 0, 0, 9.0f));
+}
+
 }  // namespace
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 // runs beside a viewer and writes them into local channels of the same names.
 // `rig` makes the certificates and permissions of a secure rig; `--rig` joins it.
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "bridge/BridgeSender.h"
 #include "bridge/CycloneLog.h"
 #include "bridge/RigAuthority.h"
+#include "bridge/RigDocuments.h"
 #include "bridge/SecuritySettings.h"
 #include "platform/Signals.h"
 #include "platform/Timing.h"
@@ -37,6 +39,7 @@ struct Options {
     std::string name;
     std::string sendList;
     bool receiveOnly = false;
+    long days = RigAuthority::defaultDays;
 };
 
 int Fail(const std::string& message) {
@@ -67,8 +70,8 @@ int Send(const Options& options) {
     BridgeSender sender(options.instrument, Mask(options.bins));
     std::string error;
     if (!Join(domain, options, error) || !sender.Open(domain, error)) return Fail(error);
-    // The sender sleeps up to --poll-us at a time and must be reading when a
-    // write is due. Should the request fail, it merely wakes a little later.
+    // The sender sleeps until a write is due and must be reading when it
+    // lands. Should the request fail, it merely wakes a little later.
     (void)platform::WakeUpOnTime();
     std::printf("sending instrument %d on DDS domain %u\n", options.instrument, options.domain);
     std::fflush(stdout);
@@ -89,17 +92,38 @@ int Receive(const Options& options) {
     return receiver.Run(platform::StopRequested, error) ? 0 : Fail(error);
 }
 
-int Rig(const Options& options, bool init) {
+std::string Member(const Options& options) { return options.rigFolder + "/" + options.name; }
+
+int RigInit(const Options& options) {
     std::string error;
-    if (init) {
-        if (!RigAuthority::Init(options.rigFolder, error)) return Fail(error);
-        std::printf("rig authority made in %s\n", options.rigFolder.c_str());
-        return 0;
-    }
-    if (!RigAuthority::Add(options.rigFolder, options.name, Mask(options.sendList), error)) return Fail(error);
-    std::printf("%s/%s: may %s; copy this folder to that machine\n", options.rigFolder.c_str(), options.name.c_str(),
-                options.receiveOnly ? "receive" : ("send instruments " + options.sendList).c_str());
+    if (!RigAuthority::Init(options.rigFolder, error)) return Fail(error);
+    std::printf("rig authority made in %s\n", options.rigFolder.c_str());
     return 0;
+}
+
+int RigAdd(const Options& options) {
+    std::string error;
+    std::time_t until = 0;
+    if (!RigAuthority::Add(options.rigFolder, options.name, Mask(options.sendList), options.days, until, error))
+        return Fail(error);
+    std::printf("%s: may %s until %s UTC; copy this folder to that machine\n", Member(options).c_str(),
+                options.receiveOnly ? "receive" : ("send instruments " + options.sendList).c_str(),
+                RigDocuments::Timestamp(until).c_str());
+    return 0;
+}
+
+int RigRenew(const Options& options) {
+    std::string error;
+    std::time_t until = 0;
+    if (!RigAuthority::Renew(options.rigFolder, options.name, options.days, until, error)) return Fail(error);
+    std::printf("%s: renewed until %s UTC; copy its %s and %s to that machine\n", Member(options).c_str(),
+                RigDocuments::Timestamp(until).c_str(), RigAuthority::identityCertificate, RigAuthority::permissions);
+    return 0;
+}
+
+int Rig(const Options& options, const CLI::App& rig) {
+    if (rig.got_subcommand("init")) return RigInit(options);
+    return rig.got_subcommand("add") ? RigAdd(options) : RigRenew(options);
 }
 
 void AddCommon(CLI::App& command, Options& options) {
@@ -111,6 +135,15 @@ void AddCommon(CLI::App& command, Options& options) {
     command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")
         ->type_name("LIST")
         ->check(NumberListValidator(15));
+}
+
+void AddDays(CLI::App& command, Options& options) {
+    command
+        .add_option("--days", options.days,
+                    "days the certificate and grant are valid, 1.." + std::to_string(RigAuthority::mostDays) +
+                        " (default " + std::to_string(RigAuthority::defaultDays) + ")")
+        ->type_name("N")
+        ->check(DecimalValidator(1, RigAuthority::mostDays));
 }
 
 void AddRig(CLI::App& app, Options& options) {
@@ -127,6 +160,12 @@ void AddRig(CLI::App& app, Options& options) {
         ->check(NumberListValidator(15));
     role->add_flag("--receive", options.receiveOnly, "this machine may only receive");
     role->require_option(1);
+    AddDays(*add, options);
+    CLI::App* renew =
+        rig->add_subcommand("renew", "issue DIR/NAME/ a new certificate and grant for its key and instruments");
+    renew->add_option("DIR", options.rigFolder, "the authority's folder")->required();
+    renew->add_option("NAME", options.name, "the machine's name")->required();
+    AddDays(*renew, options);
 }
 
 }  // namespace
@@ -137,7 +176,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
     send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->type_name("N")->check(DecimalValidator(0, 15));
-    send->add_option("--poll-us", options.pollMicros, "microseconds between reads, 0..1000000, 0 to spin (default 100)")
+    send->add_option("--poll-us", options.pollMicros, "microseconds between reads while a channel's writes are not foreseen, 0..1000000, 0 to spin (default 100)")
         ->type_name("US")
         ->check(DecimalValidator(0, 1000000));
     AddCommon(*send, options);
@@ -159,7 +198,7 @@ int main(int argc, char** argv) {
         int status = app.exit(error);
         return status == 0 ? 0 : badOptions;
     }
-    if (app.got_subcommand("rig")) return Rig(options, app.get_subcommand("rig")->got_subcommand("init"));
+    if (app.got_subcommand("rig")) return Rig(options, *app.get_subcommand("rig"));
     if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     return send->parsed() ? Send(options) : Receive(options);
 }

@@ -1,5 +1,7 @@
 #include "tools/common/NumberList.h"
 
+#include "tools/common/OptionNumbers.h"
+
 namespace {
 
 // Two decimal digits at most: every number here is below 32.
@@ -18,15 +20,6 @@ bool ParseItem(const std::string& item, int highest, uint32_t& mask) {
     if (last < first) return false;
     for (int number = first; number <= last; ++number) mask |= 1u << number;
     return true;
-}
-
-// Eighteen digits at most: every such number fits a long long.
-bool ParseDecimal(const std::string& text, long long lowest, long long highest) {
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos ||
-        (text.size() > 1 && text[0] == '0'))
-        return false;
-    long long value = std::stoll(text);
-    return value >= lowest && value <= highest;
 }
 
 }  // namespace
@@ -71,7 +64,8 @@ CLI::Validator DecimalValidator(long long lowest, long long highest) {
         "a number " + std::to_string(lowest) + ".." + std::to_string(highest) + " (decimal digits, no leading zero)";
     return CLI::Validator(
         [lowest, highest, what](std::string& text) {
-            return ParseDecimal(text, lowest, highest) ? std::string() : "'" + text + "' is not " + what;
+            long long value = 0;
+            return ParseDecimal(text, lowest, highest, value) ? std::string() : "'" + text + "' is not " + what;
         },
         "", "Decimal");
 }

@@ -5,18 +5,8 @@
 #include "tracker/ObjectRefusal.h"
 #include "tracker/StationReader.h"
 
-namespace {
-
-// A stamp further back than this is not from our clock.
-constexpr uint32_t plausibleLagMicros = 10000000u;
-
-}  // namespace
-
 MonitorClock::time_point ServerWriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
-    if (stampMicros == 0) return now;
-    auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
-    uint32_t lag = static_cast<uint32_t>(nowMicros) - stampMicros;
-    return lag > plausibleLagMicros ? now : now - std::chrono::microseconds(lag);
+    return WriteTimeOfStamp(now, stampMicros);
 }
 
 namespace {
@@ -42,10 +32,9 @@ bool UpdateStation(StationWatch& station, const ChannelState& fresh, MonitorCloc
     return changed;
 }
 
-void CountWrites(ChannelWatch& watch, const ChannelState& fresh, MonitorClock::time_point now) {
+void CountWrites(ChannelWatch& watch, const ChannelState& fresh, MonitorClock::time_point now, uint32_t missed) {
     if (fresh.writeCount == 0) return;
-    uint32_t advance = fresh.writeCount - watch.state.writeCount;
-    if (watch.published && advance > 1 && static_cast<int32_t>(advance) > 0) watch.missedWrites += advance - 1;
+    if (watch.published) watch.missedWrites += missed;
     watch.writeRate.Sample(now, fresh.writeCount);
 }
 
@@ -55,7 +44,8 @@ double ChannelWatch::StationHz(const StationWatch& station) const {
     return state.writeCount != 0 ? writeRate.Hz() : station.changeRate.Hz();
 }
 
-ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations) : client(instrument) {
+ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations, MonitorClock::duration slowPoll)
+    : client(instrument), detector(0, slowPoll) {
     for (int bin = 0; bin < ShMemChannelSet::maxChannels; ++bin) {
         if (!(bins >> bin & 1u)) continue;
         ChannelWatch watch;
@@ -64,7 +54,10 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations)
             if (stations >> k & 1u) watch.stations.emplace_back(k);
         channels.push_back(std::move(watch));
     }
+    detector = ChangeDetector(channels.size(), slowPoll);
 }
+
+MonitorClock::time_point ChannelMonitor::NextPoll(MonitorClock::time_point now) const { return detector.NextRead(now); }
 
 void ChannelMonitor::Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
     for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, nullptr);
@@ -86,11 +79,15 @@ void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now
                            : ReadChannelState(client, watch.bin, fresh);
     NoteTrouble(watch);
     FollowPresence(index, events);
-    if (!watch.readable) return;
+    if (!watch.readable) {
+        detector.Lost(index);
+        return;
+    }
+    uint32_t missed = detector.Saw(index, now, fresh.writeCount, fresh.timestampMicros);
     if (HeaderChanged(watch, fresh)) events.push_back({index, MonitorEvent::channelChanged});
     for (std::size_t k = 0; k < watch.stations.size(); ++k)
         if (UpdateStation(watch.stations[k], fresh, now)) events.push_back({index, static_cast<int>(k)});
-    CountWrites(watch, fresh, now);
+    CountWrites(watch, fresh, now, missed);
     watch.published = true;
     watch.state = std::move(fresh);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/monitor/RateMeter.h"
+#include "tracker/ChangeDetector.h"
 #include "tracker/ChannelState.h"
 #include "tracker/StartUpLockWaits.h"
 #include "tracker/TrackerClient.h"
@@ -64,7 +65,10 @@ struct MonitorEvent {
 // attach, lock, copy, unlock) and follows what changes.
 class ChannelMonitor {
 public:
-    ChannelMonitor(int instrument, uint32_t bins, uint32_t stations);
+    // `slowPoll`: how often channels are read while their writes are not
+    // foreseen (ChangeDetector).
+    ChannelMonitor(int instrument, uint32_t bins, uint32_t stations,
+                   MonitorClock::duration slowPoll = std::chrono::milliseconds(1));
 
     // One read of every selected channel; appends what changed to `events`.
     void Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
@@ -72,6 +76,9 @@ public:
     // as the viewer's start-up report, and reads what a server that died
     // holding a mutex left: for a look taken once.
     void PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
+
+    // When the next Poll is due to see the next write of every channel.
+    MonitorClock::time_point NextPoll(MonitorClock::time_point now) const;
 
     int Instrument() const { return client.Instrument(); }
     const std::vector<ChannelWatch>& Channels() const { return channels; }
@@ -85,4 +92,5 @@ private:
 
     TrackerClient client;
     std::vector<ChannelWatch> channels;
+    ChangeDetector detector;
 };

@@ -1,10 +1,9 @@
 #include "tools/monitor/MonitorOptions.h"
 
-#include <cstdlib>
-
 #include <CLI/CLI.hpp>
 
 #include "tools/common/NumberList.h"
+#include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
@@ -19,9 +18,8 @@ const CLI::Validator fileName(
 // A week at most: longer is no use and would overflow the clock's arithmetic.
 const CLI::Validator durationCheck(
     [](std::string& text) {
-        char* end = nullptr;
-        double seconds = std::strtod(text.c_str(), &end);
-        bool fine = end != text.c_str() && *end == '\0' && seconds > 0.0 && seconds <= 604800.0;
+        double seconds = 0.0;
+        bool fine = ParseFiniteNumber(text, seconds) && seconds > 0.0 && seconds <= 604800.0;
         return fine ? std::string() : "'" + text + "' is not a number of seconds above 0, at most a week";
     },
     "", "Duration");

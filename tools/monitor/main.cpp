@@ -1,6 +1,7 @@
 // lumivex-monitor: shows what the tracking server publishes, channel by
 // channel and station by station, and records every change into CSV. It reads
 // the channels as the viewer does, under each channel's mutex.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
+#include "platform/Timing.h"
 #include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
@@ -24,12 +26,14 @@
 
 namespace {
 
-// Fast enough that a recording sees every write of a server writing a few
-// hundred times a second; the screen is redrawn far less often.
+// How often channels are read while their writes are not foreseen (the
+// ChangeDetector reads a steady server just when a write is due): often
+// enough for the screen, and for a recording four times as often, since a
+// recording misses what it does not see.
 constexpr std::chrono::microseconds pollPeriod(1000);
-// A recording misses what it does not see: against a server writing 1000
-// times a second, polls every millisecond missed one write in eight.
 constexpr std::chrono::microseconds recordPollPeriod(250);
+// Sleeps end at least this often, so that a stop request is seen soon.
+constexpr std::chrono::milliseconds longestSleep(50);
 constexpr std::chrono::milliseconds redrawPeriod(200);
 // A recorder that dies loses at most this much.
 constexpr std::chrono::milliseconds flushPeriod(100);
@@ -48,8 +52,7 @@ bool Print(const std::string& text, std::FILE* stream = stdout) {
 
 // Polls until SIGINT, SIGTERM or SIGHUP, until --duration is over, or until
 // `handle` returns false.
-bool PollUntilStopped(ChannelMonitor& monitor, const MonitorOptions& options, const PollHandler& handle,
-                      std::chrono::microseconds period = pollPeriod) {
+bool PollUntilStopped(ChannelMonitor& monitor, const MonitorOptions& options, const PollHandler& handle) {
     std::vector<MonitorEvent> events;
     const MonitorClock::time_point end = MonitorClock::now() + std::chrono::duration_cast<MonitorClock::duration>(
                                                                    std::chrono::duration<double>(options.duration));
@@ -59,7 +62,8 @@ bool PollUntilStopped(ChannelMonitor& monitor, const MonitorOptions& options, co
         if (options.duration > 0.0 && now >= end) break;
         monitor.Poll(now, events);
         if (!handle(now, events)) return false;
-        std::this_thread::sleep_for(period);
+        MonitorClock::time_point after = MonitorClock::now();
+        std::this_thread::sleep_until(std::min(monitor.NextPoll(after), after + longestSleep));
     }
     return true;
 }
@@ -161,7 +165,7 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
         if (!terminal || !RedrawDue(now, nextRedraw)) return true;
         std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
         return ShowFitted(monitor, options, now, status);
-    }, recordPollPeriod);
+    });
     recorded = recorder.Close() && recorded;
     if (!recorded) return Fail("writing " + name + " failed: " + std::strerror(errno));
     WarnOfMissedWrites(monitor);
@@ -181,8 +185,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumivex-monitor: %s\nRun with --help for more information.\n", message.c_str());
         return 2;
     }
-    ChannelMonitor monitor(options.instrument, options.bins, options.stations);
+    ChannelMonitor monitor(options.instrument, options.bins, options.stations,
+                           options.csvPath.empty() ? pollPeriod : recordPollPeriod);
     if (options.once) return ShowOnce(monitor, options);
+    // Reads are timed to the microsecond around a foreseen write; should the
+    // request fail, they merely wake a little later.
+    (void)platform::WakeUpOnTime();
     if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
     bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
     // Without the signal, a resized terminal is still followed at the next redraw.

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/common/NumberList.h"
+#include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
@@ -59,8 +60,8 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
     app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
         ->type_name("LIST")->check(NumberListValidator(highestStation))->capture_default_str();
-    app.add_option("--from", options.selection.from, "start at S seconds into the recording")->type_name("S")->check(CLI::NonNegativeNumber);
-    app.add_option("--to", options.selection.to, "end at S seconds into the recording")->type_name("S")->check(CLI::NonNegativeNumber);
+    app.add_option("--from", options.selection.from, "start at S seconds into the recording")->type_name("S")->check(SecondsValidator());
+    app.add_option("--to", options.selection.to, "end at S seconds into the recording")->type_name("S")->check(SecondsValidator());
     CLI::Option* size = app.add_option("--size", texts.size, "the picture's size in pixels")
                             ->type_name("WxH")->check(sizeValidator)->capture_default_str();
     CLI::Option* stats = app.add_flag("--stats", options.stats, "print statistics per station instead of drawing");

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tracker/ObjectRefusal.h"
+#include "tracker/Warning.h"
 
 // A write skipped because someone holds the mutex is counted by the channel
 // and is no failure.
@@ -16,7 +16,11 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     if (options.crashAfter > 0 && state.writeCount > static_cast<uint64_t>(options.crashAfter)) std::abort();
     bool written = channel.Write(state);
     if (options.holdLockMs > 0) pacer.WaitUntil(pacer.Elapsed() + options.holdLockMs / 1000.0);
-    return channel.Unlock() && written;
+    bool unlocked = channel.Unlock();
+    std::string notice = channel.TakeNotice();
+    if (!notice.empty())
+        PrintWarning(platform::SharedObjectName(channel.RegionName().c_str()), notice);
+    return unlocked && written;
 }
 
 uint32_t TimestampMicros() {
@@ -25,14 +29,14 @@ uint32_t TimestampMicros() {
     return static_cast<uint32_t>(sinceEpoch.count());
 }
 
-std::string OpenFailure(const ChannelWriter& channel) {
-    return "cannot use " + channel.RefusedObject() + ": " + RefusalReason(channel.Refusal());
-}
-
 void ReportSkippedWrites(const ChannelWriter& channel) {
-    if (channel.SkippedWrites() == 0) return;
-    std::fprintf(stderr, "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",
-                 static_cast<unsigned long long>(channel.SkippedWrites()),
-                 platform::SharedObjectName(channel.RegionName().c_str()).c_str(),
-                 static_cast<long long>(ChannelWriter::lockBudget.count()));
+    std::string name = platform::SharedObjectName(channel.RegionName().c_str());
+    if (channel.SkippedWrites() > 0)
+        std::fprintf(stderr, "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",
+                     static_cast<unsigned long long>(channel.SkippedWrites()), name.c_str(),
+                     static_cast<long long>(ChannelWriter::lockBudget.count()));
+    if (channel.LostWrites() > 0)
+        std::fprintf(stderr, "lumivex-publisher: %llu writes of %s lost: its region was shrunk again while it was "
+                     "being given back its size\n",
+                     static_cast<unsigned long long>(channel.LostWrites()), name.c_str());
 }

@@ -9,15 +9,12 @@
 
 // One write of a whole channel under its mutex, with the faults the options
 // ask for (holding the lock, dying while holding it). A hold ends early once
-// the pacer says stop.
+// the pacer says stop. Objects the channel had to create again are warned
+// about.
 bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const ChannelState& state,
                   const Pacer& pacer);
 
-// Why the channel's Open failed, naming the object by its full name with its
-// owner and mode: "cannot use NAME: owned by another user (owner uid ...)".
-std::string OpenFailure(const ChannelWriter& channel);
-
-// At the end: one line on standard error for a channel that skipped writes.
+// At the end: a line on standard error for a channel that skipped or lost writes.
 void ReportSkippedWrites(const ChannelWriter& channel);
 
 // The low 32 bits of the monotonic clock in microseconds: readers compare it

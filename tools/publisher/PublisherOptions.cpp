@@ -1,19 +1,17 @@
 #include "tools/publisher/PublisherOptions.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "tools/common/ChannelMode.h"
 #include "tools/common/NumberList.h"
+#include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
@@ -24,38 +22,25 @@ constexpr int highestBin = 15;
 // Checks and stores one value; returns why it was refused, or empty.
 using Store = std::function<std::string(const std::string& value)>;
 
-// long long: a long has only 32 bits on Windows, too few for a flags word.
-bool ParseInteger(const std::string& text, int base, long long low, long long high, long long& value) {
-    char* end = nullptr;
-    errno = 0;
-    long long parsed = std::strtoll(text.c_str(), &end, base);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < low || parsed > high) return false;
-    value = parsed;
-    return true;
-}
-
-bool ParseDouble(const std::string& text, double& value) {
-    char* end = nullptr;
-    double parsed = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(parsed)) return false;
-    value = parsed;
-    return true;
-}
-
-bool ParseFloats(std::istream& list, float* values, int count) {
-    std::string item;
+// Six finite numbers separated by single commas.
+bool ParseFloats(const std::string& list, float* values, int count) {
+    std::size_t start = 0;
     for (int i = 0; i < count; ++i) {
+        std::size_t comma = i + 1 < count ? list.find(',', start) : list.size();
         double value = 0.0;
-        if (!std::getline(list, item, ',') || !ParseDouble(item, value) || std::fabs(value) > std::numeric_limits<float>::max()) return false;
+        if (comma == std::string::npos || !ParseFiniteNumber(list.substr(start, comma - start), value) ||
+            std::fabs(value) > std::numeric_limits<float>::max())
+            return false;
         values[i] = static_cast<float>(value);
+        start = comma + 1;
     }
-    return list.peek() == std::char_traits<char>::eof();
+    return true;
 }
 
 std::string StoreFlags(const std::string& value, PublisherOptions& options) {
-    long long flags = 0;
-    if (value.empty() || value[0] == '-' || value[0] == '+' || !ParseInteger(value, 16, 0, 0xFFFFFFFFLL, flags))
-        return "expected a hexadecimal 32-bit word";
+    unsigned long long flags = 0;
+    if (!ParseHexadecimal(value, 0xFFFFFFFFu, flags))
+        return "expected a hexadecimal 32-bit word: hexadecimal digits, 0x in front or not, no sign or space";
     options.flags = static_cast<uint32_t>(flags);
     return {};
 }
@@ -69,13 +54,12 @@ std::string StoreDescription(const std::string& value, PublisherOptions& options
 
 // K=x,y,z,az,el,roll
 std::string StorePose(const std::string& value, PublisherOptions& options) {
-    std::stringstream text(value);
-    std::string station;
+    std::size_t equals = value.find('=');
     long long k = 0;
     float pose[6] = {};
-    if (!std::getline(text, station, '=') || !ParseInteger(station, 10, 0, station_layout::stationCount - 1, k) ||
-        !ParseFloats(text, pose, 6))
-        return "expected K=x,y,z,az,el,roll with K 0..31 and six finite numbers";
+    if (equals == std::string::npos || !ParseDecimal(value.substr(0, equals), 0, station_layout::stationCount - 1, k) ||
+        !ParseFloats(value.substr(equals + 1), pose, 6))
+        return "expected K=x,y,z,az,el,roll: K a number 0..31, then six finite numbers, without spaces";
     options.fixedPoses[k] = StationRecord{pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]};
     options.fixedStations |= 1u << k;
     return {};
@@ -93,19 +77,19 @@ std::string StoreMotion(const std::string& value, PublisherOptions& options) {
 }
 
 std::string StoreRate(const std::string& value, PublisherOptions& options) {
-    if (!ParseDouble(value, options.rate) || options.rate < 0.0) return "expected a number of writes per second, 0 or more";
+    if (!ParseFiniteNumber(value, options.rate) || options.rate < 0.0) return "expected a number of writes per second, 0 or more";
     if (options.rate > 0.0 && options.rate < minimumRate)
         return "too slow: at least one write a day (a rate of 0.0000116 or more), or 0 for as fast as possible";
     return {};
 }
 
 std::string StoreDuration(const std::string& value, PublisherOptions& options) {
-    if (!ParseDouble(value, options.duration) || options.duration <= 0.0) return "expected a number of seconds above 0";
+    if (!ParseFiniteNumber(value, options.duration) || options.duration <= 0.0) return "expected a number of seconds above 0";
     return {};
 }
 
 std::string StoreSpeed(const std::string& value, PublisherOptions& options) {
-    if (!ParseDouble(value, options.speed) || options.speed < 0.001 || options.speed > 1000.0)
+    if (!ParseFiniteNumber(value, options.speed) || options.speed < 0.001 || options.speed > 1000.0)
         return "expected a factor from 0.001 to 1000";
     return {};
 }
@@ -168,11 +152,16 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
     AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT, SIGTERM or SIGHUP)",
                Into(options, StoreDuration));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
-    app.add_flag("--unlink", options.unlink, "remove the selected channels' objects and exit");
+    CLI::Option* unlink = app.add_flag(
+        "--unlink", options.unlink,
+        "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
+    app.add_flag("--force", options.force, "with --unlink: remove them even when a live writer writes them")
+        ->needs(unlink);
     // The check runs before the function, so the mode read there is sound.
     app.add_option_function<std::string>(
            "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
-           "permission bits of objects it creates (default 600); other users must not be able to write them")
+           "permission bits of the regions it creates (default 600; 640 lets the group watch); no one but the "
+           "owner may write them. Mutex objects are always 600")
         ->type_name("OCTAL")
         ->check(ChannelModeValidator());
 }
@@ -188,12 +177,12 @@ void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
 }
 
 std::string StoreFrom(const std::string& value, PublisherOptions& options) {
-    if (!ParseDouble(value, options.from) || options.from < 0.0) return "expected a number of seconds, 0 or more";
+    if (!ParseFiniteNumber(value, options.from) || options.from < 0.0) return "expected a number of seconds, 0 or more";
     return {};
 }
 
 std::string StoreTo(const std::string& value, PublisherOptions& options) {
-    if (!ParseDouble(value, options.to) || options.to < 0.0) return "expected a number of seconds, 0 or more";
+    if (!ParseFiniteNumber(value, options.to) || options.to < 0.0) return "expected a number of seconds, 0 or more";
     return {};
 }
 
@@ -243,7 +232,8 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
         "QuillmontShMemIC / QuillmontMutexIC (I instrument, C channel, hexadecimal). They\n"
         "outlive a crash, so a restarted publisher writes into them again; a normal end\n"
         "(SIGINT, SIGTERM, SIGHUP, --duration, the end of a replay) removes them, --once\n"
-        "leaves them.\n",
+        "leaves them. A channel has one writer: one that another process writes is\n"
+        "refused (exit status 1, naming that process).\n",
         "lumivex-publisher");
     AddChannelOptions(*app, options);
     AddTimingOptions(*app, options);

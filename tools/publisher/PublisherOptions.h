@@ -20,6 +20,7 @@ struct PublisherOptions {
     double duration = 0.0;       // seconds; 0: until a signal
     bool once = false;
     bool unlink = false;
+    bool force = false;          // --unlink also a channel that a live writer writes
     unsigned mode = 0600;
     int holdLockMs = 0;
     long crashAfter = 0;         // 0: never

@@ -7,6 +7,7 @@
 #include "platform/Console.h"
 #include "tools/common/NumberList.h"
 #include "tools/publisher/ChannelWrite.h"
+#include "tracker/ConsoleText.h"
 #include "tracker/Warning.h"
 
 namespace {
@@ -25,11 +26,11 @@ void WarnOfCut(const RecordingReader& reader) {
 }
 
 // Reading a long recording takes a while; the user is told why nothing happens yet.
-void AnnounceLargeFile(const std::string& path) {
+void AnnounceLargeFile(const std::string& path, const std::string& name) {
     std::error_code failure;
     std::uintmax_t bytes = std::filesystem::file_size(path, failure);
     if (!failure && bytes >= largeFileBytes)
-        Say("reading " + path + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
+        Say("reading " + name + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
 }
 
 void ApplyWrite(ChannelState& state, const RecordedWrite& write) {
@@ -49,7 +50,7 @@ std::string Seconds(double seconds) {
 }  // namespace
 
 Replayer::Replayer(const PublisherOptions& options)
-    : options(options), name(options.replay == "-" ? "standard input" : options.replay),
+    : options(options), name(options.replay == "-" ? "standard input" : ConsoleText(options.replay)),
       progress(platform::ErrorIsTerminal()) {}
 
 bool Replayer::Selected(const RecordedChannel& channel) const {
@@ -96,7 +97,7 @@ bool Replayer::Report(const RecordingReader& reader, bool ok) {
 
 bool Replayer::Check() {
     if (options.replay == "-") return true;
-    AnnounceLargeFile(options.replay);
+    AnnounceLargeFile(options.replay, name);
     RecordingReader reader;
     std::map<int, int> published;
     if (!reader.Open(options.replay)) return Report(reader, false);
@@ -126,7 +127,9 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     channel.state.timestampMicros = TimestampMicros();
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
-    return WriteChannel(*channel.writer, options, channel.state, pacer);
+    if (WriteChannel(*channel.writer, options, channel.state, pacer)) return true;
+    if (!channel.writer->RefusedObject().empty()) Say(channel.writer->Failure());
+    return false;
 }
 
 // A channel is created holding its first write, so no reader ever sees it
@@ -134,7 +137,7 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
 bool Replayer::OpenChannel(Channel& channel) {
     channel.writer = std::make_unique<ChannelWriter>(channel.instrument, channel.bin);
     if (channel.writer->Open(options.mode, channel.state)) return true;
-    Say(OpenFailure(*channel.writer));
+    Say(channel.writer->Failure());
     return false;
 }
 
@@ -219,9 +222,9 @@ std::string Replayer::Summary() const {
     return line;
 }
 
-bool Replayer::Unlink() {
+bool Replayer::Remove() {
     bool removed = true;
     for (auto& [key, channel] : channels)
-        if (channel.writer) removed = channel.writer->Unlink() && removed;
+        if (channel.writer) removed = channel.writer->Remove() && removed;
     return removed;
 }

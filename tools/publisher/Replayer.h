@@ -31,7 +31,8 @@ public:
     std::string Summary() const;
     // Says on standard error how many writes a held mutex made it skip.
     void ReportSkippedWrites() const;
-    bool Unlink();
+    // Removes the channels it created that are still its own.
+    bool Remove();
 
 private:
     struct Channel {

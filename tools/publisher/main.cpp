@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "server/ChannelWriter.h"
 #include "tools/publisher/ChannelWrite.h"
@@ -42,32 +43,48 @@ ChannelState RoundState(const PublisherOptions& options, uint64_t writeCount, do
 std::string OpenAll(Channels& channels, const PublisherOptions& options) {
     const ChannelState first = RoundState(options, 1, 0.0);
     for (auto& channel : channels)
-        if (!channel->Open(options.mode, first)) return OpenFailure(*channel);
+        if (!channel->Open(options.mode, first)) return channel->Failure();
     return "";
 }
 
-bool UnlinkAll(Channels& channels) {
+// What this run created and still carries its names; a channel another
+// process writes is left alone.
+bool RemoveAll(Channels& channels) {
     bool removed = true;
-    for (auto& channel : channels) removed = channel->Unlink() && removed;
+    for (auto& channel : channels) removed = channel->Remove() && removed;
     return removed;
 }
 
-bool WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, const Pacer& pacer) {
+// --unlink: a channel that a live writer writes is not removed unless forced.
+std::string UnlinkAll(Channels& channels, bool force) {
+    unsigned process = 0;
+    for (auto& channel : channels)
+        if (!force && channel->HasLiveWriter(process))
+            return platform::SharedObjectName(channel->RegionName().c_str()) + " has a live writer, process " +
+                   std::to_string(process) + "; --force removes it anyway";
+    bool removed = true;
+    for (auto& channel : channels) removed = channel->Unlink() && removed;
+    return removed ? "" : "could not remove the shared objects";
+}
+
+// Empty when the round is written, else why not.
+std::string WriteRound(Channels& channels, const PublisherOptions& options, uint64_t writeCount, const Pacer& pacer) {
     const ChannelState state = RoundState(options, writeCount, pacer.Elapsed());
     for (auto& channel : channels)
-        if (!WriteChannel(*channel, options, state, pacer)) return false;
-    return true;
+        if (!WriteChannel(*channel, options, state, pacer))
+            return channel->RefusedObject().empty() ? "could not write a channel" : channel->Failure();
+    return "";
 }
 
 // Writes at the chosen rate; a round that runs late is not made up for.
-bool Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
+std::string Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
     const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
     double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
-        if (!WriteRound(channels, options, writeCount, pacer)) return false;
-        if (options.once || pacer.Stopped()) return true;
+        std::string failure = WriteRound(channels, options, writeCount, pacer);
+        if (!failure.empty() || options.once || pacer.Stopped()) return failure;
         next = std::max(next + period, pacer.Elapsed());
-        if (!pacer.WaitUntil(next)) return true;
+        if (!pacer.WaitUntil(next)) return "";
     }
 }
 
@@ -84,7 +101,7 @@ int Replay(const PublisherOptions& options) {
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
-    bool removed = replayer.Unlink();
+    bool removed = replayer.Remove();
     if (outcome == Replayer::Outcome::BadRecording) return 2;
     if (outcome == Replayer::Outcome::WriteFailed) return Fail("could not create or write a channel");
     std::printf("%s\n", replayer.Summary().c_str());
@@ -104,14 +121,17 @@ int main(int argc, char** argv) {
     if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
-    if (options.unlink) return UnlinkAll(channels) ? 0 : Fail("could not remove the shared objects");
+    if (options.unlink) {
+        std::string failure = UnlinkAll(channels, options.force);
+        return failure.empty() ? 0 : Fail(failure);
+    }
     if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    // A refused channel takes away what this run made of the others.
     std::string failure = OpenAll(channels, options);
-    if (!failure.empty()) return Fail(failure);
-    bool published = Publish(channels, options, Pacer(options.duration));
+    if (failure.empty()) failure = Publish(channels, options, Pacer(options.duration));
     for (auto& channel : channels) ReportSkippedWrites(*channel);
-    if (!published) return Fail("could not write a channel");
     // A normal end takes the objects away; --once leaves them for a reader.
-    if (!options.once && !UnlinkAll(channels)) return Fail("could not remove the shared objects");
-    return 0;
+    bool removed = (options.once && failure.empty()) || RemoveAll(channels);
+    if (!failure.empty()) return Fail(failure);
+    return removed ? 0 : Fail("could not remove the shared objects");
 }

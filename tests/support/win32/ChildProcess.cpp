@@ -123,6 +123,15 @@ bool ChildProcess::Signal(int number) {
     return TerminateProcess(HandleOf(id), static_cast<UINT>(number)) != 0;
 }
 
+double ChildProcess::CpuSeconds() const {
+    FILETIME created{}, ended{}, kernel{}, user{};
+    if (!Started() || !GetProcessTimes(HandleOf(id), &created, &ended, &kernel, &user)) return 0.0;
+    auto ticks = [](const FILETIME& time) { return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;  // 100 ns ticks
+}
+
+unsigned long ChildProcess::Id() const { return Started() ? GetProcessId(HandleOf(id)) : 0; }
+
 void ChildProcess::Stop() {
     if (!Started()) return;
     int status = 0;

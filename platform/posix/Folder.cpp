@@ -1,0 +1,179 @@
+#include "platform/Folder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Words for the failures a caller can act on; the system's own text otherwise.
+std::string Reason(int error) {
+    switch (error) {
+    case ELOOP: return "it is a symbolic link";
+    case ENOTDIR: return "it is not a folder";
+    case EEXIST: return "it exists already";
+    default: return std::strerror(error);
+    }
+}
+
+bool Failed(std::string& reason) {
+    reason = Reason(errno);
+    return false;
+}
+
+FileFacts FactsOf(const struct stat& status) {
+    return FileFacts{S_ISREG(status.st_mode), S_ISDIR(status.st_mode), S_ISLNK(status.st_mode),
+                     static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_mode & 07777)};
+}
+
+// A name with a slash at its end is followed even when it is a link.
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// O_DIRECTORY meets a link before O_NOFOLLOW does, and tells only that it is
+// not a folder.
+bool FailedToOpen(int at, const std::string& name, std::string& reason) {
+    const int error = errno;
+    struct stat status {};
+    const bool link = fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+    reason = Reason(error == ENOTDIR && link ? ELOOP : error);
+    return false;
+}
+
+// Written through to the disk: a key or a record that a crash cuts short is lost.
+bool WriteAll(int file, const std::string& text, std::string& reason) {
+    for (size_t done = 0; done < text.size();) {
+        ssize_t size = write(file, text.data() + done, text.size() - done);
+        if (size < 0 && errno != EINTR) return Failed(reason);
+        if (size > 0) done += static_cast<size_t>(size);
+    }
+    if (fsync(file) == 0) return true;
+    return Failed(reason);
+}
+
+bool ReadAll(int file, std::string& text) {
+    text.clear();
+    char buffer[4096];
+    for (;;) {
+        ssize_t size = read(file, buffer, sizeof buffer);
+        if (size == 0) return true;
+        if (size < 0 && errno != EINTR) return false;
+        if (size > 0) text.append(buffer, static_cast<size_t>(size));
+    }
+}
+
+}  // namespace
+
+Folder::~Folder() {
+    if (descriptor >= 0) (void)close(descriptor);
+}
+
+Folder::Folder(Folder&& other) noexcept : descriptor(other.descriptor), facts(other.facts) { other.descriptor = -1; }
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (descriptor >= 0) (void)close(descriptor);
+        descriptor = other.descriptor;
+        facts = other.facts;
+        other.descriptor = -1;
+    }
+    return *this;
+}
+
+bool Folder::OpenAt(int at, const std::string& name, int flags, std::string& reason) {
+    const int opened = openat(at, name.c_str(), flags);
+    if (opened < 0) return FailedToOpen(at, name, reason);
+    struct stat status {};
+    if (fstat(opened, &status) != 0) {
+        reason = Reason(errno);
+        (void)close(opened);
+        return false;
+    }
+    *this = Folder();
+    descriptor = opened;
+    facts = FactsOf(status);
+    return true;
+}
+
+bool Folder::Open(const std::string& path, std::string& reason, bool throughLink) {
+    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags, reason);
+}
+
+bool Folder::OpenIn(const Folder& parent, const std::string& name, std::string& reason) {
+    return OpenAt(parent.descriptor, name, folderFlags, reason);
+}
+
+bool Folder::MakeIn(const Folder& parent, const std::string& name, std::string& reason) {
+    if (mkdirat(parent.descriptor, name.c_str(), 0700) != 0) return Failed(reason);
+    if (!OpenIn(parent, name, reason)) return false;
+    // The umask may have taken a right the owner needs; it can only take
+    // rights away, so the folder was never open to others.
+    if (fchmod(descriptor, 0700) != 0) return Failed(reason);
+    facts.mode = 0700;
+    return true;
+}
+
+bool Folder::LookAt(const std::string& name, FileFacts& found) const {
+    struct stat status {};
+    if (fstatat(descriptor, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    found = FactsOf(status);
+    return true;
+}
+
+bool Folder::Read(const std::string& name, std::string& text, FileFacts& found, std::string& reason) const {
+    // Not blocking: a FIFO put in a file's place would hold the open.
+    int file = openat(descriptor, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return Failed(reason);
+    struct stat status {};
+    const bool looked = fstat(file, &status) == 0;
+    found = FactsOf(status);
+    const bool read = looked && found.regular && ReadAll(file, text);
+    if (!read) reason = looked && !found.regular ? "it is not a regular file" : Reason(errno);
+    (void)close(file);
+    return read;
+}
+
+bool Folder::Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const {
+    int file = openat(descriptor, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      static_cast<mode_t>(mode));
+    if (file < 0) return Failed(reason);
+    bool written = WriteAll(file, text, reason);
+    (void)close(file);
+    return written;
+}
+
+bool Folder::Append(const std::string& name, const std::string& text, std::string& reason) const {
+    int file = openat(descriptor, name.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return Failed(reason);
+    struct stat status {};
+    bool regular = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+    if (!regular) reason = "it is not a regular file";
+    bool written = regular && WriteAll(file, text, reason);
+    (void)close(file);
+    return written;
+}
+
+bool Folder::Replace(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const {
+    const std::string fresh = "." + name + ".new";
+    (void)unlinkat(descriptor, fresh.c_str(), 0);  // left by a run that was stopped half way
+    if (!Create(fresh, text, mode, reason)) return false;
+    if (renameat(descriptor, fresh.c_str(), descriptor, name.c_str()) == 0) return true;
+    Failed(reason);
+    (void)unlinkat(descriptor, fresh.c_str(), 0);
+    return false;
+}
+
+bool Folder::Remove(const std::string& name) const {
+    FileFacts found;
+    return LookAt(name, found) && unlinkat(descriptor, name.c_str(), found.folder ? AT_REMOVEDIR : 0) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// When to read a server's channels next. Shared memory tells nobody that it
+// changed, so a program that must see every write (the bridge's sender, the
+// recorder, the live monitor) polls. Servers write at a steady rate, though:
+// from the write counter and time stamp of what it read, the detector learns
+// each channel's period and phase and the jitter around them, sleeps until
+// shortly before the next write is due and reads without pause only in a
+// window around it, as wide as the jitter it has seen asks. A channel whose
+// writes are irregular, or that stopped, is read every `slowPoll` until it is
+// regular again; one that is not there is looked at every millisecond. It knows nothing of the platform: the caller reads, sleeps
+// and tells it what it found and when.
+class ChangeDetector {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    ChangeDetector(std::size_t channels, Clock::duration slowPoll);
+
+    // A read of `channel` at `now` found this write counter and time stamp
+    // (the low 32 bits of the monotonic clock in microseconds; 0 when the
+    // server keeps none). Returns how many writes came and went unread since
+    // the last read, from the counter's jump.
+    uint32_t Saw(std::size_t channel, Clock::time_point now, uint32_t writeCount, uint32_t stampMicros);
+    // A channel that cannot be read now (not published, refused, not
+    // selected: the state every channel starts in) is looked at every ms,
+    // and its writes are learnt afresh once it can be read.
+    void Lost(std::size_t channel);
+
+    // When the next read is due: `now` while a write may land any moment.
+    Clock::time_point NextRead(Clock::time_point now) const;
+    // Whether some channel's writes are learnt and foreseen.
+    bool Foreseeing(std::size_t channel) const;
+
+private:
+    struct Channel {
+        bool absent = true;
+        bool counted = false;  // lastCount is a counter value seen
+        uint32_t lastCount = 0;
+        uint32_t lastStamp = 0;
+        Clock::time_point lastWrite{};
+        Clock::duration period{0};  // 0 while unknown
+        Clock::duration jitter{0};
+        int regularWrites = 0;      // consecutive writes that came when foreseen
+    };
+
+    void Learn(Channel& channel, Clock::time_point written, uint32_t steps) const;
+    Clock::time_point NextReadOf(const Channel& channel, Clock::time_point now) const;
+
+    std::vector<Channel> channels;
+    Clock::duration slowPoll;
+};
+
+// When the server wrote what a read at `now` found, by its stamp when that is
+// plausibly from this machine's monotonic clock, else `now`.
+ChangeDetector::Clock::time_point WriteTimeOfStamp(ChangeDetector::Clock::time_point now, uint32_t stampMicros);
