@@ -85,19 +85,16 @@ void ViewerApp::TrackStations() {
 void ViewerApp::TrackRow(const StationMapEntry& row) {
     if (row.instrument < 0 || row.instrument >= trackerClients->Count()) return;
     TrackerClient& client = (*trackerClients)[row.instrument];
-    if (!BeginStationRead(client, row.bin)) return;
     bool viewpoint = row.objectId == ViewpointObject;
     SceneObject* object = viewpoint ? nullptr : FindByTrackingId(row.objectId);
     float pose[6];
-    if ((viewpoint || object) && CopyStationRecord(client, row.station, pose)) {
-        // In fixed-frame view the viewpoint stays in centimetres.
-        ConvertPosition(row, pose, !viewpoint || viewType != 2);
-        if (viewpoint)
-            StoreViewpoint(pose);
-        else
-            object->SetPose(pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]);
-    }
-    client.Unlock();
+    if (!ReadStationPose(client, row.bin, row.station, pose) || (!viewpoint && !object)) return;
+    // In fixed-frame view the viewpoint stays in centimetres.
+    ConvertPosition(row, pose, !viewpoint || viewType != 2);
+    if (viewpoint)
+        StoreViewpoint(pose);
+    else
+        object->SetPose(pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]);
 }
 
 void ViewerApp::ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const {

@@ -72,15 +72,18 @@ bool ReadsLikeTheRegion(TrackerClient& client, int station, const uint8_t* data,
 void CheckStationReads(TrackerClient& client, const uint8_t* data, std::size_t size) {
     for (int station : {-1, 0, station_layout::stationCount - 1, station_layout::stationCount})
         FUZZ_CHECK(ReadsLikeTheRegion(client, station, data, size, true));
-    if (!BeginStationRead(client, 0)) return;
-    for (int station = 1; station < station_layout::stationCount - 1; ++station)
-        FUZZ_CHECK(ReadsLikeTheRegion(client, station, data, size, false));
-    FUZZ_CHECK(client.Unlock());
+    bool locked = false;
+    bool read = ReadBin(client, 0, [&] {
+        locked = true;
+        for (int station = 1; station < station_layout::stationCount - 1; ++station)
+            FUZZ_CHECK(ReadsLikeTheRegion(client, station, data, size, false));
+        return true;
+    });
+    FUZZ_CHECK(read || !locked);
 }
 
 // The description never runs past the region and holds no NUL.
-void CheckHeaderReads(TrackerClient& client, const uint8_t* data, std::size_t size) {
-    if (!BeginStationRead(client, 0)) return;
+bool CheckHeaderUnderLock(TrackerClient& client, const uint8_t* data, std::size_t size) {
     FUZZ_CHECK(size >= minimumRegionSize);
     const uint32_t flags = ReadFlagsWord(client);
     FUZZ_CHECK(flags == station_layout::ReadLittleEndian32(data + station_layout::flagsOffset));
@@ -90,7 +93,16 @@ void CheckHeaderReads(TrackerClient& client, const uint8_t* data, std::size_t si
     FUZZ_CHECK(description.compare(0, description.size(), reinterpret_cast<const char*>(data + descriptionOffset),
                                    description.size()) == 0);
     FUZZ_CHECK(description.find('\0') == std::string::npos);
-    FUZZ_CHECK(client.Unlock());
+    return true;
+}
+
+void CheckHeaderReads(TrackerClient& client, const uint8_t* data, std::size_t size) {
+    bool locked = false;
+    bool read = ReadBin(client, 0, [&] {
+        locked = true;
+        return CheckHeaderUnderLock(client, data, size);
+    });
+    FUZZ_CHECK(read || !locked);
 }
 
 void CheckChannelState(TrackerClient& client, const uint8_t* data, std::size_t size) {

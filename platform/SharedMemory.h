@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Named shared memory and named process-shared mutexes, the way the tracking
 // server publishes its channels. Names are plain words such as
@@ -14,6 +15,19 @@ namespace platform {
 // The full name of the object behind `name`: $LUMIVEX_SHM_PREFIX + name. The
 // one place that reads the prefix; messages name objects by this.
 std::string SharedObjectName(const char* name);
+
+// Why $LUMIVEX_SHM_PREFIX is refused; empty when it is a plain name (or
+// unset). A refused prefix would put objects outside the shared-memory
+// directory or make names no object can have, so no object is opened,
+// created or removed under it: readers find nothing published, and writers
+// fail with OpenStatus::RefusedName.
+std::string SharedPrefixRefusal();
+
+// What the file of trusted owners (/etc/lumivex/trusted-owners, or the file
+// $LUMIVEX_TRUSTED_OWNERS names) came to, in lines for a warning: a file
+// that is not root's alone is ignored, and names that are no user are
+// skipped. Read once per process; empty when all is well or there is no file.
+const std::vector<std::string>& TrustedOwnerWarnings();
 
 enum class ViewAccess { Read, ReadWrite };
 
@@ -41,8 +55,14 @@ enum class LockResult {
 
 // What opening an object came to. Any local user can create names, so an
 // object that exists is used, by readers and writers alike, only when it is a
-// regular file owned by this process's user or by root that nobody else may
-// write, except through a group this user belongs to (by mode or ACL).
+// regular file owned by this process's user, by root or by a trusted owner
+// (TrustedOwnerWarnings) that nobody else may write, except through a group
+// this user belongs to (by mode or ACL): the trust rule. A mutex is held to a
+// stricter rule, the lock rule: nobody but its owner and root may write it at
+// all, because whoever may write a robust mutex steers the writes of every
+// process that locks it (the C library keeps its list of held mutexes in
+// their bytes), and whoever may read it while it is held reads the holder's
+// addresses.
 enum class OpenStatus {
     Opened,
     Missing,             // no such name
@@ -53,26 +73,29 @@ enum class OpenStatus {
     WritableByOthers,    // every user may write it
     WritableByGroup,     // a group this user is not in may write it
     WritableThroughAcl,  // an ACL lets another user or group write it
+    WritableByOwnGroup,  // a mutex its group may write, although this user is in the group
     PermissionDenied,    // this user may not open it
     LiveWriter,          // a writer's claim: another process writes the channel (WriterClaim.h)
-    LooseMutex,          // a writer's claim: a mutex object that others than its owner may write
+    TooLarge,            // a region larger than a reader maps, or than there is address space for
+    RefusedName,         // $LUMIVEX_SHM_PREFIX is refused (SharedPrefixRefusal)
     Failed
 };
 
-// What kind of file system object a name refers to.
-enum class ObjectKind { Unknown, RegularFile, Fifo, SymbolicLink, Directory, Device, Socket };
-
-// The outcome and, when the object was there to be looked at (kind not
-// Unknown), its kind, owner, group and mode. A name that is not a regular file
-// is looked at without following it, so a link tells of itself.
+// The outcome and, when the object was there to be looked at, what the
+// system says of it, in words for a message: its kind when it is not what a
+// channel is, its owner and who may use it ("a FIFO, owner uid 0, group 0,
+// mode 0666"). A name that is not a regular file is looked at without
+// following it, so a link tells of itself.
 struct ObjectCheck {
     OpenStatus status = OpenStatus::Failed;
-    unsigned owner = 0;
-    unsigned group = 0;
-    unsigned mode = 0;  // permission bits
-    ObjectKind kind = ObjectKind::Unknown;
-    bool created = false;  // this call made the object: the name was free
+    std::string description{};  // empty when the object was not looked at
+    bool created = false;     // this call made the object: the name was free
+    unsigned long long size = 0;  // for TooLarge: the object's size in bytes
 };
+
+// The most a reader maps of a region: a published one has 4 KiB, so a
+// larger one is the work of a broken or hostile server.
+constexpr std::size_t maxMappedRegionSize = std::size_t{64} << 20;
 
 // Whether an outcome means the object is there but is not to be used until
 // its name changes: waiting would not make it any better.
@@ -81,8 +104,9 @@ inline bool IsRefusal(OpenStatus status) {
            status != OpenStatus::LiveWriter && status != OpenStatus::Failed;
 }
 
-// Applies the trust rule to the object a name refers to now, without keeping it.
-ObjectCheck CheckSharedObject(const char* name);
+// Applies the trust rule, or for a mutex to be locked the lock rule, to the
+// object a name refers to now, without keeping it.
+ObjectCheck CheckSharedObject(const char* name, bool toLock = false);
 
 // Opens an existing region; noRegion when there is none or it is refused
 // (`status`, when given, says why).
@@ -92,8 +116,10 @@ RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check 
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check = nullptr);
 // Gives back a region that someone shrank at least `size` bytes; never shrinks.
 bool GrowRegion(RegionHandle region, std::size_t size);
-// Maps the whole region as it is now.
-bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view);
+// Maps the whole region as it is now; a region larger than
+// maxMappedRegionSize, or one there is no address space for, is not mapped
+// (`check`, when given, says TooLarge and its size).
+bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check = nullptr);
 bool UnmapRegion(RegionView& view);
 bool CloseRegion(RegionHandle& region);
 
@@ -110,21 +136,41 @@ bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value);
 // Whether the region was shrunk under the view since it was mapped.
 bool RegionVanished(const RegionView& view);
 
-// Opens an existing mutex; null when there is none or it is refused (`check`
-// says why, as for regions). A mutex is used only when it is of the kind our
-// servers create (process-shared, robust, error-checking): the C library
-// trusts what the mutex says of itself, and some kinds make it abort.
+// A word a server changes while others read without locking (its write
+// sequence): an acquire load of the aligned 32-bit word at `offset`. False
+// outside the view or when the region vanished.
+bool LoadRegionWord(const RegionView& view, std::size_t offset, uint32_t& value);
+// After copying from the view: whether the word still holds `before`, read
+// after every load of the copy. False also when the region vanished.
+bool RegionWordStill(const RegionView& view, std::size_t offset, uint32_t before);
+// The writer's side: a release store of the word, so that whoever loads the
+// new value sees every write made before it. False outside the view or when
+// the region vanished.
+bool StoreRegionWord(RegionView& view, std::size_t offset, uint32_t value);
+
+// Opens an existing mutex read-write, for locking; null when there is none or
+// it fails the lock rule (`check` says why). A mutex is used only when it is
+// of the kind our servers create (process-shared, robust, error-checking):
+// the C library trusts what the mutex says of itself, and some kinds make it
+// abort.
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check = nullptr);
 // Opens the mutex or creates and initialises it (permission bits `mode`).
 // One left half set up by a creator that died is initialised again. Only one
 // process may create it at a time: writers hold the channel's claim
-// (WriterClaim.h) around this call. An existing mutex object must pass the
-// trust rule and be of the right kind.
+// (WriterClaim.h) around this call. The object must pass the lock rule and be
+// of the right kind.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check = nullptr);
 // Waits without a time-out.
 LockResult LockSharedMutex(SharedMutex* mutex);
 // Waits at most `budget`.
 LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget);
+// The read a reader makes most, in one call: takes the mutex (waiting at most
+// `budget`), copies `length` bytes at `offset` of `view`, releases it, with
+// one check that both objects are still there. Acquired: the copy is whole.
+// Abandoned: the mutex is held, the copy not made (see
+// MarkSharedMutexConsistent). Vanished: whatever was copied is not to be used.
+LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
+                          std::size_t offset, void* destination, std::size_t length);
 // After LockResult::Abandoned: declares the guarded data sound again, so that
 // the mutex stays usable once it is released.
 bool MarkSharedMutexConsistent(SharedMutex* mutex);

@@ -18,8 +18,8 @@ constexpr ClaimHandle noClaim = -1;
 
 // Opens the mutex object `name` or creates it with mode 0600 (empty: not yet
 // a mutex), and claims it. `check` says what came of it: Opened (claimed),
-// LiveWriter (another process holds the claim), LooseMutex (an existing
-// object that others than its owner may write), or the trust rule's refusal;
+// LiveWriter (another process holds the claim), or the lock rule's refusal
+// (an existing object that others than its owner and root may write);
 // `created` when this call made the object.
 ClaimHandle ClaimChannel(const char* name, ObjectCheck* check);
 // Gives the claim up by closing the object.

@@ -2,6 +2,9 @@
 
 #include <plplot/plplot.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -15,6 +18,19 @@ constexpr double traceWidth = 1.6;
 // A proportional font's average character is a little over half as wide as
 // it is high; a little more keeps titles that fit clear of the next panel.
 constexpr double characterAspect = 0.63;
+
+// Numbers with as many decimals as the step between them needs, never
+// PLplot's shared exponent, which has no room beside a panel's title.
+void NumberLabel(PLINT axis, PLFLT value, char* label, PLINT length, PLPointer data) {
+    const double step = axis == PL_Y_AXIS ? *static_cast<const double*>(data) : 0.0;
+    if (std::fabs(value) < 1e-12 * std::max(step, 1e-300)) value = 0.0;  // no "-0"
+    if (step > 0.0 && std::fabs(value) < 1e6 && step < 1e6) {
+        int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+        std::snprintf(label, static_cast<std::size_t>(length), "%.*f", decimals, value);
+    } else {
+        std::snprintf(label, static_cast<std::size_t>(length), "%.6g", value);
+    }
+}
 
 void Use(int index, Colour colour) {
     plscol0(index, colour.red, colour.green, colour.blue);
@@ -37,22 +53,44 @@ FigureCanvas::~FigureCanvas() {
     if (drawing) plend();
 }
 
-void FigureCanvas::Text(double x, double y, const std::string& text, Colour colour) {
+void FigureCanvas::Text(double x, double y, const std::string& text, Colour colour, double justify) {
     plvpor(0.0, 1.0, 0.0, 1.0);
     plwind(0.0, 1.0, 0.0, 1.0);
     Use(foreground, colour);
-    plptex(x, y, 1.0, 0.0, 0.5, PlainText(text).c_str());
+    plptex(x, y, 1.0, 0.0, justify, PlainText(text).c_str());
+}
+
+void FigureCanvas::Box(double left, double right, double bottom, double top, Colour colour) {
+    plvpor(0.0, 1.0, 0.0, 1.0);
+    plwind(0.0, 1.0, 0.0, 1.0);
+    Fill(left, right, bottom, top, colour);
+}
+
+void FigureCanvas::Select(const PanelBox& box, const PanelRange& range) {
+    plvpor(box.left, box.right, box.bottom, box.top);
+    plwind(range.fromSeconds, range.toSeconds, range.low, range.high);
+    low = range.low;
+    high = range.high;
+}
+
+void FigureCanvas::Shade(double from, double to, Colour colour) { Fill(from, to, low, high, colour); }
+
+void FigureCanvas::Fill(double left, double right, double bottom, double top, Colour colour) {
+    PLFLT x[4] = {left, right, right, left}, y[4] = {bottom, bottom, top, top};
+    Use(trace, colour);
+    plfill(4, x, y);
 }
 
 void FigureCanvas::Axes(const PanelBox& box, const PanelRange& range, bool timeNumbers, const std::string& title) {
-    plvpor(box.left, box.right, box.bottom, box.top);
-    plwind(range.fromSeconds, range.toSeconds, range.low, range.high);
+    Select(box, range);
     plwidth(1.0);
     Use(foreground, gridColour);
     plbox("g", 0.0, 0, "g", range.valueStep, 0);
     Use(foreground, frameColour);
-    plbox(timeNumbers ? "bcnst" : "bcst", 0.0, 0, "bcnstv", range.valueStep, 0);
-    plmtex("t", 0.6, 0.0, 0.0, PlainText(title).c_str());
+    valueStep = range.valueStep;
+    plslabelfunc(NumberLabel, &valueStep);
+    plbox(timeNumbers ? "bcnsto" : "bcst", 0.0, 0, "bcnstvo", range.valueStep, 0);
+    plmtex("t", 0.9, 0.0, 0.0, PlainText(title).c_str());
 }
 
 double FigureCanvas::CharacterWidth() const {
@@ -62,16 +100,11 @@ double FigureCanvas::CharacterWidth() const {
     return right > left ? characterAspect * height / (right - left) : 1.0;
 }
 
-void FigureCanvas::Trace(const std::vector<ColumnSpan>& spans, Colour colour) {
-    std::vector<PLFLT> x, y;
-    for (const ColumnSpan& span : spans) {
-        x.insert(x.end(), {span.seconds, span.seconds});
-        y.insert(y.end(), {span.low, span.high});
-    }
-    if (x.empty()) return;
+void FigureCanvas::Line(const std::vector<double>& seconds, const std::vector<double>& values, Colour colour) {
+    if (seconds.empty()) return;
     Use(trace, colour);
     plwidth(traceWidth);
-    plline(static_cast<PLINT>(x.size()), x.data(), y.data());
+    plline(static_cast<PLINT>(seconds.size()), seconds.data(), values.data());
 }
 
 const std::vector<std::uint8_t>& FigureCanvas::Finish() {

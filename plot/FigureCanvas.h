@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "plot/ColumnReduction.h"
 #include "plot/FigureLayout.h"
 
 struct Colour {
@@ -28,14 +27,21 @@ public:
     FigureCanvas(const FigureCanvas&) = delete;
     FigureCanvas& operator=(const FigureCanvas&) = delete;
 
-    // Text across the whole page at height `y` (0..1), `x` its centre.
-    void Text(double x, double y, const std::string& text, Colour colour);
+    // Text across the whole page at height `y` (0..1); `justify` 0 puts its
+    // left end at `x`, 0.5 its centre.
+    void Text(double x, double y, const std::string& text, Colour colour, double justify = 0.5);
+    // A filled rectangle across the page, for a legend.
+    void Box(double left, double right, double bottom, double top, Colour colour);
+    // Draws from here on into the panel at `box`, in the values of `range`.
+    void Select(const PanelBox& box, const PanelRange& range);
+    // The selected panel's time span [from, to] filled from bottom to top.
+    void Shade(double from, double to, Colour colour);
     // A panel's frame, grid and numbers; `timeNumbers` for the bottom row only.
     void Axes(const PanelBox& box, const PanelRange& range, bool timeNumbers, const std::string& title);
     // About how wide a character of text is, as a fraction of the page's width.
     double CharacterWidth() const;
-    // One series inside the panel last framed, each column's low to high.
-    void Trace(const std::vector<ColumnSpan>& spans, Colour colour);
+    // A line through the points inside the panel last selected.
+    void Line(const std::vector<double>& seconds, const std::vector<double>& values, Colour colour);
 
     // Ends the drawing; RGBA pixels, top row first.
     const std::vector<std::uint8_t>& Finish();
@@ -48,6 +54,10 @@ private:
     int height;
     std::vector<std::uint8_t> pixels;
     bool drawing = false;
+    double low = 0.0, high = 1.0;  // of the panel selected
+    double valueStep = 0.0;        // of the panel framed last, for its numbers
+
+    void Fill(double left, double right, double bottom, double top, Colour colour);
 };
 
 // `text` for PLplot, which reads '#' as the start of an escape sequence.

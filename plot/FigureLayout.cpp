@@ -9,8 +9,8 @@ namespace {
 // for its title; the footer holds the time numbers and label.
 constexpr double headerHeight = 58.0;
 constexpr double footerHeight = 40.0;
-constexpr double panelTitleHeight = 22.0;
-constexpr double panelGap = 8.0;
+constexpr double panelTitleHeight = 25.0;
+constexpr double panelGap = 6.0;
 constexpr double valueMargin = 64.0;
 constexpr double rightMargin = 14.0;
 // A panel's title and gap, and room for a trace below them.

@@ -1,39 +1,80 @@
 #include "plot/StationTrack.h"
 
 #include <algorithm>
-#include <map>
-#include <string>
+#include <cmath>
+#include <limits>
 
 namespace {
 
-bool Selected(uint32_t mask, int number) { return number < 32 && (mask >> number & 1u) != 0; }
+constexpr double none = std::numeric_limits<double>::quiet_NaN();
+// Write counters are 32 bits and wrap; one that goes back (a server that
+// started again) says nothing about missed writes.
+constexpr std::uint32_t restartedCounter = 1u << 31;
 
-StationTrack CutToTime(const StationTrack& track, double from, double to) {
-    StationTrack cut{track.instrument, track.bin, track.station, track.description, track.flags, {}, {}};
-    auto first = std::lower_bound(track.seconds.begin(), track.seconds.end(), from);
-    auto last = std::upper_bound(first, track.seconds.end(), to);
-    cut.seconds.assign(first, last);
-    cut.poses.assign(track.poses.begin() + (first - track.seconds.begin()),
-                     track.poses.begin() + (last - track.seconds.begin()));
-    return cut;
+// Recordings keep whole microseconds; a longer interval than this (some
+// 290,000 years) is as good as endless.
+std::uint64_t IntervalMicros(double from, double to) {
+    return static_cast<std::uint64_t>(std::llround(std::min((to - from) * 1e6, 9e18)));
 }
+
+bool Selected(uint32_t mask, int number) { return number >= 0 && number < 32 && (mask >> number & 1u) != 0; }
 
 }  // namespace
 
-std::vector<StationTrack> SelectTracks(const std::vector<StationTrack>& tracks, const TrackSelection& selection) {
-    std::vector<StationTrack> selected;
-    for (const StationTrack& track : tracks) {
-        if (!Selected(selection.bins, track.bin) || !Selected(selection.stations, track.station)) continue;
-        StationTrack cut = CutToTime(track, selection.from, selection.to);
-        if (!cut.seconds.empty()) selected.push_back(std::move(cut));
-    }
-    return selected;
+StationTrack::StationTrack(StationName name, int columnCapacity) : name(std::move(name)), columns(columnCapacity) {
+    std::fill(std::begin(low), std::end(low), std::numeric_limits<double>::infinity());
+    std::fill(std::begin(high), std::end(high), -std::numeric_limits<double>::infinity());
+    std::fill(std::begin(sum), std::end(sum), 0.0);
 }
 
-PositionUnit UnitOfTrack(const StationTrack& track) {
-    station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(track.flags));
-    // Short names for the report's labels, which a figure has no room for.
-    static const std::map<std::string, const char*> names = {{"INCHES", "in"}, {"CMETER", "cm"}, {"METERS", "m"}};
-    auto name = names.find(unit.label);
-    return {name != names.end() ? name->second : unit.label, unit.scale * 10.0};
+std::uint64_t StationTrack::Missed(const PoseSample& sample) const {
+    if (writes == 0 || sample.writeCount == 0 || last.writeCount == 0) return 0;
+    std::uint32_t step = sample.writeCount - last.writeCount;
+    return step > 1 && step < restartedCounter ? step - 1 : 0;
+}
+
+void StationTrack::Add(const PoseSample& sample) {
+    std::uint64_t interval = JitterSums::barrier, skipped = Missed(sample);
+    if (writes > 0) {
+        interval = IntervalMicros(last.seconds, sample.seconds);
+        intervals.Add(interval, skipped > 0);
+    }
+    const bool finite = FinitePose(sample);
+    const std::uint8_t states = (sample.active ? 0 : inactiveState) | (finite ? 0 : nonFiniteState);
+    const double values[seriesCount] = {sample.position[0], sample.position[1], sample.position[2], sample.angles[0],
+                                        sample.angles[1],   sample.angles[2],   writes > 0 ? interval / 1000.0 : none};
+    columns.Add(sample.seconds, values, states);
+    jitter.Add(sample, skipped > 0 ? JitterSums::barrier : interval);
+    AddPosition(sample);
+    if (writes == 0) first = sample;
+    last = sample;
+    ++writes;
+    missed += skipped;
+    inactive += !sample.active;
+    nonFinite += !finite;
+}
+
+void StationTrack::AddPosition(const PoseSample& sample) {
+    for (int axis = 0; axis < 3; ++axis)
+        if (!std::isfinite(sample.position[axis])) return;
+    ++finitePositions;
+    for (int axis = 0; axis < 3; ++axis) {
+        low[axis] = std::min(low[axis], sample.position[axis]);
+        high[axis] = std::max(high[axis], sample.position[axis]);
+        sum[axis] += sample.position[axis];
+    }
+}
+
+double StationTrack::Lowest(int axis) const { return finitePositions > 0 ? low[axis] : none; }
+double StationTrack::Highest(int axis) const { return finitePositions > 0 ? high[axis] : none; }
+double StationTrack::Mean(int axis) const { return finitePositions > 0 ? sum[axis] / finitePositions : none; }
+
+std::uint64_t StationTrack::DropoutLimitMicros() const {
+    if (intervals.Count() == 0) return JitterSums::barrier;
+    return 2 * intervals.Percentile(0.5);
+}
+
+bool Selects(const TrackSelection& selection, int bin, int station, double seconds) {
+    return Selected(selection.bins, bin) && Selected(selection.stations, station) && seconds >= selection.from &&
+           seconds <= selection.to;
 }

@@ -4,25 +4,67 @@
 #include <string>
 #include <vector>
 
-#include "tracker/StationLayout.h"
+#include "recording/IntervalCounts.h"
+#include "plot/JitterSums.h"
+#include "plot/PoseSample.h"
+#include "plot/TrackColumns.h"
 
-// One station's updates through a recording, in the order they were made.
-struct StationTrack {
+// Which station a track follows.
+struct StationName {
     int instrument = 0;
     int bin = 0;
     int station = 0;
-    std::string description;     // the channel's
-    uint32_t flags = 0;          // the channel's; the unit code is in there
-    std::vector<double> seconds;  // since the recording started, never decreasing
-    std::vector<StationRecord> poses;
+    std::string description;  // the channel's, at the station's first write
 };
 
-// A recording as the plots and statistics see it: every station's track.
-struct TrackRecording {
-    std::string name;       // the file's, or "standard input"
-    std::string startTime;  // when the recording started, "" when it does not say
-    std::string host;       // where it was made, "" when it does not say
-    std::vector<StationTrack> tracks;
+// One station through a recording, reduced write by write to what its figure
+// and statistics need: memory does not grow with the number of writes, only
+// with the number of different intervals between them.
+class StationTrack {
+public:
+    StationTrack(StationName name, int columnCapacity);
+
+    void Add(const PoseSample& sample);
+
+    const StationName& Name() const { return name; }
+    long Writes() const { return writes; }
+    long InactiveWrites() const { return inactive; }
+    long NonFiniteWrites() const { return nonFinite; }
+    // Writes of the server between two of the recording, from its write counter.
+    std::uint64_t MissedWrites() const { return missed; }
+    double FirstSeconds() const { return first.seconds; }
+    double LastSeconds() const { return last.seconds; }
+    // Of the finite positions, in metres; NaN without one.
+    double Lowest(int axis) const;
+    double Highest(int axis) const;
+    double Mean(int axis) const;
+
+    const IntervalCounts& Intervals() const { return intervals; }
+    const JitterSums& Jitter() const { return jitter; }
+    const TrackColumns& Columns() const { return columns; }
+    // Intervals longer than this (twice the median) in which the server wrote
+    // nothing are dropouts; the figure shades them as silence.
+    std::uint64_t DropoutLimitMicros() const;
+    // Different interval lengths kept, which is what the track's memory grows
+    // with (the jitter's sums are kept per length too, so at most as many).
+    std::size_t Lengths() const { return intervals.Lengths(); }
+
+private:
+    std::uint64_t Missed(const PoseSample& sample) const;
+    void AddPosition(const PoseSample& sample);
+
+    StationName name;
+    long writes = 0;
+    long inactive = 0;
+    long nonFinite = 0;
+    std::uint64_t missed = 0;
+    PoseSample first;
+    PoseSample last;
+    long finitePositions = 0;
+    double low[3], high[3], sum[3];
+    IntervalCounts intervals;
+    JitterSums jitter;
+    TrackColumns columns;
 };
 
 // Which part of a recording to look at.
@@ -33,13 +75,4 @@ struct TrackSelection {
     double to = 1e300;        // inclusive
 };
 
-// The selected stations' tracks cut to the selected time; tracks left without
-// an update are dropped.
-std::vector<StationTrack> SelectTracks(const std::vector<StationTrack>& tracks, const TrackSelection& selection);
-
-// A channel's position unit: its short name and millimetres per unit.
-struct PositionUnit {
-    const char* name;
-    double millimetres;
-};
-PositionUnit UnitOfTrack(const StationTrack& track);
+bool Selects(const TrackSelection& selection, int bin, int station, double seconds);

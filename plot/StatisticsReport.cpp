@@ -11,56 +11,71 @@ namespace {
 
 struct Column {
     const char* heading;
-    int decimals;
-    std::function<double(const StationTrack&, const TrackStatistics&)> value;
+    int decimals;  // in the table for people; -1: a count
+    std::function<double(const StationName&, const TrackStatistics&)> value;
 };
 
 const Column columns[] = {
-    {"instrument", 0, [](const StationTrack& t, const TrackStatistics&) { return t.instrument; }},
-    {"bin", 0, [](const StationTrack& t, const TrackStatistics&) { return t.bin; }},
-    {"station", 0, [](const StationTrack& t, const TrackStatistics&) { return t.station; }},
-    {"samples", 0, [](const StationTrack&, const TrackStatistics& s) { return s.samples; }},
-    {"rate_hz", 2, [](const StationTrack&, const TrackStatistics& s) { return s.rateHz; }},
-    {"p50_ms", 2, [](const StationTrack&, const TrackStatistics& s) { return s.intervalP50Ms; }},
-    {"p99_ms", 2, [](const StationTrack&, const TrackStatistics& s) { return s.intervalP99Ms; }},
-    {"max_ms", 2, [](const StationTrack&, const TrackStatistics& s) { return s.intervalMaxMs; }},
-    {"dropouts", 0, [](const StationTrack&, const TrackStatistics& s) { return s.dropouts; }},
-    {"range_x", 4, [](const StationTrack&, const TrackStatistics& s) { return s.range[0]; }},
-    {"range_y", 4, [](const StationTrack&, const TrackStatistics& s) { return s.range[1]; }},
-    {"range_z", 4, [](const StationTrack&, const TrackStatistics& s) { return s.range[2]; }},
-    {"jitter", 6, [](const StationTrack&, const TrackStatistics& s) { return s.jitter; }},
-    {"jitter_mm", 3, [](const StationTrack&, const TrackStatistics& s) { return s.jitterMm; }},
+    {"instrument", -1, [](const StationName& n, const TrackStatistics&) { return n.instrument; }},
+    {"bin", -1, [](const StationName& n, const TrackStatistics&) { return n.bin; }},
+    {"station", -1, [](const StationName& n, const TrackStatistics&) { return n.station; }},
+    {"samples", -1, [](const StationName&, const TrackStatistics& s) { return s.samples; }},
+    {"rate_hz", 2, [](const StationName&, const TrackStatistics& s) { return s.rateHz; }},
+    {"p50_ms", 3, [](const StationName&, const TrackStatistics& s) { return s.intervalP50Ms; }},
+    {"p99_ms", 3, [](const StationName&, const TrackStatistics& s) { return s.intervalP99Ms; }},
+    {"max_ms", 3, [](const StationName&, const TrackStatistics& s) { return s.intervalMaxMs; }},
+    {"dropouts", -1, [](const StationName&, const TrackStatistics& s) { return s.dropouts; }},
+    {"missed", -1, [](const StationName&, const TrackStatistics& s) { return s.missed; }},
+    {"inactive", 4, [](const StationName&, const TrackStatistics& s) { return s.inactiveFraction; }},
+    {"nonfinite", 4, [](const StationName&, const TrackStatistics& s) { return s.nonFiniteFraction; }},
+    {"range_x_m", 4, [](const StationName&, const TrackStatistics& s) { return s.rangeM[0]; }},
+    {"range_y_m", 4, [](const StationName&, const TrackStatistics& s) { return s.rangeM[1]; }},
+    {"range_z_m", 4, [](const StationName&, const TrackStatistics& s) { return s.rangeM[2]; }},
+    {"jitter_mm", 3, [](const StationName&, const TrackStatistics& s) { return s.jitterMm; }},
+    {"jitter_deg", 3, [](const StationName&, const TrackStatistics& s) { return s.jitterDeg; }},
 };
-// The unit of range_* and jitter follows the figures; it is text, so it is set apart.
-const char* const unitHeading = "unit";
+
+// Beyond this a fixed number of decimals would only widen the table.
+constexpr double widestFixed = 1e9;
 
 using Cells = std::vector<std::string>;
+using Format = std::string (*)(double value, int decimals);
 
-std::string Number(double value, int decimals, const char* missing) {
-    if (std::isnan(value)) return missing;
+std::string Printed(const char* format, int decimals, double value) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::snprintf(text, sizeof text, format, decimals, value);
     return text;
+}
+
+// For people: a few decimals, or a short exponent for a value too wide for them.
+std::string ForPeople(double value, int decimals) {
+    if (std::isnan(value)) return "-";
+    if (std::fabs(value) >= widestFixed) return Printed("%.*g", 6, value);
+    return Printed("%.*f", std::max(decimals, 0), value);
+}
+
+// For scripts: every digit that a double carries into a figure of nine.
+std::string ForScripts(double value, int decimals) {
+    if (std::isnan(value)) return "";
+    return decimals < 0 ? Printed("%.*f", 0, value) : Printed("%.*g", 9, value);
 }
 
 Cells Heading() {
     Cells cells;
     for (const Column& column : columns) cells.push_back(column.heading);
-    cells.push_back(unitHeading);
     return cells;
 }
 
-Cells Figures(const StationTrack& track, const char* missing) {
+Cells Figures(const StationTrack& track, Format format) {
     TrackStatistics statistics = ComputeStatistics(track);
     Cells cells;
-    for (const Column& column : columns) cells.push_back(Number(column.value(track, statistics), column.decimals, missing));
-    cells.push_back(UnitOfTrack(track).name);
+    for (const Column& column : columns) cells.push_back(format(column.value(track.Name(), statistics), column.decimals));
     return cells;
 }
 
-std::vector<Cells> Rows(const std::vector<StationTrack>& tracks, const char* missing) {
+std::vector<Cells> Rows(const std::vector<StationTrack>& tracks, Format format) {
     std::vector<Cells> rows{Heading()};
-    for (const StationTrack& track : tracks) rows.push_back(Figures(track, missing));
+    for (const StationTrack& track : tracks) rows.push_back(Figures(track, format));
     return rows;
 }
 
@@ -76,7 +91,7 @@ std::string Join(const Cells& cells, const std::vector<std::size_t>& widths, con
 }  // namespace
 
 std::string FormatStatisticsTable(const std::vector<StationTrack>& tracks) {
-    std::vector<Cells> rows = Rows(tracks, "-");
+    std::vector<Cells> rows = Rows(tracks, ForPeople);
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const Cells& row : rows)
         for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
@@ -86,7 +101,7 @@ std::string FormatStatisticsTable(const std::vector<StationTrack>& tracks) {
 }
 
 std::string FormatStatisticsCsv(const std::vector<StationTrack>& tracks) {
-    std::vector<Cells> rows = Rows(tracks, "");
+    std::vector<Cells> rows = Rows(tracks, ForScripts);
     std::string text;
     for (const Cells& row : rows) text += Join(row, std::vector<std::size_t>(row.size(), 0), ",");
     return text;

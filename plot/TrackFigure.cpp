@@ -5,73 +5,48 @@
 #include <limits>
 #include <string>
 
-#include "plot/ColumnReduction.h"
 #include "plot/FigureCanvas.h"
 #include "plot/FigureLayout.h"
+#include "plot/TrackShading.h"
 
 namespace {
 
-constexpr double degreesPerRadian = 57.29577951308232;
 constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
 constexpr int pixelsPerNumber = 24;  // of a value axis, at the least
 constexpr double zeroBasedHeadroom = 0.25;  // keeps a steady interval clear of the frame
 const Colour textColour{0, 0, 0};
-
-using Extract = std::vector<double> (*)(const StationTrack&);
 
 // One traced quantity. The colours are Okabe and Ito's, told apart with any
 // kind of colour blindness.
 struct Series {
     const char* name;
     Colour colour;
-    Extract values;
+    int index;  // in TrackColumn
 };
-
-template <float StationRecord::* field>
-std::vector<double> Position(const StationTrack& track) {
-    std::vector<double> values;
-    values.reserve(track.poses.size());
-    for (const StationRecord& pose : track.poses) values.push_back(pose.*field);
-    return values;
-}
-
-template <float StationRecord::* field>
-std::vector<double> Degrees(const StationTrack& track) {
-    std::vector<double> values = Position<field>(track);
-    for (double& value : values) value *= degreesPerRadian;
-    return values;
-}
-
-// The time since the station's previous update, at each update; the first has none.
-std::vector<double> IntervalsMs(const StationTrack& track) {
-    std::vector<double> values(track.seconds.size(), std::numeric_limits<double>::quiet_NaN());
-    for (std::size_t i = 1; i < track.seconds.size(); ++i) values[i] = (track.seconds[i] - track.seconds[i - 1]) * 1000.0;
-    return values;
-}
 
 struct PanelKind {
     const char* name;
     std::vector<Series> series;
-    bool inChannelUnit;  // else `unit` is the values' unit
     const char* unit;
-    bool fromZero;       // the value axis starts at 0, so that jitter of microseconds does not fill the panel
+    bool fromZero;  // the value axis starts at 0, so that jitter of microseconds does not fill the panel
+    bool position;  // drawn in the chosen PositionStyle
 };
 
 const PanelKind panelKinds[FigureLayout::panelsPerRow] = {
-    {"position",
-     {{"x", {0, 114, 178}, Position<&StationRecord::x>},
-      {"y", {213, 94, 0}, Position<&StationRecord::y>},
-      {"z", {0, 158, 115}, Position<&StationRecord::z>}},
-     true, "", false},
+    {"position", {{"x", {0, 114, 178}, 0}, {"y", {213, 94, 0}, 1}, {"z", {0, 158, 115}, 2}}, "m", false, true},
     {"angles",
-     {{"azimuth", {230, 159, 0}, Degrees<&StationRecord::azimuth>},
-      {"elevation", {86, 180, 233}, Degrees<&StationRecord::elevation>},
-      {"roll", {204, 121, 167}, Degrees<&StationRecord::roll>}},
-     false, "deg", false},
-    {"interval", {{"interval", {0, 0, 0}, IntervalsMs}}, false, "ms", true},
+     {{"azimuth", {230, 159, 0}, 3}, {"elevation", {86, 180, 233}, 4}, {"roll", {204, 121, 167}, 5}},
+     "deg", false, false},
+    {"interval", {{"interval", {0, 0, 0}, intervalSeries}}, "ms", true, false},
 };
 
-using Traces = std::vector<std::vector<ColumnSpan>>;
+// A row's columns and what is needed to draw them.
+struct RowData {
+    std::vector<TrackColumn> columns;
+    double columnSeconds;
+    double silenceLimit;  // seconds
+    double offsets[seriesCount];
+};
 
 // The smallest step of 1, 2 or 5 times a power of ten that is at least `least`.
 double RoundStep(double least) {
@@ -81,20 +56,25 @@ double RoundStep(double least) {
     return 10.0 * power;
 }
 
-// The finest round step that numbers at most `most` values between `low`
-// and `high`.
+// The finest round step that numbers at most `most` values between `low` and
+// `high`, and at least two, so that an axis never carries a lone number.
 double ValueStep(double low, double high, int most) {
     double step = RoundStep((high - low) / (most + 1));
     while (std::floor(high / step) - std::ceil(low / step) + 1 > most) step = RoundStep(step * 1.001);
+    while (std::floor(high / step) - std::ceil(low / step) + 1 < 2) step = RoundStep(step / 2.5);
     return step;
 }
 
 // The traces' value range with a margin (a flat trace gets a range around
 // it), numbered no more densely than the panel's height allows.
-PanelRange RangeOf(const Traces& traces, TimeSpan span, const PanelKind& kind, int pixelRows) {
+PanelRange RangeOf(const RowData& row, TimeSpan span, const PanelKind& kind, int pixelRows) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
-    for (const auto& trace : traces)
-        for (const ColumnSpan& column : trace) low = std::min(low, column.low), high = std::max(high, column.high);
+    for (const TrackColumn& column : row.columns)
+        for (const Series& series : kind.series)
+            if (column.present >> series.index & 1u) {
+                low = std::min(low, column.low[series.index] - row.offsets[series.index]);
+                high = std::max(high, column.high[series.index] - row.offsets[series.index]);
+            }
     if (low > high) low = high = 0.0;
     if (kind.fromZero) low = std::min(low, 0.0);
     double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 1.0);
@@ -114,27 +94,66 @@ std::string Shortened(const std::string& text, std::size_t length) {
 
 // The channel's description gives way when the title would not fit the
 // panel, and in a narrow panel the words "bin" and "station" too.
-std::string PanelTitle(const StationTrack& track, const PanelKind& kind, double characters) {
+std::string PanelTitle(const StationName& name, const PanelKind& kind, PositionStyle style, double characters) {
     const std::size_t shortestDescription = 8;
-    std::string what = std::string(kind.name) + " (" + (kind.inChannelUnit ? UnitOfTrack(track).name : kind.unit) + ")";
-    std::string bin = std::to_string(track.bin), station = std::to_string(track.station);
+    std::string quantity = kind.position && style == PositionStyle::Detrended ? "position - mean" : kind.name;
+    std::string what = quantity + " (" + kind.unit + ")";
+    std::string bin = std::to_string(name.bin), station = std::to_string(name.station);
     std::string rest = ", bin " + bin + ", station " + station + ": " + what;
     std::size_t room = static_cast<std::size_t>(std::max(characters, 0.0));
     if (room < rest.size() + shortestDescription) rest = " " + bin + "/" + station + ": " + what;
-    return Shortened(track.description, room > rest.size() ? room - rest.size() : 0) + rest;
+    return Shortened(name.description, room > rest.size() ? room - rest.size() : 0) + rest;
 }
 
-void DrawPanel(FigureCanvas& canvas, const FigureLayout& layout, const StationTrack& track, TimeSpan span, int row,
-               bool bottom) {
+// One series as a line through each column's low and high, broken where a
+// value was not finite or the station fell silent; a lone column gets a tick
+// as wide as the column, so that it shows.
+void DrawSeries(FigureCanvas& canvas, const RowData& row, TimeSpan span, const Series& series) {
+    std::vector<double> seconds, values;
+    auto flush = [&] {
+        if (seconds.size() == 2 && values[0] == values[1])
+            seconds = {seconds[0] - row.columnSeconds / 2, seconds[0] + row.columnSeconds / 2};
+        canvas.Line(seconds, values, series.colour);
+        seconds.clear(), values.clear();
+    };
+    const double offset = row.offsets[series.index];
+    for (std::size_t i = 0; i < row.columns.size(); ++i) {
+        const TrackColumn& column = row.columns[i];
+        if (!(column.present >> series.index & 1u)) continue;
+        if ((column.brokenBefore >> series.index & 1u) || column.into.Length() > row.silenceLimit) flush();
+        double at = span.from + (i + 0.5) * row.columnSeconds, low = column.low[series.index] - offset,
+               high = column.high[series.index] - offset;
+        // From the end nearer the previous column's, so that a slope is one
+        // line and not a zigzag between the columns' ends.
+        bool downwards = !values.empty() && std::fabs(values.back() - high) < std::fabs(values.back() - low);
+        seconds.insert(seconds.end(), {at, at});
+        values.insert(values.end(), {downwards ? high : low, downwards ? low : high});
+    }
+    flush();
+}
+
+RowData RowOf(const StationTrack& track, TimeSpan span, int pixelColumns, PositionStyle style) {
+    RowData row{track.Columns().Resample(span.from, span.to, pixelColumns), (span.to - span.from) / pixelColumns,
+                track.DropoutLimitMicros() / 1e6, {}};
+    if (track.DropoutLimitMicros() == JitterSums::barrier) row.silenceLimit = std::numeric_limits<double>::infinity();
+    for (int axis = 0; axis < 3 && style == PositionStyle::Detrended; ++axis)
+        row.offsets[axis] = std::isfinite(track.Mean(axis)) ? track.Mean(axis) : 0.0;
+    return row;
+}
+
+void DrawRow(FigureCanvas& canvas, const FigureLayout& layout, const StationTrack& track, TimeSpan span, int index,
+             bool bottom, PositionStyle style) {
+    RowData row = RowOf(track, span, layout.Panel(index, 0).pixelColumns, style);
+    std::vector<ShadedSpan> shading = ShadedSpans(track, row.columns, span, row.silenceLimit);
     for (int column = 0; column < FigureLayout::panelsPerRow; ++column) {
         const PanelKind& kind = panelKinds[column];
-        PanelBox box = layout.Panel(row, column);
-        Traces traces;
-        for (const Series& series : kind.series)
-            traces.push_back(ReduceToColumns(track.seconds, series.values(track), span.from, span.to, box.pixelColumns));
+        PanelBox box = layout.Panel(index, column);
+        PanelRange range = RangeOf(row, span, kind, box.pixelRows);
+        canvas.Select(box, range);
+        for (const ShadedSpan& shaded : shading) canvas.Shade(shaded.from, shaded.to, ShadeColour(shaded.kind));
         double titleRoom = (box.right - box.left) / canvas.CharacterWidth();
-        canvas.Axes(box, RangeOf(traces, span, kind, box.pixelRows), bottom, PanelTitle(track, kind, titleRoom));
-        for (std::size_t i = 0; i < traces.size(); ++i) canvas.Trace(traces[i], kind.series[i].colour);
+        canvas.Axes(box, range, bottom, PanelTitle(track.Name(), kind, style, titleRoom));
+        for (const Series& series : kind.series) DrawSeries(canvas, row, span, series);
     }
 }
 
@@ -145,7 +164,8 @@ std::string FigureTitle(const TrackRecording& recording) {
     return title;
 }
 
-// Each panel column's series names above it, in their colours.
+// Each panel column's series names above it, in their colours; under the
+// time axis what the shades mean.
 void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
     for (int column = 0; column < FigureLayout::panelsPerRow; ++column) {
         PanelBox box = layout.Panel(0, column);
@@ -155,6 +175,12 @@ void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
             canvas.Text(x, layout.LegendY(), series[i].name, series[i].colour);
         }
     }
+    const double keyWidth = 0.015, keyHeight = 0.6 * (layout.TitleY() - layout.LegendY());
+    for (int kind = 0; kind < shadeKinds; ++kind) {
+        double x = 0.66 + 0.1 * kind, y = layout.TimeLabelY();
+        canvas.Box(x, x + keyWidth, y - keyHeight * 0.25, y + keyHeight * 0.75, ShadeColour(static_cast<ShadeKind>(kind)));
+        canvas.Text(x + keyWidth + 0.004, y, ShadeName(static_cast<ShadeKind>(kind)), textColour, 0.0);
+    }
 }
 
 }  // namespace
@@ -162,23 +188,24 @@ void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
 TimeSpan SpanOfTracks(const std::vector<StationTrack>& tracks) {
     TimeSpan span{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
     for (const StationTrack& track : tracks) {
-        if (track.seconds.empty()) continue;
-        span.from = std::min(span.from, track.seconds.front());
-        span.to = std::max(span.to, track.seconds.back());
+        if (track.Writes() == 0) continue;
+        span.from = std::min(span.from, track.FirstSeconds());
+        span.to = std::max(span.to, track.LastSeconds());
     }
     if (span.from > span.to) span = {0.0, 0.0};
     if (span.to - span.from < 1.0) span.to = span.from + 1.0;
     return span;
 }
 
-std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, const std::vector<StationTrack>& tracks,
-                                          TimeSpan span, int width, int height) {
+std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
+                                          PositionStyle style) {
     FigureCanvas canvas(width, height);
+    const std::vector<StationTrack>& tracks = recording.tracks;
     FigureLayout layout(width, height, static_cast<int>(tracks.size()));
     canvas.Text(0.5, layout.TitleY(), FigureTitle(recording), textColour);
     DrawLegend(canvas, layout);
     for (std::size_t row = 0; row < tracks.size(); ++row)
-        DrawPanel(canvas, layout, tracks[row], span, static_cast<int>(row), row + 1 == tracks.size());
+        DrawRow(canvas, layout, tracks[row], span, static_cast<int>(row), row + 1 == tracks.size(), style);
     canvas.Text(0.5, layout.TimeLabelY(), "time (s)", textColour);
     return canvas.Finish();
 }

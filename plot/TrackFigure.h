@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plot/StationTrack.h"
+#include "plot/RecordingTracks.h"
 
 // The time span a figure shows, in seconds since the recording started.
 struct TimeSpan {
@@ -11,13 +11,19 @@ struct TimeSpan {
     double to;
 };
 
-// The span of the tracks' updates, widened to a second when it is shorter.
+// The span of the tracks' writes, widened to a second when it is shorter.
 TimeSpan SpanOfTracks(const std::vector<StationTrack>& tracks);
 
-// The figure of `tracks` (those of `recording` left after selection): per
-// station one row of panels (position x/y/z in the channel's unit, azimuth/
-// elevation/roll in degrees, the interval between updates in ms) over the
-// shared time axis `span`, titled with the recording's name, start and host.
-// RGBA pixels, top row first.
-std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, const std::vector<StationTrack>& tracks,
-                                          TimeSpan span, int width, int height);
+// How positions are drawn: each coordinate about its mean over the time
+// shown, so that millimetres of motion show beside a coordinate a metre away,
+// or as they are.
+enum class PositionStyle { Detrended, Absolute };
+
+// The figure of `recording.tracks`: per station one row of panels (position
+// x/y/z in metres, azimuth/elevation/roll in degrees, the interval between
+// writes in ms) over the shared time axis `span`, titled with the recording's
+// name, start and host. Traces break where a value is not finite and at
+// dropouts; spans where the station was inactive, not finite or silent are
+// shaded. RGBA pixels, top row first.
+std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
+                                          PositionStyle style);

@@ -9,8 +9,19 @@ namespace {
 
 constexpr std::size_t blockSize = 1 << 18;
 // Far more than any line a recorder writes (a description is at most 2778
-// characters): a file without line feeds must not take all memory.
+// characters): a file without line feeds must not take all memory. The same
+// limit holds wherever a line lies in the blocks read.
 constexpr std::size_t maxLineLength = 1 << 16;
+// A byte-order mark some editors put at the start of a UTF-8 file.
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
+// zlib's message starts with the file's name, which the reader's message
+// gives already.
+std::string CompressionFault(const char* message, const std::string& path) {
+    std::string reason = message;
+    if (reason.compare(0, path.size() + 2, path + ": ") == 0) reason.erase(0, path.size() + 2);
+    return "the compressed data is damaged (" + reason + ")";
+}
 
 gzFile Handle(void* file) { return static_cast<gzFile>(file); }
 
@@ -30,13 +41,14 @@ LineSource::~LineSource() {
     if (file) gzclose_r(Handle(file));
 }
 
-bool LineSource::Open(const std::string& path) {
+bool LineSource::Open(const std::string& name) {
     errno = 0;
-    file = OpenCompressed(path);
+    file = OpenCompressed(name);
     if (!file) {
         error = errno ? std::strerror(errno) : "cannot be opened";
         return false;
     }
+    path = name;
     gzbuffer(Handle(file), blockSize);
     buffer.resize(blockSize);
     return true;
@@ -54,6 +66,7 @@ bool LineSource::Fill() {
     int code = Z_OK;
     const char* message = gzerror(Handle(file), &code);
     if (code == Z_BUF_ERROR) truncated = true;
+    else if (code == Z_DATA_ERROR) error = CompressionFault(message, path);
     else if (got < 0 || code != Z_OK) error = message;
     if (got <= 0) atEnd = true;
     else end += static_cast<std::size_t>(got);
@@ -73,10 +86,15 @@ bool LineSource::Next(std::string_view& line) {
     }
     if (!error.empty() || (!found && begin == end)) return false;
     std::size_t stop = found ? static_cast<std::size_t>(found - buffer.data()) : end;
+    if (stop - begin > maxLineLength) {
+        error = "a line longer than " + std::to_string(maxLineLength) + " bytes";
+        return false;
+    }
     unfinished = !found;
     line = std::string_view(buffer.data() + begin, stop - begin);
     begin = found ? stop + 1 : end;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (lineNumber == 0 && line.substr(0, byteOrderMark.size()) == byteOrderMark) line.remove_prefix(byteOrderMark.size());
     ++lineNumber;
     return true;
 }

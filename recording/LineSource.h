@@ -14,9 +14,10 @@ public:
     ~LineSource();
 
     // False, with Error() set, when the file cannot be opened.
-    bool Open(const std::string& path);
-    // The next line without its line feed (and without a CR before it).
-    // False at the end of the text or on a read error.
+    bool Open(const std::string& name);
+    // The next line without its line feed (and without a CR before it, or a
+    // UTF-8 byte-order mark before the first). False at the end of the text,
+    // on a read error, or at a line longer than 65536 bytes.
     bool Next(std::string_view& line);
 
     long LineNumber() const { return lineNumber; }
@@ -32,6 +33,7 @@ private:
     bool Fill();
 
     void* file = nullptr;  // gzFile
+    std::string path;
     std::string buffer;
     std::size_t begin = 0;
     std::size_t end = 0;

@@ -60,6 +60,13 @@ const struct {
      }},
 };
 
+// The version line or the column line of either version, behind the header:
+// two recordings joined into one file (two gzip members read as one).
+bool StartsRecording(std::string_view line) {
+    return line.substr(0, std::string_view(versionPrefix).size()) == versionPrefix || line == columnLine ||
+           line == columnLineVersion1;
+}
+
 }  // namespace
 
 // Messages quote the file's own text (and its name, which may come from a
@@ -110,6 +117,15 @@ bool RecordingReader::DeclareChannel(std::string_view line) {
     return true;
 }
 
+bool RecordingReader::RemoveChannel(std::string_view line, bool afterWrite) {
+    int instrument = 0, bin = 0;
+    Reason reason = ParseChannelGoneLine(line, instrument, bin);
+    if (reason.empty() && !Slot(instrument, bin).declared) reason = "no '# channel' line declares the removed channel";
+    if (!reason.empty()) return Fail(source.LineNumber(), reason);
+    (afterWrite ? removedAfter : removedBefore).push_back(instrument * channelLimit + bin);
+    return true;
+}
+
 // A channel line, a metadata line ("# KEY VALUE"), a comment or an empty line.
 bool RecordingReader::ReadMetadata(std::string_view line) {
     if (line.empty()) return true;
@@ -142,7 +158,7 @@ bool RecordingReader::ParseRowFields(const std::string_view* fields, Row& row) {
         if (!ParseFloat(fields[at.values + i], row.station.record.*recordFields[i]))
             return Fail(row.line, std::string(valueNames[i]) + " must be a number (nan, inf and -inf included)");
     if (!ParseSeconds(fields[at.time], row.seconds))
-        return Fail(row.line, "time_s must be a finite number of seconds, 0 or more");
+        return Fail(row.line, "time_s must be a number of seconds from 0 to 1e9");
     row.instrument = static_cast<int>(instrument);
     row.bin = static_cast<int>(bin);
     row.writeCount = static_cast<uint32_t>(writeCount);
@@ -225,6 +241,8 @@ bool RecordingReader::FinishInsideLine(bool open) {
 }
 
 bool RecordingReader::Next(RecordedWrite& write) {
+    removedBefore.clear();
+    removedAfter.clear();
     if (ended) return false;
     bool open = havePending;
     if (havePending) StartWrite(pending, write);
@@ -232,9 +250,10 @@ bool RecordingReader::Next(RecordedWrite& write) {
     for (std::string_view line;;) {
         if (!source.Next(line)) return FinishAtEnd(open);
         if (source.LastLineUnfinished()) return FinishInsideLine(open);
+        if (StartsRecording(line)) return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
-            if (!DeclareChannel(line)) return false;
+            if (!(IsChannelGoneLine(line) ? RemoveChannel(line, open) : DeclareChannel(line))) return false;
             continue;
         }
         Row row{};

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "recording/LineSource.h"
 #include "recording/RecordedData.h"
@@ -33,6 +34,12 @@ public:
     const std::string& Error() const { return error; }
     // Empty, or "NAME:LINE: ..." naming where a file cut short stops being read.
     const std::string& CutWarning() const { return cutWarning; }
+    // Channels (instrument * 16 + bin) the server removed just before and
+    // just after the write Next gave last.
+    const std::vector<int>& RemovedBefore() const { return removedBefore; }
+    const std::vector<int>& RemovedAfter() const { return removedAfter; }
+    // The line of the first row of the write Next gave last.
+    long WriteLine() const { return current.line; }
     // The file's name as messages give it ("standard input" for "-"), escaped.
     const std::string& Name() const { return name; }
 
@@ -56,6 +63,7 @@ private:
     bool Fail(long line, const std::string& reason);
     bool Cut(long line);
     bool DeclareChannel(std::string_view line);
+    bool RemoveChannel(std::string_view line, bool afterWrite);
     bool ParseRow(std::string_view line, Row& row);
     bool ParseRowFields(const std::string_view* fields, Row& row);
     bool CheckRow(const std::string_view* fields, Row& row);
@@ -78,5 +86,7 @@ private:
     Row pending{};
     Row current{};              // the first row of the write being read
     uint32_t currentStations = 0;
+    std::vector<int> removedBefore;
+    std::vector<int> removedAfter;
     bool ended = false;
 };

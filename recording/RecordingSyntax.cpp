@@ -102,6 +102,30 @@ Reason ParseChannelLine(std::string_view line, RecordedChannel& channel) {
     return ParseDescription(rest, channel.description);
 }
 
+bool IsChannelGoneLine(std::string_view line) {
+    if (!IsChannelLine(line)) return false;
+    std::string_view rest = line.substr(channelKeyword.size());
+    TakeWord(rest), TakeWord(rest);
+    return TakeWord(rest) == "gone";
+}
+
+Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin) {
+    std::string_view rest = line.substr(channelKeyword.size());
+    std::string_view instrumentText = TakeWord(rest), binText = TakeWord(rest);
+    TakeWord(rest);
+    long long instrumentNumber = 0, binNumber = 0;
+    if (!ParseIndex(instrumentText, channelLimit, instrumentNumber) || !ParseIndex(binText, channelLimit, binNumber) ||
+        !TakeWord(rest).empty())
+        return "a removed channel reads '# channel INSTRUMENT BIN gone', each number 0..15";
+    instrument = static_cast<int>(instrumentNumber);
+    bin = static_cast<int>(binNumber);
+    return {};
+}
+
+std::string FormatChannelGoneLine(int instrument, int bin) {
+    return "# channel " + std::to_string(instrument) + " " + std::to_string(bin) + " gone";
+}
+
 std::string FormatChannelLine(const RecordedChannel& channel) {
     char head[64];
     std::snprintf(head, sizeof head, "# channel %d %d flags 0x%08X description ", channel.instrument, channel.bin,
@@ -125,7 +149,7 @@ bool ParseFloat(std::string_view text, float& value) {
 bool ParseSeconds(std::string_view text, double& seconds) {
     const char* last = text.data() + text.size();
     auto [end, failure] = std::from_chars(text.data(), last, seconds);
-    return end == last && failure == std::errc() && !text.empty() && std::isfinite(seconds) && seconds >= 0.0;
+    return end == last && failure == std::errc() && !text.empty() && seconds >= 0.0 && seconds <= longestSeconds;
 }
 
 std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity) {

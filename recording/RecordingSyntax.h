@@ -26,11 +26,12 @@
 // - "# channel I B flags 0xHEX description TEXT" sets a channel's flags word
 //   and description from its next write on. It comes before the channel's
 //   first row and again whenever they change (a restarted server).
+// - "# channel I B gone" says the server removed the channel there.
 // - A write of the server is a run of rows with the same time, instrument,
 //   bin, write counter and time stamp; it holds each station of "# stations"
 //   once. Replay writes it as one write.
-// - time_s counts seconds from the first write and never goes back within a
-//   channel. The write counter may (a restarted server).
+// - time_s counts seconds from the first write, at most 1e9, and never goes
+//   back within a channel. The write counter may (a restarted server).
 // - Positions are in the channel's unit, angles in radians, each float as it
 //   reads back exactly; nan, -nan, inf and -inf stand for themselves.
 // Text values (the metadata's and the descriptions) are stored escaped: each
@@ -40,8 +41,10 @@
 // into its byte and keeps any other backslash as it is; so a file written
 // before values were escaped reads the same, unless one of its values holds a
 // backslash, x and two hexadecimal digits.
-// Other lines starting with '#' are comments; empty lines and a CR before
-// the line feed are ignored. A file cut short (its last line without a line
+// Other lines starting with '#' are comments; empty lines, a CR before the
+// line feed and a UTF-8 byte-order mark before the first line are ignored. A
+// line holds at most 65536 bytes. A version or column line behind the header
+// starts a second recording, which is refused. A file cut short (its last line without a line
 // feed, its last write without all its stations) reads up to its last whole
 // write.
 //
@@ -66,6 +69,11 @@ std::string EscapeText(const std::string& text);
 std::string UnescapeText(std::string_view text);
 
 bool IsChannelLine(std::string_view line);
+// "# channel I B gone": the server removed the channel; its next write, if
+// any, creates it again.
+bool IsChannelGoneLine(std::string_view line);
+Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin);
+std::string FormatChannelGoneLine(int instrument, int bin);
 // "# channel I B flags 0xHEX description TEXT"
 Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);
 std::string FormatChannelLine(const RecordedChannel& channel);
@@ -74,8 +82,11 @@ std::string FormatChannelLine(const RecordedChannel& channel);
 bool ParseIndex(std::string_view text, long long limit, long long& value);
 // A float as the writer prints it, including nan, -nan, inf and -inf.
 bool ParseFloat(std::string_view text, float& value);
-// Finite seconds, 0 or more.
+// Seconds from 0 up to `longestSeconds`.
 bool ParseSeconds(std::string_view text, double& seconds);
+// The longest time a recording may reach, some 31 years: a replay never
+// waits for a time beyond anyone's patience, and a row stays short.
+constexpr double longestSeconds = 1e9;
 // Splits at commas into at most `capacity` fields; the number of fields, or
 // capacity + 1 when there are more.
 std::size_t SplitFields(std::string_view line, std::string_view* fields, std::size_t capacity);

@@ -70,9 +70,15 @@ bool RecordingWriter::Put(const std::string& text) {
 
 bool RecordingWriter::WriteChannel(const RecordedChannel& channel) { return Put(FormatChannelLine(channel) + "\n"); }
 
+bool RecordingWriter::WriteChannelGone(int instrument, int bin) { return Put(FormatChannelGoneLine(instrument, bin) + "\n"); }
+
+// A time the reader would refuse is not written: it fails the recording.
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
     char lead[80], row[192];
     int leadLength = FormatLead(lead, sizeof lead, write);
+    failed |= !(write.seconds >= 0.0 && write.seconds <= longestSeconds) || leadLength < 0 ||
+              static_cast<std::size_t>(leadLength) >= sizeof lead;
+    if (failed) return false;
     std::string text;
     for (const RecordedStation& station : write.stations) {
         text.append(lead, static_cast<std::size_t>(leadLength));

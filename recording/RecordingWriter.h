@@ -19,6 +19,8 @@ public:
     bool Open(const std::string& path, const RecordingInfo& info);
     // A channel line: the channel's flags and description from its next write on.
     bool WriteChannel(const RecordedChannel& channel);
+    // The server removed the channel.
+    bool WriteChannelGone(int instrument, int bin);
     // One write of the server: one row per station, all with its time,
     // channel, write counter and time stamp.
     bool WriteWrite(const RecordedWrite& write);

@@ -252,8 +252,17 @@ unsigned ChannelWriter::WriterOfRegion() const {
     return marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
 }
 
+// A mutex object others may write was left by an older server or loosened by
+// hand; the message says how to be rid of it.
 std::string ChannelWriter::Failure() const {
-    if (refusal.status != platform::OpenStatus::LiveWriter) return "cannot use " + refusedObject + ": " + RefusalReason(refusal);
+    using platform::OpenStatus;
+    const OpenStatus writable[] = {OpenStatus::WritableByOwnGroup, OpenStatus::WritableByGroup,
+                                   OpenStatus::WritableByOthers, OpenStatus::WritableThroughAcl};
+    bool looseMutex = refusedObject == platform::SharedObjectName(mutexName.c_str()) &&
+                      std::find(std::begin(writable), std::end(writable), refusal.status) != std::end(writable);
+    std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
+                                   "(lumivex-publisher --unlink) or chmod it 0600" : "";
+    if (refusal.status != OpenStatus::LiveWriter) return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
     std::string who = otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
     return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;
 }

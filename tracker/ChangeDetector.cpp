@@ -20,18 +20,21 @@ constexpr std::chrono::milliseconds absentPoll(1);
 constexpr uint32_t longestJump = 1u << 20;
 // Writes in a row that came when foreseen before a channel counts as regular.
 constexpr int writesToTrust = 3;
-// A stamp further back than this is not from our clock.
-constexpr uint32_t plausibleLagMicros = 10000000u;
+// A stamp further from now than this is not from our clock.
+constexpr int32_t plausibleLagMicros = 10000000;
 
 Clock::duration Magnitude(Clock::duration value) { return value < Clock::duration(0) ? -value : value; }
 
 }  // namespace
 
+// A write made after `now` was taken but before the read stamps a little
+// ahead of it; that stamp is the server's time as well.
 Clock::time_point WriteTimeOfStamp(Clock::time_point now, uint32_t stampMicros) {
     if (stampMicros == 0) return now;
     auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
-    uint32_t lag = static_cast<uint32_t>(nowMicros) - stampMicros;
-    return lag > plausibleLagMicros ? now : now - std::chrono::microseconds(lag);
+    auto lag = static_cast<int32_t>(static_cast<uint32_t>(nowMicros) - stampMicros);
+    if (lag > plausibleLagMicros || lag < -plausibleLagMicros) return now;
+    return now - std::chrono::microseconds(lag);
 }
 
 ChangeDetector::ChangeDetector(std::size_t count, Clock::duration slowPollInterval)

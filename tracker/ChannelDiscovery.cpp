@@ -25,13 +25,13 @@ bool ChannelDiscovery::LookDue() {
 
 // Only a change that names a channel's objects can have replaced them or
 // changed whom they trust.
-uint32_t ChannelDiscovery::StaleChannels(uint32_t open) {
+uint32_t ChannelDiscovery::StaleChannels(uint32_t open, uint32_t readOnly) {
     if (!watched || changes == seenChanges) return 0;
     uint32_t stale = 0;
     for (int i = 0; i < channelsPerInstrument; ++i) {
         if (!(open >> i & 1u) || !NamesChangedSince(i, seenChanges)) continue;
         NoteRemoval(i);
-        if (IsReplaced(i) || NoLongerTrusted(i)) stale |= 1u << i;
+        if (IsReplaced(i) || NoLongerTrusted(i, readOnly >> i & 1u)) stale |= 1u << i;
     }
     return stale;
 }
@@ -96,10 +96,10 @@ void ChannelDiscovery::NoteRemoval(int index) {
 }
 
 // A chmod or setfacl after the channel was opened.
-bool ChannelDiscovery::NoLongerTrusted(int index) const {
-    for (ChannelObject object : {ChannelObject::Region, ChannelObject::Mutex})
-        if (platform::IsRefusal(platform::CheckSharedObject(NameOf(object, index).text).status)) return true;
-    return false;
+bool ChannelDiscovery::NoLongerTrusted(int index, bool readOnly) const {
+    if (platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Region, index).text).status)) return true;
+    if (readOnly) return false;
+    return platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Mutex, index).text, true).status);
 }
 
 bool ChannelDiscovery::NamesChangedSince(int index, uint64_t count) const {

@@ -30,8 +30,9 @@ public:
     // Whether a look is due; makes no system call while nothing changed.
     bool LookDue();
     // During a look: of the open channels, those to close, because their
-    // objects were replaced or are no longer trusted.
-    uint32_t StaleChannels(uint32_t open);
+    // objects were replaced or are no longer trusted. The mutex of a channel
+    // in `readOnly` is not used, so it is not looked at.
+    uint32_t StaleChannels(uint32_t open, uint32_t readOnly);
     // During a look: of the closed channels, those worth trying to open now.
     uint32_t ChannelsToTry(uint32_t closed);
     // Whether channel `index`'s region exists; only asked with a watch, so a
@@ -50,7 +51,7 @@ public:
 
 private:
     bool IsReplaced(int index) const;
-    bool NoLongerTrusted(int index) const;
+    bool NoLongerTrusted(int index, bool readOnly) const;
     bool NamesChangedSince(int index, uint64_t count) const;
     void NoteRemoval(int index);
 

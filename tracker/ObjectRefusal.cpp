@@ -1,10 +1,11 @@
 #include "tracker/ObjectRefusal.h"
 
 #include <chrono>
-#include <cstdio>
 #include <map>
 
+#include "tracker/ConsoleText.h"
 #include "tracker/ShMemChannelSet.h"
+#include "tracker/Warning.h"
 
 namespace {
 
@@ -20,10 +21,11 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::WritableByOthers, "writable by every user"},
     {OpenStatus::WritableByGroup, "writable by a group this user is not in"},
     {OpenStatus::WritableThroughAcl, "an ACL lets another user or group write it"},
+    {OpenStatus::WritableByOwnGroup, "writable by its group, so no program locks it"},
     {OpenStatus::PermissionDenied, "permission denied"},
     {OpenStatus::LiveWriter, "has a live writer"},
-    {OpenStatus::LooseMutex, "others than its owner may write it, and a mutex object must be private to its server: "
-                             "remove it (lumivex-publisher --unlink) or chmod it 0600"},
+    {OpenStatus::TooLarge, "too large to map"},
+    {OpenStatus::RefusedName, "LUMIVEX_SHM_PREFIX is refused"},
     {OpenStatus::Failed, "cannot be opened"},
 };
 
@@ -31,21 +33,12 @@ std::string Milliseconds(std::chrono::nanoseconds duration) {
     return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
-// The kinds of object a channel never is.
-const std::map<platform::ObjectKind, const char*> oddKinds = {
-    {platform::ObjectKind::Fifo, "a FIFO, "},       {platform::ObjectKind::SymbolicLink, "a symbolic link, "},
-    {platform::ObjectKind::Directory, "a directory, "}, {platform::ObjectKind::Device, "a device, "},
-    {platform::ObjectKind::Socket, "a socket, "},
-};
-
 // Told only when the object was there to be looked at.
 std::string Details(const platform::ObjectCheck& check) {
-    if (check.kind == platform::ObjectKind::Unknown) return "";
-    auto odd = oddKinds.find(check.kind);
-    char details[128];
-    std::snprintf(details, sizeof details, " (%sowner uid %u, group %u, mode %04o)", odd == oddKinds.end() ? "" : odd->second,
-                  check.owner, check.group, check.mode);
-    return details;
+    if (check.status == OpenStatus::TooLarge)
+        return " (" + std::to_string(check.size) + " bytes; a reader maps at most " +
+               std::to_string(platform::maxMappedRegionSize >> 20) + " MiB)";
+    return check.description.empty() ? "" : " (" + check.description + ")";
 }
 
 }  // namespace
@@ -54,13 +47,35 @@ std::string RefusalReason(const platform::ObjectCheck& check) {
     return reasons.at(check.status) + Details(check);
 }
 
+const char mutexRefusalFix[] =
+    "; to read the channel, its server must keep the write sequence, or the mutex object must be mode 0600 and "
+    "this program run as the server's user";
+
+bool WarnAboutSharedObjectSettings() {
+    static const bool prefixSound = [] {
+        for (const std::string& warning : platform::TrustedOwnerWarnings())
+            PrintWarning("trusted owners", ConsoleText(warning));
+        std::string refusal = platform::SharedPrefixRefusal();
+        if (!refusal.empty())
+            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ConsoleText(platform::SharedObjectName("")) + "\" is refused",
+                         refusal + "; use a plain name");
+        return refusal.empty();
+    }();
+    return prefixSound;
+}
+
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
-    bool mutex = trouble.held || trouble.abandoned || trouble.mutexObject;
+    bool mutex = (trouble.held && !trouble.readOnly) || trouble.abandoned || trouble.mutexObject;
     ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
     std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
-    if (trouble.held) return name + ": held by another process for longer than " + Milliseconds(trouble.waited) + " ms";
+    std::string waited = Milliseconds(trouble.waited) + " ms";
+    if (trouble.held && trouble.readOnly)
+        return name + ": its server has been writing it for longer than " + waited + " (or died while writing)";
+    if (trouble.held) return name + ": held by another process for longer than " + waited;
     if (trouble.abandoned) return name + ": its holder died holding it; read again at the next write";
     bool nothing = trouble.check.status == platform::OpenStatus::Missing && !trouble.mutexObject;
-    return nothing || trouble.check.status == platform::OpenStatus::Opened ? "" : name + ": " + RefusalReason(trouble.check);
+    if (nothing || trouble.check.status == platform::OpenStatus::Opened) return "";
+    bool fix = trouble.mutexObject && platform::IsRefusal(trouble.check.status);
+    return name + ": " + RefusalReason(trouble.check) + (fix ? mutexRefusalFix : "");
 }

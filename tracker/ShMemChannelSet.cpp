@@ -1,7 +1,9 @@
 #include "tracker/ShMemChannelSet.h"
 
 #include <cstring>
+#include <thread>
 
+#include "tracker/ChannelState.h"
 #include "tracker/StationLayout.h"
 
 namespace {
@@ -27,7 +29,7 @@ void ShMemChannelSet::SetInstrument(int number) {
 
 bool ShMemChannelSet::IsChannelOpen(int index) const {
     if (index < 0 || index >= maxChannels) return false;
-    return views[index].base && mappings[index] != platform::noRegion && mutexes[index];
+    return views[index].base && mappings[index] != platform::noRegion && (mutexes[index] || IsReadOnly(index));
 }
 
 bool ShMemChannelSet::IsChannelRemoved(int index) const { return IsChannelOpen(index) && discovery.IsRemoved(index); }
@@ -45,18 +47,39 @@ bool ShMemChannelSet::Lock() { return TakeLock(lockBudget, AbandonedLock::Releas
 // again, and reads the dead holder's last content.
 bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) { return TakeLock(budget, AbandonedLock::Keep); }
 
+// A read-only channel cannot tell a writer that died mid-write from a slow
+// one: both are "held".
 bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned) {
     if (!views[currentChannel].base) return false;
     platform::SharedMutex* mutex = mutexes[currentChannel];
-    platform::LockResult result = platform::LockSharedMutex(mutex, budget);
+    platform::LockResult result =
+        IsReadOnly(currentChannel) ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutex, budget);
     if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
+    locked = locked || result == platform::LockResult::Acquired;  // a failed second lock leaves the first held
+    return NoteLock(result, budget);
+}
+
+// A holder cannot lock again, so a read while locked fails as that would.
+bool ShMemChannelSet::ReadLocked(std::size_t offset, void* destination, std::size_t length) {
+    platform::SharedMutex* mutex = mutexes[currentChannel];
+    if (!views[currentChannel].base || !mutex || locked) return false;
+    platform::LockResult result =
+        platform::CopyUnderMutex(mutex, lockBudget, views[currentChannel], offset, destination, length);
+    if (result == platform::LockResult::Abandoned) result = Recover(mutex, AbandonedLock::Release);
+    return NoteLock(result, lockBudget);
+}
+
+// Notes what a lock came to for Trouble, and closes a channel whose objects
+// vanished; true when it was acquired.
+bool ShMemChannelSet::NoteLock(platform::LockResult result, std::chrono::nanoseconds budget) {
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
-    troubles[currentChannel].held = result == platform::LockResult::TimedOut;
-    troubles[currentChannel].abandoned = result == platform::LockResult::Abandoned;
-    troubles[currentChannel].waited = budget;
-    if (result != platform::LockResult::Acquired) return false;
-    locked = true;
-    return true;
+    bool acquired = result == platform::LockResult::Acquired;
+    ChannelTrouble& trouble = troubles[currentChannel];
+    if (acquired && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
+    trouble.held = result == platform::LockResult::TimedOut;
+    trouble.abandoned = result == platform::LockResult::Abandoned;
+    trouble.waited = budget;
+    return acquired;
 }
 
 // Acquired: held. Abandoned: usable again and released. Failed: it could not
@@ -68,16 +91,44 @@ platform::LockResult ShMemChannelSet::Recover(platform::SharedMutex* mutex, Aban
     return consistent ? platform::LockResult::Abandoned : platform::LockResult::Failed;
 }
 
+// A server writing flat out leaves short gaps between writes: a few quick
+// looks catch most, then the thread gives way, and at last sleeps so as not
+// to keep a core busy for a server that is stuck.
+platform::LockResult ShMemChannelSet::WaitForNoWrite(std::chrono::nanoseconds budget) {
+    constexpr int quickLooks = 64;
+    std::chrono::steady_clock::time_point deadline;
+    for (int look = 0;; ++look) {
+        if (!platform::LoadRegionWord(views[currentChannel], station_layout::sequenceOffset, sequenceAtLock))
+            return platform::LockResult::Vanished;
+        if (!(sequenceAtLock & 1u)) return platform::LockResult::Acquired;
+        auto now = std::chrono::steady_clock::now();
+        if (look == 0) deadline = now + budget;
+        if (now >= deadline) return platform::LockResult::TimedOut;
+        if (look < quickLooks) std::this_thread::yield();
+        else std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
+
 // A release that fails leaves nothing held: the mutex was not ours, or its
 // object vanished under the mapping. Either way the channel is opened afresh,
 // as is one whose region was shrunk under a read.
 bool ShMemChannelSet::Unlock() {
-    if (!views[currentChannel].base || !mutexes[currentChannel]) return false;
+    torn = false;
+    if (!IsChannelOpen(currentChannel)) return false;
     if (!locked) return true;
-    bool released = platform::UnlockSharedMutex(mutexes[currentChannel]);
     locked = false;
-    if (!released || platform::RegionVanished(views[currentChannel])) CloseChannel(currentChannel);
+    bool released = EndRead();
+    if (!torn && (!released || platform::RegionVanished(views[currentChannel]))) CloseChannel(currentChannel);
     return released;
+}
+
+// Read-only: the copy is whole when no write began since Lock.
+bool ShMemChannelSet::EndRead() {
+    if (!IsReadOnly(currentChannel)) return platform::UnlockSharedMutex(mutexes[currentChannel]);
+    const platform::RegionView& view = views[currentChannel];
+    if (platform::RegionWordStill(view, station_layout::sequenceOffset, sequenceAtLock)) return true;
+    torn = !platform::RegionVanished(view);
+    return false;
 }
 
 bool ShMemChannelSet::ReadView(std::size_t offset, void* destination, std::size_t length) {
@@ -99,6 +150,7 @@ bool ShMemChannelSet::CloseChannel(int index) {
     // again at the next Attach, whatever the watch says.
     if (openMask & (1u << index)) discovery.RequestLook();
     openMask &= ~(1u << index);
+    readOnlyMask &= ~(1u << index);
     platform::UnlockSharedMutex(mutexes[index]);
     platform::CloseSharedMutex(mutexes[index]);
     platform::UnmapRegion(views[index]);
@@ -108,7 +160,7 @@ bool ShMemChannelSet::CloseChannel(int index) {
 
 bool ShMemChannelSet::MapChannel(int index, MapAccess) {
     if (mappings[index] == platform::noRegion) return false;
-    if (platform::MapRegion(mappings[index], platform::ViewAccess::Read, views[index])) return true;
+    if (platform::MapRegion(mappings[index], platform::ViewAccess::Read, views[index], &openCheck)) return true;
     CloseChannel(index);
     return false;
 }
@@ -129,7 +181,7 @@ bool ShMemChannelSet::Attach() {
 
 // Partly open channels are closed first, whether or not they are tried.
 void ShMemChannelSet::Look() {
-    uint32_t stale = discovery.StaleChannels(openMask);
+    uint32_t stale = discovery.StaleChannels(openMask, readOnlyMask);
     uint32_t closed = 0;
     for (int i = 0; i < maxChannels; ++i) {
         if (stale >> i & 1u || !IsChannelOpen(i)) CloseChannel(i);
@@ -152,15 +204,16 @@ void ShMemChannelSet::TryChannel(int index) {
     openCheckOfMutex = false;
     if (OpenChannel(index)) {
         openMask |= 1u << index;
+        troubles[index].readOnly = IsReadOnly(index);
         discovery.Opened(index, mappings[index]);
         return;
     }
-    troubles[index] = ChannelTrouble{openCheck, openCheckOfMutex, false};
+    troubles[index] = ChannelTrouble{openCheck, openCheckOfMutex};
     discovery.NotOpened(index, openCheck);
 }
 
 int ShMemChannelSet::SelectChannel(int index) {
-    if (index >= 0 && index < maxChannels && views[index].base && mutexes[index]) currentChannel = index;
+    if (IsChannelOpen(index)) currentChannel = index;
     return currentChannel;
 }
 

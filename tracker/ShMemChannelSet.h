@@ -15,6 +15,7 @@ struct ChannelTrouble {
     bool held = false;                                             // the last wait for its mutex ran out
     bool abandoned = false;                                        // the last lock found its holder dead
     std::chrono::nanoseconds waited{};                             // how long the last lock could wait
+    bool readOnly = false;                                         // read through the write sequence
 };
 
 // The sixteen channels one instrument of the tracking server can publish: a
@@ -22,6 +23,12 @@ struct ChannelTrouble {
 // that are missing or were replaced, and locks and unlocks the current
 // channel. How a channel is opened is up to the derived class; when and which
 // channels are looked for is up to its ChannelDiscovery.
+//
+// A channel is read in one of two ways. Locked: under the server's mutex.
+// Read-only: without touching the mutex object, through the write sequence
+// the server keeps in the region (station_layout::sequenceOffset); Lock then
+// waits for a moment when no write is in progress, and Unlock tells whether
+// a write began since, which tore the copy (Torn): copy again.
 class ShMemChannelSet {
 public:
     static constexpr int maxChannels = channelsPerInstrument;
@@ -44,7 +51,12 @@ public:
     // a holder that died left: for a caller that reads once and can afford to
     // wait out a slow write, such as the start-up report.
     bool LockWithin(std::chrono::nanoseconds budget);
+    // False when nothing is held now that was held, or when the copy made
+    // since Lock is not to be used: torn by a write (Torn), or from a region
+    // that vanished.
     virtual bool Unlock();
+    // Whether the last Unlock failed only because a write tore the copy.
+    bool Torn() const { return torn; }
     virtual bool OpenChannel(int index) = 0;
     virtual bool CloseAll();
 
@@ -53,6 +65,10 @@ public:
     bool Attach();
     int SelectChannel(int index);
     int ActiveStationCount();
+
+    // Lock, ReadView and Unlock of one range in one step, for a channel that
+    // is locked (not read-only): one check of the objects for the whole read.
+    bool ReadLocked(std::size_t offset, void* destination, std::size_t length);
 
     // Between Lock and Unlock: copies `length` bytes at `offset` of the
     // current channel's region. False for a range outside the mapping, or when
@@ -71,6 +87,8 @@ public:
     uint32_t ChannelMask() const { return channelMask; }
     bool IsLocked() const { return locked; }
     bool IsChannelOpen(int index) const;
+    // Whether an open channel is read through its write sequence.
+    bool IsReadOnly(int index) const { return readOnlyMask >> (index & (maxChannels - 1)) & 1u; }
     // True when the server removed an open channel's objects. Its mapping
     // keeps the last contents written until a server creates new ones. Known
     // only with a watch on the shared objects; without one, always false.
@@ -89,6 +107,8 @@ protected:
     platform::SharedMutex* mutexes[maxChannels] = {};
     // Channels Attach opened and nobody closed since.
     uint32_t openMask = 0;
+    // Open channels read through the write sequence, without a mutex.
+    uint32_t readOnlyMask = 0;
     char mutexName[nameCapacity] = {};
     char shMemName[nameCapacity] = {};
     // What the derived class's last OpenChannel found, and of which object.
@@ -98,6 +118,9 @@ protected:
 private:
     enum class AbandonedLock { Release, Keep };
     bool TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned);
+    platform::LockResult WaitForNoWrite(std::chrono::nanoseconds budget);
+    bool NoteLock(platform::LockResult result, std::chrono::nanoseconds budget);
+    bool EndRead();
     static platform::LockResult Recover(platform::SharedMutex* mutex, AbandonedLock abandoned);
     void WriteChannelNames(int index);
     void Look();
@@ -105,4 +128,6 @@ private:
 
     ChannelDiscovery discovery;
     ChannelTrouble troubles[maxChannels];
+    uint32_t sequenceAtLock = 0;
+    bool torn = false;
 };

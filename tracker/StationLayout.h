@@ -39,6 +39,11 @@ inline ChannelUnit UnitOfCode(uint32_t code) {
     return units[code <= unitMetres ? code : unitMetres];
 }
 
+// Only stations 0..3 have an active bit; of the others it is not known
+// whether they are active.
+constexpr bool StationKnownInactive(uint32_t flags, int station) {
+    return station >= 0 && station < 4 && !(flags >> station & 1u);
+}
 constexpr std::size_t RecordOffset(int station) { return recordsOffset + recordSize * static_cast<std::size_t>(station); }
 constexpr uint32_t UnitCode(uint32_t flags) { return (flags >> unitShift) & unitBits; }
 

@@ -6,9 +6,7 @@
 #include "tracker/ChannelState.h"
 #include "tracker/StationLayout.h"
 
-static bool Reach(TrackerClient& client, int bin) { return client.SelectChannel(bin) == bin && client.Attach(); }
-
-bool BeginStationRead(TrackerClient& client, int bin) { return Reach(client, bin) && client.Lock(); }
+bool SelectBin(TrackerClient& client, int bin) { return client.SelectChannel(bin) == bin && client.Attach(); }
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are little-endian and copied as they are");
 
@@ -17,12 +15,13 @@ bool CopyStationRecord(TrackerClient& client, int station, float* destination) {
     return client.ReadView(station_layout::RecordOffset(station), destination, station_layout::recordSize);
 }
 
-// The mutex is released whether or not the record could be copied.
+// A locked channel takes the one-step read: the viewer makes one per row and frame.
 bool ReadStationPose(TrackerClient& client, int bin, int station, float* destination) {
-    if (!BeginStationRead(client, bin)) return false;
-    bool copied = CopyStationRecord(client, station, destination);
-    client.Unlock();
-    return copied;
+    if (station < 0 || station >= station_layout::stationCount || !SelectBin(client, bin)) return false;
+    if (!client.IsReadOnly(bin))
+        return client.ReadLocked(station_layout::RecordOffset(station), destination, station_layout::recordSize);
+    return station_reading::CopyWhole(client, [&client] { return client.Lock(); },
+                                      [&] { return CopyStationRecord(client, station, destination); });
 }
 
 uint32_t ReadFlagsWord(TrackerClient& client) {
@@ -65,18 +64,12 @@ static bool CopyChannelState(TrackerClient& client, ChannelState& state) {
     return client.ReadView(recordsOffset, state.records, sizeof(state.records)) && CopyDescription(client, state.description);
 }
 
-static bool CopyAndUnlock(TrackerClient& client, ChannelState& state) {
-    bool copied = CopyChannelState(client, state);
-    client.Unlock();
-    return copied;
-}
-
 bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {
-    return BeginStationRead(client, bin) && CopyAndUnlock(client, state);
+    return ReadBin(client, bin, [&] { return CopyChannelState(client, state); });
 }
 
 bool ReadChannelStateWithin(TrackerClient& client, int bin, ChannelState& state, std::chrono::nanoseconds budget) {
-    return Reach(client, bin) && client.LockWithin(budget) && CopyAndUnlock(client, state);
+    return ReadBinWithin(client, bin, budget, [&] { return CopyChannelState(client, state); });
 }
 
 void NormalisePosition(float* pose, float scale, const float (&originOffset)[3]) {

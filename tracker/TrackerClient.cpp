@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "tracker/ChannelState.h"
 #include "tracker/ObjectRefusal.h"
 #include "tracker/StationLayout.h"
 #include "tracker/Warning.h"
@@ -11,32 +12,53 @@ namespace {
 
 // An object refused because it cannot be trusted is named once per run, by
 // its full name: the report shows it as not connected.
-void WarnIfRefused(const char* name, const platform::ObjectCheck& check) {
+void WarnIfRefused(const char* name, const platform::ObjectCheck& check, const char* fix = "") {
     static std::set<std::string> named;
     if (!platform::IsRefusal(check.status)) return;
     std::string fullName = platform::SharedObjectName(name);
-    if (named.insert(fullName).second) PrintWarning(fullName, RefusalReason(check));
+    if (named.insert(fullName).second) PrintWarning(fullName, RefusalReason(check) + fix);
 }
 
 }  // namespace
 
-TrackerClient::TrackerClient(int instrument) : ShMemChannelSet(instrument, maxChannels) {}
+TrackerClient::TrackerClient(int instrument) : ShMemChannelSet(instrument, maxChannels) {
+    WarnAboutSharedObjectSettings();
+}
 
 TrackerClient::~TrackerClient() { CloseAll(); }
 
-// Mapping first, then its view, then the mutex; whatever fails leaves the
-// channel closed. A region too short for the layout is refused here, because
-// reading past the end of a shared object faults.
+// Mapping first, then its view, then the mutex, or else the write sequence;
+// whatever fails leaves the channel closed. A region too short for the
+// layout is refused here, because reading past the end of a shared object
+// faults.
 bool TrackerClient::OpenChannel(int index) {
     mappings[index] = platform::OpenRegion(shMemName, platform::ViewAccess::Read, &openCheck);
-    WarnIfRefused(shMemName, openCheck);
-    if (!MapChannel(index, MapAccess::Read)) return false;
-    if (views[index].length >= station_layout::minimumRegionSize) {
-        openCheckOfMutex = true;
-        mutexes[index] = platform::OpenSharedMutex(mutexName, &openCheck);
-        WarnIfRefused(mutexName, openCheck);
+    if (!MapChannel(index, MapAccess::Read)) {
+        WarnIfRefused(shMemName, openCheck);
+        return false;
     }
-    if (mutexes[index]) return true;
+    if (views[index].length >= station_layout::minimumRegionSize && OpenLockOrSequence(index)) return true;
     CloseChannel(index);
+    return false;
+}
+
+// The mutex when this user may lock it (the lock rule), which is as fast as
+// reading gets; otherwise, when the mutex is refused to this user, the write
+// sequence, if the server keeps one. A mutex still being set up is waited
+// for. Otherwise the mutex's refusal is what the channel's trouble tells.
+bool TrackerClient::OpenLockOrSequence(int index) {
+    platform::ObjectCheck mutexCheck;
+    mutexes[index] = platform::OpenSharedMutex(mutexName, &mutexCheck);
+    if (mutexes[index]) return true;
+    uint32_t mark = 0;
+    if (platform::IsRefusal(mutexCheck.status) &&
+        platform::LoadRegionWord(views[index], station_layout::sequenceMarkOffset, mark) &&
+        mark == station_layout::sequenceMark) {
+        readOnlyMask |= 1u << index;
+        return true;
+    }
+    openCheckOfMutex = true;
+    openCheck = mutexCheck;
+    WarnIfRefused(mutexName, openCheck, mutexRefusalFix);
     return false;
 }

@@ -33,17 +33,26 @@ int InstrumentCount(uint32_t instrumentMask) {
     return count;
 }
 
-ChannelSummary SummariseChannel(TrackerClient& client, const StartUpLockWaits& waits) {
+// Under the lock.
+ChannelSummary CopySummary(TrackerClient& client) {
     ChannelSummary summary;
-    if (!client.Attach() || !client.LockWithin(waits.ForNextChannel())) return summary;
     uint32_t flags = ReadFlagsWord(client);
     summary.formatBits = flags & (station_layout::formatCartesian | station_layout::formatEuler | station_layout::formatQuaternion);
     summary.unitCode = station_layout::UnitCode(flags);
     summary.activeBits = flags & station_layout::stationActiveBits;
     summary.activeCount = client.ActiveStationCount();
     summary.description = ReadDescription(client);
+    return summary;
+}
+
+ChannelSummary SummariseChannel(TrackerClient& client, const StartUpLockWaits& waits) {
+    ChannelSummary summary;
+    bool read = ReadBinWithin(client, client.CurrentChannel(), waits.ForNextChannel(), [&] {
+        summary = CopySummary(client);
+        return true;
+    });
     // A region that shrank while it was read closes its channel: not connected.
-    bool sound = client.Unlock() && client.IsChannelOpen(client.CurrentChannel());
+    bool sound = read && client.IsChannelOpen(client.CurrentChannel());
     return sound ? summary : ChannelSummary();
 }
 

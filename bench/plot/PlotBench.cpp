@@ -1,51 +1,66 @@
-// What lumivex-plot pays for a long session once the recording is read: an
-// hour at 120 Hz of four stations in each of two bins, drawn at the default
-// size, and its statistics. Items per second are station updates.
+// What lumivex-plot pays for a long session beside reading the text: an hour
+// at 120 Hz of four stations in each of two bins reduced write by write into
+// tracks, drawn at the default size, and its statistics. Items per second are
+// station writes. Peak memory of the whole program is measured on a file
+// (bench-recording make, then /usr/bin/time -v lumivex-plot); see
+// docs/performance.md.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <vector>
 
-#include "plot/StationTrack.h"
+#include "plot/RecordingTracks.h"
 #include "plot/TrackFigure.h"
 #include "plot/TrackStatistics.h"
 
 namespace {
 
-constexpr int updatesPerStation = 120 * 3600;
+constexpr int writesPerStation = 120 * 3600;
+constexpr int columnCapacity = 4 * 455;  // as lumivex-plot keeps them at 1600 pixels across
+
+PoseSample Orbit(int write, int station) {
+    PoseSample sample;
+    double angle = write / 120.0 * 0.5 + station;
+    sample.seconds = write / 120.0;
+    sample.position[0] = std::cos(angle), sample.position[1] = std::sin(angle), sample.position[2] = 1.5;
+    sample.angles[0] = angle * 57.3, sample.angles[1] = 5.0, sample.angles[2] = 0.0;
+    sample.writeCount = static_cast<std::uint32_t>(write + 1);
+    return sample;
+}
 
 std::vector<StationTrack> HourOfTracks() {
     std::vector<StationTrack> tracks;
     for (int bin = 0; bin < 2; ++bin)
         for (int station = 0; station < 4; ++station) {
-            StationTrack track{0, bin, station, "Simulated tracker", 0x21F, {}, {}};
-            for (int i = 0; i < updatesPerStation; ++i) {
-                float angle = static_cast<float>(i / 120.0 + station);
-                track.seconds.push_back(i / 120.0);
-                track.poses.push_back({std::cos(angle), std::sin(angle), 1.5f, angle, 0.1f, 0.0f});
-            }
-            tracks.push_back(std::move(track));
+            tracks.emplace_back(StationName{0, bin, station, "Simulated tracker"}, columnCapacity);
+            for (int write = 0; write < writesPerStation; ++write) tracks.back().Add(Orbit(write, station));
         }
     return tracks;
 }
 
-const std::vector<StationTrack>& Tracks() {
-    static const std::vector<StationTrack> tracks = HourOfTracks();
-    return tracks;
+const TrackRecording& Recording() {
+    static const TrackRecording recording{"bench", "", "", HourOfTracks()};
+    return recording;
 }
 
+void ReduceHour(benchmark::State& state) {
+    for (auto _ : state) benchmark::DoNotOptimize(HourOfTracks());
+    state.SetItemsProcessed(state.iterations() * writesPerStation * 8);
+}
+BENCHMARK(ReduceHour)->Unit(benchmark::kMillisecond);
+
 void DrawHour(benchmark::State& state) {
-    const TrackRecording recording{"bench", "", "", {}};
+    const TimeSpan span = SpanOfTracks(Recording().tracks);
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawTrackFigure(recording, Tracks(), SpanOfTracks(Tracks()), 1600, 1000));
-    state.SetItemsProcessed(state.iterations() * updatesPerStation * 8);
+        benchmark::DoNotOptimize(DrawTrackFigure(Recording(), span, 1600, 1000, PositionStyle::Detrended));
+    state.SetItemsProcessed(state.iterations() * writesPerStation * 8);
 }
 BENCHMARK(DrawHour)->Unit(benchmark::kMillisecond);
 
 void StatisticsOfHour(benchmark::State& state) {
     for (auto _ : state)
-        for (const StationTrack& track : Tracks()) benchmark::DoNotOptimize(ComputeStatistics(track));
-    state.SetItemsProcessed(state.iterations() * updatesPerStation * 8);
+        for (const StationTrack& track : Recording().tracks) benchmark::DoNotOptimize(ComputeStatistics(track));
+    state.SetItemsProcessed(state.iterations() * writesPerStation * 8);
 }
 BENCHMARK(StatisticsOfHour)->Unit(benchmark::kMillisecond);
 

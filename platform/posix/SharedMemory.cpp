@@ -49,13 +49,14 @@ int Abandon(int descriptor) {
     return -1;
 }
 
-// A new object gets exactly `mode`; one that exists must pass the trust rule.
-int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check) {
+// A new object gets exactly `mode`; one that exists must pass `rule`.
+int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check, posix::Rule rule = posix::Rule::Trust) {
     int descriptor = posix::CreateShared(name, mode);
     if (check) check->created = descriptor >= 0;
     if (descriptor >= 0) Report(check, OpenStatus::Opened);
+    if (descriptor < 0 && errno == EINVAL) Report(check, OpenStatus::RefusedName);
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
-    return posix::OpenShared(name, O_RDWR, check);
+    return posix::OpenShared(name, O_RDWR, check, rule);
 }
 
 bool ObjectSize(int descriptor, std::size_t& size) {
@@ -162,6 +163,25 @@ LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
     return LockResult::Vanished;
 }
 
+// A lock is checked once, before: the object is of our kind and still there.
+// Should it vanish from then on, the lock ran on zeros or the object went
+// while held; the release finds out (ReleaseLiveMutex). Only the owner and
+// root may write the object (the lock rule), so nobody else can change its
+// kind in between.
+template <typename Call>
+LockResult LockLiveMutex(SharedMutex* mutex, Call call) {
+    if (!IsUsable(mutex->object) || posix::MappingVanished(mutex->watch)) return LockResult::Vanished;
+    return LockResultOf(call(&mutex->object->mutex));
+}
+
+// The one check after: whether the object vanished at any time since the lock.
+LockResult ReleaseLiveMutex(SharedMutex* mutex) {
+    int error = pthread_mutex_unlock(&mutex->object->mutex);
+    if (!posix::MappingVanished(mutex->watch)) return LockResultOf(error);
+    ForgetHeldMutex(mutex);
+    return LockResult::Vanished;
+}
+
 bool DeadlineAfter(std::chrono::nanoseconds budget, timespec& deadline) {
     if (clock_gettime(CLOCK_MONOTONIC, &deadline) != 0) return false;
     long long nanoseconds = deadline.tv_nsec + budget.count();
@@ -188,15 +208,24 @@ bool InitialiseMutex(MutexObject* object) {
     return true;
 }
 
+// A mutex this process created has the mode its caller chose, which may let
+// others write it.
+bool PassesLockRule(int descriptor, ObjectCheck& check) {
+    ObjectCheck rule = posix::CheckOpenObject(descriptor, posix::Rule::Lock);
+    rule.created = check.created;
+    check = rule;
+    return rule.status == OpenStatus::Opened;
+}
+
 bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
     return view.base && offset <= view.length && length <= view.length - offset;
 }
 
 }  // namespace
 
-ObjectCheck CheckSharedObject(const char* name) {
+ObjectCheck CheckSharedObject(const char* name, bool toLock) {
     ObjectCheck check;
-    int descriptor = posix::OpenShared(name, O_RDONLY, &check);
+    int descriptor = posix::OpenShared(name, O_RDONLY, &check, toLock ? posix::Rule::Lock : posix::Rule::Trust);
     if (descriptor >= 0 && close(descriptor) != 0) check.status = OpenStatus::Failed;
     return check;
 }
@@ -235,12 +264,43 @@ bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value) {
 
 bool RegionVanished(const RegionView& view) { return view.base && posix::MappingVanished(view.watch); }
 
-bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
+bool LoadRegionWord(const RegionView& view, std::size_t offset, uint32_t& value) {
+    if (!InView(view, offset, sizeof value) || offset % sizeof value) return false;
+    value = __atomic_load_n(reinterpret_cast<const uint32_t*>(view.base + offset), __ATOMIC_ACQUIRE);
+    return !posix::MappingVanished(view.watch);
+}
+
+bool StoreRegionWord(RegionView& view, std::size_t offset, uint32_t value) {
+    if (!InView(view, offset, sizeof value) || offset % sizeof value) return false;
+    __atomic_store_n(reinterpret_cast<uint32_t*>(view.base + offset), value, __ATOMIC_RELEASE);
+    return !posix::MappingVanished(view.watch);
+}
+
+bool RegionWordStill(const RegionView& view, std::size_t offset, uint32_t before) {
+    if (!InView(view, offset, sizeof before) || offset % sizeof before) return false;
+    __atomic_thread_fence(__ATOMIC_ACQUIRE);
+    uint32_t now = __atomic_load_n(reinterpret_cast<const uint32_t*>(view.base + offset), __ATOMIC_RELAXED);
+    return now == before && !posix::MappingVanished(view.watch);
+}
+
+// Too large: above the bound, or more than the address space holds.
+bool TooLargeToMap(RegionHandle region, std::size_t size, int error, ObjectCheck* check) {
+    bool tooLarge = size > maxMappedRegionSize || error == ENOMEM || error == EOVERFLOW;
+    if (tooLarge && check) *check = posix::CheckOpenObject(region);
+    if (tooLarge && check) check->status = OpenStatus::TooLarge;
+    return tooLarge;
+}
+
+bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check) {
     std::size_t size = 0;
-    if (region == noRegion || !ObjectSize(region, size) || size == 0) return false;
+    if (region == noRegion || !ObjectSize(region, size) || size == 0 || TooLargeToMap(region, size, 0, check))
+        return false;
     int protection = access == ViewAccess::Read ? PROT_READ : PROT_READ | PROT_WRITE;
     void* base = mmap(nullptr, size, protection, MAP_SHARED, region, 0);
-    if (base == MAP_FAILED) return false;
+    if (base == MAP_FAILED) {
+        (void)TooLargeToMap(region, size, errno, check);
+        return false;
+    }
     int watch = posix::WatchMapping(base, size, protection);
     if (watch >= 0) view = RegionView{static_cast<unsigned char*>(base), size, watch};
     else (void)munmap(base, size);
@@ -263,7 +323,7 @@ bool CloseRegion(RegionHandle& region) {
 }
 
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
-    int descriptor = posix::OpenShared(name, O_RDWR, check);
+    int descriptor = posix::OpenShared(name, O_RDWR, check, posix::Rule::Lock);
     if (descriptor < 0) return nullptr;
     SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
     OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : OpenStatus::NotReady;
@@ -276,8 +336,13 @@ SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
 // A creator that died half-way left the object not ready, so the next
 // creator initialises it.
 SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* check) {
-    int descriptor = OpenOrCreate(name, mode, check);
-    if (descriptor < 0) return nullptr;
+    ObjectCheck local;
+    if (!check) check = &local;
+    int descriptor = OpenOrCreate(name, mode, check, posix::Rule::Lock);
+    if (descriptor < 0 || (check->created && !PassesLockRule(descriptor, *check))) {
+        if (descriptor >= 0) Abandon(descriptor);
+        return nullptr;
+    }
     if (!GrowTo(descriptor, sizeof(MutexObject))) {
         Report(check, OpenStatus::Failed);
         Abandon(descriptor);
@@ -293,13 +358,13 @@ SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* che
 
 LockResult LockSharedMutex(SharedMutex* mutex) {
     if (!mutex) return LockResult::Failed;
-    return OnLiveMutex(mutex, pthread_mutex_lock);
+    return LockLiveMutex(mutex, pthread_mutex_lock);
 }
 
 // Trying first keeps the clock out of the usual, uncontended case.
 LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) {
     if (!mutex) return LockResult::Failed;
-    return OnLiveMutex(mutex, [budget](pthread_mutex_t* handle) {
+    return LockLiveMutex(mutex, [budget](pthread_mutex_t* handle) {
         int error = pthread_mutex_trylock(handle);
         timespec deadline {};
         if (error != EBUSY || !DeadlineAfter(budget, deadline)) return error;
@@ -307,13 +372,22 @@ LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) 
     });
 }
 
+LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
+                          std::size_t offset, void* destination, std::size_t length) {
+    if (!InView(view, offset, length)) return LockResult::Failed;
+    LockResult locked = LockSharedMutex(mutex, budget);
+    if (locked != LockResult::Acquired) return locked;
+    std::memcpy(destination, view.base + offset, length);
+    LockResult released = ReleaseLiveMutex(mutex);
+    return posix::MappingVanished(view.watch) ? LockResult::Vanished : released;
+}
+
 bool MarkSharedMutexConsistent(SharedMutex* mutex) {
     return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;
 }
 
 bool UnlockSharedMutex(SharedMutex* mutex) {
-    if (!mutex) return false;
-    return OnLiveMutex(mutex, pthread_mutex_unlock) == LockResult::Acquired;
+    return mutex && ReleaseLiveMutex(mutex) == LockResult::Acquired;
 }
 
 bool CloseSharedMutex(SharedMutex*& mutex) {
@@ -326,7 +400,12 @@ bool CloseSharedMutex(SharedMutex*& mutex) {
 }
 
 bool UnlinkSharedObject(const char* name) {
-    return shm_unlink(("/" + SharedObjectName(name)).c_str()) == 0 || errno == ENOENT;
+    std::string path = posix::ObjectPath(name);
+    if (path.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 }  // namespace platform

@@ -1,7 +1,10 @@
 #include "platform/posix/SharedObjects.h"
 
 #include <acl/libacl.h>
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/acl.h>
@@ -10,9 +13,29 @@
 
 namespace platform {
 
-std::string SharedObjectName(const char* name) {
+namespace {
+
+// Leaves room for the longest name a channel adds to the prefix.
+constexpr std::size_t maxPrefixLength = NAME_MAX - 32;
+
+std::string Prefix() {
     const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    return std::string(prefix ? prefix : "") + name;
+    return prefix ? prefix : "";
+}
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+}  // namespace
+
+std::string SharedObjectName(const char* name) { return Prefix() + name; }
+
+std::string SharedPrefixRefusal() {
+    std::string prefix = Prefix();
+    if (prefix.find('/') != std::string::npos) return "it contains '/'";
+    if (prefix == "." || prefix == "..") return "it is \".\" or \"..\"";
+    if (std::any_of(prefix.begin(), prefix.end(), IsControl)) return "it contains control characters";
+    if (prefix.size() > maxPrefixLength) return "it is longer than " + std::to_string(maxPrefixLength) + " characters";
+    return "";
 }
 
 namespace posix {
@@ -67,17 +90,42 @@ OpenStatus AclStatus(int descriptor, const struct stat& status) {
     return foreign ? OpenStatus::WritableThroughAcl : OpenStatus::Opened;
 }
 
-// Owned by this user or root; nobody else may write it, except through a
-// group this user belongs to.
+// Owned by this user, root or a trusted owner; nobody else may write it,
+// except through a group this user belongs to.
 OpenStatus TrustOf(int descriptor, const struct stat& status) {
     if (!S_ISREG(status.st_mode)) return OpenStatus::NotRegularFile;
-    if (status.st_uid != geteuid() && status.st_uid != 0) return OpenStatus::ForeignOwner;
+    bool trustedOwner = status.st_uid == geteuid() || status.st_uid == 0 || IsTrustedOwner(status.st_uid);
+    if (!trustedOwner) return OpenStatus::ForeignOwner;
     if (status.st_mode & S_IWOTH) return OpenStatus::WritableByOthers;
     // With an ACL these bits are its mask, the most the owning group's own
     // entry may grant: a foreign owning group under a mask with write is
     // refused whatever that entry says.
     if ((status.st_mode & S_IWGRP) && !InOwnGroups(status.st_gid)) return OpenStatus::WritableByGroup;
     return AclStatus(descriptor, status);
+}
+
+// Whether an ACL names a user or group that may write. The mask limits every
+// such entry, and the mode's group bits show the mask.
+bool NamedEntryMayWrite(int descriptor) {
+    acl_t acl = acl_get_fd(descriptor);
+    if (!acl) return false;  // no ACL support: the mode says it all
+    bool writer = false;
+    acl_entry_t entry = nullptr;
+    for (int more = acl_get_entry(acl, ACL_FIRST_ENTRY, &entry); more == 1 && !writer;
+         more = acl_get_entry(acl, ACL_NEXT_ENTRY, &entry)) {
+        acl_tag_t tag = ACL_UNDEFINED_TAG;
+        writer = acl_get_tag_type(entry, &tag) == 0 && (tag == ACL_USER || tag == ACL_GROUP) && MayWrite(entry);
+    }
+    (void)acl_free(acl);
+    return writer;
+}
+
+// The trust rule, and nobody but the owner and root may write it: not its
+// group, even one this user is in, nor anyone an ACL names.
+OpenStatus LockRuleOf(int descriptor, const struct stat& status) {
+    OpenStatus trust = TrustOf(descriptor, status);
+    if (trust != OpenStatus::Opened || !(status.st_mode & S_IWGRP)) return trust;
+    return NamedEntryMayWrite(descriptor) ? OpenStatus::WritableThroughAcl : OpenStatus::WritableByOwnGroup;
 }
 
 // A symbolic link (ELOOP) or a FIFO without a reader (ENXIO) is not a region.
@@ -96,22 +144,25 @@ OpenStatus StatusOfError(int error) {
 
 constexpr int openFlags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
 
-ObjectKind KindOf(mode_t mode) {
+// The kinds of object a channel never is, as a message names them.
+const char* OddKind(mode_t mode) {
     switch (mode & S_IFMT) {
-    case S_IFREG: return ObjectKind::RegularFile;
-    case S_IFIFO: return ObjectKind::Fifo;
-    case S_IFLNK: return ObjectKind::SymbolicLink;
-    case S_IFDIR: return ObjectKind::Directory;
+    case S_IFIFO: return "a FIFO, ";
+    case S_IFLNK: return "a symbolic link, ";
+    case S_IFDIR: return "a directory, ";
     case S_IFCHR:
-    case S_IFBLK: return ObjectKind::Device;
-    case S_IFSOCK: return ObjectKind::Socket;
-    default: return ObjectKind::Unknown;
+    case S_IFBLK: return "a device, ";
+    case S_IFSOCK: return "a socket, ";
+    default: return "";
     }
 }
 
 ObjectCheck Described(OpenStatus outcome, const struct stat& status) {
-    return ObjectCheck{outcome, static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_gid),
-                       static_cast<unsigned>(status.st_mode & 07777), KindOf(status.st_mode)};
+    char description[128];
+    std::snprintf(description, sizeof description, "%sowner uid %u, group %u, mode %04o", OddKind(status.st_mode),
+                  static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_gid),
+                  static_cast<unsigned>(status.st_mode & 07777));
+    return ObjectCheck{outcome, description, false, static_cast<unsigned long long>(status.st_size)};
 }
 
 // An open that failed: what the name refers to is told only when it is not a
@@ -130,21 +181,27 @@ void Report(ObjectCheck* check, const ObjectCheck& value) {
 
 }  // namespace
 
-std::string ObjectPath(const char* name) { return std::string(objectDirectory) + "/" + SharedObjectName(name); }
-
-ObjectCheck CheckOpenObject(int descriptor) {
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0) return ObjectCheck{};
-    return Described(TrustOf(descriptor, status), status);
+std::string ObjectPath(const char* name) {
+    std::string fullName = SharedObjectName(name);
+    if (!SharedPrefixRefusal().empty() || fullName.size() > NAME_MAX) return "";
+    return std::string(objectDirectory) + "/" + fullName;
 }
 
-int OpenShared(const char* name, int flags, ObjectCheck* check) {
-    int descriptor = open(ObjectPath(name).c_str(), flags | openFlags);
+ObjectCheck CheckOpenObject(int descriptor, Rule rule) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) return ObjectCheck{};
+    return Described(rule == Rule::Lock ? LockRuleOf(descriptor, status) : TrustOf(descriptor, status), status);
+}
+
+// Under a refused name nothing is published.
+int OpenShared(const char* name, int flags, ObjectCheck* check, Rule rule) {
+    std::string path = ObjectPath(name);
+    int descriptor = path.empty() ? -1 : open(path.c_str(), flags | openFlags);
     if (descriptor < 0) {
-        Report(check, CheckFailedOpen(name, errno));
+        Report(check, CheckFailedOpen(name, path.empty() ? ENOENT : errno));
         return -1;
     }
-    ObjectCheck trust = CheckOpenObject(descriptor);
+    ObjectCheck trust = CheckOpenObject(descriptor, rule);
     Report(check, trust);
     if (trust.status == OpenStatus::Opened) return descriptor;
     (void)close(descriptor);
@@ -152,7 +209,12 @@ int OpenShared(const char* name, int flags, ObjectCheck* check) {
 }
 
 int CreateShared(const char* name, unsigned mode) {
-    int descriptor = open(ObjectPath(name).c_str(), O_RDWR | O_CREAT | O_EXCL | openFlags, static_cast<mode_t>(mode));
+    std::string path = ObjectPath(name);
+    if (path.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | openFlags, static_cast<mode_t>(mode));
     if (descriptor < 0 || fchmod(descriptor, static_cast<mode_t>(mode)) == 0) return descriptor;
     (void)close(descriptor);
     return -1;

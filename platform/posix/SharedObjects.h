@@ -12,19 +12,28 @@ namespace platform::posix {
 // Where the C library keeps the objects shm_open names.
 constexpr char objectDirectory[] = "/dev/shm";
 
-// objectDirectory + "/" + the object's full name.
+// objectDirectory + "/" + the object's full name; empty when the prefix is
+// refused or the name is longer than a file name may be. Every open, create
+// and remove goes by this path.
 std::string ObjectPath(const char* name);
 
+// Which rule an object must pass (see OpenStatus).
+enum class Rule { Trust, Lock };
+
 // Opens an existing object without blocking (a FIFO would hang the open) and
-// without following a link, and keeps it only when it passes the trust rule;
-// -1 otherwise, with the reason in `check`. `flags` is O_RDONLY or O_RDWR.
-int OpenShared(const char* name, int flags, ObjectCheck* check);
+// without following a link, and keeps it only when it passes `rule`; -1
+// otherwise, with the reason in `check`. `flags` is O_RDONLY or O_RDWR.
+int OpenShared(const char* name, int flags, ObjectCheck* check, Rule rule = Rule::Trust);
 
 // Creates the object, read-write, with exactly `mode` whatever the umask; -1
-// with errno EEXIST when the name is taken.
+// with errno EEXIST when the name is taken, EINVAL when it is refused.
 int CreateShared(const char* name, unsigned mode);
 
-// The trust rule on an object already open.
-ObjectCheck CheckOpenObject(int descriptor);
+// `rule` on an object already open.
+ObjectCheck CheckOpenObject(int descriptor, Rule rule = Rule::Trust);
+
+// Whether objects of `owner` are trusted like this user's and root's: named
+// in the file of trusted owners.
+bool IsTrustedOwner(unsigned owner);
 
 }  // namespace platform::posix

@@ -12,7 +12,6 @@ namespace platform {
 namespace {
 
 constexpr mode_t privateMode = 0600;
-constexpr mode_t othersWrite = S_IWGRP | S_IWOTH;
 
 // The whole file, however long it grows.
 struct flock WholeFile(short type) {
@@ -22,25 +21,23 @@ struct flock WholeFile(short type) {
     return lock;
 }
 
-bool Loosened(int descriptor) {
-    struct stat status {};
-    return fstat(descriptor, &status) != 0 || (status.st_mode & othersWrite) != 0;
-}
+// Whether others than the object's owner and root may now write it: then no
+// program locks the mutex in it.
+bool Loosened(int descriptor) { return posix::CheckOpenObject(descriptor, posix::Rule::Lock).status != OpenStatus::Opened; }
 
-// A new object is the writer's own; one that exists must pass the trust rule.
+// A new object is the writer's own; one that exists must pass the lock rule.
 int OpenOrCreate(const char* name, ObjectCheck* check) {
     int descriptor = posix::CreateShared(name, privateMode);
-    if (descriptor >= 0) *check = posix::CheckOpenObject(descriptor);
+    if (descriptor >= 0) *check = posix::CheckOpenObject(descriptor, posix::Rule::Lock);
     check->created = descriptor >= 0;
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
-    return posix::OpenShared(name, O_RDWR, check);
+    return posix::OpenShared(name, O_RDWR, check, posix::Rule::Lock);
 }
 
-OpenStatus Claim(int descriptor, bool created) {
+OpenStatus Claim(int descriptor) {
     struct flock lock = WholeFile(F_WRLCK);
-    if (fcntl(descriptor, F_OFD_SETLK, &lock) != 0)
-        return errno == EAGAIN || errno == EACCES ? OpenStatus::LiveWriter : OpenStatus::Failed;
-    return !created && Loosened(descriptor) ? OpenStatus::LooseMutex : OpenStatus::Opened;
+    if (fcntl(descriptor, F_OFD_SETLK, &lock) == 0) return OpenStatus::Opened;
+    return errno == EAGAIN || errno == EACCES ? OpenStatus::LiveWriter : OpenStatus::Failed;
 }
 
 }  // namespace
@@ -53,7 +50,7 @@ ClaimHandle ClaimChannel(const char* name, ObjectCheck* check) {
         if (check->status == OpenStatus::Opened) check->status = OpenStatus::Failed;
         return noClaim;
     }
-    check->status = Claim(descriptor, check->created);
+    check->status = Claim(descriptor);
     if (check->status == OpenStatus::Opened) return descriptor;
     (void)close(descriptor);
     return noClaim;

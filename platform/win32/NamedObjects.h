@@ -16,6 +16,13 @@ namespace platform::win32 {
 // its owner and DACL); null when there is none.
 HANDLE OpenMapping(const char* name, DWORD access);
 
+// An existing mutex, opened with SYNCHRONIZE and READ_CONTROL; null when there
+// is none.
+HANDLE OpenNamedMutex(const char* name);
+
+// Whether the prefix lets objects be created; when not, `check` says so.
+bool NameUsable(ObjectCheck* check);
+
 // Whether any object, of whatever kind, has this name.
 bool NameInUse(const char* name);
 

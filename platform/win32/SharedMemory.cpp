@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/win32/NamedObjects.h"
 #include "platform/win32/ObjectTrust.h"
@@ -22,8 +23,8 @@ win32::HandleTable& Regions() {
     return table;
 }
 
-void Report(ObjectCheck* check, OpenStatus status, bool created = false) {
-    if (check) *check = ObjectCheck{status, 0, 0, 0, ObjectKind::Unknown, created};
+void Report(ObjectCheck* check, OpenStatus status, bool created = false, std::string description = {}) {
+    if (check) *check = ObjectCheck{status, std::move(description), created};
 }
 
 // Keeps `handle` only when the object passes the trust rule.
@@ -32,8 +33,9 @@ HANDLE Trusted(HANDLE handle, ACCESS_MASK writeRights, ObjectCheck* check, bool 
         Report(check, win32::StatusOfError(GetLastError()));
         return nullptr;
     }
-    OpenStatus status = created ? OpenStatus::Opened : win32::TrustOfObject(handle, writeRights).status;
-    Report(check, status, created);
+    win32::Trust trust = created ? win32::Trust{OpenStatus::Opened, {}} : win32::TrustOfObject(handle, writeRights);
+    OpenStatus status = trust.status;
+    Report(check, status, created, trust.owner.empty() ? "" : "owner " + trust.owner);
     if (status == OpenStatus::Opened) return handle;
     CloseHandle(handle);
     return nullptr;
@@ -70,13 +72,14 @@ SharedMutex* Wrapped(HANDLE handle) {
 
 }  // namespace
 
-ObjectCheck CheckSharedObject(const char* name) {
+// A kernel mutex keeps nothing of its holders in memory others could write,
+// so the rule for locking one is the trust rule.
+ObjectCheck CheckSharedObject(const char* name, bool) {
     ObjectCheck check;
-    std::string full = SharedObjectName(name);
     HANDLE handle = win32::OpenMapping(name, FILE_MAP_READ);
     if (handle) handle = Trusted(handle, win32::mappingWriteRights, &check, false);
     else if (GetLastError() == ERROR_INVALID_HANDLE)
-        handle = Trusted(OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, full.c_str()), win32::mutexWriteRights, &check, false);
+        handle = Trusted(win32::OpenNamedMutex(name), win32::mutexWriteRights, &check, false);
     else Report(&check, win32::StatusOfError(GetLastError()));
     if (handle) CloseHandle(handle);
     return check;
@@ -90,6 +93,7 @@ RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check)
 // The mapping gets the creator's default security: this user, SYSTEM and
 // the Administrators may use it. `mode` has no meaning here.
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned, ObjectCheck* check) {
+    if (!win32::NameUsable(check)) return noRegion;
     auto high = static_cast<DWORD>(static_cast<unsigned long long>(size) >> 32);
     HANDLE handle = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, high, static_cast<DWORD>(size),
                                        SharedObjectName(name).c_str());
@@ -112,12 +116,18 @@ bool GrowRegion(RegionHandle region, std::size_t size) {
     return UnmapRegion(view) && enough;
 }
 
-bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view) {
+bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check) {
     HANDLE handle = Regions().Get(region);
     void* base = handle ? MapViewOfFile(handle, MapAccess(access), 0, 0, 0) : nullptr;
     if (!base) return false;
-    view = RegionView{static_cast<unsigned char*>(base), ViewSize(base), 0};
-    return true;
+    std::size_t size = ViewSize(base);
+    if (size <= maxMappedRegionSize) {
+        view = RegionView{static_cast<unsigned char*>(base), size, 0};
+        return true;
+    }
+    UnmapViewOfFile(base);
+    if (check) *check = ObjectCheck{OpenStatus::TooLarge, {}, false, size};
+    return false;
 }
 
 bool UnmapRegion(RegionView& view) {
@@ -156,14 +166,28 @@ bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value) {
 
 bool RegionVanished(const RegionView&) { return false; }
 
+// Interlocked operations are full barriers, acquire and release at once.
+bool LoadRegionWord(const RegionView& view, std::size_t offset, uint32_t& value) {
+    if (!InView(view, offset, sizeof value) || offset % alignof(LONG) != 0) return false;
+    value = static_cast<uint32_t>(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(view.base + offset), 0, 0));
+    return true;
+}
+
+bool RegionWordStill(const RegionView& view, std::size_t offset, uint32_t before) {
+    uint32_t now = 0;
+    return LoadRegionWord(view, offset, now) && now == before;
+}
+
+bool StoreRegionWord(RegionView& view, std::size_t offset, uint32_t value) { return StoreToRegion(view, offset, value); }
+
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
-    HANDLE handle = OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, SharedObjectName(name).c_str());
-    return Wrapped(Trusted(handle, win32::mutexWriteRights, check, false));
+    return Wrapped(Trusted(win32::OpenNamedMutex(name), win32::mutexWriteRights, check, false));
 }
 
 // The system makes one mutex for all creators that start at once; the later
 // ones are told ERROR_ALREADY_EXISTS and get the same object.
 SharedMutex* CreateSharedMutex(const char* name, unsigned, ObjectCheck* check) {
+    if (!win32::NameUsable(check)) return nullptr;
     HANDLE handle = CreateMutexA(nullptr, FALSE, SharedObjectName(name).c_str());
     bool created = handle && GetLastError() != ERROR_ALREADY_EXISTS;
     return Wrapped(Trusted(handle, win32::mutexWriteRights, check, created));
@@ -175,6 +199,15 @@ LockResult LockSharedMutex(SharedMutex* mutex) { return WaitFor(mutex, INFINITE)
 LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) {
     auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(budget).count();
     return WaitFor(mutex, static_cast<DWORD>(std::min<long long>(milliseconds, INFINITE - 1)));
+}
+
+LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
+                          std::size_t offset, void* destination, std::size_t length) {
+    if (!InView(view, offset, length)) return LockResult::Failed;
+    LockResult locked = LockSharedMutex(mutex, budget);
+    if (locked != LockResult::Acquired) return locked;
+    std::memcpy(destination, view.base + offset, length);
+    return UnlockSharedMutex(mutex) ? LockResult::Acquired : LockResult::Failed;
 }
 
 // A mutex acquired as abandoned is an ordinary held mutex already.

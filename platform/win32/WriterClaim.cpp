@@ -38,6 +38,7 @@ ClaimHandle ClaimChannel(const char* name, ObjectCheck* check) {
     ObjectCheck local;
     if (!check) check = &local;
     *check = ObjectCheck{};
+    if (!win32::NameUsable(check)) return noClaim;
     HANDLE claim = CreateMutexA(nullptr, TRUE, ClaimName(name).c_str());
     check->status = claim ? Take(claim) : OpenStatus::Failed;
     check->created = !win32::NameInUse(name);

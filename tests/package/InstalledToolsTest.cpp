@@ -38,9 +38,10 @@ TEST(InstalledToolsTest, EveryToolAnswersVersionWithItsNameAndTheProjectVersion)
     }
 }
 
-// Channels root:watchGroup, regions mode 0640, as the bridge's receive service creates
-// them (root, group lumivex), watched by a user who is not root. Neither id
-// needs an entry in /etc/passwd or /etc/group.
+// Channels root:watchGroup, the region mode 0640 and the mutex object 0600,
+// as the bridge's receive service creates them (root, group lumivex), watched
+// read-only by a user who is not root. Neither id needs an entry in
+// /etc/passwd or /etc/group.
 constexpr uid_t watcher = 46123;
 constexpr gid_t watcherGroup = 46124;
 constexpr gid_t watchGroup = 46125;
@@ -53,6 +54,7 @@ protected:
         ASSERT_EQ(Publisher::Run({"--once", "--bins", "0", "--mode", "0640"}), 0);
         for (const std::string& name : {RegionName(0, 0), MutexName(0, 0)})
             ASSERT_EQ(chown(("/dev/shm/" + Prefix() + name).c_str(), 0, watchGroup), 0) << name;
+        ASSERT_EQ(chmod(("/dev/shm/" + Prefix() + MutexName(0, 0)).c_str(), 0600), 0);
         CopyMonitorWhereTheWatcherReachesIt();
     }
 

@@ -6,20 +6,21 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "plot/ColumnReduction.h"
+#include "plot/TrackColumns.h"
 #include "plot/FigureLayout.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tools/plot/PlotOptions.h"
 
 namespace {
 
@@ -50,16 +51,31 @@ struct Picture {
         return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
     }
 
-    // Pixels of about `colour` inside the box (page coordinates, y upwards).
+    bool Is(int x, int y, Rgb colour) const {
+        const png_byte* pixel = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+        return std::abs(pixel[0] - colour.red) + std::abs(pixel[1] - colour.green) + std::abs(pixel[2] - colour.blue) <= 24;
+    }
+
+    // Pixels of about `colour` in pixel column `x` of the box (page coordinates, y upwards).
+    int CountInColumn(Rgb colour, const PanelBox& box, int x) const {
+        int count = 0;
+        for (int y = static_cast<int>((1.0 - box.top) * height); y < (1.0 - box.bottom) * height; ++y) count += Is(x, y, colour);
+        return count;
+    }
+
     int Count(Rgb colour, const PanelBox& box) const {
         int count = 0;
-        for (int y = static_cast<int>((1.0 - box.top) * height); y < (1.0 - box.bottom) * height; ++y)
-            for (int x = static_cast<int>(box.left * width); x < box.right * width; ++x) {
-                const png_byte* pixel = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-                count += std::abs(pixel[0] - colour.red) + std::abs(pixel[1] - colour.green) +
-                             std::abs(pixel[2] - colour.blue) <= 24;
-            }
+        for (int x = static_cast<int>(box.left * width); x < box.right * width; ++x) count += CountInColumn(colour, box, x);
         return count;
+    }
+
+    // Pixel columns of the box (but its edges) mostly of `colour`.
+    std::vector<int> ColumnsOf(Rgb colour, const PanelBox& box) const {
+        std::vector<int> columns;
+        const int rows = static_cast<int>((box.top - box.bottom) * height);
+        for (int x = static_cast<int>(box.left * width) + 2; x < box.right * width - 2; ++x)
+            if (CountInColumn(colour, box, x) > rows * 3 / 4) columns.push_back(x);
+        return columns;
     }
 };
 
@@ -82,10 +98,22 @@ protected:
 
     // What the real monitor records of the real publisher's `motion` for two seconds.
     void Record(const std::string& motion, const std::string& path) {
-        ASSERT_EQ(Publisher::Run({"--once", "--motion", motion}), 0);
+        RecordRuns(path, {"--motion", motion}, {{"--rate", "100", "--duration", "2", "--motion", motion}});
+    }
+
+    // What the real monitor records of the real publisher run once per entry
+    // of `runs`, with `pause` between runs, in which the server is gone. The
+    // monitor starts on a channel written once with `first`.
+    void RecordRuns(const std::string& path, std::vector<std::string> first,
+                    const std::vector<std::vector<std::string>>& runs, Milliseconds pause = Milliseconds(0)) {
+        first.push_back("--once");
+        ASSERT_EQ(Publisher::Run(first), 0);
         ChildProcess monitor;
         ASSERT_TRUE(monitor.Start({{ProgramPath("lumivex-monitor"), "--csv", path}, ChildEnvironment({}), ""}));
-        ASSERT_EQ(Publisher::Run({"--rate", "100", "--duration", "2", "--motion", motion}), 0);
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (i > 0) std::this_thread::sleep_for(pause);
+            ASSERT_EQ(Publisher::Run(runs[i]), 0);
+        }
         int status = 0;
         ASSERT_TRUE(monitor.Signal(SIGINT) && monitor.WaitExit(runLimit, status));
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << DescribeStatus(status);
@@ -138,22 +166,28 @@ TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
             EXPECT_GE(png.Count(trace.colour, layout.Panel(row, trace.panel)), 50) << trace.axis << " in row " << row;
 }
 
-// Two stations still but for a known noise: x alternates by ±a, so that it
-// lies 4a/5 from the mean of every five updates around it. 100 updates a
-// second for ten seconds, but for one gap of 50 ms, and one update where the
-// server lost the station (nan), which must not spoil range or jitter.
-TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
+// A hand-made recording whose figures are known exactly: 100 writes a second
+// for ten seconds. The recorder misses writes 501-504 (the counter jumps),
+// the server is silent for 701-703 (it does not); at 600 the channel turns
+// from metres to centimetres and station 1 from inactive to active. Station 0
+// alternates by ±0.5 mm in x (so it lies 0.4 mm from the mean of every five
+// writes around it), by 2^-18 m (3.8 µm) in z, and by ±0.1° about 180° in azimuth
+// (0.08° from the mean, across the wrap). Every fourth write of station 1 is nan.
+TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
     std::ostringstream text;
-    text << header << "# channel 0 0 flags 0x0000011F description centimetres\n"
-         << "# channel 0 1 flags 0x0000021F description metres\n" << columns;
-    const double noise[2] = {0.1, 0.0005};  // cm, m
+    text << "# lumivex recording 2\n# stations 0-1\ntime_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+         << "# channel 0 0 flags 0x0000021D description lab\n";
+    text.precision(12);
+    const double pi = 3.14159265358979, tenth = 0.1 / 180 * pi, step = std::ldexp(1.0, -18);
     for (int tick = 0, row = 0; tick <= 1000; ++tick) {
-        if (tick > 500 && tick < 505) continue;
-        for (int bin = 0; bin < 2; ++bin)
-            text << tick / 100.0 << ",0," << bin << ",3,"
-                 << (tick == 800 ? "nan" : std::to_string(1.5 + (row % 2 ? noise[bin] : -noise[bin])))
-                 << ",2,1,0.5,0,0\n";
-        ++row;
+        if ((tick > 500 && tick < 505) || (tick > 700 && tick < 704)) continue;
+        if (tick == 600) text << "# channel 0 0 flags 0x0000011F description lab\n";
+        const double unit = tick < 600 ? 1.0 : 100.0, sign = row++ % 2 ? 1.0 : -1.0;
+        const std::string head = std::to_string(tick / 100.0) + ",0,0," + std::to_string(tick - (tick > 700 ? 3 : 0)) + ",7,";
+        text << head << "0," << (1.5 + sign * 0.0005) * unit << "," << 2 * unit << "," << (sign > 0 ? 1.0 + step : 1.0) * unit << ","
+             << sign * (pi - tenth) << ",0,0\n"
+             << head << "1," << (tick % 4 ? std::to_string(2 * unit) : "nan") << "," << 2 * unit << "," << 2 * unit
+             << ",0,0,0\n";
     }
     std::string path = Written(text.str());
 
@@ -164,24 +198,75 @@ TEST_F(PlotTest, StatsGiveRateIntervalsDropoutsRangeAndJitter) {
     std::istringstream lines(csv.output);
     std::string heading, line;
     std::getline(lines, heading);
-    EXPECT_EQ(heading, "instrument,bin,station,samples,rate_hz,p50_ms,p99_ms,max_ms,dropouts,range_x,range_y,range_z,"
-                       "jitter,jitter_mm,unit");
-    const double expected[2][14] = {{0, 0, 3, 997, 99.6, 10, 10, 50, 1, 0.2, 0, 0, 0.08, 0.8},
-                                    {0, 1, 3, 997, 99.6, 10, 10, 50, 1, 0.001, 0, 0, 0.0004, 0.4}};
-    const char* const units[2] = {"cm", "m"};
-    for (int bin = 0; bin < 2; ++bin) {
+    EXPECT_EQ(heading, "instrument,bin,station,samples,rate_hz,p50_ms,p99_ms,max_ms,dropouts,missed,inactive,nonfinite,"
+                       "range_x_m,range_y_m,range_z_m,jitter_mm,jitter_deg");
+    const double writes = 994, nan = std::nan("");
+    const double expected[2][17] = {
+        {0, 0, 0, writes, 99.3, 10, 10, 50, 1, 4, 0, 0, 0.001, 0, std::ldexp(1.0, -18), 0.4, 0.08},
+        {0, 0, 1, writes, 99.3, 10, 10, 50, 1, 4, 596 / writes, 250 / writes, 0, 0, 0, nan, nan}};
+    for (const auto& figures : expected) {
         ASSERT_TRUE(std::getline(lines, line)) << csv.output;
         std::vector<std::string> fields = CsvFields(line);
-        ASSERT_EQ(fields.size(), 15u) << line;
-        for (int i = 0; i < 14; ++i) EXPECT_NEAR(std::stod(fields[i]), expected[bin][i], std::max(1e-6, 1e-3 * expected[bin][i])) << line;
-        EXPECT_EQ(fields[14], units[bin]);
+        fields.resize(17);
+        for (int i = 0; i < 17; ++i)
+            if (std::isnan(figures[i])) EXPECT_EQ(fields[i], "") << i << ": " << line;
+            else EXPECT_NEAR(std::stod(fields[i]), figures[i], std::max(1e-12, 3e-4 * figures[i])) << i << ": " << line;
     }
+    EXPECT_NE(csv.output.find("e-06"), std::string::npos) << "a small range keeps its digits: " << csv.output;
     ASSERT_EQ(ExitStatus(table), 0) << table.output;
     std::istringstream rows(table.output);
     std::map<std::size_t, int> lengths;
     for (std::string row; std::getline(rows, row);) ++lengths[row.size()];
     EXPECT_EQ(lengths.size(), 1u) << "columns aligned:\n" << table.output;
-    EXPECT_NE(table.output.find("0.800"), std::string::npos) << table.output;
+}
+
+// The real publisher stopped for 1.5 s (the recorder notes it gone), then
+// started again in centimetres with station 1 inactive. In the picture (named after the recording, as
+// standard error says) the silence is shaded and no trace crosses it, and
+// station 1 is shaded inactive; station 0, held at one place in both units,
+// has no range.
+TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
+    const std::string path = recording.Path();
+    RecordRuns(path, {"--pose", "0=0.5,0.5,0.5,0,0,0"},
+               {{"--rate", "100", "--duration", "1", "--pose", "0=0.5,0.5,0.5,0,0,0"},
+                {"--rate", "100", "--duration", "1", "--flags", "0x11D", "--pose", "0=50,50,50,0,0,0"}},
+               Milliseconds(1500));
+    const std::string png = path + ".png";
+    std::stringstream recorded;
+    recorded << std::ifstream(path).rdbuf();
+    EXPECT_NE(recorded.str().find("\n# channel 0 0 gone\n"), std::string::npos) << "the recorder saw the server go";
+
+    Outcome run = Plot({path, "--bins", "0", "--stations", "0-1", "--size", "1200x800"});
+    Outcome stats = Plot({path, "--stats", "--csv", "--bins", "0", "--stations", "0-1"});
+
+    ASSERT_EQ(ExitStatus(run), 0) << run.output;
+    EXPECT_NE(run.output.find("lumivex-plot: wrote " + png), std::string::npos) << run.output;
+    Picture picture;
+    ASSERT_TRUE(picture.Read(png));
+    std::remove(png.c_str());
+    const Rgb silent{238, 232, 196}, inactive{214, 226, 245};
+    const Rgb traces[] = {{0, 114, 178}, {213, 94, 0}, {0, 158, 115}, {230, 159, 0}, {86, 180, 233}, {204, 121, 167}, {0, 0, 0}};
+    FigureLayout layout(1200, 800, 2);
+    for (int row = 0; row < 2; ++row)
+        for (int panel = 0; panel < FigureLayout::panelsPerRow; ++panel) {
+            PanelBox box = layout.Panel(row, panel);
+            std::vector<int> columns = picture.ColumnsOf(silent, box);
+            EXPECT_GT(columns.size(), 60u) << "a third of the panel is silence";
+            for (int x : columns) {
+                if (!std::count(columns.begin(), columns.end(), x + 1) || !std::count(columns.begin(), columns.end(), x - 1))
+                    continue;
+                for (Rgb trace : traces) EXPECT_EQ(picture.CountInColumn(trace, box, x), 0) << row << "/" << panel << " x " << x;
+            }
+            EXPECT_EQ(picture.Count(inactive, box) > 1000, row == 1) << row << "/" << panel;
+        }
+    std::istringstream lines(stats.output);
+    std::string line;
+    std::getline(lines, line);
+    ASSERT_TRUE(std::getline(lines, line)) << stats.output;
+    std::vector<std::string> station0 = CsvFields(line);
+    ASSERT_GE(station0.size(), 15u) << line;
+    EXPECT_GE(std::stoi(station0[8]), 1) << "dropouts: " << line;
+    EXPECT_EQ(station0[12] + station0[13] + station0[14], "000") << "range: " << line;
 }
 
 TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
@@ -189,6 +274,13 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
                              "0.5,0,0,0,1,2,3,0,0,0\n";
     std::string crowded = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
     for (int station = 0; station < 14; ++station) crowded += "0.5,0,0," + std::to_string(station) + ",1,2,3,0,0,0\n";
+    // Every interval a different length: more of them than are counted.
+    std::string distinct = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
+    for (long row = 0, micros = 0; row <= 200001; micros += ++row) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%ld.%06ld,0,0,0,0,0,0,0,0,0\n", micros / 1000000, micros % 1000000);
+        distinct += text;
+    }
     const std::string out = picture.Path();
     struct Case {
         std::string recording;
@@ -209,7 +301,9 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
         {good, {"-o", "-"}, 2, "not to standard output"},
         {good, {"-o", "--stats"}, 2, "'--stats' is an option, not a value"},
+        {good, {"-o", out, "--position", "sideways"}, 2, "--position"},
         {crowded, {"-o", out, "--size", "1600x1000"}, 2, "14 stations need a picture at least"},
+        {distinct, {"--stats"}, 2, "more than 200000 different intervals between writes"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments{Written(c.recording)};
@@ -221,26 +315,29 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     EXPECT_EQ(std::ifstream(recording.Path()).peek(), '#') << "the recording is still there";
 }
 
-TEST(PlotOptionsTest, PictureIsNamedAfterTheRecording) {
-    const std::pair<const char*, const char*> names[] = {
-        {"session.csv", "session.png"},      {"session.csv.gz", "session.png"}, {"run.v2/session", "run.v2/session.png"},
-        {"/data/.hidden", "/data/.hidden.png"}, {"plain", "plain.png"}};
-    for (const auto& [recording, picture] : names) EXPECT_EQ(DefaultOutput(recording), picture) << recording;
-}
+// However often the columns are merged while a long track is read, a spike
+// between pixels survives, a value that is not finite breaks the trace at
+// the next value, and a silence is kept with its ends.
+TEST(TrackColumnsTest, MergedColumnsKeepSpikesBreaksAndSilences) {
+    TrackColumns columns(64);
+    for (int i = 0; i <= 10000; ++i) {
+        const double seconds = i / 1000.0;
+        if (seconds > 7.0 && seconds < 8.0) continue;
+        double value = i == 3333 ? 9.0 : seconds >= 5.0 && seconds < 6.5 ? std::nan("") : 0.0;
+        const double values[seriesCount] = {value, 0, 0, 0, 0, 0, 1.0};
+        columns.Add(seconds, values, 0);
+    }
 
-// A spike between pixels survives; each column holds its samples' extremes.
-TEST(ColumnReductionTest, EachColumnKeepsItsLowestAndHighest) {
-    const std::vector<double> seconds{0.0, 0.1, 0.2, 0.3, 0.6, 0.99, 1.0, 2.0};
-    const std::vector<double> values{1.0, 9.0, -4.0, 2.0, std::nan(""), 5.0, 6.0, 7.0};
+    std::vector<TrackColumn> resampled = columns.Resample(0.0, 10.0, 10);
 
-    std::vector<ColumnSpan> spans = ReduceToColumns(seconds, values, 0.0, 1.0, 2);
-
-    ASSERT_EQ(spans.size(), 2u);
-    EXPECT_DOUBLE_EQ(spans[0].seconds, 0.25);
-    EXPECT_DOUBLE_EQ(spans[0].low, -4.0);
-    EXPECT_DOUBLE_EQ(spans[0].high, 9.0);
-    EXPECT_DOUBLE_EQ(spans[1].low, 5.0);
-    EXPECT_DOUBLE_EQ(spans[1].high, 6.0);  // the sample on the right edge counts, the one past it not
+    ASSERT_EQ(resampled.size(), 10u);
+    EXPECT_EQ(resampled[3].high[0], 9.0f);
+    EXPECT_EQ(resampled[4].high[0], 0.0f);
+    EXPECT_TRUE(resampled[6].brokenBefore & 1u) << "x comes back at 6.5 s after nan";
+    EXPECT_NEAR(resampled[8].into.from, 7.0, 1e-9);
+    EXPECT_NEAR(resampled[8].into.to, 8.0, 1e-9);
+    EXPECT_TRUE(resampled[9].present & 1u) << "the write at the right edge counts";
+    for (int column : {0, 1, 2, 4, 6, 9}) EXPECT_LT(resampled[column].into.Length() + resampled[column].inside.Length(), 0.01);
 }
 
 }  // namespace

@@ -158,4 +158,29 @@ TEST(RecordingSyntax, UnescapedDescriptionsOfOlderFilesReadTheSameButForBackslas
     }
 }
 
+// A time the reader would refuse (some would not even fit a row) fails the
+// writer instead of being written.
+TEST(RecordingWriter, RefusesATimeBeyondTheLongest) {
+    const std::string path = "/tmp/lumivex-longest-" + std::to_string(getpid()) + ".csv";
+    RecordingWriter writer;
+    ASSERT_TRUE(writer.Open(path, RecordingInfo{}));
+    EXPECT_TRUE(writer.WriteWrite(Write(1e9, 1, 0x21F, "Rig", 1.0f)));
+    EXPECT_FALSE(writer.WriteWrite(Write(1e61, 2, 0x21F, "Rig", 1.0f)));
+    EXPECT_EQ(writer.Writes(), 1);
+    std::remove(path.c_str());
+}
+
+// Some editors start a UTF-8 file with a byte-order mark; it is skipped.
+TEST(RecordingReader, SkipsAByteOrderMark) {
+    const std::string path = "/tmp/lumivex-bom-" + std::to_string(getpid()) + ".csv";
+    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF# lumivex recording 2\n# stations 0\n"
+                                          << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+                                          << "# channel 0 0 flags 0x21F description Rig\n0.5,0,0,9,0,0,1,1,1,0,0,0\n";
+    RecordingReader reader;
+    RecordedWrite write;
+    EXPECT_TRUE(reader.Open(path) && reader.Next(write)) << reader.Error();
+    EXPECT_EQ(reader.Info().version, 2);
+    std::remove(path.c_str());
+}
+
 }  // namespace

@@ -21,11 +21,13 @@
 
 #include "recording/RecordingReader.h"
 #include "server/ChannelWriter.h"
+#include "platform/SharedMemory.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tests/support/ExpectInOrder.h"
 #include "tools/monitor/ChannelMonitor.h"
+#include "tools/monitor/MonitorView.h"
 #include "tools/monitor/WriteRecorder.h"
 
 namespace {
@@ -180,18 +182,79 @@ TEST_F(MonitorTest, OnceShowsTheSelectedChannelsAndStations) {
     EXPECT_EQ(rest.rfind("ACTIVE", 0), 0u) << rest;
     ASSERT_TRUE(StationRow(run.output, "(0,1,3)", numbers, rest));
     EXPECT_EQ(rest.rfind("inactive", 0), 0u) << rest;
+    EXPECT_EQ(run.output.find("rate Hz"), std::string::npos) << "one look measures no rate:\n" << run.output;
 }
 
+// A write's time is the server's stamp, also for one stamped a little after
+// the poll's clock read; a stamp 20 s off is no stamp of this clock.
+TEST(ServerWriteTimeTest, TakesTheStampEvenJustAfterThePoll) {
+    const MonitorClock::time_point now = MonitorClock::now();
+    const uint32_t nowMicros =
+        static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count());
+    const std::pair<uint32_t, MonitorClock::time_point> cases[] = {
+        {nowMicros - 500, now - std::chrono::microseconds(500)},
+        {nowMicros + 2, now + std::chrono::microseconds(2)},
+        {nowMicros + 20000000, now},
+        {0, now}};
+    for (const auto& [stamp, expected] : cases) EXPECT_TRUE(ServerWriteTime(now, stamp) == expected) << stamp - nowMicros;
+}
+
+// The mapping of a removed channel still holds its last write: its stations
+// show as gone, without a rate, not as active.
+TEST(MonitorViewTest, StationsOfARemovedChannelAreGone) {
+    ChannelWatch channel;
+    channel.published = channel.gone = true;
+    channel.state.flags = 0x21F;
+    channel.state.writeCount = 1;
+    channel.stations.emplace_back(0);
+    const MonitorClock::time_point start = MonitorClock::now();
+    channel.writeRate.Sample(start, 1);
+    channel.writeRate.Sample(start + std::chrono::seconds(2), 15);
+
+    std::string line = FormatStation(0, channel, channel.stations[0], start + std::chrono::seconds(2));
+
+    EXPECT_NE(line.find(" gone "), std::string::npos) << line;
+    EXPECT_EQ(line.find("ACTIVE"), std::string::npos) << line;
+    EXPECT_EQ(line.find("7.0"), std::string::npos) << "no rate: " << line;
+}
+
+// A name prefix that is not a plain name is refused, said once, and nothing
+// is published under it.
 TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
     OutputFile csv;
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--once"}, "nothing is published for instrument 0, bins 0-1"},
-        {{"--csv", csv.Path(), "--duration", "0.3"}, "nothing was recorded: no selected channel of instrument 0, bins 0-1"}};
-    for (const auto& [options, message] : cases) {
-        Outcome run = Monitor(options);
-        EXPECT_EQ(ExitStatus(run), 1) << options[0];
-        EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    struct Case {
+        std::vector<std::string> options;
+        std::string prefix;  // empty: the test's own
+        std::string message;
+    };
+    const std::string nothing = "nothing is published for instrument 0, bins 0-1";
+    const Case cases[] = {
+        {{"--once"}, "", nothing},
+        {{"--csv", csv.Path(), "--duration", "0.3"}, "", "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
+        {{"--once"}, "../" + Prefix(), "LUMIVEX_SHM_PREFIX \"../" + Prefix() + "\" is refused: it contains '/'"},
+        {{"--once"}, "..", "LUMIVEX_SHM_PREFIX \"..\" is refused: it is \".\" or \"..\""},
+        {{"--once"}, Prefix() + "\x1b", "LUMIVEX_SHM_PREFIX \"" + Prefix() + "\\x1b\" is refused: it contains control characters"},
+        {{"--once"}, std::string(300, 'p'), "is refused: it is longer than 223 characters"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments{ProgramPath("lumivex-monitor")};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        std::string prefix = c.prefix.empty() ? Prefix() : c.prefix;
+        Outcome run = RunToEnd(arguments, ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix}), runLimit);
+        EXPECT_EQ(ExitStatus(run), 1) << c.prefix;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find(c.message), run.output.rfind(c.message)) << "said once:\n" << run.output;
+        if (!c.prefix.empty()) {
+            EXPECT_NE(run.output.find(nothing), std::string::npos) << run.output;
+        }
     }
+    // Writers get a clear refusal, and a removal under such a prefix is no success.
+    UsePrefix("../" + Prefix());
+    platform::ObjectCheck check;
+    EXPECT_EQ(platform::CreateRegion(RegionName(0, 0).c_str(), 4096, 0600, &check), platform::noRegion);
+    EXPECT_EQ(check.status, platform::OpenStatus::RefusedName);
+    EXPECT_FALSE(platform::UnlinkSharedObject(RegionName(0, 0).c_str()));
+    UsePrefix(Prefix());
 }
 
 TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
@@ -217,9 +280,9 @@ TEST_F(MonitorTest, LiveViewFitsItsTerminalAndFollowsResizes) {
         int columns, rows;
         std::string hidden;
     };
-    const Size sizes[] = {{80, 24, "... 3 more stations and 12 more channels below; cut: az deg, el deg, roll deg"},
+    const Size sizes[] = {{80, 24, "... 3 more stations and 12 more channels below; cut: rate Hz, age ms"},
                           {120, 40, "... 4 more stations and 9 more channels below"},
-                          {60, 12, "... 3 more stations and 14 more channels below; cut: az d..."}};
+                          {60, 12, "... 3 more stations and 14 more channels below; cut: el d..."}};
     for (const Size& size : sizes) {
         tmux.Run({"resize-window", "-t", "view", "-x", std::to_string(size.columns), "-y", std::to_string(size.rows)});
         std::string screen = tmux.WaitFor(size.hidden + "\nCtrl-C ends.");
@@ -456,7 +519,7 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
                                         -0.25 * degreesPerRadian, 0.125 * k * degreesPerRadian};
             for (int i = 0; i < 6; ++i) EXPECT_NEAR(numbers[i], expected[i], 0.006) << name << " number " << i;
             double age = -1.0;
-            EXPECT_EQ(std::sscanf(rest.c_str(), "%*s - %lf", &age), 1) << "no age from the time stamp: " << rest;
+            EXPECT_EQ(std::sscanf(rest.c_str(), "%*s %lf", &age), 1) << "no age from the time stamp: " << rest;
             EXPECT_LT(age, 5000.0);
         }
     }

@@ -75,6 +75,7 @@ struct Malformed {
     const char* name;
     std::string text;
     int line;
+    std::string says = "";  // what the message says after "FILE:LINE: "
 };
 
 void PrintTo(const Malformed& malformed, std::ostream* out) { *out << malformed.name; }
@@ -83,7 +84,7 @@ class MalformedRecordingTest : public PublisherTest, public ::testing::WithParam
 
 TEST_P(MalformedRecordingTest, IsRefusedWithItsLineBeforeAnythingIsCreated) {
     std::string path = WriteFile(GetParam().text);
-    ExpectRefused({"--replay", path}, path + ":" + std::to_string(GetParam().line) + ": ");
+    ExpectRefused({"--replay", path}, path + ":" + std::to_string(GetParam().line) + ": " + GetParam().says);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,6 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"BadFlags", "# channel 0 0 flags 21F description Rig\n" + header, 1},
         Malformed{"TimeGoesBack", channel00 + header + "0.5" + row.substr(8) + row, 5},
         Malformed{"NegativeTime", channel00 + header + "-1" + row.substr(8), 4},
+        Malformed{"TimeBeyondTheLongest", channel00 + header + "1e300" + row.substr(8), 4},
+        Malformed{"ChannelsOneAfterAnother",
+                  header2 + "# channel 0 1 flags 0x21F description Rig\n" + write2 +
+                      "0,0,1,1,0,0,1,1,1,0,0,0\n0,0,1,1,0,1,1,1,1,0,0,0\n",
+                  8},
         Malformed{"DescriptionTooLong",
                   "# channel 0 0 flags 0x21F description " + std::string(station_layout::maxDescriptionLength + 1, 'd') +
                       "\n" + header,
@@ -109,7 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"WriteLacksAStation", header2 + "0,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 5},
         Malformed{"StationTwiceInAWrite", header2 + "0.5,0,0,9,0,0,1,1,1,0,0,0\n" + write2, 6},
         Malformed{"TimeGoesBackInAChannel", header2 + write2 + "0.25,0,0,10,0,0,1,1,1,0,0,0\n", 7},
-        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7}),
+        Malformed{"EndlessLine", header2 + write2 + std::string(100000, '0') + "\n", 7},
+        Malformed{"LongLineInsideOneBlock", header2 + write2 + "#" + std::string(70000, 'c') + "\n" + write2, 7,
+                  "a line longer than 65536 bytes"},
+        Malformed{"SecondRecording", header2 + write2 + header2 + write2, 7, "a second recording starts here"},
+        Malformed{"DamagedCompression", std::string("\x1f\x8b\x08\0\0\0\0\0\0\x03\xff\xff\xff\xff", 14), 1,
+                  "the compressed data is damaged ("}),
     [](const ::testing::TestParamInfo<Malformed>& info) { return info.param.name; });
 
 TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
@@ -235,6 +246,47 @@ TEST_F(PublisherTest, ReplayKeepsTheRecordedTimingAndEndsWithTheRecordedPoses) {
     // Ending it normally takes the objects away.
     publisher.Terminate();
     EXPECT_TRUE(NothingPublished());
+}
+
+// With --loop the next pass starts one recorded interval after the last
+// write, not at the same instant. The second write holding its mutex for
+// 1.5 s makes the third 1.4 s late, and the summary says so.
+TEST_F(PublisherTest, LoopKeepsTheIntervalAndLatenessIsNotCapped) {
+    const std::string path = WriteFile(channel00 + header + row + "0.1" + row.substr(3) + "0.2" + row.substr(3));
+    Publisher publisher({"--replay", path, "--loop", "--duration", "2"});
+    TrackerClient client;
+    ChannelState state;
+    std::map<uint32_t, uint32_t> stamps;  // write count -> when it was written
+    for (int attempt = 0; attempt < 20000 && state.writeCount < 4; ++attempt) {
+        if (ReadChannelState(client, 0, state)) stamps.emplace(state.writeCount, state.timestampMicros);
+        usleep(200);
+    }
+    ASSERT_TRUE(stamps.count(3) && stamps.count(4)) << "the last write of a pass and the first of the next";
+    EXPECT_GE(stamps[4] - stamps[3], 90000u);
+    publisher.Terminate();
+
+    Outcome held = Run({"--replay", path, "--hold-lock-ms", "1500"});
+    ASSERT_TRUE(held.finished);
+    double p99 = 0.0, max = 0.0;
+    std::size_t at = held.output.find("p99 ");
+    ASSERT_NE(at, std::string::npos) << held.output;
+    ASSERT_EQ(std::sscanf(held.output.c_str() + at, "p99 %lf ms, max %lf ms", &p99, &max), 2) << held.output;
+    EXPECT_GT(p99, 1200.0) << held.output;
+    EXPECT_LE(p99, max) << held.output;
+}
+
+// A channel its server removed during the recording is removed where the
+// recording says so and created again at its next write.
+TEST_F(PublisherTest, ReplayRemovesAChannelWhereItsServerDid) {
+    const std::string path = WriteFile(header2 + "0,0,0,1,0,0,1,1,1,0,0,0\n0,0,0,1,0,1,1,1,1,0,0,0\n" +
+                                       "# channel 0 0 gone\n0.8,0,0,1,0,0,2,2,2,0,0,0\n0.8,0,0,1,0,1,2,2,2,0,0,0\n");
+    Publisher publisher({"--replay", path, "--duration", "3"});
+    const bool expected[] = {false, true, false};  // published, removed, published again
+    for (bool removed : expected) {
+        int attempt = 0;
+        while (attempt++ < 20000 && NothingPublished() != removed) usleep(200);
+        EXPECT_EQ(NothingPublished(), removed) << "step " << removed;
+    }
 }
 
 // Bin 1, stations 0-3, a write every 10 ms for 0.2 s; every float of write i

@@ -2,10 +2,14 @@
 #include <cstring>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
+#include "tracker/ChannelState.h"
+#include "tracker/ObjectRefusal.h"
 #include "tracker/StationLayout.h"
+#include "tracker/StationReader.h"
 
 namespace {
 
@@ -174,6 +178,36 @@ TEST_F(ChannelSetTest, ObjectsAreCheckedAgainWhenAChangeNamesThemAndOnlyThen) {
     ASSERT_EQ(chmod(mutex.c_str(), 0600), 0);
     WaitOneFrame();
     EXPECT_TRUE(client.Attach()) << "a change that names the mutex lets it be tried again";
+}
+
+TEST_F(ChannelSetTest, RegionTooLargeToMapIsNamedWithItsSize) {
+    HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
+    const std::string region = "/dev/shm/" + Prefix() + RegionName(0, 0);
+    ASSERT_EQ(truncate(region.c_str(), static_cast<off_t>(platform::maxMappedRegionSize + 1)), 0);
+    TrackerClient client;
+    EXPECT_FALSE(client.Attach());
+    EXPECT_EQ(DescribeTrouble(client, 0),
+              Prefix() + RegionName(0, 0) + ": too large to map (67108865 bytes; a reader maps at most 64 MiB)");
+}
+
+// A mutex this user may not lock: the channel is read through its write
+// sequence, which an abandoned write leaves odd; that reads as held, by the
+// region's name, until a write completes.
+TEST_F(ChannelSetTest, ReadOnlyChannelWaitsForAnEvenSequence) {
+    SequencedServer server;
+    ASSERT_TRUE(server.Open(0, 0640, 0660, getegid()));
+    HandMadeChannel writer(RegionName(0, 0), "", 0);
+    float pose[6] = {};
+    TrackerClient client;
+    ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
+    EXPECT_TRUE(client.IsReadOnly(0));
+    ASSERT_TRUE(platform::StoreRegionWord(writer.view, station_layout::sequenceOffset, 5));
+    EXPECT_FALSE(ReadStationPose(client, 0, 0, pose));
+    EXPECT_EQ(DescribeTrouble(client, 0),
+              Prefix() + RegionName(0, 0) + ": its server has been writing it for longer than 10 ms (or died while writing)");
+    ASSERT_TRUE(server.Write(7));
+    ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
+    EXPECT_EQ(pose[0], 7.0f);
 }
 
 TEST_F(ChannelSetTest, ActiveStationCountUsesOnlyTheLowFourBits) {

@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <fstream>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +17,7 @@
 #include <utility>
 
 #include "platform/SharedMemory.h"
+#include "tracker/ChannelState.h"
 #include "tracker/ShMemChannelSet.h"
 #include "tracker/StationReader.h"
 
@@ -99,6 +102,8 @@ bool PokeMutexField(const std::string& path, std::size_t fieldOffset, int32_t va
     return munmap(base, length) == 0 && closed;
 }
 
+bool BeginStationRead(TrackerClient& client, int bin) { return SelectBin(client, bin) && client.Lock(); }
+
 bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum) {
     for (int attempt = 0; attempt < 20000; ++attempt) {
         float pose[6] = {};
@@ -124,6 +129,76 @@ int MappingCount(const std::string& namePart) {
     int count = 0;
     for (std::string line; std::getline(maps, line);) count += line.find(namePart) != std::string::npos;
     return count;
+}
+
+ChannelState CounterState(uint32_t count) {
+    ChannelState state;
+    state.writeCount = count;
+    state.flags = 0x21F;
+    float value = static_cast<float>(count % (1u << 24));
+    for (StationRecord& record : state.records) record = {value, value, value, value, value, value};
+    state.description = "sequenced";
+    return state;
+}
+
+namespace {
+
+bool Share(const std::string& name, unsigned mode, gid_t group) {
+    std::string path = "/dev/shm/" + platform::SharedObjectName(name.c_str());
+    return chown(path.c_str(), static_cast<uid_t>(-1), group) == 0 && chmod(path.c_str(), mode) == 0;
+}
+
+// The first content is in place: the sequence, the writer, and the mark last.
+bool MarkMapped(platform::RegionView& view, uint32_t sequence) {
+    using namespace station_layout;
+    return platform::StoreRegionWord(view, sequenceOffset, sequence) &&
+           platform::StoreRegionWord(view, writerProcessOffset, static_cast<uint32_t>(getpid())) &&
+           platform::StoreRegionWord(view, sequenceMarkOffset, sequenceMark);
+}
+
+}  // namespace
+
+bool MarkSequence(const std::string& regionName) {
+    platform::RegionHandle region = platform::OpenRegion(regionName.c_str(), platform::ViewAccess::ReadWrite);
+    platform::RegionView view;
+    uint32_t mark = 0;
+    bool marked = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) &&
+                  platform::LoadRegionWord(view, station_layout::sequenceMarkOffset, mark) &&
+                  (mark == station_layout::sequenceMark || MarkMapped(view, 2));
+    platform::UnmapRegion(view);
+    platform::CloseRegion(region);
+    return marked;
+}
+
+bool SequencedServer::Open(int bin, unsigned regionMode, unsigned mutexMode, gid_t group) {
+    writer = std::make_unique<ChannelWriter>(0, bin);
+    if (!writer->Open(0600, CounterState(0))) return false;
+    region = platform::OpenRegion(writer->RegionName().c_str(), platform::ViewAccess::ReadWrite);
+    sequence = 2;
+    return platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && MarkMapped(view, sequence) &&
+           Share(writer->RegionName(), regionMode, group) && Share(writer->MutexName(), mutexMode, group);
+}
+
+bool SequencedServer::Write(uint32_t count) {
+    if (!writer->Lock()) return false;
+    bool written = platform::StoreRegionWord(view, station_layout::sequenceOffset, ++sequence) &&
+                   writer->Write(CounterState(count)) &&
+                   platform::StoreRegionWord(view, station_layout::sequenceOffset, ++sequence);
+    return writer->Unlock() && written;
+}
+
+pid_t StartAsOtherUser(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child != 0) return child;
+    const gid_t groups[] = {otherGroup};
+    bool dropped = setgroups(1, groups) == 0 && setgid(otherGroup) == 0 && setuid(otherUser) == 0;
+    _exit(dropped ? body() : 100);
+}
+
+int WaitForChild(pid_t child) {
+    int status = 0;
+    if (child <= 0 || waitpid(child, &status, 0) != child) return -1000;
+    return ExitCode(status);
 }
 
 void UsePublisherBesideThisProgram(const char* program) {

@@ -2,13 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+
+#include "tracker/ChannelState.h"
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include "platform/SharedMemory.h"
+#include "server/ChannelWriter.h"
 #include "tracker/TrackerClient.h"
 
 // Gives every test its own object-name prefix, so tests and other runs never
@@ -49,6 +54,10 @@ int ExitCode(int waitStatus);
 std::string RegionName(int instrument, int channel);
 std::string MutexName(int instrument, int channel);
 
+// Selects and attaches `bin` and takes its lock, for a test of what happens
+// while it is held; the caller calls client.Unlock().
+bool BeginStationRead(TrackerClient& client, int bin);
+
 // Reads station `station` of `bin` until its first float is at least
 // `minimum`; false if that never happens within a generous number of tries.
 bool WaitForFirstFloat(TrackerClient& client, int bin, int station, float minimum);
@@ -62,6 +71,45 @@ void WaitOneFrame();
 // through a mapping, which the watch on shared objects does not see; the
 // field's previous value goes to `previous` when given.
 bool PokeMutexField(const std::string& path, std::size_t fieldOffset, int32_t value, int32_t* previous = nullptr);
+
+// A server that keeps the write sequence, as docs/layout.md tells third-party
+// servers to: every write makes the sequence odd under the mutex, writes, and
+// makes it even again. Its content is the counter motion: write n puts n in
+// the write count and in every float of every record.
+class SequencedServer {
+public:
+    // Creates the channel of instrument 0, `bin`, with its first content and
+    // the mark (so readers find it whole), the region with `regionMode`, the
+    // mutex object with `mutexMode`, both given to group `group`.
+    bool Open(int bin, unsigned regionMode, unsigned mutexMode, gid_t group);
+    // One write under the mutex; false when the mutex could not be taken.
+    bool Write(uint32_t count);
+    bool Unlink() { return writer && writer->Unlink(); }
+
+private:
+    std::unique_ptr<ChannelWriter> writer;
+    platform::RegionHandle region = platform::noRegion;
+    platform::RegionView view;
+    uint32_t sequence = 0;
+};
+
+// Marks a region as one whose server keeps the write sequence, at an even
+// value, unless it is marked already; false when it cannot.
+bool MarkSequence(const std::string& regionName);
+
+// The counter motion's content for write n.
+ChannelState CounterState(uint32_t count);
+
+// The user a test takes for "another user", and the group it makes the
+// channels' group.
+constexpr uid_t otherUser = 65534;
+constexpr gid_t otherGroup = 65534;
+
+// Runs `body` in a child process as otherUser, with otherGroup as its only
+// group; the child's exit status is what `body` returns. Its process id.
+pid_t StartAsOtherUser(const std::function<int()>& body);
+// The exit code of a child started so, or -signal; -1000 when it cannot be waited for.
+int WaitForChild(pid_t child);
 
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();

@@ -14,8 +14,8 @@
 using MonitorClock = std::chrono::steady_clock;
 
 // When the server wrote what a read at `now` found: by its stamp (the low 32
-// bits of the monotonic clock in microseconds) when it has a plausible one,
-// else `now`.
+// bits of the monotonic clock in microseconds) when it has a plausible one
+// (within 10 s of `now`, before or after it), else `now`.
 MonitorClock::time_point ServerWriteTime(MonitorClock::time_point now, uint32_t stampMicros);
 
 // What the monitor knows of one selected station.

@@ -107,7 +107,9 @@ void AddChannels(const std::vector<std::vector<std::string>>& channels, int rows
 
 std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const MonitorOptions& options,
                                      MonitorClock::time_point now, ScreenRoom room) {
-    ColumnSet shown = ColumnsThatFit(room.columns);
+    // A single look has no window to measure a rate over.
+    const ColumnSet offered = options.once ? AllColumns() & ~RateColumn() : AllColumns();
+    ColumnSet shown = ColumnsThatFit(room.columns, offered);
     std::vector<std::vector<std::string>> channels;
     int total = 0;
     for (const ChannelWatch& channel : monitor.Channels()) {
@@ -115,7 +117,7 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
         total += static_cast<int>(channels.back().size());
     }
     Hidden hidden;
-    hidden.columns = monitor.AnyPublished() ? AllColumns() & ~shown : 0;
+    hidden.columns = monitor.AnyPublished() ? offered & ~shown : 0;
     int rows = room.rows > 0 ? room.rows - 2 : INT_MAX;  // the title and the footer
     if (hidden.columns || total > rows) --rows;  // and the notice
     std::vector<std::string> lines{Title(options)};

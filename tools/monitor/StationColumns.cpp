@@ -25,12 +25,16 @@ std::string Name(const StationCell& cell) {
            std::to_string(cell.station.station) + ")";
 }
 
+// A removed channel's mapping still shows its last write; its stations are
+// gone, not active.
 std::string State(const StationCell& cell) {
+    if (cell.channel.gone) return "gone";
     bool active = cell.station.station < 4 && (cell.channel.state.flags >> cell.station.station & 1u);
     return active ? "ACTIVE" : "inactive";
 }
 
 Number RateHz(const StationCell& cell) {
+    if (cell.channel.gone) return {};
     double hz = cell.channel.StationHz(cell.station);
     return hz < 0.0 ? Number() : hz;
 }
@@ -40,23 +44,27 @@ Number AgeMs(const StationCell& cell) {
     return 1000.0 * std::chrono::duration<double>(cell.now - cell.station.lastChange).count();
 }
 
+// Widths fit the usual numbers ("-12.3456", "-179.99") and a space; a wider
+// one pushes the rest of its line along rather than being cut.
 const Column columns[] = {
     {"station", 2, -10, 0, nullptr, Name},
-    {"x", 1, 10, 4, [](const StationCell& c) -> Number { return c.station.pose.x; }, nullptr},
-    {"y", 1, 10, 4, [](const StationCell& c) -> Number { return c.station.pose.y; }, nullptr},
-    {"z", 1, 10, 4, [](const StationCell& c) -> Number { return c.station.pose.z; }, nullptr},
-    {"az deg", 1, 9, 2, [](const StationCell& c) -> Number { return c.station.pose.azimuth * degreesPerRadian; }, nullptr},
-    {"el deg", 1, 9, 2, [](const StationCell& c) -> Number { return c.station.pose.elevation * degreesPerRadian; }, nullptr},
-    {"roll deg", 1, 9, 2, [](const StationCell& c) -> Number { return c.station.pose.roll * degreesPerRadian; }, nullptr},
-    {"state", 2, -8, 0, nullptr, State},
-    {"rate Hz", 1, 8, 1, RateHz, nullptr},
-    {"age ms", 1, 8, 0, AgeMs, nullptr},
+    {"x", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.x; }, nullptr},
+    {"y", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.y; }, nullptr},
+    {"z", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.z; }, nullptr},
+    {"az deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.azimuth * degreesPerRadian; }, nullptr},
+    {"el deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.elevation * degreesPerRadian; }, nullptr},
+    {"roll deg", 1, 8, 2, [](const StationCell& c) -> Number { return c.station.pose.roll * degreesPerRadian; }, nullptr},
+    {"state", 1, -8, 0, nullptr, State},
+    {"rate Hz", 1, 7, 1, RateHz, nullptr},
+    {"age ms", 1, 7, 0, AgeMs, nullptr},
 };
 constexpr int columnCount = sizeof columns / sizeof columns[0];
+constexpr int rateColumn = 8;
 
 // The order in which columns are kept as the width shrinks: whether a station
-// is live matters more on a narrow terminal than which way it points.
-constexpr int keepOrder[columnCount] = {0, 1, 2, 3, 7, 8, 9, 4, 5, 6};
+// is live matters more on a narrow terminal than which way it points, and
+// that more than its rate and age. 80 columns show all but the rate and age.
+constexpr int keepOrder[columnCount] = {0, 1, 2, 3, 7, 4, 5, 6, 8, 9};
 
 std::string Aligned(const Column& column, const std::string& text) {
     char cell[64];
@@ -88,11 +96,15 @@ std::string OneWord(std::string heading) {
 
 ColumnSet AllColumns() { return (1u << columnCount) - 1u; }
 
-ColumnSet ColumnsThatFit(int width) {
-    if (width <= 0) return AllColumns();
+ColumnSet RateColumn() { return 1u << rateColumn; }
+
+ColumnSet ColumnsThatFit(int width, ColumnSet offered) {
+    if (width <= 0) return offered;
     ColumnSet shown = 1u << keepOrder[0];
     int used = Width(columns[keepOrder[0]]);
-    for (int k = 1; k < columnCount && used + Width(columns[keepOrder[k]]) <= width; ++k) {
+    for (int k = 1; k < columnCount; ++k) {
+        if (!Shows(offered, keepOrder[k])) continue;
+        if (used + Width(columns[keepOrder[k]]) > width) break;
         used += Width(columns[keepOrder[k]]);
         shown |= 1u << keepOrder[k];
     }

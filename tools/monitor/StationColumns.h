@@ -6,8 +6,8 @@
 #include "tools/monitor/ChannelMonitor.h"
 
 // The columns of a station's line in the monitor: its name, x, y, z in the
-// channel's unit, the angles in degrees, ACTIVE or not, the update rate in Hz
-// and the age of the last change in ms.
+// channel's unit, the angles in degrees, ACTIVE, inactive or gone (its
+// channel removed), the update rate in Hz and the age of the last change in ms.
 
 // What one station's line is made from.
 struct StationCell {
@@ -21,10 +21,12 @@ struct StationCell {
 using ColumnSet = uint32_t;
 
 ColumnSet AllColumns();
-// The columns that fit in `width` characters, or all for 0. Narrower widths
-// give up the angles first, then the age, the rate, the state and z, y, x;
-// the name always stays.
-ColumnSet ColumnsThatFit(int width);
+ColumnSet RateColumn();
+// Of `offered`, the columns that fit in `width` characters, or all for 0.
+// Narrower widths give up the age first, then the rate, the angles, the state
+// and z, y, x; the name always stays. 80 characters show all but the rate
+// and the age.
+ColumnSet ColumnsThatFit(int width, ColumnSet offered = AllColumns());
 
 std::string StationLine(const StationCell& cell, ColumnSet shown);
 std::string StationHeading(ColumnSet shown);

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <numeric>
 
+#include "platform/SharedMemory.h"
 #include "platform/Host.h"
 
 namespace {
@@ -54,8 +54,7 @@ bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor,
     RecordingInfo info;
     info.start = UtcNow();
     info.host = platform::HostName();
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    info.prefix = prefix ? prefix : "";
+    info.prefix = platform::SharedObjectName("");
     info.instrument = monitor.Instrument();
     for (const ChannelWatch& channel : monitor.Channels()) info.bins |= 1u << channel.bin;
     info.stations = stations;
@@ -104,7 +103,20 @@ bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
         write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
         if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
         written = writer.WriteWrite(write) && written;
-        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds};
+        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds, false};
+    }
+    return written;
+}
+
+// Only a removal by the server: a channel refused after a change of its
+// objects is still published.
+bool WriteRecorder::WriteRemovals(const ChannelMonitor& monitor) {
+    bool written = true;
+    const auto& channels = monitor.Channels();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (!channels[i].gone || channels[i].refused || !last[i].recorded || last[i].goneWritten) continue;
+        written = writer.WriteChannelGone(monitor.Instrument(), channels[i].bin) && written;
+        last[i].goneWritten = true;
     }
     return written;
 }
@@ -115,5 +127,6 @@ bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_poi
     const auto& channels = monitor.Channels();
     for (std::size_t i = 0; i < channels.size(); ++i)
         if (channels[i].readable && NewWrite(channels[i], last[i])) Collect(monitor.Instrument(), channels[i], now, i);
-    return WriteFound(monitor);
+    bool removals = WriteRemovals(monitor);
+    return WriteFound(monitor) && removals;
 }

@@ -10,7 +10,8 @@
 // write of a selected channel (its write counter or time stamp moved, or, for
 // a server that keeps neither, something selected changed) becomes one write
 // of the recording with all selected stations, at the server's own time.
-// Times count from the first recorded write.
+// Times count from the first recorded write. A recorded channel that its
+// server removes gets a "# channel I B gone" line when the monitor sees it go.
 class WriteRecorder {
 public:
     // The metadata says what `monitor` watches; `program` is "NAME VERSION".
@@ -27,12 +28,14 @@ private:
         bool recorded = false;
         ChannelState state;
         double seconds = 0.0;
+        bool goneWritten = false;  // the channel's removal is in the file
     };
 
     static bool SameStamp(const RecordedWrite& write, const Last& before);
     bool NewWrite(const ChannelWatch& channel, const Last& last) const;
     void Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index);
     bool WriteFound(const ChannelMonitor& monitor);
+    bool WriteRemovals(const ChannelMonitor& monitor);
 
     RecordingWriter writer;
     std::vector<Last> last;               // by the monitor's channel index

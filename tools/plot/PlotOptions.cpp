@@ -1,6 +1,7 @@
 #include "tools/plot/PlotOptions.h"
 
 #include <cstdio>
+#include <map>
 
 #include <CLI/CLI.hpp>
 
@@ -14,10 +15,29 @@ constexpr int highestBin = 15;
 constexpr int highestStation = 31;
 
 const char* const description =
-    "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in the channel's\n"
-    "unit, azimuth, elevation and roll in degrees, and the interval between updates in ms) over time.\n"
-    "With --stats it prints per station the samples, update rate, interval p50/p99/max, dropouts\n"
-    "(intervals over twice the median), the position's range and its jitter instead.\n"
+    "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in metres, each\n"
+    "about its mean unless --position absolute; azimuth, elevation and roll in degrees; the interval between\n"
+    "writes in ms) over time. Traces break where a value is not finite and at dropouts; shades mark where\n"
+    "the station was inactive, not finite or silent. Positions are converted to metres write by write, from\n"
+    "each write's unit. The picture is written to RECORDING.png unless -o names another file; its name is\n"
+    "printed on standard error.\n"
+    "With --stats it prints per station instead:\n"
+    "  samples     writes of the station\n"
+    "  rate_hz     (samples - 1) / (last time - first time)\n"
+    "  p50/p99/max_ms  intervals between consecutive writes, in whole microseconds; percentiles by nearest\n"
+    "              rank (the smallest interval with at least 50 % or 99 % of all at or below it)\n"
+    "  dropouts    intervals over twice the median in which the server wrote nothing (its write counter\n"
+    "              advanced by one)\n"
+    "  missed      writes the recorder did not see (the steps of the write counter beyond one)\n"
+    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n              never inactive)\n"
+    "  nonfinite   the fraction of writes with a value that is not finite\n"
+    "  range_*_m   max - min of x, y, z of the finite positions, in metres\n"
+    "  jitter_mm, jitter_deg  RMS distance of each position (and of the angles) from the mean of the 5\n"
+    "              writes centred on it; windows with a dropout, missed writes or a value that is not finite\n"
+    "              are left out\n"
+    "--csv prints them with 9 significant digits, an empty field for a figure the station has too few\n"
+    "writes for. The intervals are counted per length; a recording whose selected stations have more than\n"
+    "200000 different intervals is refused.\n"
     "Exit status: 0 done, 1 nothing to show or the output could not be written, 2 bad options or recording.";
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -55,7 +75,7 @@ struct OptionTexts {
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(fileName);
     CLI::Option* output =
-        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING with .png; not \"-\")")
+        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
             ->type_name("OUT.png")->check(pictureName);
     app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
     app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
@@ -64,9 +84,13 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     app.add_option("--to", options.selection.to, "end at S seconds into the recording")->type_name("S")->check(SecondsValidator());
     CLI::Option* size = app.add_option("--size", texts.size, "the picture's size in pixels")
                             ->type_name("WxH")->check(sizeValidator)->capture_default_str();
+    const std::map<std::string, PositionStyle> styles{{"detrend", PositionStyle::Detrended}, {"absolute", PositionStyle::Absolute}};
+    CLI::Option* position = app.add_option("--position", options.position, "positions about their mean, or as they are")
+                                ->type_name("detrend|absolute")->transform(CLI::CheckedTransformer(styles))
+                                ->default_str("detrend");
     CLI::Option* stats = app.add_flag("--stats", options.stats, "print statistics per station instead of drawing");
     app.add_flag("--csv", options.csv, "print the statistics as CSV")->needs(stats);
-    stats->excludes(output)->excludes(size);
+    stats->excludes(output)->excludes(size)->excludes(position);
 }
 
 void ApplyTexts(const OptionTexts& texts, PlotOptions& options) {
@@ -106,11 +130,4 @@ PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptio
     return message.empty() ? PlotOptionsOutcome::Run : PlotOptionsOutcome::Error;
 }
 
-std::string DefaultOutput(const std::string& recording) {
-    std::string name = recording;
-    const std::string gz = ".gz";
-    if (name.size() > gz.size() && name.compare(name.size() - gz.size(), gz.size(), gz) == 0) name.resize(name.size() - gz.size());
-    std::size_t slash = name.rfind('/'), dot = name.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) name.resize(dot);
-    return name + ".png";
-}
+std::string DefaultOutput(const std::string& recording) { return recording + ".png"; }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plot/StationTrack.h"
+#include "plot/TrackFigure.h"
 
 // Everything the command line of lumivex-plot sets.
 struct PlotOptions {
@@ -15,6 +16,7 @@ struct PlotOptions {
     int width = 1600;
     int height = 1000;
     bool sizeGiven = false;  // else the height grows to fit every station
+    PositionStyle position = PositionStyle::Detrended;
     bool stats = false;
     bool csv = false;
 };
@@ -28,6 +30,6 @@ enum class PlotOptionsOutcome { Run, Help, Error };
 // for --version) `message` is what to print, on Error what is wrong.
 PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options, std::string& message);
 
-// The picture's default name: the recording's, its ".gz" and extension
-// replaced by ".png".
+// The picture's default name: the recording's with ".png" added, so that
+// "rec.csv" and "rec.csv.gz" never share one.
 std::string DefaultOutput(const std::string& recording);

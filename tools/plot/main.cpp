@@ -49,18 +49,26 @@ bool FitHeight(PlotOptions& options, std::size_t rows, std::string& problem) {
     return false;
 }
 
-int Draw(PlotOptions& options, const TrackRecording& recording, const std::vector<StationTrack>& tracks) {
+int Draw(PlotOptions& options, const TrackRecording& recording) {
     std::string problem;
-    if (!FitHeight(options, tracks.size(), problem)) return Fail(2, problem);
-    TimeSpan span = SpanOfTracks(tracks);
+    if (!FitHeight(options, recording.tracks.size(), problem)) return Fail(2, problem);
+    TimeSpan span = SpanOfTracks(recording.tracks);
     if (options.fromGiven) span.from = options.selection.from;
     if (options.toGiven) span.to = options.selection.to;
     if (!(span.to > span.from)) span.to = span.from + 1.0;  // one update at --from: PLplot needs a width
     std::string failure = WriteRgbPng(options.output, options.width, options.height,
-                                      DrawTrackFigure(recording, tracks, span, options.width, options.height),
+                                      DrawTrackFigure(recording, span, options.width, options.height, options.position),
                                       PixelLayout::Rgba);
     if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
+    std::fprintf(stderr, "lumivex-plot: wrote %s\n", options.output.c_str());
     return 0;
+}
+
+// Columns kept per station while reading: a few per pixel column of a panel,
+// so that merging them onto the panel later moves a write by under a pixel.
+int ColumnCapacity(const PlotOptions& options) {
+    constexpr int columnsPerPixel = 4;
+    return options.stats ? 2 : columnsPerPixel * FigureLayout(options.width, options.height, 1).Panel(0, 0).pixelColumns;
 }
 
 }  // namespace
@@ -76,11 +84,10 @@ int main(int argc, char** argv) {
         return Fail(2, options.output + " is the recording itself; name the picture with -o");
     TrackRecording recording;
     std::string warning;
-    bool read = ReadTrackRecording(options.recording, recording, message, warning);
+    bool read = ReadTrackRecording(options.recording, options.selection, ColumnCapacity(options), recording, message, warning);
     if (!warning.empty()) PrintWarning("recording", warning);
     if (!read) return Fail(2, message);
-    std::vector<StationTrack> tracks = SelectTracks(recording.tracks, options.selection);
-    if (tracks.empty()) return Fail(1, NothingToShow(options, recording));
-    if (!options.stats) return Draw(options, recording, tracks);
-    return Print(options.csv ? FormatStatisticsCsv(tracks) : FormatStatisticsTable(tracks)) ? 0 : 1;
+    if (recording.tracks.empty()) return Fail(1, NothingToShow(options, recording));
+    if (!options.stats) return Draw(options, recording);
+    return Print(options.csv ? FormatStatisticsCsv(recording.tracks) : FormatStatisticsTable(recording.tracks)) ? 0 : 1;
 }

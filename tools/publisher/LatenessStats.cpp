@@ -7,6 +7,7 @@ namespace {
 
 constexpr double stepSeconds = 10e-6;
 constexpr std::size_t stepCount = 100000;  // one second
+constexpr double longestStep = 1e15;       // some 300 years: a step number that still fits
 
 }  // namespace
 
@@ -14,8 +15,9 @@ LatenessStats::LatenessStats() : steps(stepCount, 0) {}
 
 void LatenessStats::Add(double seconds) {
     seconds = std::max(seconds, 0.0);
-    std::size_t step = static_cast<std::size_t>(std::min(seconds / stepSeconds, static_cast<double>(stepCount - 1)));
-    ++steps[step];
+    const double step = std::min(std::floor(seconds / stepSeconds), longestStep);
+    if (step < stepCount) ++steps[static_cast<std::size_t>(step)];
+    else ++beyond[static_cast<uint64_t>(step)];
     ++count;
     max = std::max(max, seconds);
 }
@@ -24,11 +26,15 @@ void LatenessStats::Add(double seconds) {
 // flatters.
 double LatenessStats::Quantile(double fraction) const {
     if (count == 0) return 0.0;
-    uint64_t rank = static_cast<uint64_t>(std::ceil(fraction * static_cast<double>(count)));
+    const uint64_t rank = std::max<uint64_t>(static_cast<uint64_t>(std::ceil(fraction * static_cast<double>(count))), 1);
     uint64_t seen = 0;
     for (std::size_t step = 0; step < steps.size(); ++step) {
         seen += steps[step];
-        if (seen >= std::max<uint64_t>(rank, 1)) return std::min((step + 1) * stepSeconds, max);
+        if (seen >= rank) return std::min((step + 1) * stepSeconds, max);
+    }
+    for (const auto& [step, times] : beyond) {
+        seen += times;
+        if (seen >= rank) return std::min((step + 1) * stepSeconds, max);
     }
     return max;
 }

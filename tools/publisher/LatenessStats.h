@@ -1,11 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
-// How late replayed writes came, in a histogram of fixed size however long
-// the replay runs: 10 µs steps up to one second, later ones in the last step
-// (the maximum is kept exactly).
+// How late replayed writes came, in 10 µs steps: a table of fixed size up to
+// one second, and beyond it a count per step that is used (a stall of
+// seconds is rare), so that no figure is capped however late a write was.
 class LatenessStats {
 public:
     LatenessStats();
@@ -18,6 +19,7 @@ public:
 
 private:
     std::vector<uint64_t> steps;
+    std::map<uint64_t, uint64_t> beyond;  // by step
     uint64_t count = 0;
     double max = 0.0;
 };

@@ -1,6 +1,7 @@
 #include "tools/publisher/Replayer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -13,6 +14,9 @@
 namespace {
 
 constexpr double progressPeriod = 0.25;
+// How far a channel's write may come before one of another channel already
+// read: the recorder writes each write as it sees it, a poll or so apart.
+constexpr double reorderSeconds = 0.1;
 constexpr std::uintmax_t largeFileBytes = 16u << 20;
 
 void Say(const std::string& line) { std::fprintf(stderr, "lumivex-publisher: %s\n", line.c_str()); }
@@ -76,10 +80,33 @@ bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& publ
     return true;
 }
 
-bool Replayer::CheckWrite(const RecordedWrite& write, std::map<int, int>& published) {
+// Writes are played in the order of the file, so its channels must follow
+// one another in time: a file holding one channel after another (which the
+// reader accepts) would replay the second as one burst after the first.
+bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latestSeconds) const {
+    if (write.seconds + reorderSeconds < latestSeconds) {
+        char times[120];
+        std::snprintf(times, sizeof times, "time_s %.6f comes %.6f s after a write at %.6f of another channel", write.seconds,
+                      latestSeconds - write.seconds, latestSeconds);
+        Say(name + ":" + std::to_string(line) + ": " + times +
+            "; replay needs the channels interleaved in time (at most 0.1 s out of order)");
+        return false;
+    }
+    latestSeconds = std::max(latestSeconds, write.seconds);
+    return true;
+}
+
+void Replayer::AddInterval(const RecordedWrite& write) {
+    auto [last, first] = checked.lastOfChannel.emplace(write.channel.instrument * 16 + write.channel.bin, write.seconds);
+    if (!first) checked.intervals.Add(static_cast<std::uint64_t>(std::llround((write.seconds - last->second) * 1e6)), false);
+    last->second = write.seconds;
+}
+
+bool Replayer::CheckWrite(const RecordedWrite& write, long line, std::map<int, int>& published) {
     ++checked.recorded;
     if (!Selected(write.channel) || !InRange(write.seconds)) return true;
-    if (Collides(write.channel, published)) return false;
+    if (Collides(write.channel, published) || !InTimeOrder(write, line, checked.last)) return false;
+    AddInterval(write);
     if (checked.first < 0.0) checked.first = write.seconds;
     checked.last = std::max(checked.last, write.seconds);
     ++checked.writes;
@@ -102,7 +129,7 @@ bool Replayer::Check() {
     std::map<int, int> published;
     if (!reader.Open(options.replay)) return Report(reader, false);
     for (RecordedWrite write; reader.Next(write);)
-        if (!CheckWrite(write, published)) return false;
+        if (!CheckWrite(write, reader.WriteLine(), published)) return false;
     if (!Report(reader, true)) return false;
     checkedWhole = true;
     if (checked.writes == 0) Say(NothingToReplay(checked.recorded == 0));
@@ -141,6 +168,20 @@ bool Replayer::OpenChannel(Channel& channel) {
     return false;
 }
 
+// `recordedChannels`: instrument * 16 + bin in the recording.
+bool Replayer::Remove(const std::vector<int>& recordedChannels) {
+    bool removed = true;
+    for (int recorded : recordedChannels) {
+        RecordedChannel channel{recorded / 16, recorded % 16, 0, ""};
+        if (!Selected(channel)) continue;
+        auto found = channels.find(TargetInstrument(channel) * 16 + channel.bin);
+        if (found == channels.end() || !found->second.writer) continue;
+        removed = found->second.writer->Unlink() && removed;
+        found->second.writer.reset();
+    }
+    return removed;
+}
+
 void Replayer::ReportSkippedWrites() const {
     for (const auto& entry : channels)
         if (entry.second.writer) ::ReportSkippedWrites(*entry.second.writer);
@@ -158,9 +199,11 @@ void Replayer::ShowProgress(const Pacer& pacer, double seconds, bool last) {
 // Writes before --from only build up the channels' state; the replay's clock
 // starts when the first write after it is read, however long reading up to
 // it took.
-Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped) {
+Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& write, long line, double passStart,
+                                      bool& stopped) {
     if (!Selected(write.channel)) return Outcome::Done;
     if (Collides(write.channel, sources)) return Outcome::BadRecording;
+    if (InRange(write.seconds) && !InTimeOrder(write, line, latest)) return Outcome::BadRecording;
     Channel& channel = channels[TargetInstrument(write.channel) * 16 + write.channel.bin];
     channel.instrument = TargetInstrument(write.channel);
     channel.bin = write.channel.bin;
@@ -183,10 +226,13 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     RecordingReader reader;
     if (!reader.Open(options.replay)) return Report(reader, false), Outcome::BadRecording;
     long recorded = 0;
+    latest = -1.0;
     for (RecordedWrite write; !stopped && reader.Next(write); ++recorded) {
         if (options.to >= 0.0 && write.seconds > options.to) break;
-        Outcome outcome = PlayWrite(pacer, write, passStart, stopped);
+        if (!Remove(reader.RemovedBefore())) return Outcome::WriteFailed;
+        Outcome outcome = PlayWrite(pacer, write, reader.WriteLine(), passStart, stopped);
         if (outcome != Outcome::Done) return outcome;
+        if (!Remove(reader.RemovedAfter())) return Outcome::WriteFailed;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
     if (checkedWhole) return Outcome::Done;
@@ -196,10 +242,13 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     return Outcome::BadRecording;
 }
 
-// Passes follow each other at the recording's length, counted from the start,
-// so a late write does not push the rest of the replay back.
+// Passes follow each other at the recording's length and one median interval
+// between a channel's writes (so that the last write of a pass and the first
+// of the next are not due at once), counted from the start, so a late write
+// does not push the rest of the replay back.
 Replayer::Outcome Replayer::Play(const Pacer& pacer) {
-    const double passLength = (checked.last - options.from) / options.speed;
+    const double gap = checked.intervals.Count() > 0 ? checked.intervals.Percentile(0.5) / 1e6 : 0.0;
+    const double passLength = (checked.last - options.from + gap) / options.speed;
     bool stopped = false;
     for (double passStart = 0.0;; passStart += passLength) {
         Outcome outcome = PlayPass(pacer, passStart, stopped);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "recording/IntervalCounts.h"
 #include "recording/RecordingReader.h"
 #include "server/ChannelWriter.h"
 #include "tools/publisher/LatenessStats.h"
@@ -13,7 +14,8 @@
 // Plays a recording (--replay): every recorded write of a selected channel
 // becomes one write of that channel, with all its stations, at its recorded
 // time; a channel's flags and description change when they changed in the
-// recording. A channel is created at its first write.
+// recording. A channel is created at its first write, removed where the
+// recording says its server removed it, and created again at its next write.
 class Replayer {
 public:
     enum class Outcome { Done, BadRecording, WriteFailed };
@@ -47,18 +49,23 @@ private:
         double last = -1.0;
         long writes = 0;
         long recorded = 0;  // every write in the file, selected or not
+        IntervalCounts intervals;  // between writes of a channel, in µs
+        std::map<int, double> lastOfChannel;
     };
 
     bool Selected(const RecordedChannel& channel) const;
     int TargetInstrument(const RecordedChannel& channel) const;
     bool InRange(double seconds) const;
     bool Collides(const RecordedChannel& channel, std::map<int, int>& sources) const;
-    bool CheckWrite(const RecordedWrite& write, std::map<int, int>& sources);
+    bool CheckWrite(const RecordedWrite& write, long line, std::map<int, int>& sources);
+    bool InTimeOrder(const RecordedWrite& write, long line, double& latest) const;
+    void AddInterval(const RecordedWrite& write);
     bool Report(const RecordingReader& reader, bool ok);
     std::string NothingToReplay(bool emptyRecording) const;
     Outcome PlayPass(const Pacer& pacer, double passStart, bool& stopped);
-    Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, double passStart, bool& stopped);
+    Outcome PlayWrite(const Pacer& pacer, const RecordedWrite& write, long line, double passStart, bool& stopped);
     bool Publish(Channel& channel, const Pacer& pacer);
+    bool Remove(const std::vector<int>& recordedChannels);
     bool OpenChannel(Channel& channel);
     void ShowProgress(const Pacer& pacer, double seconds, bool last);
 
@@ -72,6 +79,7 @@ private:
     double playedSeconds = 0.0;   // where in the recording the last write was
     double elapsed = 0.0;         // when the last write was made
     double origin = -1.0;         // when --from was reached; -1: not yet
+    double latest = -1.0;         // the latest time played in this pass
     double nextProgress = 0.0;
     bool checkedWhole = false;
     bool progress = false;        // standard error is a terminal
