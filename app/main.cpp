@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     platform::MakeOutputUnbuffered();
     ConsoleWindow console("Lumivex Console");
     console.SetBufferSize(80, 200);
-    if (!ParseCommandLine(argc, argv)) return -1;
+    if (!ParseViewerCommandLine(argc, argv)) return -1;
     ViewerApp viewer;
     viewer.Init(nullptr);
     viewer.ShowWindow();

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     startMaximized = false;
     configFileName = nullptr;
     FuzzArguments arguments("lumivex", data, size);
-    ParseCommandLine(arguments.Count(), arguments.Vector());
+    ParseViewerCommandLine(arguments.Count(), arguments.Vector());
     CheckSettings();
     for (int i = 1; i < arguments.Count(); ++i) CheckHexMask(arguments.Vector()[i]);
     return 0;

@@ -1,6 +1,7 @@
 // libFuzzer target for lumivex-monitor's command line: the input, split at NUL
 // bytes, is the argument list behind the program name. Whatever it holds, the
-// parser must return, and options it accepts must be ones the monitor can use.
+// parser must accept it or refuse it with a message, and options it accepts
+// must be ones the monitor can use.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,9 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const std::string& word : words) argv.push_back(word.c_str());
     argv.push_back(nullptr);
     MonitorOptions options;
-    std::string message;
-    OptionsOutcome outcome = ParseMonitorOptions(static_cast<int>(words.size()), argv.data(), options, message);
-    if (outcome == OptionsOutcome::Run && !Usable(options)) __builtin_trap();
-    if (outcome != OptionsOutcome::Run && message.empty()) __builtin_trap();
+    try {
+        MonitorCommandLine(options)->parse(static_cast<int>(words.size()), argv.data());
+    } catch (const CLI::Error& error) {
+        if (std::string(error.what()).empty()) __builtin_trap();
+        return 0;
+    }
+    if (!Usable(options)) __builtin_trap();
     return 0;
 }

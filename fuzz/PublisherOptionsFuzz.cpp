@@ -1,6 +1,6 @@
 // Splits the input at NUL bytes into an argument list and parses it as the
-// publisher's command line: whatever it holds, the parser must answer without
-// crashing, throwing or ending the process.
+// publisher's command line: whatever it holds, the parser must accept it or
+// refuse it with a command-line error, without crashing or ending the process.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,11 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (data[i] == 0) words.emplace_back();
         else words.back() += static_cast<char>(data[i]);
     }
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(&word[0]);
+    std::vector<const char*> argv;
+    for (const std::string& word : words) argv.push_back(word.c_str());
     argv.push_back(nullptr);
     PublisherOptions options;
-    std::string error;
-    ParseOptions(static_cast<int>(words.size()), argv.data(), options, error);
+    try {
+        PublisherCommandLine(options)->parse(static_cast<int>(words.size()), argv.data());
+    } catch (const CLI::Error&) {
+        // A refusal; any other exception escapes and is a finding.
+    }
     return 0;
 }

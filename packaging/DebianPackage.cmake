@@ -2,14 +2,17 @@
 # writes lumivex_VERSION_amd64.deb there.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumivex)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${LUMIVEX_PACKAGE_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# CPack's strip keeps the compiler's notes, which Debian's packages drop.
+set(CPACK_LUMIVEX_STRIP ${CMAKE_STRIP})
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/StripNotes.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Lumivex developers <lumivex@example.org>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LUMIVEX_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://lumivex.example.org/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${LUMIVEX_HOMEPAGE})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive 3-D viewer for motion-tracking data")
 set(CPACK_PACKAGE_DESCRIPTION
   "A tracking server publishes the pose of every tracker station in named

@@ -13,6 +13,14 @@ const char* const versionLine = "# lumivex recording 2";
 const char* const versionPrefix = "# lumivex recording";
 const char* const columnLine = "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll";
 const char* const columnLineVersion1 = "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll";
+// What the numbers of a row mean, for whoever reads the file without us.
+const char* const unitsLine =
+    "# units x y z in the channel's unit (flags bits 8-11: 0 inches, 1 centimetres, 2 metres); "
+    "azimuth elevation roll in radians";
+const char* const rotationLine =
+    "# rotation station to world R = Rz(azimuth) Ry(elevation) Rx(roll) = "
+    "[ca*ce ca*se*sr-sa*cr ca*se*cr+sa*sr; sa*ce sa*se*sr+ca*cr sa*se*cr-ca*sr; -se ce*sr ce*cr] "
+    "(c cos, s sin; a azimuth, e elevation, r roll)";
 
 namespace {
 

@@ -16,6 +16,8 @@
 //   # bins 0-1
 //   # stations 0-3
 //   # program lumivex-monitor 0.3.0
+//   # units x y z in the channel's unit (...); azimuth elevation roll in radians
+//   # rotation station to world R = Rz(azimuth) Ry(elevation) Rx(roll) = [...]
 //   time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll
 //   # channel 0 0 flags 0x0000021F description Simulated tracker
 //   0.000000,0,0,41,3105468212,0,1.5,0.25,1.8,0.5,0,-0.125
@@ -57,6 +59,8 @@ extern const char* const versionLine;          // "# lumivex recording 2"
 extern const char* const versionPrefix;        // "# lumivex recording"
 extern const char* const columnLine;           // of version 2
 extern const char* const columnLineVersion1;
+extern const char* const unitsLine;            // "# units ...", written, not read
+extern const char* const rotationLine;         // "# rotation ...", written, not read
 constexpr std::size_t fieldCount = 12;
 constexpr std::size_t fieldCountVersion1 = 10;
 constexpr int channelLimit = 16;  // instruments and bins are 0..15

@@ -33,7 +33,7 @@ std::string Metadata(const RecordingInfo& info) {
                        EscapeText(info.host) + "\n# prefix " + EscapeText(info.prefix) + "\n";
     if (info.instrument >= 0) text += "# instrument " + std::to_string(info.instrument) + "\n";
     return text + "# bins " + DescribeNumberList(info.bins) + "\n# stations " + DescribeNumberList(info.stations) +
-           "\n# program " + EscapeText(info.program) + "\n" + columnLine + "\n";
+           "\n# program " + EscapeText(info.program) + "\n" + unitsLine + "\n" + rotationLine + "\n" + columnLine + "\n";
 }
 
 // "seconds,instrument,bin,write,stamp," shared by the rows of one write.

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
 third=$out/third-party
-scripts/setup.sh windows
+scripts/setup-windows.sh
 mkdir -p "$third"
 
 # deb-src lines for the mirror and suite the system's own sources name.

@@ -2,6 +2,8 @@
 # Builds the Debian package build/lumivex_VERSION_amd64.deb (CPack, from the
 # install rules in packaging/) and prints its path as the last line. Install
 # it with `apt install ./build/lumivex_VERSION_amd64.deb`.
+# LUMIVEX_PACKAGE_BUILD=N (when set, also empty) gives a rebuild of the same
+# sources the higher version VERSION+buildN; the build tree keeps it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fail() { echo "package.sh: $*" >&2; exit 1; }
@@ -14,13 +16,14 @@ done
 # the prefix of a Debian package (so that the settings go to /etc).
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr "${launcher[@]}" > build.log 2>&1 || { cat build.log; exit 1; }
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1  # the same cache entries as scripts/build.sh
+settings=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr)
+if [ -n "${LUMIVEX_PACKAGE_BUILD+set}" ]; then settings+=("-DLUMIVEX_PACKAGE_BUILD=$LUMIVEX_PACKAGE_BUILD"); fi
+cmake -S . -B build "${settings[@]}" "${launcher[@]}" > build.log 2>&1 || { cat build.log; exit 1; }
 cmake --build build -j"$(nproc)" --target package-contents >> build.log 2>&1 || { tail -n 60 build.log; exit 1; }
 grep -q '^HELP2MAN:FILEPATH=/' build/CMakeCache.txt && grep -q '^PANDOC:FILEPATH=/' build/CMakeCache.txt \
   || fail "build/ was configured without help2man or pandoc; remove build/CMakeCache.txt and run again"
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
-deb=build/lumivex_${version}_$(dpkg --print-architecture).deb
-rm -f "$deb"
 (cd build && cpack -G DEB) > build/package.log 2>&1 || { cat build/package.log; fail "cpack failed"; }
-[ -f "$deb" ] || { cat build/package.log; fail "cpack did not write $deb"; }
+deb=$(sed -n 's|^CPack: - package: .*/\(build/lumivex_.*\.deb\) generated\.$|\1|p' build/package.log)
+[ -n "$deb" ] && [ -f "$deb" ] || { cat build/package.log; fail "cpack wrote no package"; }
 echo "$deb"

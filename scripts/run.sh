@@ -5,8 +5,9 @@
 # saving screenshots into a folder that is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh
+# Only what building and running need; scripts/test.sh installs the rest.
+scripts/setup-run.sh
+scripts/build.sh -DLUMIVEX_TESTS=OFF
 
 bin=build/bin
 publisher=""

@@ -9,7 +9,7 @@
 # Arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh windows
+scripts/setup-windows.sh
 wine=/usr/lib/wine/wine64
 if [ ! -x "$wine" ]; then
   echo "Windows tests: wine64 is missing (Debian package wine64); the Windows pass cannot run" >&2

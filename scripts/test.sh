@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh -DLUMIVEX_TESTS=ON
 status=0
 scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@" || status=1
 

@@ -192,7 +192,7 @@ bool ParseHexMask(const char* text, uint32_t* destination) {
     return true;
 }
 
-bool ParseCommandLine(int argc, char** argv) {
+bool ParseViewerCommandLine(int argc, char** argv) {
     if (argc <= 1) return true;
     std::printf("\nProcessing command line parameters ...");
     for (int index = 1; index < argc; ++index) {

@@ -5,7 +5,7 @@
 // Reads the command line into the global tracker settings and viewer options,
 // printing one console line for every value it sets or rejects. Returns false
 // only for an unrecognised switch, after printing the usage text.
-bool ParseCommandLine(int argc, char** argv);
+bool ParseViewerCommandLine(int argc, char** argv);
 
 // Reads a hexadecimal mask (no 0x prefix) that ends at the end of the text or
 // at white space; the value keeps its low 32 bits. Writes the destination only

@@ -22,6 +22,11 @@ void PrintWarning(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "%s: warning: %s: %s\n", platform::ProgramName(), subject.c_str(), reason.c_str());
 }
 
+int PrintError(const std::string& what, int status) {
+    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+    return status;
+}
+
 void PrintLimitedWarning(const std::string& kind, const std::string& subject, const std::string& reason) {
     static std::mutex guard;
     static std::map<std::string, KindState> kinds;

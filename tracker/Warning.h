@@ -7,6 +7,10 @@
 // the program shows its user.
 void PrintWarning(const std::string& subject, const std::string& reason);
 
+// The one error line of every program, "<program>: <what>" on standard error.
+// Returns `status`, so that `return PrintError(...)` ends main with it.
+int PrintError(const std::string& what, int status = 1);
+
 // The same line for warnings that may come in floods (malformed network
 // samples, a link that is down, the DDS library's own log): at most one line
 // per `kind` every few seconds; the next line that gets out says how many of

@@ -34,7 +34,7 @@ protected:
         for (std::string& text : texts) argv.push_back(text.data());
         std::fflush(stdout);
         testing::internal::CaptureStdout();
-        const bool accepted = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+        const bool accepted = ParseViewerCommandLine(static_cast<int>(argv.size()), argv.data());
         std::fflush(stdout);
         output = testing::internal::GetCapturedStdout();
         return accepted;
@@ -65,7 +65,7 @@ TEST_F(CommandLineTest, NoArgumentsPrintsNothingAndKeepsDefaults) {
     char path[] = "lumivex";
     char* onlyProgram[] = {path};
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(ParseCommandLine(1, onlyProgram));
+    EXPECT_TRUE(ParseViewerCommandLine(1, onlyProgram));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     ExpectDefaultTrackerSettings();
     EXPECT_EQ(trackerSettings.type, 7);

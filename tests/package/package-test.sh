@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The Debian package as a lab installs it: builds it (scripts/package.sh),
-# checks its file list and lintian (no errors), installs it with apt-get,
-# runs every program's --version and finds every manual page, verifies the
-# installed service units, and removes it with --purge, leaving none of its
-# files. It installs into this machine, so it needs root (CI runs as root);
-# scripts/test.sh runs it after the ctest runs.
+# The Debian package as a lab installs it: builds it (scripts/package.sh)
+# twice, the second time as a rebuild with a higher version; checks its file
+# list and lintian (no error or warning), installs it with apt-get, runs every
+# program's --version, finds every manual page and every relative link of the
+# installed README, verifies the installed service units, upgrades to the
+# rebuild with units enabled, and removes it with --purge, leaving none of its
+# files and no enable link. Without a running systemd, stubs of systemctl and
+# deb-systemd-invoke log what the maintainer scripts ask of them. It installs
+# into this machine, so it needs root (CI runs as root); scripts/test.sh runs
+# it after the ctest runs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 if [ "$(id -u)" -ne 0 ]; then
@@ -14,7 +18,14 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 fail() { echo "package test: FAILED: $*" >&2; exit 1; }
 
-deb=$(scripts/package.sh | tail -n1)
+# The rebuild first, so that the package under test leaves build/ as
+# scripts/package.sh alone makes it.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+upgrade=$(LUMIVEX_PACKAGE_BUILD=2 scripts/package.sh | tail -n1)
+mv "$upgrade" "$work/"
+upgrade=$work/$(basename "$upgrade")
+deb=$(LUMIVEX_PACKAGE_BUILD= scripts/package.sh | tail -n1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 tools=(lumivex-publisher lumivex-monitor lumivex-bridge)
 [ -x build/bin/lumivex-plot ] && tools+=(lumivex-plot)
@@ -24,11 +35,10 @@ echo "== $deb"
 
 # File list: everything a lab needs, and nothing of the build's own tools.
 listing=$(dpkg-deb --contents "$deb" | awk '{print substr($6, 2)}')
-expected=(/etc/default/lumivex-bridge /usr/share/applications/lumivex.desktop
+docdir=/usr/share/doc/lumivex
+expected=(/etc/default/lumivex-bridge /etc/lumivex/cyclonedds.xml /usr/share/applications/lumivex.desktop
           /usr/share/icons/hicolor/64x64/apps/lumivex.png
-          /usr/share/doc/lumivex/changelog.Debian.gz /usr/share/doc/lumivex/copyright
-          /usr/share/doc/lumivex/README.md /usr/share/doc/lumivex/layout.md
-          /usr/share/doc/lumivex/docs/plot-example.png)
+          $docdir/changelog.gz $docdir/copyright $docdir/README.md $docdir/docs/plot-example.png)
 for program in "${programs[@]}"; do
   expected+=("/usr/bin/$program" "/usr/share/man/man1/$program.1.gz")
 done
@@ -40,18 +50,21 @@ stray=$(grep -E 'bench|fuzz|test|gallery' <<<"$listing" || true)
 [ -z "$stray" ] || fail "the package holds build tools: $stray"
 [ "$(grep -c '^/usr/bin/.' <<<"$listing")" -eq "${#programs[@]}" ] || fail "unexpected programs: $(grep '^/usr/bin/.' <<<"$listing")"
 
-# Lintian: errors fail, warnings are shown.
-lint=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+# Lintian: errors and warnings fail, notes are shown.
+lint=$(lintian --tag-display-limit 0 -I "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$lint" ] || echo "$lint"
-! grep -q '^E:' <<<"$lint" || fail "lintian reports errors"
+! grep -q '^[EW]:' <<<"$lint" || fail "lintian reports errors or warnings"
+
+apt_get() { apt-get "$@" -y -qq >"$work/log" 2>&1 || { cat "$work/log"; return 1; }; }
 
 # A package left installed by an earlier, failed run goes first; this run's
 # is removed again whichever way the test ends.
-log=$(mktemp)
-purge() { apt-get remove --purge -y -qq lumivex >"$log" 2>&1; }
-purge || true
-trap 'purge || true; rm -f "$log"' EXIT
-apt-get install -y -qq "./$deb" >"$log" 2>&1 || { cat "$log"; fail "apt-get install ./$deb failed"; }
+purge() { apt_get remove --purge lumivex; }
+# Installed, or removed with its configuration left.
+present() { dpkg-query -W -f='${db:Status-Abbrev}' lumivex 2>/dev/null | grep -q '^.[ic]'; }
+! present || purge
+trap '! present || purge || true; rm -rf "$work"' EXIT
+apt_get install "./$deb" || fail "apt-get install ./$deb failed"
 
 for tool in "${tools[@]}"; do
   answer=$("$tool" --version) || fail "$tool --version failed"
@@ -69,10 +82,20 @@ else
   done
   zgrep -q "Lumivex $version" "$(man -w lumivex)" || fail "the viewer's manual page does not name version $version"
 fi
+# Every relative link of the installed README leads to an installed file.
+links=$(grep -o '](\([^)]*\))' "$docdir/README.md" | sed 's/^](\(.*\))$/\1/' | grep -Ev '^([a-z]+:|#)' || true)
+[ -n "$links" ] || fail "the installed README links no document"
+for link in $links; do
+  [ -f "$docdir/${link%%#*}" ] || fail "the installed README links $link, which is not installed"
+done
+python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' /etc/lumivex/cyclonedds.xml \
+  || fail "/etc/lumivex/cyclonedds.xml is not well-formed XML"
 getent group lumivex >/dev/null || fail "the group lumivex was not created"
 [ "$(id -gn lumivex-bridge)" = lumivex ] || fail "the user lumivex-bridge is not in the group lumivex"
-grep -q ' /etc/default/lumivex-bridge ' <<<"$(dpkg-query -W -f='${Conffiles}' lumivex)" \
-  || fail "/etc/default/lumivex-bridge is not a conffile"
+conffiles=$(dpkg-query -W -f='${Conffiles}' lumivex)
+for conffile in /etc/default/lumivex-bridge /etc/lumivex/cyclonedds.xml; do
+  grep -q " $conffile " <<<"$conffiles" || fail "$conffile is not a conffile"
+done
 
 # systemd-analyze reports most mistakes as warnings with status 0: any output fails.
 # The instance lumivex-bridge-send@0 is verified through its template.
@@ -80,10 +103,46 @@ report=$(systemd-analyze verify --man="$man_pages" /usr/lib/systemd/system/lumiv
          /usr/lib/systemd/system/lumivex-bridge-receive.service 2>&1) || fail "systemd-analyze verify: $report"
 [ -z "$report" ] || fail "systemd-analyze verify: $report"
 
-purge || { cat "$log"; fail "apt-get remove --purge lumivex failed"; }
-trap 'rm -f "$log"' EXIT
-! grep -q 'ok installed' <<<"$(dpkg-query -W -f='${Status}' lumivex 2>/dev/null)" || fail "lumivex is still installed"
-for path in "${expected[@]}"; do
-  [ ! -e "$path" ] || fail "$path is left after the purge"
+# An upgrade keeps the units an administrator enabled enabled.
+enabled=(lumivex-bridge-receive.service lumivex-bridge-send@0.service)
+links=("${enabled[@]/#//etc/systemd/system/multi-user.target.wants/}")
+systemctl --root=/ enable "${enabled[@]}" >/dev/null 2>&1 || fail "systemctl enable ${enabled[*]} failed"
+apt_get install "$upgrade" || fail "apt-get install $upgrade failed"
+for link in "${links[@]}"; do [ -L "$link" ] || fail "the upgrade removed the enable link $link"; done
+
+# Its maintainer scripts, run as dpkg runs them, with stubs of systemctl and
+# deb-systemd-invoke that log what they are asked: an upgrade restarts the
+# units that run, a first install starts none, a removal stops them. The
+# scripts ask only when systemd runs, which they tell by /run/systemd/system;
+# a machine without systemd gets that folder for this while.
+dpkg-deb --control "$upgrade" "$work/control"
+mkdir "$work/stubs"
+for stub in systemctl deb-systemd-invoke; do
+  printf '#!/bin/sh\necho "%s $*" >> "%s"\n' "$stub" "$work/asked" > "$work/stubs/$stub"
+  chmod +x "$work/stubs/$stub"
 done
+asks() {
+  PATH="$work/stubs:$PATH" DPKG_MAINTSCRIPT_PACKAGE=lumivex DPKG_MAINTSCRIPT_NAME="$1" sh "$work/control/$@" >/dev/null
+  cat "$work/asked" 2>/dev/null || true
+  rm -f "$work/asked"
+}
+made_run_dir=""
+[ -d /run/systemd/system ] || { mkdir -p /run/systemd/system && made_run_dir=yes; }
+trap '! present || purge || true; [ -z "$made_run_dir" ] || rmdir /run/systemd/system; rm -rf "$work"' EXIT
+restart="deb-systemd-invoke try-restart lumivex-bridge-receive.service lumivex-bridge-send@*.service"
+grep -qxF "$restart" <<<"$(asks postinst configure "$version")" || fail "an upgrade does not ask for '$restart'"
+! grep -q deb-systemd-invoke <<<"$(asks postinst configure)" || fail "a first install starts or restarts a unit"
+stop="deb-systemd-invoke stop lumivex-bridge-receive.service lumivex-bridge-send@*.service"
+grep -qxF "$stop" <<<"$(asks prerm remove)" || fail "a removal does not ask for '$stop'"
+[ -z "$made_run_dir" ] || rmdir /run/systemd/system
+made_run_dir=""
+
+purge || fail "apt-get remove --purge lumivex failed"
+! present || fail "lumivex is still installed"
+for path in "${expected[@]}" "${links[@]}" /etc/lumivex "$docdir"; do
+  [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left after the purge"
+done
+left=$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled /var/lib/systemd/deb-systemd-helper-masked \
+            -name '*lumivex*' 2>/dev/null || true)
+[ -z "$left" ] || fail "left after the purge: $left"
 echo "package test: passed"

@@ -108,13 +108,13 @@ struct Case {
 };
 
 TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
-    // The file: 9 lines of metadata, a channel line, 6 rows (lines 11-16),
-    // the second channel line (17) and 4 rows (18-21), each write two rows.
+    // The file: 11 lines of metadata, a channel line, 6 rows (lines 13-18),
+    // the second channel line (19) and 4 rows (20-23), each write two rows.
     const Case cases[] = {
         {"plain", ".csv", 0, 5, 0},
         {"compressed", ".csv.gz", 0, 5, 0},
-        {"cut inside the last line", ".csv", 5, 4, 20},
-        {"cut after the first row of the last write", ".csv", 0, 4, 20},
+        {"cut inside the last line", ".csv", 5, 4, 22},
+        {"cut after the first row of the last write", ".csv", 0, 4, 22},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

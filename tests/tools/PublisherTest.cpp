@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -176,6 +177,23 @@ TEST_F(PublisherTest, AHeldLockEndsWithTheDuration) {
     ASSERT_TRUE(outcome.finished) << "the hold outlasted --duration";
     EXPECT_EQ(ExitCode(outcome.status), 0) << outcome.output;
     EXPECT_TRUE(NothingPublished());
+}
+
+// Whoever starts the publisher by hand learns from standard error what it
+// publishes, how fast and under which prefix, and at the end how much it wrote.
+TEST_F(PublisherTest, SaysWhatItPublishesAndHowMuchItWrote) {
+    Outcome outcome = Run({"--bins", "2,5", "--motion", "still", "--rate", "40", "--duration", "0.3"});
+    ASSERT_TRUE(outcome.finished);
+    ASSERT_EQ(ExitCode(outcome.status), 0) << outcome.output;
+    const std::string start = "lumivex-publisher: publishing instrument 0 bins 2,5, still motion, 40 writes/s for 0.3 s, "
+                              "prefix \"" + Prefix() + "\"\n";
+    ASSERT_EQ(outcome.output.rfind(start, 0), 0u) << outcome.output;
+    const std::string rest = outcome.output.substr(start.size());
+    std::smatch end;
+    ASSERT_TRUE(std::regex_match(rest, end,
+                                 std::regex("lumivex-publisher: ([0-9]+) writes in 0\\.[0-9]{2} s\n")))
+        << outcome.output;
+    EXPECT_GE(std::stoi(end[1]), 10);
 }
 
 // Two channels, Windows line ends, a description with a double space and an
@@ -350,6 +368,7 @@ TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
         EXPECT_NE(output.Text().find(cut), std::string::npos) << output.Text();
         EXPECT_EQ(output.Text().find(cut), output.Text().rfind(cut)) << "warned more than once";
         EXPECT_NE(output.Text().find("replayed " + std::to_string(c.writes) + " writes"), std::string::npos) << output.Text();
+        EXPECT_NE(output.Text().find("lumivex-publisher: replaying " + path), std::string::npos) << output.Text();
     }
 }
 

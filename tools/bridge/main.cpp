@@ -21,11 +21,10 @@
 #include "tools/common/ChannelMode.h"
 #include "tools/common/NumberList.h"
 #include "tools/common/OptionRules.h"
+#include "tools/common/RunCommandLine.h"
 #include "tracker/Warning.h"
 
 namespace {
-
-constexpr int badOptions = 2;
 
 struct Options {
     int instrument = 0;
@@ -41,11 +40,6 @@ struct Options {
     bool receiveOnly = false;
     long days = RigAuthority::defaultDays;
 };
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "lumivex-bridge: %s\n", message.c_str());
-    return 1;
-}
 
 uint32_t Mask(const std::string& list) {
     uint32_t mask = 0;
@@ -69,13 +63,13 @@ int Send(const Options& options) {
     BridgeDomain domain;
     BridgeSender sender(options.instrument, Mask(options.bins));
     std::string error;
-    if (!Join(domain, options, error) || !sender.Open(domain, error)) return Fail(error);
+    if (!Join(domain, options, error) || !sender.Open(domain, error)) return PrintError(error);
     // The sender sleeps until a write is due and must be reading when it
     // lands. Should the request fail, it merely wakes a little later.
     (void)platform::WakeUpOnTime();
     std::printf("sending instrument %d on DDS domain %u\n", options.instrument, options.domain);
     std::fflush(stdout);
-    if (!sender.Run(platform::StopRequested, std::chrono::microseconds(options.pollMicros), error)) return Fail(error);
+    if (!sender.Run(platform::StopRequested, std::chrono::microseconds(options.pollMicros), error)) return PrintError(error);
     return 0;
 }
 
@@ -85,18 +79,18 @@ int Receive(const Options& options) {
     BridgeDomain domain;
     BridgeReceiver receiver(Mask(options.instruments), Mask(options.bins), mode);
     std::string error;
-    if (!Join(domain, options, error) || !receiver.Open(domain, error)) return Fail(error);
+    if (!Join(domain, options, error) || !receiver.Open(domain, error)) return PrintError(error);
     std::printf("receiving instruments %s bins %s on DDS domain %u\n", options.instruments.c_str(),
                 options.bins.c_str(), options.domain);
     std::fflush(stdout);
-    return receiver.Run(platform::StopRequested, error) ? 0 : Fail(error);
+    return receiver.Run(platform::StopRequested, error) ? 0 : PrintError(error);
 }
 
 std::string Member(const Options& options) { return options.rigFolder + "/" + options.name; }
 
 int RigInit(const Options& options) {
     std::string error;
-    if (!RigAuthority::Init(options.rigFolder, error)) return Fail(error);
+    if (!RigAuthority::Init(options.rigFolder, error)) return PrintError(error);
     std::printf("rig authority made in %s\n", options.rigFolder.c_str());
     return 0;
 }
@@ -105,7 +99,7 @@ int RigAdd(const Options& options) {
     std::string error;
     std::time_t until = 0;
     if (!RigAuthority::Add(options.rigFolder, options.name, Mask(options.sendList), options.days, until, error))
-        return Fail(error);
+        return PrintError(error);
     std::printf("%s: may %s until %s UTC; copy this folder to that machine\n", Member(options).c_str(),
                 options.receiveOnly ? "receive" : ("send instruments " + options.sendList).c_str(),
                 RigDocuments::Timestamp(until).c_str());
@@ -115,7 +109,7 @@ int RigAdd(const Options& options) {
 int RigRenew(const Options& options) {
     std::string error;
     std::time_t until = 0;
-    if (!RigAuthority::Renew(options.rigFolder, options.name, options.days, until, error)) return Fail(error);
+    if (!RigAuthority::Renew(options.rigFolder, options.name, options.days, until, error)) return PrintError(error);
     std::printf("%s: renewed until %s UTC; copy its %s and %s to that machine\n", Member(options).c_str(),
                 RigDocuments::Timestamp(until).c_str(), RigAuthority::identityCertificate, RigAuthority::permissions);
     return 0;
@@ -127,23 +121,24 @@ int Rig(const Options& options, const CLI::App& rig) {
 }
 
 void AddCommon(CLI::App& command, Options& options) {
-    command.add_option("--domain", options.domain, "DDS domain id 0.." + std::to_string(highestBridgeDomain) + " (default 0)")
+    command.add_option("--domain", options.domain, "DDS domain id")
         ->type_name("ID")
-        ->check(DecimalValidator(0, highestBridgeDomain));
+        ->check(DecimalValidator(0, highestBridgeDomain))
+        ->default_str("0");
     command.add_option("--rig", options.rig, "join a secure rig with this machine's folder from 'rig add'")
         ->type_name("DIR/NAME");
-    command.add_option("--bins", options.bins, "bins 0..15 (default 0,1)")
+    command.add_option("--bins", options.bins, "bins")
         ->type_name("LIST")
-        ->check(NumberListValidator(15));
+        ->check(NumberListValidator(15))
+        ->capture_default_str();
 }
 
 void AddDays(CLI::App& command, Options& options) {
     command
-        .add_option("--days", options.days,
-                    "days the certificate and grant are valid, 1.." + std::to_string(RigAuthority::mostDays) +
-                        " (default " + std::to_string(RigAuthority::defaultDays) + ")")
+        .add_option("--days", options.days, "days the certificate and grant are valid")
         ->type_name("N")
-        ->check(DecimalValidator(1, RigAuthority::mostDays));
+        ->check(DecimalValidator(1, RigAuthority::mostDays))
+        ->capture_default_str();
 }
 
 void AddRig(CLI::App& app, Options& options) {
@@ -154,7 +149,7 @@ void AddRig(CLI::App& app, Options& options) {
     CLI::App* add = rig->add_subcommand("add", "make DIR/NAME/ with one machine's identity and permissions");
     add->add_option("DIR", options.rigFolder, "the authority's folder")->required();
     add->add_option("NAME", options.name, "the machine's name: letters, digits, '-', '_'")->required();
-    CLI::Option_group* role = add->add_option_group("role", "what the machine may do: exactly one of");
+    CLI::Option_group* role = add->add_option_group("role", "What the machine may do");
     role->add_option("--send", options.sendList, "instruments this machine may send")
         ->type_name("LIST")
         ->check(NumberListValidator(15));
@@ -175,30 +170,33 @@ int main(int argc, char** argv) {
     CLI::App app("Carries tracker channels between machines over DDS.", "lumivex-bridge");
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
-    send->add_option("--instrument", options.instrument, "instrument 0..15 (default 0)")->type_name("N")->check(DecimalValidator(0, 15));
-    send->add_option("--poll-us", options.pollMicros, "microseconds between reads while a channel's writes are not foreseen, 0..1000000, 0 to spin (default 100)")
+    send->add_option("--instrument", options.instrument, "instrument")
+        ->type_name("N")
+        ->check(DecimalValidator(0, 15))
+        ->capture_default_str();
+    send->add_option("--poll-us", options.pollMicros,
+                     "microseconds between reads while a channel's writes are not foreseen, 0 to spin")
         ->type_name("US")
-        ->check(DecimalValidator(0, 1000000));
+        ->check(DecimalValidator(0, 1000000))
+        ->capture_default_str();
     AddCommon(*send, options);
     CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
-    receive->add_option("--instrument", options.instruments, "instruments 0..15 (default 0)")
+    receive->add_option("--instrument", options.instruments, "instruments")
         ->type_name("LIST")
-        ->check(NumberListValidator(15));
-    receive->add_option("--mode", options.mode, "permission bits of the channels it creates (default 600)")
+        ->check(NumberListValidator(15))
+        ->capture_default_str();
+    receive->add_option("--mode", options.mode, "permission bits of the channels it creates")
         ->type_name("OCTAL")
-        ->check(ChannelModeValidator());
+        ->check(ChannelModeValidator())
+        ->capture_default_str();
     AddCommon(*receive, options);
     AddRig(app, options);
     AddVersionFlag(app, "lumivex-bridge");
     AddHelpAllFlag(app);
     RefuseOptionLikeValues(app);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        int status = app.exit(error);
-        return status == 0 ? 0 : badOptions;
-    }
+    CommandLineOutcome outcome = RunCommandLine(app, argc, argv);
+    if (!outcome.run) return outcome.status;
     if (app.got_subcommand("rig")) return Rig(options, *app.get_subcommand("rig"));
-    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("cannot catch SIGINT, SIGTERM and SIGHUP");
     return send->parsed() ? Send(options) : Receive(options);
 }

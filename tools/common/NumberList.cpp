@@ -56,7 +56,7 @@ CLI::Validator NumberListValidator(int highest) {
             uint32_t mask = 0;
             return ParseNumberList(text, highest, mask) ? std::string() : "'" + text + "' is not " + what;
         },
-        "", "NumberList");
+        "each 0.." + std::to_string(highest), "NumberList");
 }
 
 CLI::Validator DecimalValidator(long long lowest, long long highest) {
@@ -67,5 +67,5 @@ CLI::Validator DecimalValidator(long long lowest, long long highest) {
             long long value = 0;
             return ParseDecimal(text, lowest, highest, value) ? std::string() : "'" + text + "' is not " + what;
         },
-        "", "Decimal");
+        std::to_string(lowest) + ".." + std::to_string(highest), "Decimal");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -12,10 +13,11 @@ void RefuseOptionLikeValues(CLI::App& app);
 // Adds --version, answering "<program> <version>".
 void AddVersionFlag(CLI::App& app, const std::string& program);
 // Adds --help-all, the help of every command at every level (what the manual
-// page of a program with commands is made from). Call after all commands are added.
+// page of a program with commands is made from).
 void AddHelpAllFlag(CLI::App& app);
-
-enum class CommandLineOutcome { Run, Help, Error };
-// Parses the command line; prints nothing. On Help `message` is the help or
-// version text to print (then exit 0), on Error what is wrong.
-CommandLineOutcome ParseCommandLine(CLI::App& app, int argc, const char* const* argv, std::string& message);
+// A CLI11 check made of `reason`, which returns why a value is refused, or
+// "". Its message quotes the value ("--rate: ' 5': expected ..."); `range`,
+// if given, is what the help shows of the values allowed.
+CLI::Validator CheckedBy(std::function<std::string(const std::string&)> reason, const std::string& range = "");
+// A CLI11 check of a file name: not empty.
+CLI::Validator FileNameValidator();

@@ -12,9 +12,6 @@ constexpr int highestInstrument = 15;
 constexpr int highestBin = 15;
 constexpr int highestStation = 31;
 
-const CLI::Validator fileName(
-    [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
-
 // A week at most: longer is no use and would overflow the clock's arithmetic.
 const CLI::Validator durationCheck(
     [](std::string& text) {
@@ -27,37 +24,35 @@ const CLI::Validator durationCheck(
 const char* const description =
     "Shows what the tracking server publishes: per channel its flags and description, per station the pose\n"
     "(position in the channel's unit, angles in degrees), ACTIVE or not, the update rate and the age of the\n"
-    "last change. On a terminal it redraws until Ctrl-C; otherwise it prints one line per change.\n"
-    "Exit status: 0 done, 1 nothing published or a selected channel unreadable (--once), or the recording\n"
-    "failed, 2 bad options.";
+    "last change. On a terminal it redraws until Ctrl-C; otherwise it prints one line per change.";
+
+// A list's check runs before the option's function, so the list read there is sound.
+void AddList(CLI::App& app, const std::string& name, const std::string& help, int highest, uint32_t& mask) {
+    app.add_option_function<std::string>(name, [highest, &mask](const std::string& list) { ParseNumberList(list, highest, mask); }, help)
+        ->type_name("LIST")
+        ->check(NumberListValidator(highest))
+        ->default_str(DescribeNumberList(mask));
+}
 
 }  // namespace
 
-OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& options, std::string& message) {
-    CLI::App app(description, "lumivex-monitor");
-    std::string bins = "0,1", stations = "0-3";
-    app.add_option("--instrument", options.instrument, "instrument 0..15")->type_name("N")->check(DecimalValidator(0, highestInstrument))->capture_default_str();
-    app.add_option("--bins", bins, "channels to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
-    app.add_option("--stations", stations, "stations to show, e.g. 0-3 or 0,2,5")
-        ->type_name("LIST")
-        ->check(NumberListValidator(highestStation))
-        ->capture_default_str();
-    CLI::Option* once = app.add_flag("--once", options.once, "show one snapshot and exit (status 1 when nothing is published)");
-    app.add_option("--csv", options.csvPath,
-                   "record every write of the selected channels into FILE until Ctrl-C (- standard output; "
-                   "a name ending in .gz is compressed)")
+std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
+    auto app = std::make_unique<CLI::App>(description, "lumivex-monitor");
+    app->add_option("--instrument", options.instrument, "instrument")->type_name("N")->check(DecimalValidator(0, highestInstrument))->default_str("0");
+    AddList(*app, "--bins", "channels to show, e.g. 0,1 or 0-15", highestBin, options.bins);
+    AddList(*app, "--stations", "stations to show, e.g. 0-3 or 0,2,5", highestStation, options.stations);
+    CLI::Option* once = app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
+    app->add_option("--csv", options.csvPath,
+                   "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
+                   "a name ending in .gz is compressed")
         ->type_name("FILE")
-        ->check(fileName)
+        ->check(FileNameValidator())
         ->excludes(once);
-    app.add_option("--duration", options.duration, "end after this many seconds")
+    app->add_option("--duration", options.duration, "end after this many seconds, at most a week")
         ->type_name("SECONDS")
         ->check(durationCheck)
         ->excludes(once);
-    AddVersionFlag(app, "lumivex-monitor");
-    RefuseOptionLikeValues(app);
-    CommandLineOutcome outcome = ParseCommandLine(app, argc, argv, message);
-    if (outcome != CommandLineOutcome::Run) return outcome;
-    ParseNumberList(bins, highestBin, options.bins);
-    ParseNumberList(stations, highestStation, options.stations);
-    return OptionsOutcome::Run;
+    AddVersionFlag(*app, "lumivex-monitor");
+    RefuseOptionLikeValues(*app);
+    return app;
 }

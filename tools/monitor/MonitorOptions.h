@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "tools/common/NumberList.h"
-#include "tools/common/OptionRules.h"
+#include <CLI/CLI.hpp>
 
 // Everything the command line of lumivex-monitor sets.
 struct MonitorOptions {
@@ -16,8 +16,6 @@ struct MonitorOptions {
     double duration = 0.0;    // seconds; 0: until a signal
 };
 
-using OptionsOutcome = CommandLineOutcome;
-
-// Reads the command line into `options`; prints nothing. On Help `message` is
-// the help or version text, on Error it says what is wrong.
-OptionsOutcome ParseMonitorOptions(int argc, const char* const* argv, MonitorOptions& options, std::string& message);
+// The monitor's command line, bound to `options`: once it is parsed
+// (RunCommandLine), they hold what it says.
+std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options);

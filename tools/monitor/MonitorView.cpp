@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "tools/common/NumberList.h"
 #include "tools/monitor/StationColumns.h"
 #include "tracker/ConsoleText.h"
 #include "tracker/StationLayout.h"

@@ -17,6 +17,8 @@
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
+#include "tools/common/NumberList.h"
+#include "tools/common/RunCommandLine.h"
 #include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
@@ -39,11 +41,6 @@ constexpr std::chrono::milliseconds redrawPeriod(200);
 constexpr std::chrono::milliseconds flushPeriod(100);
 
 using PollHandler = std::function<bool(MonitorClock::time_point, const std::vector<MonitorEvent>&)>;
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "lumivex-monitor: %s\n", message.c_str());
-    return 1;
-}
 
 bool Print(const std::string& text, std::FILE* stream = stdout) {
     if (text.empty()) return true;
@@ -101,10 +98,10 @@ std::string Where(const MonitorOptions& options) {
 int FailNothingRead(const ChannelMonitor& monitor, const MonitorOptions& options) {
     bool named = false;
     for (const ChannelWatch& channel : monitor.Channels()) {
-        if (!channel.refused && !channel.trouble.empty()) Fail(channel.trouble);
+        if (!channel.refused && !channel.trouble.empty()) PrintError(channel.trouble);
         named = named || !channel.trouble.empty();
     }
-    return named ? 1 : Fail("nothing is published for " + Where(options) + "; is the tracking server running?");
+    return named ? 1 : PrintError("nothing is published for " + Where(options) + "; is the tracking server running?");
 }
 
 bool AnyTrouble(const ChannelMonitor& monitor) {
@@ -156,7 +153,7 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     terminal = terminal && !toOutput;
     WriteRecorder recorder;
     if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion))
-        return Fail("cannot write " + name + ": " + std::strerror(errno));
+        return PrintError("cannot write " + name + ": " + std::strerror(errno));
     if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
     MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
     bool recorded = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
@@ -167,9 +164,9 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
         return ShowFitted(monitor, options, now, status);
     });
     recorded = recorder.Close() && recorded;
-    if (!recorded) return Fail("writing " + name + " failed: " + std::strerror(errno));
+    if (!recorded) return PrintError("writing " + name + " failed: " + std::strerror(errno));
     WarnOfMissedWrites(monitor);
-    if (recorder.Writes() == 0) return Fail("nothing was recorded: no selected channel of " + Where(options) + " was written");
+    if (recorder.Writes() == 0) return PrintError("nothing was recorded: no selected channel of " + Where(options) + " was written");
     Print(std::to_string(recorder.Writes()) + " writes recorded into " + name + "\n", messages);
     return 0;
 }
@@ -178,20 +175,15 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
 
 int main(int argc, char** argv) {
     MonitorOptions options;
-    std::string message;
-    OptionsOutcome outcome = ParseMonitorOptions(argc, argv, options, message);
-    if (outcome == OptionsOutcome::Help) return Print(message) ? 0 : 1;
-    if (outcome == OptionsOutcome::Error) {
-        std::fprintf(stderr, "lumivex-monitor: %s\nRun with --help for more information.\n", message.c_str());
-        return 2;
-    }
+    CommandLineOutcome outcome = RunCommandLine(*MonitorCommandLine(options), argc, argv);
+    if (!outcome.run) return outcome.status;
     ChannelMonitor monitor(options.instrument, options.bins, options.stations,
                            options.csvPath.empty() ? pollPeriod : recordPollPeriod);
     if (options.once) return ShowOnce(monitor, options);
     // Reads are timed to the microsecond around a foreseen write; should the
     // request fail, they merely wake a little later.
     (void)platform::WakeUpOnTime();
-    if (!platform::CatchStopRequests()) return Fail("cannot catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("cannot catch SIGINT, SIGTERM and SIGHUP");
     bool terminal = platform::SystemConsole().OutputHandle() != nullptr;
     // Without the signal, a resized terminal is still followed at the next redraw.
     if (terminal) platform::CatchResizes();

@@ -37,8 +37,7 @@ const char* const description =
     "              are left out\n"
     "--csv prints them with 9 significant digits, an empty field for a figure the station has too few\n"
     "writes for. The intervals are counted per length; a recording whose selected stations have more than\n"
-    "200000 different intervals is refused.\n"
-    "Exit status: 0 done, 1 nothing to show or the output could not be written, 2 bad options or recording.";
+    "200000 different intervals is refused.";
 
 bool ParseSize(const std::string& text, int& width, int& height) {
     int consumed = 0;
@@ -57,9 +56,6 @@ const CLI::Validator sizeValidator(
     },
     "", "Size");
 
-const CLI::Validator fileName(
-    [](std::string& text) { return text.empty() ? std::string("the file name is empty") : std::string(); }, "", "FileName");
-
 // A PNG is no use on a terminal, and "-" as a file name would only surprise.
 const CLI::Validator pictureName(
     [](std::string& text) {
@@ -73,7 +69,7 @@ struct OptionTexts {
 };
 
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
-    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(fileName);
+    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(FileNameValidator());
     CLI::Option* output =
         app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
             ->type_name("OUT.png")->check(pictureName);
@@ -117,17 +113,14 @@ std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions&
 
 }  // namespace
 
-PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options, std::string& message) {
+CommandLineOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options) {
     CLI::App app(description, "lumivex-plot");
     OptionTexts texts;
     AddOptions(app, options, texts);
     AddVersionFlag(app, "lumivex-plot");
     RefuseOptionLikeValues(app);
-    CommandLineOutcome outcome = ParseCommandLine(app, argc, argv, message);
-    if (outcome == CommandLineOutcome::Help) return PlotOptionsOutcome::Help;
-    if (outcome == CommandLineOutcome::Error) return PlotOptionsOutcome::Error;
-    message = Complete(app, texts, options);
-    return message.empty() ? PlotOptionsOutcome::Run : PlotOptionsOutcome::Error;
+    CheckTogether(app, [&app, &texts, &options]() { return Complete(app, texts, options); });
+    return RunCommandLine(app, argc, argv);
 }
 
 std::string DefaultOutput(const std::string& recording) { return recording + ".png"; }

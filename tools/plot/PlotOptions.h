@@ -4,6 +4,7 @@
 
 #include "plot/StationTrack.h"
 #include "plot/TrackFigure.h"
+#include "tools/common/RunCommandLine.h"
 
 // Everything the command line of lumivex-plot sets.
 struct PlotOptions {
@@ -24,11 +25,9 @@ struct PlotOptions {
 // Big enough for a wall, small enough that the picture's memory stays modest.
 constexpr int smallestPictureSide = 400, largestPictureSide = 8000;
 
-enum class PlotOptionsOutcome { Run, Help, Error };
-
-// Reads the command line into `options`; prints nothing. On Help (also
-// for --version) `message` is what to print, on Error what is wrong.
-PlotOptionsOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options, std::string& message);
+// Reads the command line into `options`, answering help, version and errors
+// itself (RunCommandLine).
+CommandLineOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptions& options);
 
 // The picture's default name: the recording's with ".png" added, so that
 // "rec.csv" and "rec.csv.gz" never share one.

@@ -16,11 +16,6 @@
 
 namespace {
 
-int Fail(int status, const std::string& message) {
-    std::fprintf(stderr, "lumivex-plot: %s\n", message.c_str());
-    return status;
-}
-
 bool Print(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
@@ -51,7 +46,7 @@ bool FitHeight(PlotOptions& options, std::size_t rows, std::string& problem) {
 
 int Draw(PlotOptions& options, const TrackRecording& recording) {
     std::string problem;
-    if (!FitHeight(options, recording.tracks.size(), problem)) return Fail(2, problem);
+    if (!FitHeight(options, recording.tracks.size(), problem)) return PrintError(problem, 2);
     TimeSpan span = SpanOfTracks(recording.tracks);
     if (options.fromGiven) span.from = options.selection.from;
     if (options.toGiven) span.to = options.selection.to;
@@ -59,7 +54,7 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
     std::string failure = WriteRgbPng(options.output, options.width, options.height,
                                       DrawTrackFigure(recording, span, options.width, options.height, options.position),
                                       PixelLayout::Rgba);
-    if (!failure.empty()) return Fail(1, "cannot write " + options.output + ": " + failure);
+    if (!failure.empty()) return PrintError("cannot write " + options.output + ": " + failure, 1);
     std::fprintf(stderr, "lumivex-plot: wrote %s\n", options.output.c_str());
     return 0;
 }
@@ -75,19 +70,16 @@ int ColumnCapacity(const PlotOptions& options) {
 
 int main(int argc, char** argv) {
     PlotOptions options;
-    std::string message;
-    PlotOptionsOutcome outcome = ParsePlotOptions(argc, argv, options, message);
-    if (outcome == PlotOptionsOutcome::Help) return Print(message) ? 0 : 1;
-    if (outcome == PlotOptionsOutcome::Error)
-        return Fail(2, message + "\nRun with --help for more information.");
+    CommandLineOutcome outcome = ParsePlotOptions(argc, argv, options);
+    if (!outcome.run) return outcome.status;
     if (!options.stats && IsTheRecording(options))
-        return Fail(2, options.output + " is the recording itself; name the picture with -o");
+        return PrintError(options.output + " is the recording itself; name the picture with -o", 2);
     TrackRecording recording;
-    std::string warning;
+    std::string message, warning;
     bool read = ReadTrackRecording(options.recording, options.selection, ColumnCapacity(options), recording, message, warning);
     if (!warning.empty()) PrintWarning("recording", warning);
-    if (!read) return Fail(2, message);
-    if (recording.tracks.empty()) return Fail(1, NothingToShow(options, recording));
+    if (!read) return PrintError(message, 2);
+    if (recording.tracks.empty()) return PrintError(NothingToShow(options, recording), 1);
     if (!options.stats) return Draw(options, recording);
     return Print(options.csv ? FormatStatisticsCsv(recording.tracks) : FormatStatisticsTable(recording.tracks)) ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+const MotionName motionNames[3] = {{"still", Motion::Still}, {"orbit", Motion::Orbit}, {"counter", Motion::Counter}};
+
 namespace {
 
 constexpr double twoPi = 6.283185307179586;

@@ -1,8 +1,6 @@
 #include "tools/publisher/PublisherOptions.h"
 
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -13,14 +11,13 @@
 #include "tools/common/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
+#include "tools/publisher/Motion.h"
+#include "tools/common/RunCommandLine.h"
 
 namespace {
 
 constexpr int highestInstrument = 15;
 constexpr int highestBin = 15;
-
-// Checks and stores one value; returns why it was refused, or empty.
-using Store = std::function<std::string(const std::string& value)>;
 
 // Six finite numbers separated by single commas.
 bool ParseFloats(const std::string& list, float* values, int count) {
@@ -37,169 +34,163 @@ bool ParseFloats(const std::string& list, float* values, int count) {
     return true;
 }
 
-std::string StoreFlags(const std::string& value, PublisherOptions& options) {
-    unsigned long long flags = 0;
-    if (!ParseHexadecimal(value, 0xFFFFFFFFu, flags))
-        return "expected a hexadecimal 32-bit word: hexadecimal digits, 0x in front or not, no sign or space";
-    options.flags = static_cast<uint32_t>(flags);
-    return {};
-}
-
-std::string StoreDescription(const std::string& value, PublisherOptions& options) {
-    if (value.size() > station_layout::maxDescriptionLength)
-        return "longer than " + std::to_string(station_layout::maxDescriptionLength) + " characters";
-    options.description = value;
-    return {};
+bool ReadFlags(const std::string& text, uint32_t& flags) {
+    unsigned long long value = 0;
+    if (!ParseHexadecimal(text, 0xFFFFFFFFu, value)) return false;
+    flags = static_cast<uint32_t>(value);
+    return true;
 }
 
 // K=x,y,z,az,el,roll
-std::string StorePose(const std::string& value, PublisherOptions& options) {
-    std::size_t equals = value.find('=');
+bool ReadPose(const std::string& text, PublisherOptions& options) {
+    std::size_t equals = text.find('=');
     long long k = 0;
     float pose[6] = {};
-    if (equals == std::string::npos || !ParseDecimal(value.substr(0, equals), 0, station_layout::stationCount - 1, k) ||
-        !ParseFloats(value.substr(equals + 1), pose, 6))
-        return "expected K=x,y,z,az,el,roll: K a number 0..31, then six finite numbers, without spaces";
+    if (equals == std::string::npos || !ParseDecimal(text.substr(0, equals), 0, station_layout::stationCount - 1, k) ||
+        !ParseFloats(text.substr(equals + 1), pose, 6))
+        return false;
     options.fixedPoses[k] = StationRecord{pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]};
     options.fixedStations |= 1u << k;
-    return {};
+    return true;
 }
 
-std::string StoreMotion(const std::string& value, PublisherOptions& options) {
-    static const struct { const char* name; Motion motion; } motions[] = {
-        {"still", Motion::Still}, {"orbit", Motion::Orbit}, {"counter", Motion::Counter}};
-    for (const auto& entry : motions) {
-        if (value != entry.name) continue;
-        options.motion = entry.motion;
-        return {};
+bool ReadMotion(const std::string& text, Motion& motion) {
+    for (const auto& entry : motionNames) {
+        if (text != entry.name) continue;
+        motion = entry.motion;
+        return true;
     }
-    return "expected still, orbit or counter";
+    return false;
 }
 
-std::string StoreRate(const std::string& value, PublisherOptions& options) {
-    if (!ParseFiniteNumber(value, options.rate) || options.rate < 0.0) return "expected a number of writes per second, 0 or more";
-    if (options.rate > 0.0 && options.rate < minimumRate)
+std::string RateProblem(const std::string& text) {
+    double rate = 0.0;
+    if (!ParseFiniteNumber(text, rate) || rate < 0.0) return "expected a number of writes per second, 0 or more";
+    if (rate > 0.0 && rate < minimumRate)
         return "too slow: at least one write a day (a rate of 0.0000116 or more), or 0 for as fast as possible";
     return {};
 }
 
-std::string StoreDuration(const std::string& value, PublisherOptions& options) {
-    if (!ParseFiniteNumber(value, options.duration) || options.duration <= 0.0) return "expected a number of seconds above 0";
-    return {};
+std::string DurationProblem(const std::string& text) {
+    double seconds = 0.0;
+    return ParseFiniteNumber(text, seconds) && seconds > 0.0 ? "" : "expected a number of seconds above 0";
 }
 
-std::string StoreSpeed(const std::string& value, PublisherOptions& options) {
-    if (!ParseFiniteNumber(value, options.speed) || options.speed < 0.001 || options.speed > 1000.0)
-        return "expected a factor from 0.001 to 1000";
-    return {};
+std::string SpeedProblem(const std::string& text) {
+    double speed = 0.0;
+    return ParseFiniteNumber(text, speed) && speed >= 0.001 && speed <= 1000.0 ? "" : "expected a factor from 0.001 to 1000";
 }
 
-// CLI11 reports a refused value by the exception it throws out of parse.
-void StoreOrThrow(const std::string& name, const Store& store, const std::string& value) {
-    std::string reason = store(value);
-    if (!reason.empty()) throw CLI::ValidationError(name, "'" + value + "': " + reason);
+std::string DescriptionProblem(const std::string& text) {
+    if (text.size() <= station_layout::maxDescriptionLength) return {};
+    return "longer than " + std::to_string(station_layout::maxDescriptionLength) + " characters";
 }
 
-CLI::Option* AddChecked(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
-                        Store store) {
-    auto callback = [name, store](const std::string& value) { StoreOrThrow(name, store, value); };
-    return app.add_option_function<std::string>(name, callback, help)->type_name(type);
-}
+const CLI::Validator flagsCheck = CheckedBy([](const std::string& text) {
+    uint32_t flags = 0;
+    return ReadFlags(text, flags) ? "" : "expected a hexadecimal 32-bit word: hexadecimal digits, 0x in front or not, no sign or space";
+});
 
-// Each occurrence takes one value; all of them are stored, in order.
-void AddRepeatable(CLI::App& app, const std::string& name, const std::string& type, const std::string& help,
-                   Store store) {
-    auto callback = [name, store](const std::vector<std::string>& values) {
-        for (const std::string& value : values) StoreOrThrow(name, store, value);
-    };
-    app.add_option_function<std::vector<std::string>>(name, callback, help)->type_name(type)->allow_extra_args(false);
-}
+const CLI::Validator poseCheck = CheckedBy([](const std::string& text) {
+    PublisherOptions scratch;
+    return ReadPose(text, scratch) ? "" : "expected K=x,y,z,az,el,roll: K a number 0..31, then six finite numbers, without spaces";
+});
 
-// Store functions bound to the options they fill.
-Store Into(PublisherOptions& options, std::string (*store)(const std::string&, PublisherOptions&)) {
-    return [&options, store](const std::string& value) { return store(value, options); };
-}
+const CLI::Validator motionCheck = CheckedBy([](const std::string& text) {
+    Motion motion = Motion::Still;
+    return ReadMotion(text, motion) ? "" : "expected still, orbit or counter";
+});
 
 void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--instrument", options.instrument, "instrument number 0..15 (default 0)")
+    app.add_option("--instrument", options.instrument, "instrument number")
         ->type_name("N")
-        ->check(DecimalValidator(0, highestInstrument));
-    // The check runs before the function, so the list read there is sound.
+        ->check(DecimalValidator(0, highestInstrument))
+        ->default_str("0");
+    // A check runs before the option's function, so the value read there is sound.
     app.add_option_function<std::string>(
            "--bins", [&options](const std::string& list) { ParseNumberList(list, highestBin, options.bins); },
-           "channels to publish, e.g. 0,1 (default), 0-15 or 0-3,8")
+           "channels to publish, e.g. 0,1, 0-15 or 0-3,8")
         ->type_name("LIST")
-        ->check(NumberListValidator(highestBin));
-    AddChecked(app, "--flags", "HEX",
-               "flags word: bits 0..3 active stations, 4 CART, 5 EULR, 6 QUAT, 8..11 unit (0 inches, 1 cm, "
-               "2 metres) (default 0x21F)",
-               Into(options, StoreFlags));
-    AddChecked(app, "--description", "TEXT", "tracker description (default \"Simulated tracker\")",
-               Into(options, StoreDescription));
-    AddRepeatable(app, "--pose", "K=x,y,z,az,el,roll",
-                  "fix station K (0..31) at this pose, in the channel's unit and radians; repeatable",
-                  Into(options, StorePose));
-    AddChecked(app, "--motion", "NAME",
-               "the other stations: still, orbit (default) or counter (every float of every record is the write "
-               "count)",
-               Into(options, StoreMotion));
+        ->check(NumberListValidator(highestBin))
+        ->default_str(DescribeNumberList(options.bins));
+    app.add_option_function<std::string>(
+           "--flags", [&options](const std::string& text) { ReadFlags(text, options.flags); },
+           "flags word: bits 0..3 active stations, 4 CART, 5 EULR, 6 QUAT, 8..11 unit: 0 inches, 1 cm, 2 metres")
+        ->type_name("HEX")
+        ->check(flagsCheck)
+        ->default_str("0x21F");
+    app.add_option("--description", options.description, "tracker description")
+        ->type_name("TEXT")
+        ->check(CheckedBy(DescriptionProblem))
+        ->default_str("\"" + options.description + "\"");
+    app.add_option_function<std::vector<std::string>>(
+           "--pose", [&options](const std::vector<std::string>& poses) { for (const auto& pose : poses) ReadPose(pose, options); },
+           "fix station K (0..31) at this pose, in the channel's unit and radians")
+        ->type_name("K=x,y,z,az,el,roll")
+        ->check(poseCheck)
+        ->allow_extra_args(false);
+    app.add_option_function<std::string>(
+           "--motion", [&options](const std::string& text) { ReadMotion(text, options.motion); },
+           "the other stations: still, orbit, or counter, which writes the write count into every float of every record")
+        ->type_name("NAME")
+        ->check(motionCheck)
+        ->default_str("orbit");
 }
 
 void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
-    AddChecked(app, "--rate", "HZ",
-               "writes per second, 0 for as fast as possible (default 120); at least one write a day",
-               Into(options, StoreRate));
-    AddChecked(app, "--duration", "SECONDS", "stop after this long (default: at SIGINT, SIGTERM or SIGHUP)",
-               Into(options, StoreDuration));
+    app.add_option("--rate", options.rate, "writes per second, 0 for as fast as possible; at least one write a day")
+        ->type_name("HZ")
+        ->check(CheckedBy(RateProblem))
+        ->default_str("120");
+    app.add_option("--duration", options.duration, "stop after this long rather than at SIGINT, SIGTERM or SIGHUP")
+        ->type_name("SECONDS")
+        ->check(CheckedBy(DurationProblem));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
     CLI::Option* unlink = app.add_flag(
         "--unlink", options.unlink,
         "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
-    app.add_flag("--force", options.force, "with --unlink: remove them even when a live writer writes them")
-        ->needs(unlink);
-    // The check runs before the function, so the mode read there is sound.
+    app.add_flag("--force", options.force, "remove them even when a live writer writes them")->needs(unlink);
     app.add_option_function<std::string>(
            "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
-           "permission bits of the regions it creates (default 600; 640 lets the group watch); no one but the "
-           "owner may write them. Mutex objects are always 600")
+           "permission bits of the regions it creates: 640 lets the group watch, and no one but the owner may "
+           "write them; mutex objects are always 600")
         ->type_name("OCTAL")
-        ->check(ChannelModeValidator());
+        ->check(ChannelModeValidator())
+        ->default_str("600");
 }
 
 void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--hold-lock-ms", options.holdLockMs, "hold the channel's mutex this long on every write (0..60000); a stop or the end of --duration ends it")
+    app.add_option("--hold-lock-ms", options.holdLockMs,
+                   "hold the channel's mutex this long on every write; a stop or the end of --duration ends it")
         ->type_name("MS")
         ->check(DecimalValidator(0, 60000));
-    app.add_option("--crash-after", options.crashAfter,
-                   "after N writes (1..1000000000), abort while holding a channel's mutex")
+    app.add_option("--crash-after", options.crashAfter, "after N writes, abort while holding a channel's mutex")
         ->type_name("N")
         ->check(DecimalValidator(1, 1000000000));
 }
 
-std::string StoreFrom(const std::string& value, PublisherOptions& options) {
-    if (!ParseFiniteNumber(value, options.from) || options.from < 0.0) return "expected a number of seconds, 0 or more";
-    return {};
-}
-
-std::string StoreTo(const std::string& value, PublisherOptions& options) {
-    if (!ParseFiniteNumber(value, options.to) || options.to < 0.0) return "expected a number of seconds, 0 or more";
-    return {};
-}
-
 void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
     CLI::Option* replay = app.add_option("--replay", options.replay,
-                                         "publish a recording (lumivex-monitor's; - standard input, .gz compressed) "
-                                         "with its own timing; --instrument and --bins choose its channels")
-                              ->type_name("FILE");
-    app.add_flag("--loop", options.loop, "with --replay: start again from the beginning at the end")->needs(replay);
-    AddChecked(app, "--speed", "X", "with --replay: play X times as fast (0.001..1000, default 1)",
-               Into(options, StoreSpeed))
+                                         "publish a recording of lumivex-monitor with its own timing: - reads standard "
+                                         "input, a name ending in .gz is compressed; --instrument and --bins choose its "
+                                         "channels")
+                              ->type_name("FILE")
+                              ->check(FileNameValidator());
+    app.add_flag("--loop", options.loop, "start again from the beginning at the end")->needs(replay);
+    app.add_option("--speed", options.speed, "play X times as fast")
+        ->type_name("X")
+        ->check(CheckedBy(SpeedProblem, "0.001..1000"))
+        ->default_str("1")
         ->needs(replay);
-    AddChecked(app, "--from", "SECONDS", "with --replay: start this far into the recording", Into(options, StoreFrom))
+    app.add_option("--from", options.from, "start this far into the recording")
+        ->type_name("SECONDS")
+        ->check(SecondsValidator())
         ->needs(replay);
-    AddChecked(app, "--to", "SECONDS", "with --replay: end this far into the recording", Into(options, StoreTo))
+    app.add_option("--to", options.to, "end this far into the recording")
+        ->type_name("SECONDS")
+        ->check(SecondsValidator())
         ->needs(replay);
-    app.add_option("--as-instrument", options.asInstrument, "with --replay: publish the channels under instrument N (0..15)")
+    app.add_option("--as-instrument", options.asInstrument, "publish the channels under instrument N")
         ->type_name("N")
         ->check(DecimalValidator(0, highestInstrument))
         ->needs(replay);
@@ -225,7 +216,9 @@ void SelectReplayed(const CLI::App& app, PublisherOptions& options) {
     if (app.count("--bins") > 0) options.replayBins = options.bins;
 }
 
-std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
+}  // namespace
+
+std::unique_ptr<CLI::App> PublisherCommandLine(PublisherOptions& options) {
     auto app = std::make_unique<CLI::App>(
         "Publishes simulated tracker channels in shared memory, the way the tracking server\n"
         "does, for the viewer to read. Objects are named \"/\" + $LUMIVEX_SHM_PREFIX +\n"
@@ -241,39 +234,11 @@ std::unique_ptr<CLI::App> CommandLine(PublisherOptions& options) {
     AddReplayOptions(*app, options);
     AddVersionFlag(*app, "lumivex-publisher");
     RefuseOptionLikeValues(*app);
-    app->footer("Exit status: 0 done, 1 the objects could not be created or written, 2 bad options or recording.");
+    const CLI::App& parsed = *app;
+    CheckTogether(*app, [&parsed, &options]() {
+        std::string problem = ReplayConflict(parsed, options);
+        if (problem.empty()) SelectReplayed(parsed, options);
+        return problem;
+    });
     return app;
-}
-
-ParseOutcome Reject(std::string& error, const std::string& message) {
-    error = message;
-    return ParseOutcome::Error;
-}
-
-}  // namespace
-
-ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error) {
-    try {
-        std::unique_ptr<CLI::App> app = CommandLine(options);
-        if (argc > 1) app->parse(argc, argv);
-        error = ReplayConflict(*app, options);
-        SelectReplayed(*app, options);
-        return error.empty() ? ParseOutcome::Run : ParseOutcome::Error;
-    } catch (const CLI::CallForHelp&) {
-        return ParseOutcome::Help;
-    } catch (const CLI::CallForVersion& version) {
-        error = version.what();
-        return ParseOutcome::Version;
-    } catch (const std::exception& failure) {
-        return Reject(error, failure.what());
-    } catch (...) {
-        return Reject(error, "the options could not be read");
-    }
-}
-
-void PrintUsage(const char* program) {
-    PublisherOptions defaults;
-    std::unique_ptr<CLI::App> app = CommandLine(defaults);
-    app->name(program);
-    std::fputs(app->help().c_str(), stdout);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include <CLI/CLI.hpp>
 
 #include "tracker/ChannelState.h"
 
@@ -38,11 +41,6 @@ struct PublisherOptions {
 // is no use to anyone and only invites overflow in the timing.
 constexpr double minimumRate = 1.0 / 86400.0;
 
-enum class ParseOutcome { Run, Help, Version, Error };
-
-// Fills `options`; on Error, `error` says what is wrong, on Version it is the
-// version answer. Prints nothing, throws nothing and never ends the process,
-// whatever the arguments.
-ParseOutcome ParseOptions(int argc, char** argv, PublisherOptions& options, std::string& error);
-
-void PrintUsage(const char* program);
+// The publisher's command line, bound to `options`: once it is parsed
+// (RunCommandLine), they hold what it says.
+std::unique_ptr<CLI::App> PublisherCommandLine(PublisherOptions& options);

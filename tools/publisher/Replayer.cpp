@@ -19,8 +19,6 @@ constexpr double progressPeriod = 0.25;
 constexpr double reorderSeconds = 0.1;
 constexpr std::uintmax_t largeFileBytes = 16u << 20;
 
-void Say(const std::string& line) { std::fprintf(stderr, "lumivex-publisher: %s\n", line.c_str()); }
-
 // The reader's "NAME:LINE: why" as a warning whose subject is the place.
 void WarnOfCut(const RecordingReader& reader) {
     const std::string& cut = reader.CutWarning();
@@ -34,7 +32,7 @@ void AnnounceLargeFile(const std::string& path, const std::string& name) {
     std::error_code failure;
     std::uintmax_t bytes = std::filesystem::file_size(path, failure);
     if (!failure && bytes >= largeFileBytes)
-        Say("reading " + name + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
+        PrintError("reading " + name + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
 }
 
 void ApplyWrite(ChannelState& state, const RecordedWrite& write) {
@@ -74,7 +72,7 @@ bool Replayer::InRange(double seconds) const {
 bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& published) const {
     auto [entry, added] = published.emplace(TargetInstrument(channel) * 16 + channel.bin, channel.instrument);
     if (added || entry->second == channel.instrument) return false;
-    Say("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " + std::to_string(entry->second) +
+    PrintError("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " + std::to_string(entry->second) +
         " and " + std::to_string(channel.instrument) + " of " + name + " both have bin " + std::to_string(channel.bin) +
         "; choose one with --instrument");
     return true;
@@ -88,7 +86,7 @@ bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latest
         char times[120];
         std::snprintf(times, sizeof times, "time_s %.6f comes %.6f s after a write at %.6f of another channel", write.seconds,
                       latestSeconds - write.seconds, latestSeconds);
-        Say(name + ":" + std::to_string(line) + ": " + times +
+        PrintError(name + ":" + std::to_string(line) + ": " + times +
             "; replay needs the channels interleaved in time (at most 0.1 s out of order)");
         return false;
     }
@@ -115,7 +113,7 @@ bool Replayer::CheckWrite(const RecordedWrite& write, long line, std::map<int, i
 
 bool Replayer::Report(const RecordingReader& reader, bool ok) {
     if (!reader.Error().empty()) {
-        Say(reader.Error());
+        PrintError(reader.Error());
         return false;
     }
     WarnOfCut(reader);
@@ -132,8 +130,8 @@ bool Replayer::Check() {
         if (!CheckWrite(write, reader.WriteLine(), published)) return false;
     if (!Report(reader, true)) return false;
     checkedWhole = true;
-    if (checked.writes == 0) Say(NothingToReplay(checked.recorded == 0));
-    else if (options.loop && checked.last <= options.from) Say(name + ": --loop needs writes that span some time");
+    if (checked.writes == 0) PrintError(NothingToReplay(checked.recorded == 0));
+    else if (options.loop && checked.last <= options.from) PrintError(name + ": --loop needs writes that span some time");
     else return true;
     return false;
 }
@@ -155,7 +153,7 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
     if (WriteChannel(*channel.writer, options, channel.state, pacer)) return true;
-    if (!channel.writer->RefusedObject().empty()) Say(channel.writer->Failure());
+    if (!channel.writer->RefusedObject().empty()) PrintError(channel.writer->Failure());
     return false;
 }
 
@@ -164,7 +162,7 @@ bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
 bool Replayer::OpenChannel(Channel& channel) {
     channel.writer = std::make_unique<ChannelWriter>(channel.instrument, channel.bin);
     if (channel.writer->Open(options.mode, channel.state)) return true;
-    Say(channel.writer->Failure());
+    PrintError(channel.writer->Failure());
     return false;
 }
 
@@ -238,7 +236,7 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     if (checkedWhole) return Outcome::Done;
     WarnOfCut(reader);
     if (writes > 0 || stopped) return Outcome::Done;
-    Say(NothingToReplay(recorded == 0));
+    PrintError(NothingToReplay(recorded == 0));
     return Outcome::BadRecording;
 }
 

@@ -10,11 +10,14 @@
 #include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "server/ChannelWriter.h"
+#include "tools/common/RunCommandLine.h"
 #include "tools/publisher/ChannelWrite.h"
 #include "tools/publisher/Motion.h"
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 #include "tools/publisher/Replayer.h"
+#include "tools/publisher/StartLine.h"
+#include "tracker/Warning.h"
 
 namespace {
 
@@ -77,20 +80,17 @@ std::string WriteRound(Channels& channels, const PublisherOptions& options, uint
 }
 
 // Writes at the chosen rate; a round that runs late is not made up for.
-std::string Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer) {
+// `writes` counts the rounds written.
+std::string Publish(Channels& channels, const PublisherOptions& options, const Pacer& pacer, uint64_t& writes) {
     const double period = options.rate > 0.0 ? 1.0 / options.rate : 0.0;
     double next = 0.0;
     for (uint64_t writeCount = 1;; ++writeCount) {
         std::string failure = WriteRound(channels, options, writeCount, pacer);
+        if (failure.empty()) writes = writeCount;
         if (!failure.empty() || options.once || pacer.Stopped()) return failure;
         next = std::max(next + period, pacer.Elapsed());
         if (!pacer.WaitUntil(next)) return "";
     }
-}
-
-int Fail(const std::string& what) {
-    std::fprintf(stderr, "lumivex-publisher: %s\n", what.c_str());
-    return 1;
 }
 
 // A recording file is read whole before anything is created, so a bad file
@@ -98,40 +98,43 @@ int Fail(const std::string& what) {
 int Replay(const PublisherOptions& options) {
     Replayer replayer(options);
     if (!replayer.Check()) return 2;
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("could not catch SIGINT, SIGTERM and SIGHUP");
+    std::fprintf(stderr, "%s\n", StartLine(options).c_str());
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
     bool removed = replayer.Remove();
     if (outcome == Replayer::Outcome::BadRecording) return 2;
-    if (outcome == Replayer::Outcome::WriteFailed) return Fail("could not create or write a channel");
+    if (outcome == Replayer::Outcome::WriteFailed) return PrintError("could not create or write a channel");
     std::printf("%s\n", replayer.Summary().c_str());
-    return removed ? 0 : Fail("could not remove the shared objects");
+    return removed ? 0 : PrintError("could not remove the shared objects");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     PublisherOptions options;
-    std::string error;
-    ParseOutcome outcome = ParseOptions(argc, argv, options, error);
-    if (outcome == ParseOutcome::Help) PrintUsage(argv[0]);
-    if (outcome == ParseOutcome::Version) std::printf("%s\n", error.c_str());
-    if (outcome == ParseOutcome::Error) std::fprintf(stderr, "lumivex-publisher: %s (see --help)\n", error.c_str());
-    if (outcome != ParseOutcome::Run) return outcome == ParseOutcome::Error ? 2 : 0;
+    CommandLineOutcome outcome = RunCommandLine(*PublisherCommandLine(options), argc, argv);
+    if (!outcome.run) return outcome.status;
     if (!options.replay.empty()) return Replay(options);
 
     Channels channels = SelectedChannels(options);
     if (options.unlink) {
         std::string failure = UnlinkAll(channels, options.force);
-        return failure.empty() ? 0 : Fail(failure);
+        return failure.empty() ? 0 : PrintError(failure);
     }
-    if (!platform::CatchStopRequests()) return Fail("could not catch SIGINT, SIGTERM and SIGHUP");
+    if (!platform::CatchStopRequests()) return PrintError("could not catch SIGINT, SIGTERM and SIGHUP");
     // A refused channel takes away what this run made of the others.
     std::string failure = OpenAll(channels, options);
-    if (failure.empty()) failure = Publish(channels, options, Pacer(options.duration));
+    if (failure.empty()) {
+        std::fprintf(stderr, "%s\n", StartLine(options).c_str());
+        const Pacer pacer(options.duration);
+        uint64_t writes = 0;
+        failure = Publish(channels, options, pacer, writes);
+        std::fprintf(stderr, "%s\n", EndLine(writes, pacer.Elapsed()).c_str());
+    }
     for (auto& channel : channels) ReportSkippedWrites(*channel);
     // A normal end takes the objects away; --once leaves them for a reader.
     bool removed = (options.once && failure.empty()) || RemoveAll(channels);
-    if (!failure.empty()) return Fail(failure);
-    return removed ? 0 : Fail("could not remove the shared objects");
+    if (!failure.empty()) return PrintError(failure);
+    return removed ? 0 : PrintError("could not remove the shared objects");
 }
