@@ -23,7 +23,7 @@ void PrintWarning(const std::string& subject, const std::string& reason) {
 }
 
 int PrintError(const std::string& what, int status) {
-    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+    std::fprintf(stderr, "%s: %s\n", platform::ProgramName(), what.c_str());
     return status;
 }
 

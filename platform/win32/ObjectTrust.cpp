@@ -15,14 +15,6 @@ bool IsTrustedSid(PSID sid, PSID thisUser) {
            IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
 }
 
-std::string SidText(PSID sid) {
-    char* text = nullptr;
-    if (!sid || !ConvertSidToStringSidA(sid, &text)) return {};
-    std::string result(text);
-    LocalFree(text);
-    return result;
-}
-
 // What an allow entry for a foreign SID means; Everyone is told apart from a
 // named user or group, as "other" bits are told apart from an ACL on Linux.
 OpenStatus ForeignWriter(PSID sid) {
@@ -44,6 +36,16 @@ OpenStatus DaclStatus(PACL dacl, PSID thisUser, ACCESS_MASK writeRights) {
     return OpenStatus::Opened;
 }
 
+}  // namespace
+
+std::string SidText(PSID sid) {
+    char* text = nullptr;
+    if (!sid || !ConvertSidToStringSidA(sid, &text)) return {};
+    std::string result(text);
+    LocalFree(text);
+    return result;
+}
+
 std::vector<unsigned char> ProcessUser() {
     HANDLE token = nullptr;
     std::vector<unsigned char> user;
@@ -55,8 +57,6 @@ std::vector<unsigned char> ProcessUser() {
     CloseHandle(token);
     return user;
 }
-
-}  // namespace
 
 Trust JudgeSecurity(PSECURITY_DESCRIPTOR descriptor, PSID thisUser, ACCESS_MASK writeRights) {
     PSID owner = nullptr;

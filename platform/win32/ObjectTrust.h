@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/SharedMemory.h"
 
@@ -30,6 +31,13 @@ constexpr ACCESS_MASK mutexWriteRights = MUTEX_MODIFY_STATE;
 // answers so): nothing there separates users, and the object is used. A
 // real Windows always names an owner.
 Trust JudgeSecurity(PSECURITY_DESCRIPTOR descriptor, PSID thisUser, ACCESS_MASK writeRights);
+
+// This process's user, as GetTokenInformation gives it (a TOKEN_USER);
+// empty when the system does not tell.
+std::vector<unsigned char> ProcessUser();
+
+// A SID in its text form ("S-1-5-18"); empty for none.
+std::string SidText(PSID sid);
 
 // The same for an open object (opened with READ_CONTROL), read with
 // GetSecurityInfo.

@@ -19,25 +19,6 @@ using platform::win32::JudgeSecurity;
 
 const std::string otherUser = "S-1-5-21-1111-2222-3333-1001";
 
-std::vector<unsigned char> ThisUser() {
-    HANDLE token = nullptr;
-    DWORD length = 0;
-    std::vector<unsigned char> user(256);
-    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        if (!GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &length)) user.clear();
-        CloseHandle(token);
-    }
-    return user;
-}
-
-std::string SidText(PSID sid) {
-    char* text = nullptr;
-    if (!ConvertSidToStringSidA(sid, &text)) return {};
-    std::string result(text);
-    LocalFree(text);
-    return result;
-}
-
 struct DescriptorCase {
     const char* name;
     std::string descriptor;  // "ME" stands for this user's SID
@@ -70,12 +51,12 @@ void PrintTo(const DescriptorCase& c, std::ostream* out) { *out << c.name; }
 class DescriptorTrust : public ::testing::TestWithParam<DescriptorCase> {};
 
 TEST_P(DescriptorTrust, DecidesByOwnerAndWhoMayWrite) {
-    std::vector<unsigned char> user = ThisUser();
+    std::vector<unsigned char> user = platform::win32::ProcessUser();
     ASSERT_FALSE(user.empty());
     PSID me = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
     std::string text = GetParam().descriptor;
     for (std::size_t at = text.find("ME"); at != std::string::npos; at = text.find("ME"))
-        text.replace(at, 2, SidText(me));
+        text.replace(at, 2, platform::win32::SidText(me));
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         << text;
@@ -87,7 +68,7 @@ TEST_P(DescriptorTrust, DecidesByOwnerAndWhoMayWrite) {
 // Built by hand: Wine turns the text "D:NO_ACCESS_CONTROL" into an empty DACL,
 // where Windows makes a null one.
 TEST(NullDacl, LetsEveryoneWrite) {
-    std::vector<unsigned char> user = ThisUser();
+    std::vector<unsigned char> user = platform::win32::ProcessUser();
     ASSERT_FALSE(user.empty());
     PSID me = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
     SECURITY_DESCRIPTOR descriptor;
