@@ -56,14 +56,14 @@ int GraphicsApp::ChooseHit(int hitCount, const unsigned* buffer) {
 }
 
 bool GraphicsApp::ScreenToPlane(const Vector3& normal, const Vector3& pointOnPlane, Vector3& out) {
-    double far[3];
+    double farPoint[3];
     // Matrices that cannot be inverted (none captured yet, or a look-at
     // straight down its up axis) give no ray at all.
-    if (!gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &far[0], &far[1], &far[2]))
+    if (!gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &farPoint[0], &farPoint[1], &farPoint[2]))
         return false;
     Vector3 origin(eye[0], eye[1], eye[2]);
-    Vector3 direction(static_cast<float>(far[0] - origin.x), static_cast<float>(far[1] - origin.y),
-                      static_cast<float>(far[2] - origin.z));
+    Vector3 direction(static_cast<float>(farPoint[0] - origin.x), static_cast<float>(farPoint[1] - origin.y),
+                      static_cast<float>(farPoint[2] - origin.z));
     return IntersectRayPlane(normal, Dot(normal, pointOnPlane), origin, direction, out);
 }
 

@@ -81,18 +81,14 @@ enum class OpenStatus {
     Failed
 };
 
-// What kind of file system object a name refers to.
-enum class ObjectKind { Unknown, RegularFile, Fifo, SymbolicLink, Directory, Device, Socket };
-
-// The outcome and, when the object was there to be looked at (kind not
-// Unknown), its kind, owner, group and mode. A name that is not a regular file
-// is looked at without following it, so a link tells of itself.
+// The outcome and, when the object was there to be looked at, what the
+// system says of it, in words for a message: its kind when it is not what a
+// channel is, its owner and who may use it ("a FIFO, owner uid 0, group 0,
+// mode 0666"). A name that is not a regular file is looked at without
+// following it, so a link tells of itself.
 struct ObjectCheck {
     OpenStatus status = OpenStatus::Failed;
-    unsigned owner = 0;
-    unsigned group = 0;
-    unsigned mode = 0;  // permission bits
-    ObjectKind kind = ObjectKind::Unknown;
+    std::string description{};  // empty when the object was not looked at
     bool created = false;     // this call made the object: the name was free
     unsigned long long size = 0;  // for TooLarge: the object's size in bytes
 };

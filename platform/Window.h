@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
+
 // The graphics window as the desktop sees it.
 namespace platform {
 
-using WindowHandle = unsigned long;  // 0: no window
+using WindowHandle = std::uintptr_t;  // 0: no window
 
 // What keeps the toolkit from starting on the display, checked before it is
 // started, because the toolkit ends the process when it cannot.

@@ -5,8 +5,9 @@
 # while (ctest label fuzz). Any sanitizer report, from a test or from a
 # program a test starts, fails the run. Tests that need a display get an Xvfb
 # server started here. Arguments go to both ctest runs (for example -L gl or
-# -R tracker). Last, the Debian package is built, installed and removed again
-# (tests/package/package-test.sh; as root only).
+# -R tracker). Then the Windows programs are cross-built and their tests run
+# under Wine (scripts/test-windows.sh). Last, the Debian package is built,
+# installed and removed again (tests/package/package-test.sh; as root only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -46,5 +47,6 @@ for report in "$reports"/report*; do
   status=1
 done
 
+scripts/test-windows.sh "$@" || status=1
 tests/package/package-test.sh || status=1
 exit $status

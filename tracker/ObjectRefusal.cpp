@@ -1,7 +1,6 @@
 #include "tracker/ObjectRefusal.h"
 
 #include <chrono>
-#include <cstdio>
 #include <map>
 
 #include "tracker/ConsoleText.h"
@@ -34,24 +33,12 @@ std::string Milliseconds(std::chrono::nanoseconds duration) {
     return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
-// The kinds of object a channel never is.
-const std::map<platform::ObjectKind, const char*> oddKinds = {
-    {platform::ObjectKind::Fifo, "a FIFO, "},       {platform::ObjectKind::SymbolicLink, "a symbolic link, "},
-    {platform::ObjectKind::Directory, "a directory, "}, {platform::ObjectKind::Device, "a device, "},
-    {platform::ObjectKind::Socket, "a socket, "},
-};
-
 // Told only when the object was there to be looked at.
 std::string Details(const platform::ObjectCheck& check) {
     if (check.status == OpenStatus::TooLarge)
         return " (" + std::to_string(check.size) + " bytes; a reader maps at most " +
                std::to_string(platform::maxMappedRegionSize >> 20) + " MiB)";
-    if (check.kind == platform::ObjectKind::Unknown) return "";
-    auto odd = oddKinds.find(check.kind);
-    char details[128];
-    std::snprintf(details, sizeof details, " (%sowner uid %u, group %u, mode %04o)", odd == oddKinds.end() ? "" : odd->second,
-                  check.owner, check.group, check.mode);
-    return details;
+    return check.description.empty() ? "" : " (" + check.description + ")";
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 // Why an object is not used, in words for a message: "owned by another user
 // (owner uid 65534, group 65534, mode 0666)", "not a regular file (a FIFO,
-// owner uid 0, group 0, mode 0666)". Kind, owner, group and mode are told
+// owner uid 0, group 0, mode 0666)". What the system says of the object is told
 // when the object was there to be looked at.
 std::string RefusalReason(const platform::ObjectCheck& check);
 

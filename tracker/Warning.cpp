@@ -1,10 +1,11 @@
 #include "tracker/Warning.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <mutex>
+
+#include "platform/Host.h"
 
 namespace {
 
@@ -18,11 +19,11 @@ struct KindState {
 }  // namespace
 
 void PrintWarning(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "%s: warning: %s: %s\n", program_invocation_short_name, subject.c_str(), reason.c_str());
+    std::fprintf(stderr, "%s: warning: %s: %s\n", platform::ProgramName(), subject.c_str(), reason.c_str());
 }
 
 int PrintError(const std::string& what, int status) {
-    std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+    std::fprintf(stderr, "%s: %s\n", platform::ProgramName(), what.c_str());
     return status;
 }
 

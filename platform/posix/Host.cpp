@@ -1,5 +1,6 @@
 #include "platform/Host.h"
 
+#include <cerrno>
 #include <climits>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@ std::string HostName() {
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
 }
+
+const char* ProgramName() { return program_invocation_short_name; }
 
 unsigned ProcessId() { return static_cast<unsigned>(getpid()); }
 

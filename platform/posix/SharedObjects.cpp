@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/acl.h>
@@ -143,27 +144,25 @@ OpenStatus StatusOfError(int error) {
 
 constexpr int openFlags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
 
-ObjectKind KindOf(mode_t mode) {
+// The kinds of object a channel never is, as a message names them.
+const char* OddKind(mode_t mode) {
     switch (mode & S_IFMT) {
-    case S_IFREG: return ObjectKind::RegularFile;
-    case S_IFIFO: return ObjectKind::Fifo;
-    case S_IFLNK: return ObjectKind::SymbolicLink;
-    case S_IFDIR: return ObjectKind::Directory;
+    case S_IFIFO: return "a FIFO, ";
+    case S_IFLNK: return "a symbolic link, ";
+    case S_IFDIR: return "a directory, ";
     case S_IFCHR:
-    case S_IFBLK: return ObjectKind::Device;
-    case S_IFSOCK: return ObjectKind::Socket;
-    default: return ObjectKind::Unknown;
+    case S_IFBLK: return "a device, ";
+    case S_IFSOCK: return "a socket, ";
+    default: return "";
     }
 }
 
 ObjectCheck Described(OpenStatus outcome, const struct stat& status) {
-    return ObjectCheck{outcome,
-                       static_cast<unsigned>(status.st_uid),
-                       static_cast<unsigned>(status.st_gid),
-                       static_cast<unsigned>(status.st_mode & 07777),
-                       KindOf(status.st_mode),
-                       false,
-                       static_cast<unsigned long long>(status.st_size)};
+    char description[128];
+    std::snprintf(description, sizeof description, "%sowner uid %u, group %u, mode %04o", OddKind(status.st_mode),
+                  static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_gid),
+                  static_cast<unsigned>(status.st_mode & 07777));
+    return ObjectCheck{outcome, description, false, static_cast<unsigned long long>(status.st_size)};
 }
 
 // An open that failed: what the name refers to is told only when it is not a

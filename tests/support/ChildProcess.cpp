@@ -78,7 +78,7 @@ bool ChildProcess::Start(const Launch& launch) {
     bool spawned = Redirect(actions, launch.outputPath) &&
                    posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environment.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned) pid = child;
+    if (spawned) id = child;
     return spawned;
 }
 
@@ -86,25 +86,25 @@ bool ChildProcess::WaitExit(Milliseconds limit, int& status) {
     if (!Started()) return false;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        pid_t ended = waitpid(pid, &status, WNOHANG);
-        if (ended == pid) break;
+        pid_t ended = waitpid(static_cast<pid_t>(id), &status, WNOHANG);
+        if (ended == id) break;
         if (ended == -1 && errno != EINTR) {
-            pid = -1;  // not our child any more: nothing left to wait for
+            id = -1;  // not our child any more: nothing left to wait for
             return false;
         }
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(PollInterval);
     }
-    pid = -1;
+    id = -1;
     return true;
 }
 
-bool ChildProcess::Signal(int number) { return Started() && kill(pid, number) == 0; }
+bool ChildProcess::Signal(int number) { return Started() && kill(static_cast<pid_t>(id), number) == 0; }
 
 // utime and stime, fields 14 and 15 of /proc/PID/stat, counted after the
 // command in parentheses, which may itself hold spaces.
 double ChildProcess::CpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     std::size_t end = text.rfind(')');
     if (!Started() || end == std::string::npos) return 0.0;
@@ -116,16 +116,18 @@ double ChildProcess::CpuSeconds() const {
     return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
+unsigned long ChildProcess::Id() const { return static_cast<unsigned long>(id); }
+
 void ChildProcess::Stop() {
     if (!Started()) return;
     int status = 0;
-    if (kill(pid, SIGTERM) == 0 && WaitExit(GraceToEnd, status)) return;
-    if (kill(pid, SIGKILL) != 0) {
-        pid = -1;
+    if (kill(static_cast<pid_t>(id), SIGTERM) == 0 && WaitExit(GraceToEnd, status)) return;
+    if (kill(static_cast<pid_t>(id), SIGKILL) != 0) {
+        id = -1;
         return;
     }
     WaitExit(GraceToEnd, status);
-    pid = -1;
+    id = -1;
 }
 
 Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
@@ -139,6 +141,8 @@ Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<st
     outcome.output = output.Text();
     return outcome;
 }
+
+int ExitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
 std::string DescribeStatus(int status) {
     if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,10 +37,11 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Start(const Launch& launch);
-    bool Started() const { return pid > 0; }
+    bool Started() const { return id > 0; }
     // Seconds of CPU the running process has used so far.
     double CpuSeconds() const;
-    pid_t Id() const { return pid; }
+    // The process's number, as the system's tools show it.
+    unsigned long Id() const;
 
     // Waits at most `limit` for the end; true, with the raw wait status, when
     // the process ended in time.
@@ -54,7 +54,7 @@ public:
     void Stop();
 
 private:
-    pid_t pid = -1;
+    std::intptr_t id = -1;  // the process: its id on Linux, its handle on Windows
 };
 
 // Result of a program run to its end.
@@ -66,6 +66,9 @@ struct Outcome {
 
 Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                  Milliseconds limit);
+
+// The exit status of a process that ended by itself; -1 when a signal ended it.
+int ExitStatusOf(int status);
 
 // "exit N" or "signal N", for failure messages.
 std::string DescribeStatus(int status);

@@ -1,0 +1,105 @@
+#include "platform/win32/NamedObjects.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace platform {
+
+namespace {
+
+// Leaves room for the longest name a channel adds to the prefix.
+constexpr std::size_t maxPrefixLength = MAX_PATH - 32;
+
+std::string Prefix() {
+    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
+    return prefix ? prefix : "";
+}
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+}  // namespace
+
+std::string SharedObjectName(const char* name) { return Prefix() + name; }
+
+// A backslash would put the objects into another namespace ("Global\...").
+std::string SharedPrefixRefusal() {
+    std::string prefix = Prefix();
+    if (prefix.find('\\') != std::string::npos) return "it contains '\\'";
+    if (std::any_of(prefix.begin(), prefix.end(), IsControl)) return "it contains control characters";
+    if (prefix.size() > maxPrefixLength) return "it is longer than " + std::to_string(maxPrefixLength) + " characters";
+    return "";
+}
+
+// There is no file of trusted owners here: SYSTEM and the Administrators are
+// the owners trusted besides this user.
+const std::vector<std::string>& TrustedOwnerWarnings() {
+    static const std::vector<std::string> none;
+    return none;
+}
+
+namespace win32 {
+
+// Under a refused prefix nothing is published.
+HANDLE OpenMapping(const char* name, DWORD access) {
+    if (!SharedPrefixRefusal().empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return OpenFileMappingA(access | READ_CONTROL, FALSE, SharedObjectName(name).c_str());
+}
+
+HANDLE OpenNamedMutex(const char* name) {
+    if (!SharedPrefixRefusal().empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    return OpenMutexA(SYNCHRONIZE | READ_CONTROL, FALSE, SharedObjectName(name).c_str());
+}
+
+bool NameUsable(ObjectCheck* check) {
+    bool usable = SharedPrefixRefusal().empty();
+    if (!usable && check) *check = ObjectCheck{OpenStatus::RefusedName};
+    return usable;
+}
+
+// A name held by an object of another kind fails with ERROR_INVALID_HANDLE.
+bool NameInUse(const char* name) {
+    HANDLE mapping = OpenMapping(name, FILE_MAP_READ);
+    if (mapping) CloseHandle(mapping);
+    return mapping || GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+OpenStatus StatusOfError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND: return OpenStatus::Missing;
+    case ERROR_INVALID_HANDLE: return OpenStatus::NotRegularFile;
+    case ERROR_ACCESS_DENIED: return OpenStatus::PermissionDenied;
+    default: return OpenStatus::Failed;
+    }
+}
+
+int HandleTable::Add(HANDLE handle) {
+    std::lock_guard<std::mutex> hold(guard);
+    std::size_t index = 0;
+    while (index < handles.size() && handles[index]) ++index;
+    if (index == handles.size()) handles.push_back(nullptr);
+    handles[index] = handle;
+    return static_cast<int>(index);
+}
+
+HANDLE HandleTable::Get(int number) {
+    std::lock_guard<std::mutex> hold(guard);
+    return number >= 0 && static_cast<std::size_t>(number) < handles.size() ? handles[number] : nullptr;
+}
+
+HANDLE HandleTable::Take(int number) {
+    std::lock_guard<std::mutex> hold(guard);
+    if (number < 0 || static_cast<std::size_t>(number) >= handles.size()) return nullptr;
+    HANDLE handle = handles[number];
+    handles[number] = nullptr;
+    return handle;
+}
+
+}  // namespace win32
+
+}  // namespace platform
