@@ -5,9 +5,8 @@
 #include "tracker/TrackerClient.h"
 
 // The sender's view of the tracking server: a tracker client that attaches
-// only the bins it bridges. A viewer's client tries all sixteen channels on
-// every read; at the sender's polling rate the fourteen a server does not
-// publish would cost fourteen failed opens per read.
+// only the bins it bridges, so that a bin it does not bridge is never opened,
+// locked or warned about.
 class SourceClient : public TrackerClient {
 public:
     SourceClient(int instrument, uint32_t bins) : TrackerClient(instrument) { channelMask = bins; }

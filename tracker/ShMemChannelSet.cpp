@@ -28,7 +28,7 @@ void ShMemChannelSet::SetInstrument(int number) {
 }
 
 bool ShMemChannelSet::IsChannelOpen(int index) const {
-    if (index < 0 || index >= maxChannels) return false;
+    if (!IsChannelIndex(index)) return false;
     return views[index].base && mappings[index] != platform::noRegion && (mutexes[index] || IsReadOnly(index));
 }
 
@@ -135,17 +135,16 @@ bool ShMemChannelSet::ReadView(std::size_t offset, void* destination, std::size_
     return platform::CopyFromRegion(views[currentChannel], offset, destination, length);
 }
 
-bool ShMemChannelSet::CloseAll() {
+void ShMemChannelSet::CloseAll() {
     Unlock();
     for (int i = 0; i < maxChannels; ++i) CloseChannel(i);
     locked = false;
-    return false;
 }
 
 // Releasing a mutex this object does not hold fails harmlessly, so the release
 // is attempted whatever the state.
-bool ShMemChannelSet::CloseChannel(int index) {
-    if (index < 0 || index >= maxChannels) return false;
+void ShMemChannelSet::CloseChannel(int index) {
+    if (!IsChannelIndex(index)) return;
     // A channel that was open and is closed by anyone but Attach is looked for
     // again at the next Attach, whatever the watch says.
     if (openMask & (1u << index)) discovery.RequestLook();
@@ -155,12 +154,11 @@ bool ShMemChannelSet::CloseChannel(int index) {
     platform::CloseSharedMutex(mutexes[index]);
     platform::UnmapRegion(views[index]);
     platform::CloseRegion(mappings[index]);
-    return false;
 }
 
-bool ShMemChannelSet::MapChannel(int index, MapAccess) {
+bool ShMemChannelSet::MapChannel(int index, platform::ObjectCheck& check) {
     if (mappings[index] == platform::noRegion) return false;
-    if (platform::MapRegion(mappings[index], platform::ViewAccess::Read, views[index], &openCheck)) return true;
+    if (platform::MapRegion(mappings[index], platform::ViewAccess::Read, views[index], &check)) return true;
     CloseChannel(index);
     return false;
 }
@@ -200,16 +198,15 @@ void ShMemChannelSet::TryChannel(int index) {
     troubles[index] = ChannelTrouble{};
     if (!discovery.RegionExists(index)) return;
     discovery.BeforeOpen(index);
-    openCheck = platform::ObjectCheck{};
-    openCheckOfMutex = false;
-    if (OpenChannel(index)) {
+    ChannelTrouble trouble{platform::ObjectCheck{}};
+    if (OpenChannel(index, trouble)) {
         openMask |= 1u << index;
         troubles[index].readOnly = IsReadOnly(index);
         discovery.Opened(index, mappings[index]);
         return;
     }
-    troubles[index] = ChannelTrouble{openCheck, openCheckOfMutex};
-    discovery.NotOpened(index, openCheck);
+    troubles[index] = trouble;
+    discovery.NotOpened(index, trouble.check);
 }
 
 int ShMemChannelSet::SelectChannel(int index) {

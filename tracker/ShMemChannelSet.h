@@ -39,8 +39,6 @@ public:
     // per row, so the viewer still draws and answers keys.
     static constexpr std::chrono::milliseconds lockBudget{10};
 
-    enum class MapAccess { Read = 4 };
-
     ShMemChannelSet(int instrument, int channelCount);
     ShMemChannelSet(const ShMemChannelSet&) = delete;
     ShMemChannelSet& operator=(const ShMemChannelSet&) = delete;
@@ -57,11 +55,15 @@ public:
     virtual bool Unlock();
     // Whether the last Unlock failed only because a write tore the copy.
     bool Torn() const { return torn; }
-    virtual bool OpenChannel(int index) = 0;
-    virtual bool CloseAll();
+    // Opens channel `index` under the names ShMemName and MutexName; when it
+    // cannot, `trouble` says which object failed and why.
+    virtual bool OpenChannel(int index, ChannelTrouble& trouble) = 0;
+    void CloseAll();
 
-    bool CloseChannel(int index);
-    bool MapChannel(int index, MapAccess access);
+    void CloseChannel(int index);
+    // Maps the region whose handle OpenChannel stored; closes the channel when
+    // that fails, with the reason in `check`.
+    bool MapChannel(int index, platform::ObjectCheck& check);
     bool Attach();
     int SelectChannel(int index);
     int ActiveStationCount();
@@ -88,14 +90,16 @@ public:
     bool IsLocked() const { return locked; }
     bool IsChannelOpen(int index) const;
     // Whether an open channel is read through its write sequence.
-    bool IsReadOnly(int index) const { return readOnlyMask >> (index & (maxChannels - 1)) & 1u; }
+    bool IsReadOnly(int index) const { return IsChannelIndex(index) && readOnlyMask >> index & 1u; }
     // True when the server removed an open channel's objects. Its mapping
     // keeps the last contents written until a server creates new ones. Known
     // only with a watch on the shared objects; without one, always false.
     bool IsChannelRemoved(int index) const;
     const char* ShMemName() const { return shMemName; }
     const char* MutexName() const { return mutexName; }
-    ChannelTrouble Trouble(int index) const { return troubles[index & (maxChannels - 1)]; }
+    // Nothing known (Missing) for an index that names no channel.
+    ChannelTrouble Trouble(int index) const { return IsChannelIndex(index) ? troubles[index] : ChannelTrouble{}; }
+    static bool IsChannelIndex(int index) { return index >= 0 && index < maxChannels; }
 
 protected:
     int instrument = 0;
@@ -111,9 +115,6 @@ protected:
     uint32_t readOnlyMask = 0;
     char mutexName[nameCapacity] = {};
     char shMemName[nameCapacity] = {};
-    // What the derived class's last OpenChannel found, and of which object.
-    platform::ObjectCheck openCheck;
-    bool openCheckOfMutex = false;
 
 private:
     enum class AbandonedLock { Release, Keep };

@@ -31,13 +31,13 @@ TrackerClient::~TrackerClient() { CloseAll(); }
 // whatever fails leaves the channel closed. A region too short for the
 // layout is refused here, because reading past the end of a shared object
 // faults.
-bool TrackerClient::OpenChannel(int index) {
-    mappings[index] = platform::OpenRegion(shMemName, platform::ViewAccess::Read, &openCheck);
-    if (!MapChannel(index, MapAccess::Read)) {
-        WarnIfRefused(shMemName, openCheck);
+bool TrackerClient::OpenChannel(int index, ChannelTrouble& trouble) {
+    mappings[index] = platform::OpenRegion(shMemName, platform::ViewAccess::Read, &trouble.check);
+    if (!MapChannel(index, trouble.check)) {
+        WarnIfRefused(shMemName, trouble.check);
         return false;
     }
-    if (views[index].length >= station_layout::minimumRegionSize && OpenLockOrSequence(index)) return true;
+    if (views[index].length >= station_layout::minimumRegionSize && OpenLockOrSequence(index, trouble)) return true;
     CloseChannel(index);
     return false;
 }
@@ -46,7 +46,7 @@ bool TrackerClient::OpenChannel(int index) {
 // reading gets; otherwise, when the mutex is refused to this user, the write
 // sequence, if the server keeps one. A mutex still being set up is waited
 // for. Otherwise the mutex's refusal is what the channel's trouble tells.
-bool TrackerClient::OpenLockOrSequence(int index) {
+bool TrackerClient::OpenLockOrSequence(int index, ChannelTrouble& trouble) {
     platform::ObjectCheck mutexCheck;
     mutexes[index] = platform::OpenSharedMutex(mutexName, &mutexCheck);
     if (mutexes[index]) return true;
@@ -57,8 +57,8 @@ bool TrackerClient::OpenLockOrSequence(int index) {
         readOnlyMask |= 1u << index;
         return true;
     }
-    openCheckOfMutex = true;
-    openCheck = mutexCheck;
-    WarnIfRefused(mutexName, openCheck, mutexRefusalFix);
+    trouble.mutexObject = true;
+    trouble.check = mutexCheck;
+    WarnIfRefused(mutexName, trouble.check, mutexRefusalFix);
     return false;
 }

@@ -10,8 +10,8 @@ public:
     explicit TrackerClient(int instrument = 0);
     ~TrackerClient() override;
 
-    bool OpenChannel(int index) override;
+    bool OpenChannel(int index, ChannelTrouble& trouble) override;
 
 private:
-    bool OpenLockOrSequence(int index);
+    bool OpenLockOrSequence(int index, ChannelTrouble& trouble);
 };

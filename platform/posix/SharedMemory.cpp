@@ -44,7 +44,7 @@ void Report(ObjectCheck* check, OpenStatus status) {
 
 // For failure paths only: the descriptor is given up, and the failure that
 // led here is the one worth reporting.
-int Abandon(int descriptor) {
+int CloseAfterFailure(int descriptor) {
     (void)close(descriptor);
     return -1;
 }
@@ -73,11 +73,16 @@ bool GrowTo(int descriptor, std::size_t size) {
     return current >= size || ftruncate(descriptor, static_cast<off_t>(size)) == 0;
 }
 
-// Maps the mutex object read-write (locking writes to it); null when it is
-// too short to hold a mutex.
-SharedMutex* MapMutexObject(int descriptor) {
+// Maps the mutex object read-write (locking writes to it). Null with
+// `failure` NotReady when the object is too short to hold a mutex, Failed
+// when it could not be mapped.
+SharedMutex* MapMutexObject(int descriptor, OpenStatus& failure) {
     std::size_t size = 0;
-    if (!ObjectSize(descriptor, size) || size < sizeof(MutexObject)) return nullptr;
+    failure = OpenStatus::Failed;
+    if (!ObjectSize(descriptor, size)) return nullptr;
+    failure = OpenStatus::NotReady;
+    if (size < sizeof(MutexObject)) return nullptr;
+    failure = OpenStatus::Failed;
     void* base = mmap(nullptr, sizeof(MutexObject), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     if (base == MAP_FAILED) return nullptr;
     auto* mutex = new (std::nothrow) SharedMutex{static_cast<MutexObject*>(base), -1};
@@ -88,8 +93,9 @@ SharedMutex* MapMutexObject(int descriptor) {
     return nullptr;
 }
 
-// The mapping does not need the descriptor.
-SharedMutex* KeepMappingOnly(int descriptor, SharedMutex* mutex) {
+// The mapping does not need the descriptor. A close that fails leaves the
+// object in an unknown state, so the mutex is closed (and released) too.
+SharedMutex* CloseDescriptorOrMutex(int descriptor, SharedMutex* mutex) {
     if (close(descriptor) != 0) CloseSharedMutex(mutex);
     return mutex;
 }
@@ -238,7 +244,7 @@ RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check)
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check) {
     int descriptor = OpenOrCreate(name, mode, check);
     if (descriptor < 0) return noRegion;
-    return GrowTo(descriptor, size) ? descriptor : Abandon(descriptor);
+    return GrowTo(descriptor, size) ? descriptor : CloseAfterFailure(descriptor);
 }
 
 bool GrowRegion(RegionHandle region, std::size_t size) { return region != noRegion && GrowTo(region, size); }
@@ -325,8 +331,9 @@ bool CloseRegion(RegionHandle& region) {
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
     int descriptor = posix::OpenShared(name, O_RDWR, check, posix::Rule::Lock);
     if (descriptor < 0) return nullptr;
-    SharedMutex* mutex = KeepMappingOnly(descriptor, MapMutexObject(descriptor));
-    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : OpenStatus::NotReady;
+    OpenStatus failure = OpenStatus::Failed;
+    SharedMutex* mutex = CloseDescriptorOrMutex(descriptor, MapMutexObject(descriptor, failure));
+    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : failure;
     if (mutex && posix::MappingVanished(mutex->watch)) readiness = OpenStatus::NotReady;
     if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
     Report(check, readiness);
@@ -340,20 +347,21 @@ SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* che
     if (!check) check = &local;
     int descriptor = OpenOrCreate(name, mode, check, posix::Rule::Lock);
     if (descriptor < 0 || (check->created && !PassesLockRule(descriptor, *check))) {
-        if (descriptor >= 0) Abandon(descriptor);
+        if (descriptor >= 0) CloseAfterFailure(descriptor);
         return nullptr;
     }
     if (!GrowTo(descriptor, sizeof(MutexObject))) {
         Report(check, OpenStatus::Failed);
-        Abandon(descriptor);
+        CloseAfterFailure(descriptor);
         return nullptr;
     }
-    SharedMutex* mutex = MapMutexObject(descriptor);
+    OpenStatus failure = OpenStatus::Failed;
+    SharedMutex* mutex = MapMutexObject(descriptor, failure);
     if (mutex && !IsReady(mutex->object) && !InitialiseMutex(mutex->object)) CloseSharedMutex(mutex);
-    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : OpenStatus::Failed;
+    OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : failure;
     if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
     Report(check, readiness);
-    return KeepMappingOnly(descriptor, mutex);
+    return CloseDescriptorOrMutex(descriptor, mutex);
 }
 
 LockResult LockSharedMutex(SharedMutex* mutex) {

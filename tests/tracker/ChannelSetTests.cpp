@@ -38,7 +38,7 @@ TEST(ChannelSetConstruction, ClampsInstrumentAndChannelCount) {
     for (const Case& c : cases) {
         struct Probe : ShMemChannelSet {
             using ShMemChannelSet::ShMemChannelSet;
-            bool OpenChannel(int) override { return false; }
+            bool OpenChannel(int, ChannelTrouble&) override { return false; }
         } set(c.instrument, c.channels);
         EXPECT_EQ(set.Instrument(), c.expectedInstrument);
         EXPECT_EQ(set.ChannelMask(), c.expectedMask);
@@ -59,8 +59,8 @@ TEST_F(ChannelSetTest, NoServerLeavesEveryChannelClosedAndTouchesNothing) {
     EXPECT_FALSE(client.Unlock());
     EXPECT_EQ(client.ActiveStationCount(), 0);
     EXPECT_EQ(client.CurrentView(), nullptr);
-    EXPECT_FALSE(client.CloseChannel(16));
-    EXPECT_FALSE(client.CloseAll());
+    client.CloseChannel(16);  // no channel of that number: nothing to close, nothing touched
+    client.CloseAll();
 }
 
 TEST_F(ChannelSetTest, ServerStartingLaterIsPickedUpWithinAFrame) {
