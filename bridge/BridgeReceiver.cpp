@@ -14,7 +14,7 @@ namespace {
 constexpr int takeBatch = 16;
 constexpr std::chrono::seconds senderReportInterval{5};
 
-std::string ChannelName(int instrument, int bin) {
+std::string ChannelLabel(int instrument, int bin) {
     return "instrument " + std::to_string(instrument) + " bin " + std::to_string(bin);
 }
 
@@ -165,7 +165,7 @@ void BridgeReceiver::NoteSender(dds_entity_t from, const dds_sample_info_t& info
     dds_instance_handle_t other =
         activity.Heard(info.publication_handle, sample.instrument * 16 + sample.bin, SenderActivity::Clock::now());
     if (other)
-        PrintLimitedWarning("two senders", ChannelName(sample.instrument, sample.bin),
+        PrintLimitedWarning("two senders", ChannelLabel(sample.instrument, sample.bin),
                             "fed by two senders, " + SenderName(from, other) + " and " +
                                 SenderName(from, info.publication_handle) + "; their states alternate");
 }
@@ -235,7 +235,7 @@ void BridgeReceiver::Reopen(int instrument, int bin, const ChannelState& state) 
     writers.erase(instrument * 16 + bin);
     ChannelWriter* writer = WriterFor(instrument, bin, state);
     if (writer && !writer->Publish(state))
-        PrintLimitedWarning("cannot write", ChannelName(instrument, bin), "cannot write the channel");
+        PrintLimitedWarning("cannot write", ChannelLabel(instrument, bin), "cannot write the channel");
 }
 
 // A channel is created holding the first state received for it. The states
@@ -249,11 +249,11 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelS
     failedChannels.BeforeOpen();
     if (!writer->Open(mode, first)) {
         if (failedChannels.Failed(instrument, bin, platform::IsRefusal(writer->Refusal().status)))
-            PrintWarning(ChannelName(instrument, bin), "not written: " + writer->Failure());
+            PrintWarning(ChannelLabel(instrument, bin), "not written: " + writer->Failure());
         return nullptr;
     }
     failedChannels.Opened(instrument, bin);
-    std::printf("%s: receiving into %s\n", ChannelName(instrument, bin).c_str(),
+    std::printf("%s: receiving into %s\n", ChannelLabel(instrument, bin).c_str(),
                 platform::SharedObjectName(writer->RegionName().c_str()).c_str());
     std::fflush(stdout);
     return writers.emplace(key, std::move(writer)).first->second.get();

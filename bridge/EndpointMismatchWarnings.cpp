@@ -67,6 +67,9 @@ void CheckTypes(dds_entity_t announcements, dds_entity_t topic, const std::strin
         }
         dds_return_loan(announcements, samples, count);
     }
+    if (count < 0)
+        PrintLimitedWarning(role + " type", "DDS " + role,
+                            std::string("cannot check the types of announced ") + role + "s: " + dds_strretcode(count));
 }
 
 dds_entity_t TopicIn(void* topicArg) { return static_cast<dds_entity_t>(reinterpret_cast<intptr_t>(topicArg)); }

@@ -1,6 +1,8 @@
 #include "recording/RecordingWriter.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -53,19 +55,40 @@ char* FormatStation(char* out, const RecordedStation& station) {
     return out;
 }
 
+// What zlib says went wrong with `file`; the system's reason (`error`, taken
+// when the call failed) when it was the system's.
+std::string ZlibReason(gzFile file, int error) {
+    int code = Z_OK;
+    const char* text = file ? gzerror(file, &code) : "";
+    return !file || code == Z_ERRNO ? std::strerror(error) : text;
+}
+
 }  // namespace
 
 RecordingWriter::~RecordingWriter() { Close(); }
 
 bool RecordingWriter::Open(const std::string& path, const RecordingInfo& info) {
     file = Create(path);
-    if (!file) return false;
+    if (!Note(file != nullptr)) return false;
     return Put(Metadata(info));
 }
 
+// The reason is taken at once, while errno still belongs to this failure.
+bool RecordingWriter::Note(bool succeeded) {
+    int error = errno;
+    return succeeded || Fail(ZlibReason(Handle(file), error));
+}
+
+// The first failure is the one worth reporting.
+bool RecordingWriter::Fail(const std::string& why) {
+    if (!failed) reason = why;
+    failed = true;
+    return false;
+}
+
 bool RecordingWriter::Put(const std::string& text) {
-    failed |= !file || gzwrite(Handle(file), text.data(), static_cast<unsigned>(text.size())) != static_cast<int>(text.size());
-    return !failed;
+    if (failed) return false;
+    return Note(gzwrite(Handle(file), text.data(), static_cast<unsigned>(text.size())) == static_cast<int>(text.size()));
 }
 
 bool RecordingWriter::WriteChannel(const RecordedChannel& channel) { return Put(FormatChannelLine(channel) + "\n"); }
@@ -76,9 +99,10 @@ bool RecordingWriter::WriteChannelGone(int instrument, int bin) { return Put(For
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
     char lead[80], row[192];
     int leadLength = FormatLead(lead, sizeof lead, write);
-    failed |= !(write.seconds >= 0.0 && write.seconds <= longestSeconds) || leadLength < 0 ||
-              static_cast<std::size_t>(leadLength) >= sizeof lead;
     if (failed) return false;
+    if (!(write.seconds >= 0.0 && write.seconds <= longestSeconds) || leadLength < 0 ||
+        static_cast<std::size_t>(leadLength) >= sizeof lead)
+        return Fail("a write's time is out of the file's range");
     std::string text;
     for (const RecordedStation& station : write.stations) {
         text.append(lead, static_cast<std::size_t>(leadLength));
@@ -89,13 +113,16 @@ bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
 }
 
 bool RecordingWriter::Flush() {
-    failed |= !file || gzflush(Handle(file), Z_SYNC_FLUSH) != Z_OK;
-    return !failed;
+    if (failed) return false;
+    return Note(gzflush(Handle(file), Z_SYNC_FLUSH) == Z_OK);
 }
 
+// zlib frees its state on close, so its reason is known only by the code.
 bool RecordingWriter::Close() {
     if (!file) return !failed;
-    failed |= gzclose_w(Handle(file)) != Z_OK;
+    int closed = gzclose_w(Handle(file));
+    int error = errno;
     file = nullptr;
+    if (closed != Z_OK) Fail(closed == Z_ERRNO ? std::strerror(error) : "the compressor failed");
     return !failed;
 }

@@ -31,11 +31,17 @@ public:
     bool Close();
 
     long Writes() const { return writes; }
+    // Why the first failure happened, e.g. "No space left on device"; empty
+    // while nothing failed.
+    const std::string& FailureReason() const { return reason; }
 
 private:
     bool Put(const std::string& text);
+    bool Note(bool succeeded);
+    bool Fail(const std::string& why);
 
     void* file = nullptr;  // gzFile
     bool failed = false;
+    std::string reason;
     long writes = 0;
 };

@@ -39,6 +39,7 @@ ChannelWriter::~ChannelWriter() { Close(); }
 // growing) is told as an object that cannot be opened.
 bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
     mode = channelMode;
+    firstWriteFailed = false;
     nextCheckMs = platform::CoarseMilliseconds() + checkPeriodMs;
     bool opened = Claim() && OpenRegion() && OpenMutex(first);
     if (opened) {
@@ -98,7 +99,8 @@ void ChannelWriter::Close() {
 bool ChannelWriter::OpenMutex(const ChannelState& first) {
     refusedObject = platform::SharedObjectName(mutexName.c_str());
     bool published = MutexUsable();
-    if (!published && !Write(first)) return false;
+    firstWriteFailed = !published && !Write(first);
+    if (firstWriteFailed) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), privateMode, &refusal);
     if (mutex && platform::NamedObjectIdentity(mutexName.c_str()) != mutexIdentity)
         refusal.status = platform::OpenStatus::Failed;
@@ -262,6 +264,8 @@ std::string ChannelWriter::Failure() const {
                       std::find(std::begin(writable), std::end(writable), refusal.status) != std::end(writable);
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
                                    "(lumivex-publisher --unlink) or chmod it 0600" : "";
+    if (firstWriteFailed)
+        return "cannot write " + platform::SharedObjectName(regionName.c_str()) + ": it cannot be grown back to its size";
     if (refusal.status != OpenStatus::LiveWriter) return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
     std::string who = otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
     return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;

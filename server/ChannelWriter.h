@@ -105,6 +105,7 @@ private:
     std::string refusedObject;
     platform::ObjectCheck refusal;
     unsigned otherWriter = 0;
+    bool firstWriteFailed = false;  // the objects opened, but the region took no content
     bool createdRegion = false;
     bool createdMutex = false;
     uint64_t nextCheckMs = 0;

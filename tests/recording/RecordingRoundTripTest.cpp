@@ -167,7 +167,22 @@ TEST(RecordingWriter, RefusesATimeBeyondTheLongest) {
     EXPECT_TRUE(writer.WriteWrite(Write(1e9, 1, 0x21F, "Rig", 1.0f)));
     EXPECT_FALSE(writer.WriteWrite(Write(1e61, 2, 0x21F, "Rig", 1.0f)));
     EXPECT_EQ(writer.Writes(), 1);
+    EXPECT_EQ(writer.FailureReason(), "a write's time is out of the file's range");
     std::remove(path.c_str());
+}
+
+// The reason is the one of the failure itself, wherever it shows: at once, or
+// only when buffered text reaches the system.
+TEST(RecordingWriter, KeepsTheReasonOfTheFirstFailure) {
+    struct Case { const char* path; bool opens; const char* reason; } cases[] = {
+        {"/nonexistent/lumivex.csv", false, "No such file or directory"},
+        {"/dev/full", true, "No space left on device"}};
+    for (const Case& c : cases) {
+        RecordingWriter writer;
+        EXPECT_EQ(writer.Open(c.path, RecordingInfo{}), c.opens) << c.path;
+        EXPECT_FALSE(writer.WriteWrite(Write(1.0, 1, 0x21F, "Rig", 1.0f)) && writer.Close()) << c.path;
+        EXPECT_EQ(writer.FailureReason(), c.reason) << c.path;
+    }
 }
 
 // Some editors start a UTF-8 file with a byte-order mark; it is skipped.

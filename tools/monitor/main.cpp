@@ -2,11 +2,9 @@
 // channel and station by station, and records every change into CSV. It reads
 // the channels as the viewer does, under each channel's mutex.
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -153,18 +151,19 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     terminal = terminal && !toOutput;
     WriteRecorder recorder;
     if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion))
-        return PrintError("cannot write " + name + ": " + std::strerror(errno));
+        return PrintError("cannot write " + name + ": " + recorder.FailureReason());
     if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
     MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
-    bool recorded = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
+    bool polled = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
         if (!recorder.Record(monitor, now)) return false;
         if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
         if (!terminal || !RedrawDue(now, nextRedraw)) return true;
         std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
         return ShowFitted(monitor, options, now, status);
     });
-    recorded = recorder.Close() && recorded;
-    if (!recorded) return PrintError("writing " + name + " failed: " + std::strerror(errno));
+    if (!recorder.Close()) return PrintError("writing " + name + " failed: " + recorder.FailureReason());
+    // Polling stops early for a failed write or a failed redraw; the write's is told above.
+    if (!polled) return PrintError("the terminal could not be redrawn; recording into " + name + " stopped");
     WarnOfMissedWrites(monitor);
     if (recorder.Writes() == 0) return PrintError("nothing was recorded: no selected channel of " + Where(options) + " was written");
     Print(std::to_string(recorder.Writes()) + " writes recorded into " + name + "\n", messages);
