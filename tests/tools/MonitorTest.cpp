@@ -372,7 +372,9 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
             if (last != 0 && write.writeCount > last + 1) missed += write.writeCount - last - 1;
             last = write.writeCount;
         }
-        EXPECT_GE(recording.writes.size(), 300u);
+        // Two seconds of two bins at 100 writes/s are about 400 writes; a loaded
+        // machine may start the monitor late, so only a quarter is asked for.
+        EXPECT_GE(recording.writes.size(), 100u);
         const std::string& output = monitor.output.Text();
         EXPECT_NE(output.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos) << output;
         EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos, missed > 0)
@@ -471,9 +473,8 @@ TEST_F(MonitorTest, ReplayedRecordingPublishesTheRecordedPoses) {
     ASSERT_TRUE(StartRecording(second, replayedCsv.Path()));
     ASSERT_TRUE(replay.Start({ProgramPath("lumivex-publisher"), "--replay", originalCsv.Path()}));
     int status = 0;
-    if (replay.process.WaitExit(Milliseconds(5000), status)) {
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << replay.output.Text();
-    }
+    ASSERT_TRUE(replay.process.WaitExit(runLimit, status)) << "the replay did not end";
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << DescribeStatus(status) << replay.output.Text();
     std::this_thread::sleep_for(Milliseconds(100));
     ASSERT_EQ(second.StopWith(SIGINT), 0);
 

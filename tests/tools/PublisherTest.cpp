@@ -285,6 +285,7 @@ TEST_F(PublisherTest, LoopKeepsTheIntervalAndLatenessIsNotCapped) {
 
     Outcome held = Run({"--replay", path, "--hold-lock-ms", "1500"});
     ASSERT_TRUE(held.finished);
+    EXPECT_EQ(ExitCode(held.status), 0) << held.output;
     double p99 = 0.0, max = 0.0;
     std::size_t at = held.output.find("p99 ");
     ASSERT_NE(at, std::string::npos) << held.output;

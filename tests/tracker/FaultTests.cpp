@@ -34,9 +34,11 @@ public:
         EXPECT_FALSE(client.Unlock()) << "a mutex whose object vanished cannot be released";
         return truncated && !client.IsLocked();
     }
-    // A server that keeps the mutex far longer than a reader waits.
+    // A server that keeps the mutex far longer than a reader waits, and never
+    // lets it go until it is stopped: a holder that released it between writes
+    // would let a read through now and then.
     bool HoldMutex() {
-        holder = std::make_unique<Publisher>(std::vector<std::string>{"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "3000"});
+        holder = std::make_unique<Publisher>(std::vector<std::string>{"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "60000"});
         float pose[6];
         for (int attempt = 0; attempt < 2000 && ReadStationPose(client, 0, 0, pose); ++attempt) usleep(1000);
         return true;
