@@ -1,4 +1,4 @@
-#include "tracker/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

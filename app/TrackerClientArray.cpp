@@ -1,4 +1,4 @@
-#include "tracker/TrackerClientArray.h"
+#include "app/TrackerClientArray.h"
 
 #include <new>
 #include <utility>

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "tracker/TrackerClient.h"
+#include "channel/TrackerClient.h"
 
 // The viewer's tracker clients, one per instrument slot; element j serves
 // instrument j once the configuration report has numbered it.

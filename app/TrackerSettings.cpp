@@ -1,4 +1,4 @@
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerSettings.h"
 
 TrackerSettings trackerSettings;
 int32_t verboseLevel = 0;

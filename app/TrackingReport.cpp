@@ -1,14 +1,14 @@
-#include "tracker/TrackingReport.h"
+#include "app/TrackingReport.h"
 
 #include <cstdio>
 #include <string>
 
-#include "tracker/CommandLine.h"
-#include "tracker/ConsoleText.h"
-#include "tracker/StationLayout.h"
-#include "tracker/StartUpLockWaits.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
+#include "app/CommandLine.h"
+#include "text/ConsoleText.h"
+#include "channel/StationLayout.h"
+#include "channel/StartUpLockWaits.h"
+#include "channel/StationReader.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tracker/StationMapEntry.h"
-#include "tracker/TrackerClientArray.h"
+#include "app/StationMapEntry.h"
+#include "app/TrackerClientArray.h"
 
 constexpr int stationMapCapacity = 32;
 

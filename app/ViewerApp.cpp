@@ -2,10 +2,10 @@
 
 #include "scene/Colour.h"
 #include "scene/SceneObject.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerClientArray.h"
-#include "tracker/TrackerSettings.h"
-#include "tracker/TrackingReport.h"
+#include "channel/StationReader.h"
+#include "app/TrackerClientArray.h"
+#include "app/TrackerSettings.h"
+#include "app/TrackingReport.h"
 
 #include <GL/freeglut.h>
 

@@ -7,8 +7,8 @@
 #include "framework/GraphicsApp.h"
 #include "scene/SceneObject.h"
 #include "scene/Shape.h"
-#include "tracker/StationMapEntry.h"
-#include "tracker/TrackingReport.h"
+#include "app/StationMapEntry.h"
+#include "app/TrackingReport.h"
 
 // The tracking viewer: binds tracker stations to the viewpoint and to the
 // scene's movable objects, and moves them every frame while tracking is on.

@@ -1,7 +1,7 @@
 #include "app/ViewerApp.h"
 
 #include "scene/SceneObject.h"
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerSettings.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "app/ConsoleWindow.h"
 #include "app/ViewerApp.h"
 #include "platform/Console.h"
-#include "tracker/CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "ChannelSample.h"
-#include "tracker/ChannelName.h"
+#include "channel/ChannelName.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "bridge/EndpointMismatchWarnings.h"
 #include "platform/Signals.h"
-#include "tracker/ObjectRefusal.h"
-#include "tracker/Warning.h"
+#include "channel/ObjectRefusal.h"
+#include "text/Warning.h"
 
 namespace {
 

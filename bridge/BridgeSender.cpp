@@ -6,8 +6,8 @@
 
 #include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/SampleCodec.h"
-#include "tracker/ConsoleText.h"
-#include "tracker/StationReader.h"
+#include "text/ConsoleText.h"
+#include "channel/StationReader.h"
 
 namespace {
 

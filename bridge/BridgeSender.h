@@ -5,8 +5,8 @@
 #include <string>
 
 #include "bridge/BridgeDomain.h"
-#include "tracker/ChangeDetector.h"
-#include "tracker/ChannelState.h"
+#include "channel/ChangeDetector.h"
+#include "channel/ChannelState.h"
 #include "bridge/SourceClient.h"
 
 // The tracking server's side of the bridge: reads the selected channels of

@@ -4,8 +4,8 @@
 
 #include <dds/dds.h>
 
-#include "tracker/ConsoleText.h"
-#include "tracker/Warning.h"
+#include "text/ConsoleText.h"
+#include "text/Warning.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <iterator>
 
-#include "tracker/ConsoleText.h"
-#include "tracker/Warning.h"
+#include "text/ConsoleText.h"
+#include "text/Warning.h"
 
 namespace {
 

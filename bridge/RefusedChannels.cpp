@@ -1,7 +1,7 @@
 #include "bridge/RefusedChannels.h"
 
 #include "platform/ShMemWatch.h"
-#include "tracker/ChannelName.h"
+#include "channel/ChannelName.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ChannelSample.h"
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 
 // The one place where channel states become DDS samples and back.
 

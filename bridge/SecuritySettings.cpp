@@ -7,7 +7,7 @@
 #include "bridge/RigCrypto.h"
 #include "bridge/RigDocuments.h"
 #include "bridge/RigFolder.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "tracker/TrackerClient.h"
+#include "channel/TrackerClient.h"
 
 // The sender's view of the tracking server: a tracker client that attaches
 // only the bins it bridges, so that a bin it does not bridge is never opened,

@@ -1,4 +1,4 @@
-#include "tracker/ChangeDetector.h"
+#include "channel/ChangeDetector.h"
 
 #include <algorithm>
 

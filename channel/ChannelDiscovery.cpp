@@ -1,4 +1,4 @@
-#include "tracker/ChannelDiscovery.h"
+#include "channel/ChannelDiscovery.h"
 
 namespace {
 

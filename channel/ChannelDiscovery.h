@@ -4,7 +4,7 @@
 
 #include "platform/SharedMemory.h"
 #include "platform/ShMemWatch.h"
-#include "tracker/ChannelName.h"
+#include "channel/ChannelName.h"
 
 // Decides, for the sixteen channels of one instrument, when it is worth
 // looking for their objects and which channels to open or close, so that a

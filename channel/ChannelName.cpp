@@ -1,4 +1,4 @@
-#include "tracker/ChannelName.h"
+#include "channel/ChannelName.h"
 
 #include <cstdio>
 

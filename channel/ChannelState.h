@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tracker/StationLayout.h"
+#include "channel/StationLayout.h"
 
 // Everything a channel holds, as a server writes it and as a reader copies it
 // out under the mutex. Besides the flags word, the header carries our

@@ -1,11 +1,11 @@
-#include "tracker/ObjectRefusal.h"
+#include "channel/ObjectRefusal.h"
 
 #include <chrono>
 #include <map>
 
-#include "tracker/ConsoleText.h"
-#include "tracker/ShMemChannelSet.h"
-#include "tracker/Warning.h"
+#include "text/ConsoleText.h"
+#include "channel/ShMemChannelSet.h"
+#include "text/Warning.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "tracker/ShMemChannelSet.h"
+#include "channel/ShMemChannelSet.h"
 
 #include <cstring>
 #include <thread>
 
-#include "tracker/ChannelState.h"
-#include "tracker/StationLayout.h"
+#include "channel/ChannelState.h"
+#include "channel/StationLayout.h"
 
 namespace {
 

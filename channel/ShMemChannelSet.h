@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "platform/SharedMemory.h"
-#include "tracker/ChannelDiscovery.h"
-#include "tracker/ChannelName.h"
+#include "channel/ChannelDiscovery.h"
+#include "channel/ChannelName.h"
 
 // Why a channel is not open or not read, for messages.
 struct ChannelTrouble {

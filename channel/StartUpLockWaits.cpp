@@ -1,8 +1,8 @@
-#include "tracker/StartUpLockWaits.h"
+#include "channel/StartUpLockWaits.h"
 
 #include <algorithm>
 
-#include "tracker/ShMemChannelSet.h"
+#include "channel/ShMemChannelSet.h"
 
 std::chrono::nanoseconds StartUpLockWaits::ForNextChannel() const {
     return std::clamp<std::chrono::nanoseconds>(deadline - Clock::now(), ShMemChannelSet::lockBudget, perChannel);

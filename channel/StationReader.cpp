@@ -1,10 +1,10 @@
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "tracker/ChannelState.h"
-#include "tracker/StationLayout.h"
+#include "channel/ChannelState.h"
+#include "channel/StationLayout.h"
 
 bool SelectBin(TrackerClient& client, int bin) { return client.SelectChannel(bin) == bin && client.Attach(); }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tracker/ChannelState.h"
-#include "tracker/TrackerClient.h"
+#include "channel/ChannelState.h"
+#include "channel/TrackerClient.h"
 
 // Reading a channel of the tracking server. The order is always: select the
 // channel, attach, lock, copy, unlock; nothing is read without the lock, and

@@ -1,12 +1,12 @@
-#include "tracker/TrackerClient.h"
+#include "channel/TrackerClient.h"
 
 #include <set>
 #include <string>
 
-#include "tracker/ChannelState.h"
-#include "tracker/ObjectRefusal.h"
-#include "tracker/StationLayout.h"
-#include "tracker/Warning.h"
+#include "channel/ChannelState.h"
+#include "channel/ObjectRefusal.h"
+#include "channel/StationLayout.h"
+#include "text/Warning.h"
 
 namespace {
 

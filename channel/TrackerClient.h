@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tracker/ShMemChannelSet.h"
+#include "channel/ShMemChannelSet.h"
 
 // The viewer's connection to one instrument of the tracking server: all
 // sixteen channels, mapped read-only, each locked under its mutex or read

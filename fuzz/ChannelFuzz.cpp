@@ -11,10 +11,10 @@
 
 #include "fuzz/FuzzCheck.h"
 #include "platform/SharedMemory.h"
-#include "tracker/StationLayout.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
-#include "tracker/TrackingReport.h"
+#include "channel/StationLayout.h"
+#include "channel/StationReader.h"
+#include "app/TrackerSettings.h"
+#include "app/TrackingReport.h"
 
 namespace {
 

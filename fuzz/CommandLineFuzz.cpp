@@ -7,8 +7,8 @@
 
 #include "fuzz/FuzzArguments.h"
 #include "fuzz/FuzzCheck.h"
-#include "tracker/CommandLine.h"
-#include "tracker/TrackerSettings.h"
+#include "app/CommandLine.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 
 // What a recording holds, as its reader hands it out and its writer takes it.
 // The text format itself is described in recording/RecordingSyntax.h.

@@ -1,8 +1,8 @@
 #include "recording/RecordingReader.h"
 
 #include "recording/RecordingSyntax.h"
-#include "tools/common/NumberList.h"
-#include "tracker/ConsoleText.h"
+#include "text/NumberList.h"
+#include "text/ConsoleText.h"
 
 using namespace recording_syntax;
 

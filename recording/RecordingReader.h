@@ -29,7 +29,7 @@ public:
     bool Next(RecordedWrite& write);
 
     // Empty, or "NAME:LINE: what is wrong" ("NAME: why" when it cannot be
-    // read), escaped for a terminal as tracker/ConsoleText does, like the
+    // read), escaped for a terminal as text/ConsoleText does, like the
     // warning and the name.
     const std::string& Error() const { return error; }
     // Empty, or "NAME:LINE: ..." naming where a file cut short stops being read.

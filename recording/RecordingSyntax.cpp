@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tracker/ConsoleText.h"
+#include "text/ConsoleText.h"
 
 namespace recording_syntax {
 

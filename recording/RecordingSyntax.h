@@ -37,7 +37,7 @@
 // - Positions are in the channel's unit, angles in radians, each float as it
 //   reads back exactly; nan, -nan, inf and -inf stand for themselves.
 // Text values (the metadata's and the descriptions) are stored escaped: each
-// byte that tracker/ConsoleText escapes, and each backslash, is written as
+// byte that text/ConsoleText escapes, and each backslash, is written as
 // \xHH, so the file holds no control character or bidirectional control and
 // every value reads back exactly. A reader turns every \xHH (either case)
 // into its byte and keeps any other backslash as it is; so a file written

@@ -7,7 +7,7 @@
 #include <zlib.h>
 
 #include "recording/RecordingSyntax.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 
 using namespace recording_syntax;
 

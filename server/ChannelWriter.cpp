@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "platform/Host.h"
-#include "tracker/ChannelName.h"
-#include "tracker/ObjectRefusal.h"
-#include "tracker/StationLayout.h"
+#include "channel/ChannelName.h"
+#include "channel/ObjectRefusal.h"
+#include "channel/StationLayout.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "platform/SharedMemory.h"
 #include "platform/WriterClaim.h"
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 
 // One channel as a server owns it: the region, mapped read-write, and its
 // mutex. Every program that writes channels (the publisher, replay, the bridge

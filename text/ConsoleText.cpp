@@ -1,4 +1,4 @@
-#include "tracker/ConsoleText.h"
+#include "text/ConsoleText.h"
 
 #include <cstdio>
 

@@ -1,6 +1,4 @@
-#include "tools/common/NumberList.h"
-
-#include "tools/common/OptionNumbers.h"
+#include "text/NumberList.h"
 
 namespace {
 
@@ -47,25 +45,4 @@ std::string DescribeNumberList(uint32_t mask) {
         first = last;
     }
     return list.empty() ? "none" : list;
-}
-
-CLI::Validator NumberListValidator(int highest) {
-    std::string what = "comma-separated numbers or ranges N-M, each 0.." + std::to_string(highest);
-    return CLI::Validator(
-        [highest, what](std::string& text) {
-            uint32_t mask = 0;
-            return ParseNumberList(text, highest, mask) ? std::string() : "'" + text + "' is not " + what;
-        },
-        "each 0.." + std::to_string(highest), "NumberList");
-}
-
-CLI::Validator DecimalValidator(long long lowest, long long highest) {
-    std::string what =
-        "a number " + std::to_string(lowest) + ".." + std::to_string(highest) + " (decimal digits, no leading zero)";
-    return CLI::Validator(
-        [lowest, highest, what](std::string& text) {
-            long long value = 0;
-            return ParseDecimal(text, lowest, highest, value) ? std::string() : "'" + text + "' is not " + what;
-        },
-        std::to_string(lowest) + ".." + std::to_string(highest), "Decimal");
 }

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 // The one list syntax of every tool's --bins, --stations, --instrument and
 // --send: comma-separated decimal numbers and ranges N-M, e.g. "0,3",
 // "0-15", "0-3,8".
@@ -14,11 +12,3 @@
 bool ParseNumberList(const std::string& text, int highest, uint32_t& mask);
 // The mask as the shortest such list, e.g. "0-3,7"; "none" for 0.
 std::string DescribeNumberList(uint32_t mask);
-// A CLI11 check of such a list, whose message names the syntax (its
-// description, "each 0..N", is what the help shows).
-CLI::Validator NumberListValidator(int highest);
-// A CLI11 check of every integer option: one plain decimal number
-// lowest..highest (lowest at least 0), without sign or leading zero. "010" is
-// refused, where CLI11 alone would read it as octal eight. The help shows its
-// range.
-CLI::Validator DecimalValidator(long long lowest, long long highest);

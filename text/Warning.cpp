@@ -1,4 +1,4 @@
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 #include <chrono>
 #include <cstdio>

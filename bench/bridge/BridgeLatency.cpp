@@ -37,7 +37,7 @@
 #include "platform/SharedMemory.h"
 #include "server/ChannelWriter.h"
 #include "tests/support/OutputFile.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 namespace {
 

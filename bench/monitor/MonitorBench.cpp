@@ -16,8 +16,8 @@
 
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tools/monitor/ChannelMonitor.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
+#include "channel/StationReader.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

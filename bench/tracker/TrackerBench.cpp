@@ -19,10 +19,10 @@
 
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationLayout.h"
-#include "tracker/StationMapEntry.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
+#include "channel/StationLayout.h"
+#include "app/StationMapEntry.h"
+#include "channel/StationReader.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

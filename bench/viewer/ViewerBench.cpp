@@ -13,7 +13,7 @@
 #include "app/ViewerApp.h"
 #include "tests/support/GlutIdleProbe.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 #include <GL/freeglut.h>
 

@@ -10,7 +10,7 @@
 #include "platform/SharedMemory.h"
 #include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 namespace bridgetest {
 

@@ -8,7 +8,7 @@
 
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 
 // What the bridge's process tests share: the channels they bridge (instrument
 // 3, bins 0 and 5), each "machine" a shared-memory prefix of its own.

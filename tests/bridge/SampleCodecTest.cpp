@@ -11,7 +11,7 @@
 #include "bridge/SampleCodec.h"
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tracker/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/commandline/CommandLineTestSupport.h"
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerSettings.h"
 
 namespace {
 

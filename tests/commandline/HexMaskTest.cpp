@@ -1,4 +1,4 @@
-#include "tracker/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 

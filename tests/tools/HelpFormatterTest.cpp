@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tools/common/HelpFormatter.h"
-#include "tools/common/NumberList.h"
+#include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {

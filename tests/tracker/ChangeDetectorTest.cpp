@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tracker/ChangeDetector.h"
+#include "channel/ChangeDetector.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/ChannelState.h"
-#include "tracker/ObjectRefusal.h"
-#include "tracker/StationLayout.h"
-#include "tracker/StationReader.h"
+#include "channel/ChannelState.h"
+#include "channel/ObjectRefusal.h"
+#include "channel/StationLayout.h"
+#include "channel/StationReader.h"
 
 namespace {
 

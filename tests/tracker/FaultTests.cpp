@@ -11,7 +11,7 @@
 
 #include "server/ChannelWriter.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "tests/support/DdsLoopback.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/ChannelState.h"
-#include "tracker/ConsoleText.h"
-#include "tracker/StationReader.h"
+#include "channel/ChannelState.h"
+#include "text/ConsoleText.h"
+#include "channel/StationReader.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "tests/support/OutputFile.h"
 #include "tests/support/DdsLoopback.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/ChannelState.h"
-#include "tracker/StationReader.h"
+#include "channel/ChannelState.h"
+#include "channel/StationReader.h"
 
 namespace {
 

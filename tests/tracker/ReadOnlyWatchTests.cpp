@@ -16,7 +16,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationReader.h"
+#include "channel/StationReader.h"
 
 namespace {
 

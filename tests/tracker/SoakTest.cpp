@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/ChannelState.h"
-#include "tracker/StationReader.h"
+#include "channel/ChannelState.h"
+#include "channel/StationReader.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/StationLayout.h"
-#include "tracker/StationReader.h"
+#include "channel/StationLayout.h"
+#include "channel/StationReader.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <utility>
 
 #include "platform/SharedMemory.h"
-#include "tracker/ChannelState.h"
-#include "tracker/ShMemChannelSet.h"
-#include "tracker/StationReader.h"
+#include "channel/ChannelState.h"
+#include "channel/ShMemChannelSet.h"
+#include "channel/StationReader.h"
 
 extern char** environ;
 

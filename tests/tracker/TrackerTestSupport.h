@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 #include <string>
 #include <vector>
 
@@ -14,7 +14,7 @@
 
 #include "platform/SharedMemory.h"
 #include "server/ChannelWriter.h"
-#include "tracker/TrackerClient.h"
+#include "channel/TrackerClient.h"
 
 // Gives every test its own object-name prefix, so tests and other runs never
 // meet, and removes every channel name of that prefix before and after.

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tracker/TrackerSettings.h"
-#include "tracker/TrackingReport.h"
+#include "app/TrackerSettings.h"
+#include "app/TrackingReport.h"
 
 namespace {
 

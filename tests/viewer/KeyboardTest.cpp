@@ -1,7 +1,7 @@
 #include "tests/viewer/ViewerHarness.h"
 
 #include "scene/SceneObject.h"
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerSettings.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #include "tests/viewer/ViewerHarness.h"
 
 #include "scene/SceneObject.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerSettings.h"
+#include "channel/StationReader.h"
+#include "app/TrackerSettings.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,8 +2,8 @@
 
 #include "scene/SceneObject.h"
 #include "scene/Shape.h"
-#include "tracker/TrackerClientArray.h"
-#include "tracker/TrackerSettings.h"
+#include "app/TrackerClientArray.h"
+#include "app/TrackerSettings.h"
 
 #include <GL/glu.h>
 

@@ -19,10 +19,11 @@
 #include "platform/Signals.h"
 #include "platform/Timing.h"
 #include "tools/common/ChannelMode.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
+#include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 #include "tools/common/RunCommandLine.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 

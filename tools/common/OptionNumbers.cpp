@@ -4,6 +4,8 @@
 #include <cmath>
 #include <system_error>
 
+#include "text/NumberList.h"
+
 namespace {
 
 // from_chars takes neither space nor '+', and no '-' into an unsigned type.
@@ -57,4 +59,25 @@ CLI::Validator SecondsValidator() {
                                                                        : "'" + text + "' is not a number of seconds, 0 or more";
         },
         "", "Seconds");
+}
+
+CLI::Validator NumberListValidator(int highest) {
+    std::string what = "comma-separated numbers or ranges N-M, each 0.." + std::to_string(highest);
+    return CLI::Validator(
+        [highest, what](std::string& text) {
+            uint32_t mask = 0;
+            return ParseNumberList(text, highest, mask) ? std::string() : "'" + text + "' is not " + what;
+        },
+        "each 0.." + std::to_string(highest), "NumberList");
+}
+
+CLI::Validator DecimalValidator(long long lowest, long long highest) {
+    std::string what =
+        "a number " + std::to_string(lowest) + ".." + std::to_string(highest) + " (decimal digits, no leading zero)";
+    return CLI::Validator(
+        [lowest, highest, what](std::string& text) {
+            long long value = 0;
+            return ParseDecimal(text, lowest, highest, value) ? std::string() : "'" + text + "' is not " + what;
+        },
+        std::to_string(lowest) + ".." + std::to_string(highest), "Decimal");
 }

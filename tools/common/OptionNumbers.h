@@ -20,3 +20,11 @@ bool ParseOctal(const std::string& text, unsigned long long highest, unsigned lo
 bool ParseFiniteNumber(const std::string& text, double& value);
 // A CLI11 check of a number of seconds, 0 or more, in that syntax.
 CLI::Validator SecondsValidator();
+// A CLI11 check of a number list (text/NumberList.h), whose message names the syntax (its
+// description, "each 0..N", is what the help shows).
+CLI::Validator NumberListValidator(int highest);
+// A CLI11 check of every integer option: one plain decimal number
+// lowest..highest (lowest at least 0), without sign or leading zero. "010" is
+// refused, where CLI11 alone would read it as octal eight. The help shows its
+// range.
+CLI::Validator DecimalValidator(long long lowest, long long highest);

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "tools/common/HelpFormatter.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 

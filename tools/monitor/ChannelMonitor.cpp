@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "tracker/ObjectRefusal.h"
-#include "tracker/StationReader.h"
+#include "channel/ObjectRefusal.h"
+#include "channel/StationReader.h"
 
 MonitorClock::time_point ServerWriteTime(MonitorClock::time_point now, uint32_t stampMicros) {
     return WriteTimeOfStamp(now, stampMicros);

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "tools/monitor/RateMeter.h"
-#include "tracker/ChangeDetector.h"
-#include "tracker/ChannelState.h"
-#include "tracker/StartUpLockWaits.h"
-#include "tracker/TrackerClient.h"
+#include "channel/ChangeDetector.h"
+#include "channel/ChannelState.h"
+#include "channel/StartUpLockWaits.h"
+#include "channel/TrackerClient.h"
 
 using MonitorClock = std::chrono::steady_clock;
 

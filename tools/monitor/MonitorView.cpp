@@ -4,10 +4,10 @@
 #include <climits>
 #include <cstdio>
 
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/monitor/StationColumns.h"
-#include "tracker/ConsoleText.h"
-#include "tracker/StationLayout.h"
+#include "text/ConsoleText.h"
+#include "channel/StationLayout.h"
 
 namespace {
 

@@ -15,14 +15,14 @@
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/common/RunCommandLine.h"
 #include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorView.h"
 #include "tools/monitor/WriteRecorder.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 

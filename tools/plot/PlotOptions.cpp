@@ -5,7 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 

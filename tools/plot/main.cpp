@@ -12,7 +12,7 @@
 #include "plot/StatisticsReport.h"
 #include "plot/TrackFigure.h"
 #include "tools/plot/PlotOptions.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 // A write skipped because someone holds the mutex is counted by the channel
 // and is no failure.

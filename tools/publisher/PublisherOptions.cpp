@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/common/ChannelMode.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 #include "tools/publisher/Motion.h"

@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tracker/ChannelState.h"
+#include "channel/ChannelState.h"
 
 enum class Motion { Still, Orbit, Counter };
 

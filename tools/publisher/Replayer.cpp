@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "platform/Console.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/publisher/ChannelWrite.h"
-#include "tracker/ConsoleText.h"
-#include "tracker/Warning.h"
+#include "text/ConsoleText.h"
+#include "text/Warning.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "platform/SharedMemory.h"
-#include "tools/common/NumberList.h"
+#include "text/NumberList.h"
 #include "tools/publisher/Motion.h"
-#include "tracker/ConsoleText.h"
+#include "text/ConsoleText.h"
 
 namespace {
 

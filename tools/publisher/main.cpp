@@ -17,7 +17,7 @@
 #include "tools/publisher/PublisherOptions.h"
 #include "tools/publisher/Replayer.h"
 #include "tools/publisher/StartLine.h"
-#include "tracker/Warning.h"
+#include "text/Warning.h"
 
 namespace {
 
