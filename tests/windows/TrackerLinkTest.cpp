@@ -5,10 +5,10 @@
 
 #include "platform/SharedMemory.h"
 #include "tests/windows/WindowsTestSupport.h"
-#include "tracker/ChannelName.h"
-#include "tracker/ObjectRefusal.h"
-#include "tracker/StationReader.h"
-#include "tracker/TrackerClient.h"
+#include "channel/ChannelName.h"
+#include "channel/ObjectRefusal.h"
+#include "channel/StationReader.h"
+#include "channel/TrackerClient.h"
 
 namespace testsupport {
 namespace {
