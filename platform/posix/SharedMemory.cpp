@@ -6,16 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <new>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
 #include "platform/posix/FaultGuard.h"
+#include "platform/posix/GlibcMutexInternals.h"
 #include "platform/posix/SharedObjects.h"
 
 namespace platform {
@@ -104,12 +103,6 @@ bool IsReady(const MutexObject* object) { return __atomic_load_n(&object->ready,
 
 bool SetAttributes(pthread_mutexattr_t& attributes);
 
-// The kind word glibc keeps in every mutex (pthread_mutex_t's __data.__kind,
-// in the public header): the type in its low bits plus flag bits for robust,
-// process-shared, priority protocols and elision. Read as the C library stores
-// it, with a relaxed atomic load, as the C library itself reads it.
-int KindOf(const pthread_mutex_t& mutex) { return __atomic_load_n(&mutex.__data.__kind, __ATOMIC_RELAXED); }
-
 // The kind a mutex initialised by our servers has, taken from one initialised
 // here the same way, so that no flag value of the C library is copied. Set
 // once at start, so that a lock pays one compare for it.
@@ -119,14 +112,14 @@ int ServerMutexKind() {
     if (pthread_mutexattr_init(&attributes) != 0) return -1;
     bool initialised = SetAttributes(attributes) && pthread_mutex_init(&mutex, &attributes) == 0;
     (void)pthread_mutexattr_destroy(&attributes);
-    return initialised ? KindOf(mutex) : -1;
+    return initialised ? posix::GlibcMutexKind(mutex) : -1;
 }
 
 const int serverMutexKind = ServerMutexKind();
 
 // Ready, and of our servers' kind: any other kind could send the C library
 // down paths (priority inheritance, a dead owner's id) where it aborts.
-bool IsUsable(const MutexObject* object) { return IsReady(object) && KindOf(object->mutex) == serverMutexKind; }
+bool IsUsable(const MutexObject* object) { return IsReady(object) && posix::GlibcMutexKind(object->mutex) == serverMutexKind; }
 
 OpenStatus ReadinessOf(const MutexObject* object) {
     if (!IsReady(object)) return OpenStatus::NotReady;
@@ -138,15 +131,7 @@ OpenStatus ReadinessOf(const MutexObject* object) {
 // library keeps inside the mutexes themselves; its next lock of any mutex
 // would write through that entry. The entry is dropped here. A thread holds
 // one channel mutex at a time, so nothing else is lost from the list.
-void ForgetHeldMutex(SharedMutex* mutex) {
-    struct robust_list_head* head = nullptr;
-    std::size_t length = 0;
-    if (syscall(SYS_get_robust_list, 0, &head, &length) != 0 || !head) return;
-    auto entry = reinterpret_cast<std::uintptr_t>(&mutex->object->mutex.__data.__list.__next);
-    auto untagged = [](void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer) & ~std::uintptr_t{1}; };
-    if (untagged(head->list.next) == entry) head->list.next = &head->list;
-    if (untagged(head->list_op_pending) == entry) head->list_op_pending = nullptr;
-}
+void ForgetHeldMutex(SharedMutex* mutex) { posix::ForgetRobustListEntry(mutex->object->mutex); }
 
 LockResult LockResultOf(int error) {
     switch (error) {
