@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "channel/ChannelId.h"
 #include "text/ConsoleText.h"
 #include "channel/StationLayout.h"
 #include "channel/StartUpLockWaits.h"
@@ -13,7 +14,7 @@
 namespace {
 
 constexpr int quillmontType = 7;
-constexpr int maxInstruments = 16;
+constexpr int maxInstruments = ChannelId::count;
 const char* const rule = "=======================================";
 
 // What the report shows of one channel; a channel that cannot be read shows

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "bridge/EndpointMismatchWarnings.h"
+#include "channel/ChannelId.h"
 #include "platform/Signals.h"
 #include "channel/ObjectRefusal.h"
 #include "text/Warning.h"
@@ -39,7 +40,7 @@ bool BridgeReceiver::Open(BridgeDomain& joined, std::string& error) {
     domain = &joined;
     waitset = dds_create_waitset(domain->Participant());
     if (waitset < 0) return DdsFailure(error, "cannot create a DDS waitset", waitset);
-    for (int instrument = 0; instrument < 16; ++instrument) {
+    for (int instrument = 0; instrument < ChannelId::count; ++instrument) {
         if (!(instruments & (1u << instrument))) continue;
         sources.push_back(std::make_unique<Source>(Source{this, instrument}));
         if (!OpenReader(*sources.back(), error)) return false;
@@ -163,7 +164,7 @@ dds_return_t BridgeReceiver::TakeAll(dds_entity_t from) {
 void BridgeReceiver::NoteSender(dds_entity_t from, const dds_sample_info_t& info,
                                 const LumivexBridge_ChannelSample& sample) {
     dds_instance_handle_t other =
-        activity.Heard(info.publication_handle, sample.instrument * 16 + sample.bin, SenderActivity::Clock::now());
+        activity.Heard(info.publication_handle, ChannelId{sample.instrument, sample.bin}.Key(), SenderActivity::Clock::now());
     if (other)
         PrintLimitedWarning("two senders", ChannelLabel(sample.instrument, sample.bin),
                             "fed by two senders, " + SenderName(from, other) + " and " +
@@ -232,7 +233,7 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
 // be made again because another process writes the channel now: the channel
 // is opened afresh, as a restart would; a refusal is said once by WriterFor.
 void BridgeReceiver::Reopen(int instrument, int bin, const ChannelState& state) {
-    writers.erase(instrument * 16 + bin);
+    writers.erase(ChannelId{instrument, bin}.Key());
     ChannelWriter* writer = WriterFor(instrument, bin, state);
     if (writer && !writer->Publish(state))
         PrintLimitedWarning("cannot write", ChannelLabel(instrument, bin), "cannot write the channel");
@@ -241,7 +242,7 @@ void BridgeReceiver::Reopen(int instrument, int bin, const ChannelState& state) 
 // A channel is created holding the first state received for it. The states
 // of a refused channel are dropped until its objects change.
 ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelState& first) {
-    int key = instrument * 16 + bin;
+    int key = ChannelId{instrument, bin}.Key();
     auto found = writers.find(key);
     if (found != writers.end()) return found->second.get();
     if (failedChannels.StillRefused(instrument, bin)) return nullptr;

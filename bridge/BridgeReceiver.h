@@ -79,6 +79,6 @@ private:
     std::atomic<dds_return_t> takeFailure{0};
     // Only the delivering threads touch these (after Open).
     std::mutex writersGuard;
-    std::map<int, std::unique_ptr<ChannelWriter>> writers;  // by instrument * 16 + bin
+    std::map<int, std::unique_ptr<ChannelWriter>> writers;  // by ChannelId key
     RefusedChannels failedChannels;
 };

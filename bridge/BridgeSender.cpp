@@ -6,6 +6,7 @@
 
 #include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/SampleCodec.h"
+#include "channel/ChannelId.h"
 #include "text/ConsoleText.h"
 #include "channel/StationReader.h"
 
@@ -41,7 +42,7 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
 int BridgeSender::Poll(std::string& error) {
     if (!client.AllAttached()) client.Attach();
     int published = 0;
-    for (int bin = 0; bin < 16; ++bin) {
+    for (int bin = 0; bin < ChannelId::count; ++bin) {
         ChannelState state;
         if (!(bins & (1u << bin))) continue;
         if (!ReadChannelState(client, bin, state)) {
@@ -60,7 +61,7 @@ int BridgeSender::Poll(std::string& error) {
 // since: its last state is still the newest there is.
 bool BridgeSender::Heartbeat(std::string& error) {
     if (sentBins == 0 || std::chrono::steady_clock::now() - lastWrite < senderHeartbeat) return true;
-    for (int bin = 0; bin < 16; ++bin)
+    for (int bin = 0; bin < ChannelId::count; ++bin)
         if ((sentBins & (1u << bin)) && !Write(bin, lastSent[bin], error)) return false;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "bridge/RefusedChannels.h"
 
+#include "channel/ChannelId.h"
 #include "platform/ShMemWatch.h"
 #include "channel/ChannelName.h"
 
@@ -7,7 +8,7 @@ namespace {
 
 constexpr uint64_t unwatchedRetryMs = 1000;
 
-int Key(int instrument, int bin) { return instrument * channelsPerInstrument + bin; }
+int Key(int instrument, int bin) { return ChannelId{instrument, bin}.Key(); }
 
 }  // namespace
 

@@ -35,5 +35,5 @@ private:
 
     bool watched;
     uint64_t attemptAt = 0;
-    std::map<int, Failure> failures;  // by instrument * 16 + bin
+    std::map<int, Failure> failures;  // by ChannelId key
 };

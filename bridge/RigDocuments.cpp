@@ -5,6 +5,7 @@
 
 #include "bridge/BridgeDomain.h"
 #include "bridge/RigCrypto.h"
+#include "channel/ChannelId.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ std::string TopicRule(const std::string& expression, bool accessControl) {
 // One partition per instrument: a grant names the partitions it may write.
 std::string Partitions(uint32_t mask) {
     std::string list;
-    for (int instrument = 0; instrument < 16; ++instrument)
+    for (int instrument = 0; instrument < ChannelId::count; ++instrument)
         if (mask & (1u << instrument)) list += "<partition>" + InstrumentPartition(instrument) + "</partition>";
     return list;
 }

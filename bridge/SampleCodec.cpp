@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "channel/ChannelId.h"
 
-constexpr int channelsPerKey = 16;  // instruments, and bins of an instrument
+namespace {
 
 // ChannelSample.idl bounds the two sequences by these sizes; other DDS
 // implementations size their samples by the bounds, so they change together.
@@ -18,7 +18,7 @@ dds_sequence_octet Sequence(std::vector<uint8_t>& buffer) {
     return dds_sequence_octet{length, length, Bytes(buffer), false};
 }
 
-bool InRange(int32_t value) { return value >= 0 && value < channelsPerKey; }
+bool InRange(int32_t value) { return ChannelId::InRange(value); }
 
 std::string CheckDescription(const dds_sequence_octet& description) {
     if (description._length == 0 || !description._buffer) return "description is empty, not even a NUL";

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "channel/ChannelId.h"
 #include "recording/LineSource.h"
 #include "recording/RecordedData.h"
 
@@ -34,7 +35,7 @@ public:
     const std::string& Error() const { return error; }
     // Empty, or "NAME:LINE: ..." naming where a file cut short stops being read.
     const std::string& CutWarning() const { return cutWarning; }
-    // Channels (instrument * 16 + bin) the server removed just before and
+    // Channels (ChannelId::Key) the server removed just before and
     // just after the write Next gave last.
     const std::vector<int>& RemovedBefore() const { return removedBefore; }
     const std::vector<int>& RemovedAfter() const { return removedAfter; }
@@ -73,7 +74,7 @@ private:
     bool WholeWrite() const;
     bool FinishAtEnd(bool open);
     bool FinishInsideLine(bool open);
-    ChannelSlot& Slot(int instrument, int bin) { return channels[instrument * 16 + bin]; }
+    ChannelSlot& Slot(int instrument, int bin) { return channels[ChannelId{instrument, bin}.Key()]; }
 
     LineSource source;
     RecordingInfo info;

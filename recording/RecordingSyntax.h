@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "channel/ChannelId.h"
 #include "recording/RecordedData.h"
 
 // The text of a recording, line by line:
@@ -63,7 +64,7 @@ extern const char* const unitsLine;            // "# units ...", written, not re
 extern const char* const rotationLine;         // "# rotation ...", written, not read
 constexpr std::size_t fieldCount = 12;
 constexpr std::size_t fieldCountVersion1 = 10;
-constexpr int channelLimit = 16;  // instruments and bins are 0..15
+constexpr int channelLimit = ChannelId::count;  // instruments and bins
 
 // What is wrong with a line; empty when nothing is.
 using Reason = std::string;

@@ -16,6 +16,7 @@
 #include "bridge/RigAuthority.h"
 #include "bridge/RigDocuments.h"
 #include "bridge/SecuritySettings.h"
+#include "channel/ChannelId.h"
 #include "platform/Signals.h"
 #include "platform/Timing.h"
 #include "tools/common/ChannelMode.h"
@@ -44,7 +45,7 @@ struct Options {
 
 uint32_t Mask(const std::string& list) {
     uint32_t mask = 0;
-    ParseNumberList(list, 15, mask);  // checked while parsing the options
+    ParseNumberList(list, ChannelId::highest, mask);  // checked while parsing the options
     return mask;
 }
 
@@ -130,7 +131,7 @@ void AddCommon(CLI::App& command, Options& options) {
         ->type_name("DIR/NAME");
     command.add_option("--bins", options.bins, "bins")
         ->type_name("LIST")
-        ->check(NumberListValidator(15))
+        ->check(NumberListValidator(ChannelId::highest))
         ->capture_default_str();
 }
 
@@ -153,7 +154,7 @@ void AddRig(CLI::App& app, Options& options) {
     CLI::Option_group* role = add->add_option_group("role", "What the machine may do");
     role->add_option("--send", options.sendList, "instruments this machine may send")
         ->type_name("LIST")
-        ->check(NumberListValidator(15));
+        ->check(NumberListValidator(ChannelId::highest));
     role->add_flag("--receive", options.receiveOnly, "this machine may only receive");
     role->require_option(1);
     AddDays(*add, options);
@@ -173,7 +174,7 @@ int main(int argc, char** argv) {
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
     send->add_option("--instrument", options.instrument, "instrument")
         ->type_name("N")
-        ->check(DecimalValidator(0, 15))
+        ->check(DecimalValidator(0, ChannelId::highest))
         ->capture_default_str();
     send->add_option("--poll-us", options.pollMicros,
                      "microseconds between reads while a channel's writes are not foreseen, 0 to spin")
@@ -184,7 +185,7 @@ int main(int argc, char** argv) {
     CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
     receive->add_option("--instrument", options.instruments, "instruments")
         ->type_name("LIST")
-        ->check(NumberListValidator(15))
+        ->check(NumberListValidator(ChannelId::highest))
         ->capture_default_str();
     receive->add_option("--mode", options.mode, "permission bits of the channels it creates")
         ->type_name("OCTAL")

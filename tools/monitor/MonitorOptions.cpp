@@ -2,15 +2,16 @@
 
 #include <CLI/CLI.hpp>
 
+#include "channel/ChannelId.h"
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
 
-constexpr int highestInstrument = 15;
-constexpr int highestBin = 15;
-constexpr int highestStation = 31;
+constexpr int highestInstrument = ChannelId::highest;
+constexpr int highestBin = ChannelId::highest;
+constexpr int highestStation = ChannelId::highestStation;
 
 // A week at most: longer is no use and would overflow the clock's arithmetic.
 const CLI::Validator durationCheck(

@@ -5,14 +5,15 @@
 
 #include <CLI/CLI.hpp>
 
+#include "channel/ChannelId.h"
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 
 namespace {
 
-constexpr int highestBin = 15;
-constexpr int highestStation = 31;
+constexpr int highestBin = ChannelId::highest;
+constexpr int highestStation = ChannelId::highestStation;
 
 const char* const description =
     "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in metres, each\n"

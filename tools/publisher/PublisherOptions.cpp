@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "channel/ChannelId.h"
 #include "tools/common/ChannelMode.h"
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
@@ -16,8 +17,8 @@
 
 namespace {
 
-constexpr int highestInstrument = 15;
-constexpr int highestBin = 15;
+constexpr int highestInstrument = ChannelId::highest;
+constexpr int highestBin = ChannelId::highest;
 
 // Six finite numbers separated by single commas.
 bool ParseFloats(const std::string& list, float* values, int count) {

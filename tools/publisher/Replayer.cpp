@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "channel/ChannelId.h"
 #include "platform/Console.h"
 #include "text/NumberList.h"
 #include "tools/publisher/ChannelWrite.h"
@@ -70,7 +71,7 @@ bool Replayer::InRange(double seconds) const {
 // Two recorded instruments published as one (--as-instrument) would write
 // the same channels.
 bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& published) const {
-    auto [entry, added] = published.emplace(TargetInstrument(channel) * 16 + channel.bin, channel.instrument);
+    auto [entry, added] = published.emplace(ChannelId{TargetInstrument(channel), channel.bin}.Key(), channel.instrument);
     if (added || entry->second == channel.instrument) return false;
     PrintError("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " + std::to_string(entry->second) +
         " and " + std::to_string(channel.instrument) + " of " + name + " both have bin " + std::to_string(channel.bin) +
@@ -95,7 +96,7 @@ bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latest
 }
 
 void Replayer::AddInterval(const RecordedWrite& write) {
-    auto [last, first] = checked.lastOfChannel.emplace(write.channel.instrument * 16 + write.channel.bin, write.seconds);
+    auto [last, first] = checked.lastOfChannel.emplace(ChannelId{write.channel.instrument, write.channel.bin}.Key(), write.seconds);
     if (!first) checked.intervals.Add(static_cast<std::uint64_t>(std::llround((write.seconds - last->second) * 1e6)), false);
     last->second = write.seconds;
 }
@@ -166,13 +167,13 @@ bool Replayer::OpenChannel(Channel& channel) {
     return false;
 }
 
-// `recordedChannels`: instrument * 16 + bin in the recording.
+// `recordedChannels`: ChannelId keys in the recording.
 bool Replayer::Remove(const std::vector<int>& recordedChannels) {
     bool removed = true;
     for (int recorded : recordedChannels) {
         RecordedChannel channel{recorded / 16, recorded % 16, 0, ""};
         if (!Selected(channel)) continue;
-        auto found = channels.find(TargetInstrument(channel) * 16 + channel.bin);
+        auto found = channels.find(ChannelId{TargetInstrument(channel), channel.bin}.Key());
         if (found == channels.end() || !found->second.writer) continue;
         removed = found->second.writer->Unlink() && removed;
         found->second.writer.reset();
@@ -202,7 +203,7 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     if (!Selected(write.channel)) return Outcome::Done;
     if (Collides(write.channel, sources)) return Outcome::BadRecording;
     if (InRange(write.seconds) && !InTimeOrder(write, line, latest)) return Outcome::BadRecording;
-    Channel& channel = channels[TargetInstrument(write.channel) * 16 + write.channel.bin];
+    Channel& channel = channels[ChannelId{TargetInstrument(write.channel), write.channel.bin}.Key()];
     channel.instrument = TargetInstrument(write.channel);
     channel.bin = write.channel.bin;
     ApplyWrite(channel.state, write);

@@ -71,7 +71,7 @@ private:
 
     const PublisherOptions& options;
     std::string name;
-    std::map<int, Channel> channels;  // by published instrument * 16 + bin
+    std::map<int, Channel> channels;  // by the published channel's ChannelId key
     std::map<int, int> sources;       // the same key: the recorded instrument
     Span checked;
     LatenessStats lateness;

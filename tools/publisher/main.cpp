@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/SharedMemory.h"
+#include "channel/ChannelId.h"
 #include "platform/Signals.h"
 #include "server/ChannelWriter.h"
 #include "tools/common/RunCommandLine.h"
@@ -25,7 +26,7 @@ using Channels = std::vector<std::unique_ptr<ChannelWriter>>;
 
 Channels SelectedChannels(const PublisherOptions& options) {
     Channels channels;
-    for (int bin = 0; bin < 16; ++bin)
+    for (int bin = 0; bin < ChannelId::count; ++bin)
         if (options.bins & (1u << bin)) channels.push_back(std::make_unique<ChannelWriter>(options.instrument, bin));
     return channels;
 }
