@@ -3,14 +3,13 @@
 #include <cstdint>
 #include <map>
 
+#include "channel/RefusalRetry.h"
+
 // The channels a receiver could not open, and when each is worth trying
-// again. One whose objects were refused (the trust rule, a mutex not of our
-// kind) is not tried on every state that arrives for it, which would cost
-// system calls per sample, but once a change names one of its objects, as
-// the process's shared-memory watch reports it (a chmod, a new owner,
-// objects removed and made again); without a watch, at most once a second.
-// Any other failure (a mutex still being set up, no room) is tried again
-// with the next state.
+// again. One whose objects were refused is tried again as RefusalRetry says,
+// without a watch at most once a second, not on every state that arrives
+// for it. Any other failure (a mutex still being set up, no room) is tried
+// again with the next state.
 class RefusedChannels {
 public:
     RefusedChannels();
@@ -31,9 +30,7 @@ private:
         bool untilChange;  // refused: wait for a change
     };
 
-    bool NamesChangedSince(int instrument, int bin, uint64_t count) const;
-
-    bool watched;
+    RefusalRetry retry;
     uint64_t attemptAt = 0;
     std::map<int, Failure> failures;  // by ChannelId key
 };

@@ -8,8 +8,7 @@ constexpr uint64_t pendingRetryIntervalMs = 5;
 
 }  // namespace
 
-ChannelDiscovery::ChannelDiscovery(int instrumentNumber)
-    : instrument(instrumentNumber), watched(platform::WatchSharedObjects()) {}
+ChannelDiscovery::ChannelDiscovery(int instrumentNumber) : instrument(instrumentNumber) {}
 
 void ChannelDiscovery::SetInstrument(int number) {
     instrument = number;
@@ -42,7 +41,7 @@ uint32_t ChannelDiscovery::ChannelsToTry(uint32_t closed) {
     if (!lookRequested && changes == seenChanges) return closed & pendingMask;
     uint32_t candidates = closed;
     for (int i = 0; i < channelsPerInstrument; ++i)
-        if ((refusedMask >> i & 1u) && !NamesChangedSince(i, refusedAt[i])) candidates &= ~(1u << i);
+        if ((refusedMask >> i & 1u) && !retry.WorthRetrying({instrument, i}, refusedAt[i])) candidates &= ~(1u << i);
     return candidates;
 }
 
@@ -100,9 +99,4 @@ bool ChannelDiscovery::NoLongerTrusted(int index, bool readOnly) const {
     if (platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Region, index).text).status)) return true;
     if (readOnly) return false;
     return platform::IsRefusal(platform::CheckSharedObject(NameOf(ChannelObject::Mutex, index).text, true).status);
-}
-
-bool ChannelDiscovery::NamesChangedSince(int index, uint64_t count) const {
-    return platform::LastChangeOf(NameOf(ChannelObject::Region, index).text) > count ||
-           platform::LastChangeOf(NameOf(ChannelObject::Mutex, index).text) > count;
 }

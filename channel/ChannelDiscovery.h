@@ -5,6 +5,7 @@
 #include "platform/SharedMemory.h"
 #include "platform/ShMemWatch.h"
 #include "channel/ChannelName.h"
+#include "channel/RefusalRetry.h"
 
 // Decides, for the sixteen channels of one instrument, when it is worth
 // looking for their objects and which channels to open or close, so that a
@@ -52,11 +53,15 @@ public:
 private:
     bool IsReplaced(int index) const;
     bool NoLongerTrusted(int index, bool readOnly) const;
-    bool NamesChangedSince(int index, uint64_t count) const;
+    bool NamesChangedSince(int index, uint64_t count) const {
+        return RefusalRetry::NamesChangedSince({instrument, index}, count);
+    }
     void NoteRemoval(int index);
 
     int instrument;
-    bool watched;
+    // Without a watch, every closed channel is tried on every look.
+    RefusalRetry retry{std::chrono::milliseconds(0)};
+    bool watched = retry.Watched();
     bool lookRequested = true;
     uint64_t seenChanges = 0;
     uint64_t changes = 0;
