@@ -1,5 +1,7 @@
 #include "platform/posix/SharedObjects.h"
 
+#include "platform/ObjectPrefix.h"
+
 #include <acl/libacl.h>
 #include <algorithm>
 #include <cerrno>
@@ -13,30 +15,10 @@
 
 namespace platform {
 
-namespace {
-
 // Leaves room for the longest name a channel adds to the prefix.
 constexpr std::size_t maxPrefixLength = NAME_MAX - 32;
 
-std::string Prefix() {
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    return prefix ? prefix : "";
-}
-
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-}  // namespace
-
-std::string SharedObjectName(const char* name) { return Prefix() + name; }
-
-std::string SharedPrefixRefusal() {
-    std::string prefix = Prefix();
-    if (prefix.find('/') != std::string::npos) return "it contains '/'";
-    if (prefix == "." || prefix == "..") return "it is \".\" or \"..\"";
-    if (std::any_of(prefix.begin(), prefix.end(), IsControl)) return "it contains control characters";
-    if (prefix.size() > maxPrefixLength) return "it is longer than " + std::to_string(maxPrefixLength) + " characters";
-    return "";
-}
+std::string SharedPrefixRefusal() { return prefix::Refusal(prefix::Current(), '/', maxPrefixLength); }
 
 namespace posix {
 

@@ -1,34 +1,17 @@
 #include "platform/win32/NamedObjects.h"
 
+#include "platform/ObjectPrefix.h"
+
 #include <algorithm>
 #include <cstdlib>
 
 namespace platform {
 
-namespace {
-
 // Leaves room for the longest name a channel adds to the prefix.
 constexpr std::size_t maxPrefixLength = MAX_PATH - 32;
 
-std::string Prefix() {
-    const char* prefix = std::getenv("LUMIVEX_SHM_PREFIX");
-    return prefix ? prefix : "";
-}
-
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-}  // namespace
-
-std::string SharedObjectName(const char* name) { return Prefix() + name; }
-
 // A backslash would put the objects into another namespace ("Global\...").
-std::string SharedPrefixRefusal() {
-    std::string prefix = Prefix();
-    if (prefix.find('\\') != std::string::npos) return "it contains '\\'";
-    if (std::any_of(prefix.begin(), prefix.end(), IsControl)) return "it contains control characters";
-    if (prefix.size() > maxPrefixLength) return "it is longer than " + std::to_string(maxPrefixLength) + " characters";
-    return "";
-}
+std::string SharedPrefixRefusal() { return prefix::Refusal(prefix::Current(), '\\', maxPrefixLength); }
 
 // There is no file of trusted owners here: SYSTEM and the Administrators are
 // the owners trusted besides this user.
