@@ -1,8 +1,6 @@
 #include "bridge/BridgeSender.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <thread>
 
 #include "bridge/EndpointMismatchWarnings.h"
 #include "bridge/SampleCodec.h"
@@ -91,16 +89,14 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     return 1;
 }
 
-// Between the windows in which a write is due the thread sleeps; inside one
-// it reads without pause, which also keeps it warm for the write to DDS
-// that follows.
+// Between the windows in which a write is due the thread sleeps, and sets
+// off as much earlier as its sleeps tend to end late; inside one it reads
+// without pause.
 bool BridgeSender::Run(bool (*stopRequested)(), std::chrono::microseconds slowPoll, std::string& error) {
     detector = ChangeDetector(16, slowPoll);
     while (!stopRequested()) {
         if (Poll(error) < 0) return false;
-        ChangeDetector::Clock::time_point now = ChangeDetector::Clock::now();
-        ChangeDetector::Clock::time_point next = std::min(detector.NextRead(now), now + longestSleep);
-        if (next > now) std::this_thread::sleep_until(next);
+        detector.SleepUntilNextRead(ChangeDetector::Clock::now() + longestSleep);
     }
     return true;
 }

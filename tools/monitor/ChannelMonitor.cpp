@@ -57,7 +57,7 @@ ChannelMonitor::ChannelMonitor(int instrument, uint32_t bins, uint32_t stations,
     detector = ChangeDetector(channels.size(), slowPoll, ChangeDetector::Pursuit::Capture);
 }
 
-MonitorClock::time_point ChannelMonitor::NextPoll(MonitorClock::time_point now) const { return detector.NextRead(now); }
+void ChannelMonitor::SleepUntilNextPoll(MonitorClock::time_point latest) { detector.SleepUntilNextRead(latest); }
 
 void ChannelMonitor::Poll(MonitorClock::time_point now, std::vector<MonitorEvent>& events) {
     for (std::size_t index = 0; index < channels.size(); ++index) PollChannel(index, now, events, nullptr);

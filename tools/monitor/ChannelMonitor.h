@@ -77,8 +77,9 @@ public:
     // holding a mutex left: for a look taken once.
     void PollPatiently(MonitorClock::time_point now, std::vector<MonitorEvent>& events);
 
-    // When the next Poll is due to see the next write of every channel.
-    MonitorClock::time_point NextPoll(MonitorClock::time_point now) const;
+    // Sleeps until the next Poll is due to see the next write of every
+    // channel, or until `latest`.
+    void SleepUntilNextPoll(MonitorClock::time_point latest);
 
     int Instrument() const { return client.Instrument(); }
     const std::vector<ChannelWatch>& Channels() const { return channels; }

@@ -1,13 +1,11 @@
 // lumivex-monitor: shows what the tracking server publishes, channel by
 // channel and station by station, and records every change into CSV. It reads
 // the channels as the viewer does, under each channel's mutex.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/Console.h"
@@ -57,8 +55,7 @@ bool PollUntilStopped(ChannelMonitor& monitor, const MonitorOptions& options, co
         if (options.duration > 0.0 && now >= end) break;
         monitor.Poll(now, events);
         if (!handle(now, events)) return false;
-        MonitorClock::time_point after = MonitorClock::now();
-        std::this_thread::sleep_until(std::min(monitor.NextPoll(after), after + longestSleep));
+        monitor.SleepUntilNextPoll(MonitorClock::now() + longestSleep);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "tools/publisher/Pacer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "platform/Signals.h"
@@ -26,4 +27,10 @@ bool Pacer::WaitUntil(double seconds) const {
         if (remaining <= 0.0) return true;
         std::this_thread::sleep_for(std::chrono::duration<double>(std::min(remaining, slice)));
     }
+}
+
+double Pacer::RoundAfter(double due, double period, double elapsed) {
+    if (period <= 0.0) return elapsed;
+    double next = due + period;
+    return next >= elapsed ? next : next + period * std::ceil((elapsed - next) / period);
 }

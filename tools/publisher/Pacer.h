@@ -16,6 +16,13 @@ public:
     // Sleeps until `seconds` after the start; false, early, once Stopped().
     bool WaitUntil(double seconds) const;
 
+    // When the round after the one due at `due` is due, `elapsed` seconds
+    // after the start. A round that ran so late that its successor's time
+    // has passed drops the rounds it overran instead of writing them at
+    // once, back to back: the beat is kept, as a tracker's clock keeps it,
+    // and no write replaces another within microseconds. Period 0: at once.
+    static double RoundAfter(double due, double period, double elapsed);
+
 private:
     using Clock = std::chrono::steady_clock;
     Clock::time_point start;

@@ -1,7 +1,6 @@
 // lumivex-publisher: stands in for the tracking server. It publishes the
 // channels of one instrument in shared memory and keeps rewriting them, each
 // write made while holding the channel's mutex; or it replays a recording.
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -89,7 +88,7 @@ std::string Publish(Channels& channels, const PublisherOptions& options, const P
         std::string failure = WriteRound(channels, options, writeCount, pacer);
         if (failure.empty()) writes = writeCount;
         if (!failure.empty() || options.once || pacer.Stopped()) return failure;
-        next = std::max(next + period, pacer.Elapsed());
+        next = Pacer::RoundAfter(next, period, pacer.Elapsed());
         if (!pacer.WaitUntil(next)) return "";
     }
 }
