@@ -53,6 +53,10 @@ bool WriteAll(int file, const std::string& text, std::string& reason) {
     for (size_t done = 0; done < text.size();) {
         ssize_t size = write(file, text.data() + done, text.size() - done);
         if (size < 0 && errno != EINTR) return Failed(reason);
+        if (size == 0) {  // a file that takes nothing would be asked forever
+            errno = EIO;
+            return Failed(reason);
+        }
         if (size > 0) done += static_cast<size_t>(size);
     }
     if (fsync(file) == 0) return true;

@@ -475,10 +475,16 @@ TEST_F(MonitorTest, ReplayedRecordingPublishesTheRecordedPoses) {
     int status = 0;
     ASSERT_TRUE(replay.process.WaitExit(runLimit, status)) << "the replay did not end";
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << DescribeStatus(status) << replay.output.Text();
-    std::this_thread::sleep_for(Milliseconds(100));
+    Recording original = ReadRecording(originalCsv.Path());
+    // The replay removes its channels as it ends: once the recorder saw
+    // that, it has read every write before.
+    for (const ChannelKey& channel : original.channels) {
+        std::string gone = "# channel " + std::to_string(std::get<0>(channel)) + " " + std::to_string(std::get<1>(channel)) + " gone";
+        ASSERT_NE(replayedCsv.WaitFor(gone, 0, runLimit), std::string::npos) << replayedCsv.Text();
+    }
     ASSERT_EQ(second.StopWith(SIGINT), 0);
 
-    Recording original = ReadRecording(originalCsv.Path()), replayed = ReadRecording(replayedCsv.Path());
+    Recording replayed = ReadRecording(replayedCsv.Path());
     ASSERT_EQ(original.poses.size(), 8u);
     for (const ChannelKey& channel : original.channels) EXPECT_EQ(replayed.channels.count(channel), 1u) << std::get<3>(channel);
     const Pose unwritten(6, 0.0f);  // what a reader may see between creation and the first write
