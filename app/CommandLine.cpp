@@ -13,9 +13,9 @@ namespace {
 
 constexpr int trackerTypeCount = 10;
 constexpr int unknownType = 9;
-const char* const trackerTypeLabels[trackerTypeCount] = {
-    "(0)Undefined", "(F)akespace", "(P)olhemus",   "(B)ird",       "(L)ogitech",
-    "(S)paceball",  "(I)nterSense", "(Q)uillmont", "(T)rajectory", "(U)nknown"};
+const char* const trackerTypeLabels[trackerTypeCount] = {"(0)Undefined", "(F)akespace", "(P)olhemus",   "(B)ird",
+                                                         "(L)ogitech",   "(S)paceball", "(I)nterSense", "(Q)uillmont",
+                                                         "(T)rajectory", "(U)nknown"};
 // Only the first nine letters are searched, so the unknown type has none.
 const char trackerTypeLetters[] = "0FPBLSIQT----";
 constexpr int searchedLetterCount = 9;
@@ -25,9 +25,7 @@ constexpr int lowestPort = 1;
 constexpr int highestPort = 16;
 constexpr int baudGranularity = 96;
 
-bool IsSelectable(int type) {
-    return type >= 0 && type < trackerTypeCount && ((selectableTypes >> type) & 1u) != 0;
-}
+bool IsSelectable(int type) { return type >= 0 && type < trackerTypeCount && ((selectableTypes >> type) & 1u) != 0; }
 
 // The type whose letter matches c without regard to case, or -1.
 int FindTypeLetter(char c) {
@@ -78,8 +76,7 @@ struct MaskKind {
 const MaskKind maskKinds[] = {
     {'i', &TrackerSettings::instrumentMask, "\n\tTracker instrument mask set to: 0x%X",
      "\n\tTracker instrument mask setting invalid: %s"},
-    {'b', &TrackerSettings::binMask, "\n\tTracker bin mask set to: 0x%X",
-     "\n\tTracker bin mask setting invalid: %s"},
+    {'b', &TrackerSettings::binMask, "\n\tTracker bin mask set to: 0x%X", "\n\tTracker bin mask setting invalid: %s"},
     {'\0', &TrackerSettings::stationMask, "\n\tTracker station mask set to: 0x%X",
      "\n\tTracker mask setting invalid: %s"},
 };
@@ -101,23 +98,21 @@ void ParseMask(const char* text) {
         std::printf(kind.invalidMessage, digits);
 }
 
-void JudgeSetting(bool valid, int value, int32_t& setting, const char* setMessage,
-                  const char* invalidMessage) {
+void JudgeSetting(bool valid, int value, int32_t& setting, const char* setMessage, const char* invalidMessage) {
     if (valid) setting = value;
     std::printf(valid ? setMessage : invalidMessage, value);
 }
 
 void ParsePortAndBaud(const char* text) {
     const IntReading port = ReadInt(text);
-    JudgeSetting(port.inRange && port.value >= lowestPort && port.value <= highestPort,
-                 port.value, trackerSettings.port, "\n\tTracker port set to: COM%d",
+    JudgeSetting(port.inRange && port.value >= lowestPort && port.value <= highestPort, port.value,
+                 trackerSettings.port, "\n\tTracker port set to: COM%d",
                  "\n\tTracker port specified is invalid: COM%d");
     if (*port.end != '@') return;
     const IntReading baud = ReadInt(port.end + 1);
     if (!baud.read) return;
-    JudgeSetting(baud.inRange && baud.value % baudGranularity == 0, baud.value,
-                 trackerSettings.baud, "\n\tTracker baud set to: %d",
-                 "\n\tTracker baud specified is invalid: %d");
+    JudgeSetting(baud.inRange && baud.value % baudGranularity == 0, baud.value, trackerSettings.baud,
+                 "\n\tTracker baud set to: %d", "\n\tTracker baud specified is invalid: %d");
 }
 
 void ParseTrackerOption(const char* rest) {
@@ -128,9 +123,7 @@ void ParseTrackerOption(const char* rest) {
         ParsePortAndBaud(current);
 }
 
-void ParseVerboseOption(const char* rest) {
-    verboseLevel = *rest == '\0' ? 1 : ReadInt(rest).value;
-}
+void ParseVerboseOption(const char* rest) { verboseLevel = *rest == '\0' ? 1 : ReadInt(rest).value; }
 
 void ToggleMaximized(const char*) { startMaximized = !startMaximized; }
 
@@ -158,8 +151,7 @@ void PrintUsage(const char* programPath) {
         "\tTracker type <%c>\n\t/V[#]    \tVerbose console level<%d>\n\t/X       \tMaximum window "
         "size <%s>\n",
         programPath != nullptr ? programPath : "", trackerSettings.port, trackerSettings.baud,
-        TrackerTypeLabel(trackerSettings.type)[1], verboseLevel,
-        startMaximized ? "MAXED" : "NORMAL");
+        TrackerTypeLabel(trackerSettings.type)[1], verboseLevel, startMaximized ? "MAXED" : "NORMAL");
     std::printf("\nTracker types supported:");
     for (int type = 0; type < trackerTypeCount; ++type)
         if (IsSelectable(type)) std::printf("\n\t%s", trackerTypeLabels[type]);

@@ -38,7 +38,8 @@ int InstrumentCount(uint32_t instrumentMask) {
 ChannelSummary CopySummary(TrackerClient& client) {
     ChannelSummary summary;
     uint32_t flags = ReadFlagsWord(client);
-    summary.formatBits = flags & (station_layout::formatCartesian | station_layout::formatEuler | station_layout::formatQuaternion);
+    summary.formatBits =
+        flags & (station_layout::formatCartesian | station_layout::formatEuler | station_layout::formatQuaternion);
     summary.unitCode = station_layout::UnitCode(flags);
     summary.activeBits = flags & station_layout::stationActiveBits;
     summary.activeCount = client.ActiveStationCount();

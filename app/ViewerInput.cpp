@@ -29,9 +29,7 @@ bool ViewerApp::Keyboard(unsigned char key) {
     return GraphicsApp::Keyboard(key);
 }
 
-int ViewerApp::CurrentObjectNumber() const {
-    return selectedObject ? selectedObject->trackingId : ViewpointObject;
-}
+int ViewerApp::CurrentObjectNumber() const { return selectedObject ? selectedObject->trackingId : ViewpointObject; }
 
 void ViewerApp::MapStation(int row) {
     if (row < 0 || row >= stationMapCount) return;
@@ -150,8 +148,8 @@ void ViewerApp::DragSelected() {
     Vector3 w;
     if (!PointerOnDragPlane(q, w)) return;
     if (rotateDrag == 0) {
-        selectedObject->SetPose(w.x - dragVector[0], w.y - dragVector[1], w.z - dragVector[2], q.azimuth,
-                                q.elevation, q.roll);
+        selectedObject->SetPose(w.x - dragVector[0], w.y - dragVector[1], w.z - dragVector[2], q.azimuth, q.elevation,
+                                q.roll);
         return;
     }
     float d[3] = {w.x - q.x, w.y - q.y, w.z - q.z};

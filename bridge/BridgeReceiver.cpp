@@ -91,8 +91,9 @@ bool BridgeReceiver::OpenReader(Source& source, std::string& error) {
 
 // The channels and their writers stay; only DDS starts afresh.
 bool BridgeReceiver::Rejoin(std::string& error) {
-    PrintLimitedWarning("rejoin", "sender", "no states for longer than its heartbeat allows; joining DDS domain "
-                                            "again as a new participant");
+    PrintLimitedWarning("rejoin", "sender",
+                        "no states for longer than its heartbeat allows; joining DDS domain "
+                        "again as a new participant");
     CloseReaders();
     activity.Clear();
     if (!domain->Reopen(error)) return false;
@@ -163,8 +164,8 @@ dds_return_t BridgeReceiver::TakeAll(dds_entity_t from) {
 // Two senders of one instrument would overwrite each other's states in turn.
 void BridgeReceiver::NoteSender(dds_entity_t from, const dds_sample_info_t& info,
                                 const LumivexBridge_ChannelSample& sample) {
-    dds_instance_handle_t other =
-        activity.Heard(info.publication_handle, ChannelId{sample.instrument, sample.bin}.Key(), SenderActivity::Clock::now());
+    dds_instance_handle_t other = activity.Heard(
+        info.publication_handle, ChannelId{sample.instrument, sample.bin}.Key(), SenderActivity::Clock::now());
     if (other)
         PrintLimitedWarning("two senders", ChannelLabel(sample.instrument, sample.bin),
                             "fed by two senders, " + SenderName(from, other) + " and " +

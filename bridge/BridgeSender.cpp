@@ -47,7 +47,8 @@ int BridgeSender::Poll(std::string& error) {
             detector.Lost(static_cast<std::size_t>(bin));
             continue;
         }
-        detector.Saw(static_cast<std::size_t>(bin), ChangeDetector::Clock::now(), state.writeCount, state.timestampMicros);
+        detector.Saw(static_cast<std::size_t>(bin), ChangeDetector::Clock::now(), state.writeCount,
+                     state.timestampMicros);
         int result = PublishIfChanged(bin, state, error);
         if (result < 0) return -1;
         published += result;
@@ -82,8 +83,7 @@ int BridgeSender::PublishIfChanged(int bin, const ChannelState& state, std::stri
     lastSent[bin] = state;
     sentBins |= 1u << bin;
     if (first) {
-        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin,
-                    ConsoleText(state.description).c_str());
+        std::printf("instrument %d bin %d: sending \"%s\"\n", instrument, bin, ConsoleText(state.description).c_str());
         std::fflush(stdout);
     }
     return 1;

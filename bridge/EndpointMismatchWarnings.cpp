@@ -11,12 +11,32 @@ namespace {
 constexpr int takeBatch = 8;
 
 // Indexed by Cyclone's dds_qos_policy_id_t.
-const char* const policyNames[] = {
-    "an invalid policy", "user data", "durability", "presentation", "deadline", "latency budget",
-    "ownership", "ownership strength", "liveliness", "time-based filter", "partition", "reliability",
-    "destination order", "history", "resource limits", "entity factory", "writer data lifecycle",
-    "reader data lifecycle", "topic data", "group data", "transport priority", "lifespan",
-    "durability service", "property", "type consistency (the types do not fit)", "data representation"};
+const char* const policyNames[] = {"an invalid policy",
+                                   "user data",
+                                   "durability",
+                                   "presentation",
+                                   "deadline",
+                                   "latency budget",
+                                   "ownership",
+                                   "ownership strength",
+                                   "liveliness",
+                                   "time-based filter",
+                                   "partition",
+                                   "reliability",
+                                   "destination order",
+                                   "history",
+                                   "resource limits",
+                                   "entity factory",
+                                   "writer data lifecycle",
+                                   "reader data lifecycle",
+                                   "topic data",
+                                   "group data",
+                                   "transport priority",
+                                   "lifespan",
+                                   "durability service",
+                                   "property",
+                                   "type consistency (the types do not fit)",
+                                   "data representation"};
 static_assert(std::size(policyNames) == DDS_DATA_REPRESENTATION_QOS_POLICY_ID + 1, "one name per policy id");
 
 std::string NameOf(dds_entity_t topic) {
@@ -62,8 +82,8 @@ void CheckTypes(dds_entity_t announcements, dds_entity_t topic, const std::strin
             const auto* endpoint = static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);
             if (infos[i].valid_data && topicName == endpoint->topic_name && typeName != endpoint->type_name)
                 PrintLimitedWarning(role + " type", "DDS " + role,
-                                    "a " + role + " of " + topicName + " has type " +
-                                        ConsoleText(endpoint->type_name) + ", not " + typeName + "; " + consequence);
+                                    "a " + role + " of " + topicName + " has type " + ConsoleText(endpoint->type_name) +
+                                        ", not " + typeName + "; " + consequence);
         }
         dds_return_loan(announcements, samples, count);
     }

@@ -81,8 +81,7 @@ bool Record(Authority& authority, const Grant& grant, std::string& error) {
     return authority.folder.Write(RigAuthority::record, line, false, error);
 }
 
-bool WriteMember(RigFolder& member, const Authority& authority, EVP_PKEY* key, const Grant& grant,
-                 std::string& error) {
+bool WriteMember(RigFolder& member, const Authority& authority, EVP_PKEY* key, const Grant& grant, std::string& error) {
     return member.Write(RigAuthority::authorityCertificate, authority.certificatePem, false, error) &&
            member.Write(RigAuthority::governance, authority.governanceText, false, error) &&
            member.Write(RigAuthority::identityKey, RigCrypto::KeyPem(key), true, error) &&

@@ -68,7 +68,7 @@ bool AddExtensions(X509* certificate, X509* issuer, bool authority) {
 }
 
 RigCrypto::Certificate Build(X509* issuer, EVP_PKEY* issuerKey, EVP_PKEY* key, const std::string& commonName,
-                              long days) {
+                             long days) {
     RigCrypto::Certificate certificate(X509_new());
     X509* self = certificate.get();
     if (!self || X509_set_version(self, 2) != 1 || !SetSerialAndValidity(self, days) ||
@@ -145,6 +145,4 @@ std::string RigCrypto::SignDocument(X509* authority, EVP_PKEY* authorityKey, con
     return written ? Drain(out.get()) : std::string();
 }
 
-std::string RigCrypto::Subject(const std::string& commonName) {
-    return "CN=" + commonName + ",O=" + organisation;
-}
+std::string RigCrypto::Subject(const std::string& commonName) { return "CN=" + commonName + ",O=" + organisation; }

@@ -15,18 +15,23 @@ constexpr long day = 24 * 3600;
 const char* const validUntilTag = "<not_after>";
 
 std::string Domains() {
-    return "<domains><id_range><min>0</min><max>" + std::to_string(highestRigDomain) +
-           "</max></id_range></domains>\n";
+    return "<domains><id_range><min>0</min><max>" + std::to_string(highestRigDomain) + "</max></id_range></domains>\n";
 }
 
 std::string TopicRule(const std::string& expression, bool accessControl) {
     const std::string flag = accessControl ? "true" : "false";
     return "        <topic_rule>\n"
-           "          <topic_expression>" + expression + "</topic_expression>\n"
+           "          <topic_expression>" +
+           expression +
+           "</topic_expression>\n"
            "          <enable_discovery_protection>true</enable_discovery_protection>\n"
            "          <enable_liveliness_protection>true</enable_liveliness_protection>\n"
-           "          <enable_read_access_control>" + flag + "</enable_read_access_control>\n"
-           "          <enable_write_access_control>" + flag + "</enable_write_access_control>\n"
+           "          <enable_read_access_control>" +
+           flag +
+           "</enable_read_access_control>\n"
+           "          <enable_write_access_control>" +
+           flag +
+           "</enable_write_access_control>\n"
            "          <metadata_protection_kind>ENCRYPT</metadata_protection_kind>\n"
            "          <data_protection_kind>ENCRYPT</data_protection_kind>\n"
            "        </topic_rule>\n";
@@ -54,7 +59,8 @@ std::string RigDocuments::Governance() {
     return std::string(xmlHead) +
            "  <domain_access_rules>\n"
            "    <domain_rule>\n"
-           "      " + Domains() +
+           "      " +
+           Domains() +
            "      <allow_unauthenticated_participants>false</allow_unauthenticated_participants>\n"
            "      <enable_join_access_control>true</enable_join_access_control>\n"
            "      <discovery_protection_kind>ENCRYPT</discovery_protection_kind>\n"
@@ -94,13 +100,19 @@ bool RigDocuments::GrantValidUntil(const std::string& grant, std::time_t& end) {
 std::string RigDocuments::Permissions(const std::string& name, uint32_t sendMask, std::time_t from, long days) {
     return std::string(xmlHead) +
            "  <permissions>\n"
-           "    <grant name=\"" + name + "\">\n"
-           "      <subject_name>" + RigCrypto::Subject(name) + "</subject_name>\n"
-           "      <validity><not_before>" + Timestamp(from - day) + "</not_before><not_after>" +
-           Timestamp(from + days * day) + "</not_after></validity>\n"
+           "    <grant name=\"" +
+           name +
+           "\">\n"
+           "      <subject_name>" +
+           RigCrypto::Subject(name) +
+           "</subject_name>\n"
+           "      <validity><not_before>" +
+           Timestamp(from - day) + "</not_before><not_after>" + Timestamp(from + days * day) +
+           "</not_after></validity>\n"
            "      <allow_rule>\n"
-           "        " + Domains() +
-           "        " + Rule(sendMask) + "\n"
+           "        " +
+           Domains() + "        " + Rule(sendMask) +
+           "\n"
            "      </allow_rule>\n"
            "      <default>DENY</default>\n"
            "    </grant>\n"

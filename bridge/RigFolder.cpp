@@ -35,8 +35,11 @@ const Rule rules[] = {
     {[](const FileFacts& facts, Use use) {
          return use == Use::Parent && (facts.mode & groupOrOtherWrite) && !(facts.mode & sticky);
      },
-     [] { return std::string("other users may write this folder and it is not sticky, so they could replace "
-                              "what is made in it"); }},
+     [] {
+         return std::string(
+             "other users may write this folder and it is not sticky, so they could replace "
+             "what is made in it");
+     }},
     {[](const FileFacts& facts, Use use) { return use == Use::Public && (facts.mode & groupOrOtherWrite); },
      [] { return std::string("other users may write it; make it writable by its owner only (chmod go-w)"); }},
 };

@@ -51,8 +51,8 @@ void WarnOfEnd(const std::string& path, std::time_t end) {
         PrintWarning(path, "expires on " + RigDocuments::Timestamp(end) + " UTC; " + renew);
 }
 
-bool CheckValidity(const std::string& certificatePath, const std::string& certificatePem,
-                   const std::string& grantPath, const std::string& grant, std::string& error) {
+bool CheckValidity(const std::string& certificatePath, const std::string& certificatePem, const std::string& grantPath,
+                   const std::string& grant, std::string& error) {
     std::time_t certificateEnd = 0, grantEnd = 0;
     RigCrypto::Certificate certificate = RigCrypto::ReadCertificate(certificatePem);
     const bool certificateKnown = certificate && RigCrypto::ValidUntil(certificate.get(), certificateEnd);
@@ -76,8 +76,8 @@ bool SecuritySettings::Load(const std::string& memberFolder, std::string& error)
     std::string key;
     return member.Open(folder, error) && ReadDocuments(member, error) &&
            member.Read(RigAuthority::identityKey, true, key, error) &&
-           CheckValidity(File(RigAuthority::identityCertificate), identityCertificate,
-                         File(RigAuthority::permissions), permissions, error);
+           CheckValidity(File(RigAuthority::identityCertificate), identityCertificate, File(RigAuthority::permissions),
+                         permissions, error);
 }
 
 bool SecuritySettings::ReadDocuments(const RigFolder& member, std::string& error) {
@@ -125,8 +125,8 @@ std::string SecuritySettings::ConfigXml() const {
     return "<Security><Authentication>" + LibraryXml(plugins[0]) +
            uri("IdentityCA", RigAuthority::authorityCertificate) +
            uri("IdentityCertificate", RigAuthority::identityCertificate) +
-           uri("PrivateKey", RigAuthority::identityKey) + "</Authentication><AccessControl>" +
-           LibraryXml(plugins[1]) + uri("PermissionsCA", RigAuthority::authorityCertificate) +
-           uri("Governance", RigAuthority::governance) + uri("Permissions", RigAuthority::permissions) +
-           "</AccessControl><Cryptographic>" + LibraryXml(plugins[2]) + "</Cryptographic></Security>";
+           uri("PrivateKey", RigAuthority::identityKey) + "</Authentication><AccessControl>" + LibraryXml(plugins[1]) +
+           uri("PermissionsCA", RigAuthority::authorityCertificate) + uri("Governance", RigAuthority::governance) +
+           uri("Permissions", RigAuthority::permissions) + "</AccessControl><Cryptographic>" + LibraryXml(plugins[2]) +
+           "</Cryptographic></Security>";
 }

@@ -59,8 +59,10 @@ uint32_t ChangeDetector::Saw(std::size_t index, Clock::time_point now, uint32_t 
     if (writeCount == 0 && channel.lastCount == 0) steps = 1;
     bool continued = channel.counted && steps != 0 && steps <= longestJump;
     Clock::time_point written = WriteTimeOfStamp(now, stampMicros);
-    if (continued) Learn(channel, written, steps);
-    else channel = Channel{};
+    if (continued)
+        Learn(channel, written, steps);
+    else
+        channel = Channel{};
     channel.counted = true;
     channel.absent = false;
     channel.lastCount = writeCount;
@@ -123,7 +125,8 @@ void ChangeDetector::PlaceWindow(Channel& channel) const {
         channel.closes = channel.opens;
         return;
     }
-    Clock::duration widest = std::clamp<Clock::duration>(channel.period / periodsPerWindow, 2 * readTime, longestWindow);
+    Clock::duration widest =
+        std::clamp<Clock::duration>(channel.period / periodsPerWindow, 2 * readTime, longestWindow);
     RecentSpread::Span span{strays.Quantile(0.05), strays.Quantile(0.95)};
     if (span.last - span.first > widest - 2 * readTime) span = strays.DensestSpan(widest - 2 * readTime);
     channel.opens = span.first - readTime;

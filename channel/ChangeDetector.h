@@ -55,12 +55,12 @@ private:
         uint32_t lastCount = 0;
         uint32_t lastStamp = 0;
         Clock::time_point lastWrite{};
-        Clock::duration period{0};  // 0 while unknown
-        Clock::time_point due{};    // when the beat has the next write
-        RecentSpread strays;     // how far writes came from the beat
+        Clock::duration period{0};            // 0 while unknown
+        Clock::time_point due{};              // when the beat has the next write
+        RecentSpread strays;                  // how far writes came from the beat
         Clock::duration opens{0}, closes{0};  // the window around `due`
-        int regularWrites = 0;      // writes on the beat since the pace was learnt
-        int offBeat = 0;            // writes in a row that came off the beat
+        int regularWrites = 0;                // writes on the beat since the pace was learnt
+        int offBeat = 0;                      // writes in a row that came off the beat
     };
 
     void Learn(Channel& channel, Clock::time_point written, uint32_t steps) const;

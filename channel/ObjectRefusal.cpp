@@ -43,9 +43,7 @@ std::string Details(const platform::ObjectCheck& check) {
 
 }  // namespace
 
-std::string RefusalReason(const platform::ObjectCheck& check) {
-    return reasons.at(check.status) + Details(check);
-}
+std::string RefusalReason(const platform::ObjectCheck& check) { return reasons.at(check.status) + Details(check); }
 
 const char mutexRefusalFix[] =
     "; to read the channel, its server must keep the write sequence, or the mutex object must be mode 0600 and "

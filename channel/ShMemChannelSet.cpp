@@ -104,8 +104,10 @@ platform::LockResult ShMemChannelSet::WaitForNoWrite(std::chrono::nanoseconds bu
         auto now = std::chrono::steady_clock::now();
         if (look == 0) deadline = now + budget;
         if (now >= deadline) return platform::LockResult::TimedOut;
-        if (look < quickLooks) std::this_thread::yield();
-        else std::this_thread::sleep_for(std::chrono::microseconds(50));
+        if (look < quickLooks)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
 }
 

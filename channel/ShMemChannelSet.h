@@ -11,11 +11,11 @@
 // Why a channel is not open or not read, for messages.
 struct ChannelTrouble {
     platform::ObjectCheck check{platform::OpenStatus::Missing};  // the last attempt to open the channel
-    bool mutexObject = false;                                      // which object `check` is about
-    bool held = false;                                             // the last wait for its mutex ran out
-    bool abandoned = false;                                        // the last lock found its holder dead
-    std::chrono::nanoseconds waited{};                             // how long the last lock could wait
-    bool readOnly = false;                                         // read through the write sequence
+    bool mutexObject = false;                                    // which object `check` is about
+    bool held = false;                                           // the last wait for its mutex ran out
+    bool abandoned = false;                                      // the last lock found its holder dead
+    std::chrono::nanoseconds waited{};                           // how long the last lock could wait
+    bool readOnly = false;                                       // read through the write sequence
 };
 
 // The sixteen channels one instrument of the tracking server can publish: a

@@ -44,7 +44,9 @@ inline ChannelUnit UnitOfCode(uint32_t code) {
 constexpr bool StationKnownInactive(uint32_t flags, int station) {
     return station >= 0 && station < 4 && !(flags >> station & 1u);
 }
-constexpr std::size_t RecordOffset(int station) { return recordsOffset + recordSize * static_cast<std::size_t>(station); }
+constexpr std::size_t RecordOffset(int station) {
+    return recordsOffset + recordSize * static_cast<std::size_t>(station);
+}
 constexpr uint32_t UnitCode(uint32_t flags) { return (flags >> unitShift) & unitBits; }
 
 inline uint32_t ReadLittleEndian32(const unsigned char* bytes) {

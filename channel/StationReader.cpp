@@ -20,13 +20,14 @@ bool ReadStationPose(TrackerClient& client, int bin, int station, float* destina
     if (station < 0 || station >= station_layout::stationCount || !SelectBin(client, bin)) return false;
     if (!client.IsReadOnly(bin))
         return client.ReadLocked(station_layout::RecordOffset(station), destination, station_layout::recordSize);
-    return station_reading::CopyWhole(client, [&client] { return client.Lock(); },
-                                      [&] { return CopyStationRecord(client, station, destination); });
+    return station_reading::CopyWhole(
+        client, [&client] { return client.Lock(); }, [&] { return CopyStationRecord(client, station, destination); });
 }
 
 uint32_t ReadFlagsWord(TrackerClient& client) {
     unsigned char flags[4];
-    return client.ReadView(station_layout::flagsOffset, flags, sizeof flags) ? station_layout::ReadLittleEndian32(flags) : 0;
+    return client.ReadView(station_layout::flagsOffset, flags, sizeof flags) ? station_layout::ReadLittleEndian32(flags)
+                                                                             : 0;
 }
 
 // Copied piece by piece up to the NUL, so a long region is not copied whole,
@@ -61,7 +62,8 @@ static bool CopyChannelState(TrackerClient& client, ChannelState& state) {
     state.flags = ReadLittleEndian32(header + flagsOffset);
     state.timestampMicros = ReadLittleEndian32(header + timestampOffset);
     state.description.clear();
-    return client.ReadView(recordsOffset, state.records, sizeof(state.records)) && CopyDescription(client, state.description);
+    return client.ReadView(recordsOffset, state.records, sizeof(state.records)) &&
+           CopyDescription(client, state.description);
 }
 
 bool ReadChannelState(TrackerClient& client, int bin, ChannelState& state) {

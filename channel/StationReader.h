@@ -41,15 +41,16 @@ bool CopyWhole(TrackerClient& client, Lock&& lock, Copy&& copy) {
 // when `copy` returned true on a whole image.
 template <typename Copy>
 bool ReadBin(TrackerClient& client, int bin, Copy&& copy) {
-    return SelectBin(client, bin) && station_reading::CopyWhole(client, [&client] { return client.Lock(); }, copy);
+    return SelectBin(client, bin) && station_reading::CopyWhole(
+                                         client, [&client] { return client.Lock(); }, copy);
 }
 
 // The same for a read made once: waits up to `budget` for each lock, and
 // reads what a holder that died left (ShMemChannelSet::LockWithin).
 template <typename Copy>
 bool ReadBinWithin(TrackerClient& client, int bin, std::chrono::nanoseconds budget, Copy&& copy) {
-    return SelectBin(client, bin) &&
-           station_reading::CopyWhole(client, [&client, budget] { return client.LockWithin(budget); }, copy);
+    return SelectBin(client, bin) && station_reading::CopyWhole(
+                                         client, [&client, budget] { return client.LockWithin(budget); }, copy);
 }
 
 // Under the lock: copies the station's record, six floats, into `destination`.

@@ -72,8 +72,10 @@ bool GraphicsApp::Keyboard(unsigned char key) {
         {'S', [](GraphicsApp& app, unsigned char) { app.moveType = 0; }},
         {'C', [](GraphicsApp& app, unsigned char) { app.moveType = 1; }},
         {'X', [](GraphicsApp& app, unsigned char) { app.moveType = 2; }},
-        {'Z', [](GraphicsApp& app, unsigned char k) { app.MoveStep(k == 'Z' ? GLUT_KEY_PAGE_UP : GLUT_KEY_PAGE_DOWN); }},
-        {'B', [](GraphicsApp& app, unsigned char) {
+        {'Z',
+         [](GraphicsApp& app, unsigned char k) { app.MoveStep(k == 'Z' ? GLUT_KEY_PAGE_UP : GLUT_KEY_PAGE_DOWN); }},
+        {'B',
+         [](GraphicsApp& app, unsigned char) {
              app.bannerOn = !app.bannerOn;
              if (app.redisplay) app.redisplay();
          }},

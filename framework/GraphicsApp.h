@@ -78,7 +78,6 @@ public:
     static void EntryCallback(int state);
     static void DisplayCallback();
 
-
     int viewport[4] = {0, 0, 640, 480};
     platform::WindowHandle windowHandle = 0;
     double zUpMatrix[16] = {};

@@ -130,7 +130,7 @@ bool GraphicsApp::MoveStep(int specialKey) {
         float change;
     };
     static const Step steps[] = {
-        {GLUT_KEY_LEFT, 1, -1}, {GLUT_KEY_UP, 0, -1},       {GLUT_KEY_RIGHT, 1, 1},
+        {GLUT_KEY_LEFT, 1, -1}, {GLUT_KEY_UP, 0, -1},     {GLUT_KEY_RIGHT, 1, 1},
         {GLUT_KEY_DOWN, 0, 1},  {GLUT_KEY_PAGE_UP, 2, 1}, {GLUT_KEY_PAGE_DOWN, 2, -1},
     };
     for (const Step& step : steps)
@@ -142,12 +142,23 @@ bool GraphicsApp::MoveStep(int specialKey) {
 
 bool GraphicsApp::SpecialKey(int key, int, int) {
     switch (key) {
-    case GLUT_KEY_F1: PrintHelp(0); return true;
-    case GLUT_KEY_F2: SetEye(-0.1f, 0, 20); return true;
-    case GLUT_KEY_F3: SetEye(-20, 0, lookAtCentre[2]); return true;
-    case GLUT_KEY_F4: SetEye(0, -20, lookAtCentre[2]); return true;
-    case GLUT_KEY_HOME: SetEye(-6, -10, 8); return true;
-    default: break;
+        case GLUT_KEY_F1:
+            PrintHelp(0);
+            return true;
+        case GLUT_KEY_F2:
+            SetEye(-0.1f, 0, 20);
+            return true;
+        case GLUT_KEY_F3:
+            SetEye(-20, 0, lookAtCentre[2]);
+            return true;
+        case GLUT_KEY_F4:
+            SetEye(0, -20, lookAtCentre[2]);
+            return true;
+        case GLUT_KEY_HOME:
+            SetEye(-6, -10, 8);
+            return true;
+        default:
+            break;
     }
     if (key < GLUT_KEY_LEFT || key > GLUT_KEY_PAGE_DOWN) return false;
     return MoveStep(key);
@@ -165,8 +176,7 @@ void GraphicsApp::SetViewType(int type) {
     UpdateProjection();
 }
 
-void GraphicsApp::RenderFromPose(float x, float y, float z, float azimuthAngle, float elevationAngle,
-                                 float rollAngle) {
+void GraphicsApp::RenderFromPose(float x, float y, float z, float azimuthAngle, float elevationAngle, float rollAngle) {
     int previousViewType = viewType;
     eye[0] = x;
     eye[1] = y;

@@ -59,7 +59,8 @@ bool GraphicsApp::ScreenToPlane(const Vector3& normal, const Vector3& pointOnPla
     double farPoint[3];
     // Matrices that cannot be inverted (none captured yet, or a look-at
     // straight down its up axis) give no ray at all.
-    if (!gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &farPoint[0], &farPoint[1], &farPoint[2]))
+    if (!gluUnProject(pickX, pickY, 1.0, modelviewMatrix, projectionMatrix, viewport, &farPoint[0], &farPoint[1],
+                      &farPoint[2]))
         return false;
     Vector3 origin(eye[0], eye[1], eye[2]);
     Vector3 direction(static_cast<float>(farPoint[0] - origin.x), static_cast<float>(farPoint[1] - origin.y),

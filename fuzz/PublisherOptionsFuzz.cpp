@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> words{"lumivex-publisher"};
     words.emplace_back();
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) words.emplace_back();
-        else words.back() += static_cast<char>(data[i]);
+        if (data[i] == 0)
+            words.emplace_back();
+        else
+            words.back() += static_cast<char>(data[i]);
     }
     std::vector<const char*> argv;
     for (const std::string& word : words) argv.push_back(word.c_str());

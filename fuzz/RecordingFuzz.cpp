@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(file);
     RecordingReader reader;
     if (reader.Open(path))
-        for (RecordedWrite write; reader.Next(write);) {
-        }
+        for (RecordedWrite write; reader.Next(write);) {}
     std::remove(path.c_str());
     return 0;
 }

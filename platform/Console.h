@@ -8,7 +8,7 @@ namespace platform {
 struct ConsoleInfo {
     int bufferColumns = 0;
     int bufferRows = 0;
-    int left = 0;   // visible window, in buffer coordinates
+    int left = 0;  // visible window, in buffer coordinates
     int top = 0;
     int right = 0;
     int bottom = 0;

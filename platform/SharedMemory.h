@@ -88,8 +88,8 @@ enum class OpenStatus {
 // following it, so a link tells of itself.
 struct ObjectCheck {
     OpenStatus status = OpenStatus::Failed;
-    std::string description{};  // empty when the object was not looked at
-    bool created = false;     // this call made the object: the name was free
+    std::string description{};    // empty when the object was not looked at
+    bool created = false;         // this call made the object: the name was free
     unsigned long long size = 0;  // for TooLarge: the object's size in bytes
 };
 

@@ -30,7 +30,11 @@ PanelBox FigureLayout::Panel(int row, int column) const {
     double left = column * panelWidth + valueMargin, right = (column + 1) * panelWidth - rightMargin;
     double top = headerHeight + row * rowHeight + panelTitleHeight;
     double bottom = headerHeight + (row + 1) * rowHeight - panelGap;
-    return {left / width, right / width, FromTop(bottom), FromTop(top), std::max(1, static_cast<int>(right - left)),
+    return {left / width,
+            right / width,
+            FromTop(bottom),
+            FromTop(top),
+            std::max(1, static_cast<int>(right - left)),
             std::max(1, static_cast<int>(bottom - top))};
 }
 

@@ -29,8 +29,7 @@ double SquaredAngleDeviation(const std::array<PoseSample, jitterWindow>& window)
     double squared = 0.0;
     for (int angle = 0; angle < 3; ++angle) {
         double sum = 0.0;
-        for (const PoseSample& sample : window)
-            sum += Turn(window[centre].angles[angle], sample.angles[angle]);
+        for (const PoseSample& sample : window) sum += Turn(window[centre].angles[angle], sample.angles[angle]);
         double deviation = sum / jitterWindow;
         squared += deviation * deviation;
     }

@@ -61,7 +61,9 @@ public:
 private:
     // Found by table, not by search: this is done for every station of every write.
     StationTrack& Track(const RecordedChannel& channel, int station) {
-        const std::size_t key = static_cast<std::size_t>(ChannelId{channel.instrument, channel.bin}.Key()) * station_layout::stationCount + station;
+        const std::size_t key =
+            static_cast<std::size_t>(ChannelId{channel.instrument, channel.bin}.Key()) * station_layout::stationCount +
+            station;
         if (!byKey[key]) {
             tracks.emplace_back(StationName{channel.instrument, channel.bin, station, channel.description}, capacity);
             byKey[key] = &tracks.back();

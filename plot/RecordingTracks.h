@@ -7,9 +7,9 @@
 
 // A recording as the plots and statistics see it: every selected station's track.
 struct TrackRecording {
-    std::string name;       // the file's, or "standard input"
-    std::string startTime;  // when the recording started, "" when it does not say
-    std::string host;       // where it was made, "" when it does not say
+    std::string name;                  // the file's, or "standard input"
+    std::string startTime;             // when the recording started, "" when it does not say
+    std::string host;                  // where it was made, "" when it does not say
     std::vector<StationTrack> tracks;  // by instrument, bin and station
 };
 

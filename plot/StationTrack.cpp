@@ -41,8 +41,13 @@ void StationTrack::Add(const PoseSample& sample) {
     }
     const bool finite = FinitePose(sample);
     const std::uint8_t states = (sample.active ? 0 : inactiveState) | (finite ? 0 : nonFiniteState);
-    const double values[seriesCount] = {sample.position[0], sample.position[1], sample.position[2], sample.angles[0],
-                                        sample.angles[1],   sample.angles[2],   writes > 0 ? interval / 1000.0 : none};
+    const double values[seriesCount] = {sample.position[0],
+                                        sample.position[1],
+                                        sample.position[2],
+                                        sample.angles[0],
+                                        sample.angles[1],
+                                        sample.angles[2],
+                                        writes > 0 ? interval / 1000.0 : none};
     columns.Add(sample.seconds, values, states);
     jitter.Add(sample, skipped > 0 ? JitterSums::barrier : interval);
     AddPosition(sample);

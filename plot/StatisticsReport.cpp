@@ -69,7 +69,8 @@ Cells Heading() {
 Cells Figures(const StationTrack& track, Format format) {
     TrackStatistics statistics = ComputeStatistics(track);
     Cells cells;
-    for (const Column& column : columns) cells.push_back(format(column.value(track.Name(), statistics), column.decimals));
+    for (const Column& column : columns)
+        cells.push_back(format(column.value(track.Name(), statistics), column.decimals));
     return cells;
 }
 

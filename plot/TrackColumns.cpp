@@ -29,14 +29,17 @@ void TrackColumns::Add(double seconds, const double (&values)[seriesCount], std:
     if (!started) origin = seconds, started = true;
     while ((seconds - origin) / width >= static_cast<double>(cells.size())) Widen();
     TrackColumn& column = cells[static_cast<std::size_t>((seconds - origin) / width)];
-    if (!column.any) column.firstStates = states, column.into = since;
-    else column.inside = Longer(column.inside, since);
+    if (!column.any)
+        column.firstStates = states, column.into = since;
+    else
+        column.inside = Longer(column.inside, since);
     column.states |= states;
     column.lastStates = states;
     column.any = true;
     for (int series = 0; series < seriesCount; ++series) {
         if (std::isfinite(values[series]))
-            AddValue(column, series, static_cast<float>(std::clamp<double>(values[series], -FLT_MAX, FLT_MAX)), pendingBreaks);
+            AddValue(column, series, static_cast<float>(std::clamp<double>(values[series], -FLT_MAX, FLT_MAX)),
+                     pendingBreaks);
         else
             pendingBreaks |= static_cast<std::uint8_t>(1u << series);
     }

@@ -23,11 +23,11 @@ struct Silence {
 struct TrackColumn {
     float low[seriesCount];
     float high[seriesCount];
-    std::uint8_t present = 0;  // bit s: series s has a value here
+    std::uint8_t present = 0;       // bit s: series s has a value here
     std::uint8_t brokenBefore = 0;  // bit s: a value of series s that is not finite came just before its first here
-    std::uint8_t states = 0;       // of all writes here
-    std::uint8_t firstStates = 0;  // of the first
-    std::uint8_t lastStates = 0;   // of the last
+    std::uint8_t states = 0;        // of all writes here
+    std::uint8_t firstStates = 0;   // of the first
+    std::uint8_t lastStates = 0;    // of the last
     bool any = false;
     Silence into;    // from the station's write before this column to the first in it
     Silence inside;  // the longest between two writes in the column

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr double margin = 0.06;  // of a panel's value range, above and below the traces
-constexpr int pixelsPerNumber = 24;  // of a value axis, at the least
+constexpr double margin = 0.06;             // of a panel's value range, above and below the traces
+constexpr int pixelsPerNumber = 24;         // of a value axis, at the least
 constexpr double zeroBasedHeadroom = 0.25;  // keeps a steady interval clear of the frame
 const Colour textColour{0, 0, 0};
 
@@ -36,7 +36,9 @@ const PanelKind panelKinds[FigureLayout::panelsPerRow] = {
     {"position", {{"x", {0, 114, 178}, 0}, {"y", {213, 94, 0}, 1}, {"z", {0, 158, 115}, 2}}, "m", false, true},
     {"angles",
      {{"azimuth", {230, 159, 0}, 3}, {"elevation", {86, 180, 233}, 4}, {"roll", {204, 121, 167}, 5}},
-     "deg", false, false},
+     "deg",
+     false,
+     false},
     {"interval", {{"interval", {0, 0, 0}, intervalSeries}}, "ms", true, false},
 };
 
@@ -133,8 +135,10 @@ void DrawSeries(FigureCanvas& canvas, const RowData& row, TimeSpan span, const S
 }
 
 RowData RowOf(const StationTrack& track, TimeSpan span, int pixelColumns, PositionStyle style) {
-    RowData row{track.Columns().Resample(span.from, span.to, pixelColumns), (span.to - span.from) / pixelColumns,
-                track.DropoutLimitMicros() / 1e6, {}};
+    RowData row{track.Columns().Resample(span.from, span.to, pixelColumns),
+                (span.to - span.from) / pixelColumns,
+                track.DropoutLimitMicros() / 1e6,
+                {}};
     if (track.DropoutLimitMicros() == JitterSums::barrier) row.silenceLimit = std::numeric_limits<double>::infinity();
     for (int axis = 0; axis < 3 && style == PositionStyle::Detrended; ++axis)
         row.offsets[axis] = std::isfinite(track.Mean(axis)) ? track.Mean(axis) : 0.0;
@@ -178,7 +182,8 @@ void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
     const double keyWidth = 0.015, keyHeight = 0.6 * (layout.TitleY() - layout.LegendY());
     for (int kind = 0; kind < shadeKinds; ++kind) {
         double x = 0.66 + 0.1 * kind, y = layout.TimeLabelY();
-        canvas.Box(x, x + keyWidth, y - keyHeight * 0.25, y + keyHeight * 0.75, ShadeColour(static_cast<ShadeKind>(kind)));
+        canvas.Box(x, x + keyWidth, y - keyHeight * 0.25, y + keyHeight * 0.75,
+                   ShadeColour(static_cast<ShadeKind>(kind)));
         canvas.Text(x + keyWidth + 0.004, y, ShadeName(static_cast<ShadeKind>(kind)), textColour, 0.0);
     }
 }

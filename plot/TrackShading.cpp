@@ -24,8 +24,10 @@ std::vector<std::uint8_t> ColumnStates(const std::vector<TrackColumn>& columns) 
     }
     std::uint8_t after = 0;
     for (std::size_t i = columns.size(); i-- > 0;) {
-        if (columns[i].any) after = columns[i].firstStates;
-        else states[i] &= after;
+        if (columns[i].any)
+            after = columns[i].firstStates;
+        else
+            states[i] &= after;
     }
     return states;
 }

@@ -24,8 +24,10 @@ TrackStatistics ComputeStatistics(const StationTrack& track) {
     statistics.samples = track.Writes();
     statistics.rateHz = statistics.intervalP50Ms = statistics.intervalP99Ms = statistics.intervalMaxMs = none;
     statistics.missed = static_cast<long>(track.MissedWrites());
-    statistics.inactiveFraction = track.Writes() > 0 ? static_cast<double>(track.InactiveWrites()) / track.Writes() : none;
-    statistics.nonFiniteFraction = track.Writes() > 0 ? static_cast<double>(track.NonFiniteWrites()) / track.Writes() : none;
+    statistics.inactiveFraction =
+        track.Writes() > 0 ? static_cast<double>(track.InactiveWrites()) / track.Writes() : none;
+    statistics.nonFiniteFraction =
+        track.Writes() > 0 ? static_cast<double>(track.NonFiniteWrites()) / track.Writes() : none;
     for (int axis = 0; axis < 3; ++axis) statistics.rangeM[axis] = track.Highest(axis) - track.Lowest(axis);
     AddIntervals(track, statistics);
     JitterSums::Jitter jitter = track.Jitter().Within(track.DropoutLimitMicros());

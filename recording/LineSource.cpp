@@ -65,11 +65,16 @@ bool LineSource::Fill() {
     int got = gzread(Handle(file), &buffer[end], static_cast<unsigned>(buffer.size() - end));
     int code = Z_OK;
     const char* message = gzerror(Handle(file), &code);
-    if (code == Z_BUF_ERROR) truncated = true;
-    else if (code == Z_DATA_ERROR) error = CompressionFault(message, path);
-    else if (got < 0 || code != Z_OK) error = message;
-    if (got <= 0) atEnd = true;
-    else end += static_cast<std::size_t>(got);
+    if (code == Z_BUF_ERROR)
+        truncated = true;
+    else if (code == Z_DATA_ERROR)
+        error = CompressionFault(message, path);
+    else if (got < 0 || code != Z_OK)
+        error = message;
+    if (got <= 0)
+        atEnd = true;
+    else
+        end += static_cast<std::size_t>(got);
     return got > 0;
 }
 
@@ -94,7 +99,8 @@ bool LineSource::Next(std::string_view& line) {
     line = std::string_view(buffer.data() + begin, stop - begin);
     begin = found ? stop + 1 : end;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (lineNumber == 0 && line.substr(0, byteOrderMark.size()) == byteOrderMark) line.remove_prefix(byteOrderMark.size());
+    if (lineNumber == 0 && line.substr(0, byteOrderMark.size()) == byteOrderMark)
+        line.remove_prefix(byteOrderMark.size());
     ++lineNumber;
     return true;
 }

@@ -9,8 +9,8 @@ using namespace recording_syntax;
 namespace {
 
 const char* const valueNames[] = {"x", "y", "z", "azimuth", "elevation", "roll"};
-float StationRecord::* const recordFields[] = {&StationRecord::x,       &StationRecord::y,         &StationRecord::z,
-                                               &StationRecord::azimuth, &StationRecord::elevation, &StationRecord::roll};
+float StationRecord::*const recordFields[] = {&StationRecord::x,       &StationRecord::y,         &StationRecord::z,
+                                              &StationRecord::azimuth, &StationRecord::elevation, &StationRecord::roll};
 constexpr long long counterLimit = 1LL << 32;
 
 // Where each value sits in a row of either version; -1: not in that version.
@@ -42,10 +42,26 @@ const struct {
     const char* key;
     MetadataRule read;
 } metadataRules[] = {
-    {"start", [](std::string_view value, RecordingInfo& info) { info.start = UnescapeText(value); return Reason(); }},
-    {"host", [](std::string_view value, RecordingInfo& info) { info.host = UnescapeText(value); return Reason(); }},
-    {"prefix", [](std::string_view value, RecordingInfo& info) { info.prefix = UnescapeText(value); return Reason(); }},
-    {"program", [](std::string_view value, RecordingInfo& info) { info.program = UnescapeText(value); return Reason(); }},
+    {"start",
+     [](std::string_view value, RecordingInfo& info) {
+         info.start = UnescapeText(value);
+         return Reason();
+     }},
+    {"host",
+     [](std::string_view value, RecordingInfo& info) {
+         info.host = UnescapeText(value);
+         return Reason();
+     }},
+    {"prefix",
+     [](std::string_view value, RecordingInfo& info) {
+         info.prefix = UnescapeText(value);
+         return Reason();
+     }},
+    {"program",
+     [](std::string_view value, RecordingInfo& info) {
+         info.program = UnescapeText(value);
+         return Reason();
+     }},
     {"instrument",
      [](std::string_view value, RecordingInfo& info) {
          long long instrument = 0;
@@ -54,10 +70,8 @@ const struct {
          return Reason();
      }},
     {"bins", [](std::string_view value, RecordingInfo& info) { return ReadList(value, channelLimit - 1, info.bins); }},
-    {"stations",
-     [](std::string_view value, RecordingInfo& info) {
-         return ReadList(value, station_layout::stationCount - 1, info.stations);
-     }},
+    {"stations", [](std::string_view value,
+                    RecordingInfo& info) { return ReadList(value, station_layout::stationCount - 1, info.stations); }},
 };
 
 // The version line or the column line of either version, behind the header:
@@ -99,8 +113,9 @@ bool RecordingReader::ReadHeader() {
         Reason reason = first ? ReadVersion(line, info.version) : Reason();
         if (!reason.empty()) return Fail(1, reason);
         columns = info.version == 2 ? columnLine : columnLineVersion1;
-        if (line == columns) return info.version == 1 || info.stations != 0 ||
-                                    Fail(source.LineNumber(), "no '# stations LIST' line names the stations");
+        if (line == columns)
+            return info.version == 1 || info.stations != 0 ||
+                   Fail(source.LineNumber(), "no '# stations LIST' line names the stations");
         if (!ReadMetadata(line)) return false;
     }
     if (!source.Error().empty()) return Fail(source.LineNumber() + 1, source.Error());
@@ -129,8 +144,9 @@ bool RecordingReader::RemoveChannel(std::string_view line, bool afterWrite) {
 // A channel line, a metadata line ("# KEY VALUE"), a comment or an empty line.
 bool RecordingReader::ReadMetadata(std::string_view line) {
     if (line.empty()) return true;
-    if (line[0] != '#') return Fail(source.LineNumber(), std::string("expected the column line '") +
-                                                             (info.version == 2 ? columnLine : columnLineVersion1) + "'");
+    if (line[0] != '#')
+        return Fail(source.LineNumber(), std::string("expected the column line '") +
+                                             (info.version == 2 ? columnLine : columnLineVersion1) + "'");
     if (IsChannelLine(line)) return DeclareChannel(line);
     std::string_view rest = line.substr(std::min<std::size_t>(2, line.size()));
     std::size_t space = std::min(rest.find(' '), rest.size());
@@ -146,7 +162,8 @@ bool RecordingReader::ReadMetadata(std::string_view line) {
 bool RecordingReader::ParseRowFields(const std::string_view* fields, Row& row) {
     const Columns& at = ColumnsOf(info.version);
     long long instrument = 0, bin = 0, station = 0, writeCount = 0, stamp = 0;
-    if (!ParseIndex(fields[at.instrument], channelLimit, instrument)) return Fail(row.line, "instrument must be a number 0..15");
+    if (!ParseIndex(fields[at.instrument], channelLimit, instrument))
+        return Fail(row.line, "instrument must be a number 0..15");
     if (!ParseIndex(fields[at.bin], channelLimit, bin)) return Fail(row.line, "bin must be a number 0..15");
     if (at.writeCount >= 0 && !ParseIndex(fields[at.writeCount], counterLimit, writeCount))
         return Fail(row.line, "write must be a number 0..4294967295");
@@ -250,7 +267,8 @@ bool RecordingReader::Next(RecordedWrite& write) {
     for (std::string_view line;;) {
         if (!source.Next(line)) return FinishAtEnd(open);
         if (source.LastLineUnfinished()) return FinishInsideLine(open);
-        if (StartsRecording(line)) return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
+        if (StartsRecording(line))
+            return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
             if (!(IsChannelGoneLine(line) ? RemoveChannel(line, open) : DeclareChannel(line))) return false;
@@ -267,7 +285,8 @@ bool RecordingReader::Next(RecordedWrite& write) {
         } else {
             pending = row;
             havePending = true;
-            return WholeWrite() || Fail(current.line, "this write lacks some of the stations " + DescribeNumberList(info.stations));
+            return WholeWrite() ||
+                   Fail(current.line, "this write lacks some of the stations " + DescribeNumberList(info.stations));
         }
     }
 }

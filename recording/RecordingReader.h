@@ -82,10 +82,10 @@ private:
     std::string error;
     std::string cutWarning;
     std::array<ChannelSlot, 256> channels;
-    double lastSeconds = 0.0;   // version 1: times never go back in the whole file
-    bool havePending = false;   // `pending` begins the next write
+    double lastSeconds = 0.0;  // version 1: times never go back in the whole file
+    bool havePending = false;  // `pending` begins the next write
     Row pending{};
-    Row current{};              // the first row of the write being read
+    Row current{};  // the first row of the write being read
     uint32_t currentStations = 0;
     std::vector<int> removedBefore;
     std::vector<int> removedAfter;

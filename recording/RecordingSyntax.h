@@ -56,12 +56,12 @@
 // elevation,roll", and rows each of which is a write of one station.
 namespace recording_syntax {
 
-extern const char* const versionLine;          // "# lumivex recording 2"
-extern const char* const versionPrefix;        // "# lumivex recording"
-extern const char* const columnLine;           // of version 2
+extern const char* const versionLine;    // "# lumivex recording 2"
+extern const char* const versionPrefix;  // "# lumivex recording"
+extern const char* const columnLine;     // of version 2
 extern const char* const columnLineVersion1;
-extern const char* const unitsLine;            // "# units ...", written, not read
-extern const char* const rotationLine;         // "# rotation ...", written, not read
+extern const char* const unitsLine;     // "# units ...", written, not read
+extern const char* const rotationLine;  // "# rotation ...", written, not read
 constexpr std::size_t fieldCount = 12;
 constexpr std::size_t fieldCountVersion1 = 10;
 constexpr int channelLimit = ChannelId::count;  // instruments and bins

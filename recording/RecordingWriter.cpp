@@ -35,7 +35,8 @@ std::string Metadata(const RecordingInfo& info) {
                        EscapeText(info.host) + "\n# prefix " + EscapeText(info.prefix) + "\n";
     if (info.instrument >= 0) text += "# instrument " + std::to_string(info.instrument) + "\n";
     return text + "# bins " + DescribeNumberList(info.bins) + "\n# stations " + DescribeNumberList(info.stations) +
-           "\n# program " + EscapeText(info.program) + "\n" + unitsLine + "\n" + rotationLine + "\n" + columnLine + "\n";
+           "\n# program " + EscapeText(info.program) + "\n" + unitsLine + "\n" + rotationLine + "\n" + columnLine +
+           "\n";
 }
 
 // "seconds,instrument,bin,write,stamp," shared by the rows of one write.
@@ -88,12 +89,15 @@ bool RecordingWriter::Fail(const std::string& why) {
 
 bool RecordingWriter::Put(const std::string& text) {
     if (failed) return false;
-    return Note(gzwrite(Handle(file), text.data(), static_cast<unsigned>(text.size())) == static_cast<int>(text.size()));
+    return Note(gzwrite(Handle(file), text.data(), static_cast<unsigned>(text.size())) ==
+                static_cast<int>(text.size()));
 }
 
 bool RecordingWriter::WriteChannel(const RecordedChannel& channel) { return Put(FormatChannelLine(channel) + "\n"); }
 
-bool RecordingWriter::WriteChannelGone(int instrument, int bin) { return Put(FormatChannelGoneLine(instrument, bin) + "\n"); }
+bool RecordingWriter::WriteChannelGone(int instrument, int bin) {
+    return Put(FormatChannelGoneLine(instrument, bin) + "\n");
+}
 
 // A time the reader would refuse is not written: it fails the recording.
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {

@@ -15,17 +15,17 @@ struct HeadPart {
 };
 
 const HeadPart HeadParts[] = {
-    {nullptr, {0, 0, 0}, {1, 1, 1}},                  // head
-    {nullptr, {1, 0, 0}, {0.25f, 0.25f, 0.25f}},      // nose
-    {&Brown, {-0.15f, 0, 0.15f}, {0.9f, 1, 0.9f}},    // cap
-    {&Blue, {0, 1, 0}, {0.25f, 0.25f, 0.25f}},        // left ear
-    {&Red, {0, -1, 0}, {0.25f, 0.25f, 0.25f}},        // right ear
+    {nullptr, {0, 0, 0}, {1, 1, 1}},                // head
+    {nullptr, {1, 0, 0}, {0.25f, 0.25f, 0.25f}},    // nose
+    {&Brown, {-0.15f, 0, 0.15f}, {0.9f, 1, 0.9f}},  // cap
+    {&Blue, {0, 1, 0}, {0.25f, 0.25f, 0.25f}},      // left ear
+    {&Red, {0, -1, 0}, {0.25f, 0.25f, 0.25f}},      // right ear
 };
 
 // A tetrahedron Q0..Q3 and one spike tip P0..P3 over each of its faces.
 const Vector3 StarPoints[8] = {
-    {0.0002f, 0.5773f, 0.2041f},     {0.4997f, -0.2886f, 0.2041f}, {-0.5f, -0.2886f, 0.2041f},
-    {0.0002f, -0.0001f, -0.6123f},   {1.8001f, 1.0385f, -0.7344f}, {-1.7993f, 1.0393f, -0.735f},
+    {0.0002f, 0.5773f, 0.2041f},    {0.4997f, -0.2886f, 0.2041f}, {-0.5f, -0.2886f, 0.2041f},
+    {0.0002f, -0.0001f, -0.6123f},  {1.8001f, 1.0385f, -0.7344f}, {-1.7993f, 1.0393f, -0.735f},
     {-0.0001f, -2.0782f, -0.7344f}, {-0.0001f, 0, 2.2041f},
 };
 
@@ -93,8 +93,7 @@ void BoltShape::Draw() const {
     glRotatef(90, 1, 0, 0);
     glColor4fv(Yellow.rgba);
     for (const auto& o : BoltOutlines)
-        ExtrudeQuad({o[0][0], o[0][1], z}, {o[1][0], o[1][1], z}, {o[2][0], o[2][1], z}, {o[3][0], o[3][1], z},
-                    0.25f);
+        ExtrudeQuad({o[0][0], o[0][1], z}, {o[1][0], o[1][1], z}, {o[2][0], o[2][1], z}, {o[3][0], o[3][1], z}, 0.25f);
     glPopMatrix();
 }
 

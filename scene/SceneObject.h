@@ -29,8 +29,8 @@ public:
     Vector3 scale;
     Vector3 offset;
     Colour colour;
-    Shape* shape;      // shared, not owned; may be null
-    int shadow = 0;    // exactly 1: a footprint shadow is drawn
+    Shape* shape;    // shared, not owned; may be null
+    int shadow = 0;  // exactly 1: a footprint shadow is drawn
     bool visible = true;
     bool pickable = true;  // false: drawn under the pick name that picking ignores
     int motionMask = 63;   // bits 3-5 permit turning by dragging

@@ -9,8 +9,7 @@ namespace {
 
 // Corner i of a box is (sign[i] * half-extent) on each axis.
 const float BoxCornerSigns[8][3] = {
-    {-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1},
-    {1, -1, -1},  {1, -1, 1},  {1, 1, 1},  {1, 1, -1},
+    {-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}, {1, -1, -1}, {1, -1, 1}, {1, 1, 1}, {1, 1, -1},
 };
 
 const int BoxFaceCorners[6][4] = {
@@ -23,15 +22,15 @@ const Vector3 BoxFaceNormals[6] = {
 
 GLenum FacePrimitive(int mode) {
     switch (mode) {
-    case 0:
-    case GL_POINT:
-        return GL_POINTS;
-    case 1:
-    case 2:
-    case GL_LINE:
-        return GL_LINE_LOOP;
-    default:
-        return GL_QUADS;
+        case 0:
+        case GL_POINT:
+            return GL_POINTS;
+        case 1:
+        case 2:
+        case GL_LINE:
+            return GL_LINE_LOOP;
+        default:
+            return GL_QUADS;
     }
 }
 
@@ -82,8 +81,7 @@ void Shape::DrawBoxFaces(const Vector3* vertices, const Vector3* normals, int mo
     for (int face = 0; face < 6; ++face) {
         const int* corner = BoxFaceCorners[face];
         const Vector3& a = vertices[corner[0]];
-        const Vector3 normal =
-            normals ? normals[face] : (vertices[corner[1]] - a).Cross(vertices[corner[2]] - a);
+        const Vector3 normal = normals ? normals[face] : (vertices[corner[1]] - a).Cross(vertices[corner[2]] - a);
         glBegin(primitive);
         glNormal3fv(&normal.x);
         for (int k = 0; k < 4; ++k) glVertex3fv(&vertices[corner[k]].x);

@@ -171,7 +171,8 @@ bool ChannelWriter::CopyContent(const ChannelState& state) {
     PutLittleEndian32(head + flagsOffset, state.flags);
     PutLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
-    std::size_t length = std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
+    std::size_t length =
+        std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
     return platform::CopyToRegion(view, 0, head, sizeof head) &&
            platform::CopyToRegion(view, descriptionOffset, state.description.data(), length) &&
            platform::CopyToRegion(view, descriptionOffset + length, "", 1);
@@ -263,10 +264,14 @@ std::string ChannelWriter::Failure() const {
     bool looseMutex = refusedObject == platform::SharedObjectName(mutexName.c_str()) &&
                       std::find(std::begin(writable), std::end(writable), refusal.status) != std::end(writable);
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
-                                   "(lumivex-publisher --unlink) or chmod it 0600" : "";
+                                   "(lumivex-publisher --unlink) or chmod it 0600"
+                                 : "";
     if (firstWriteFailed)
-        return "cannot write " + platform::SharedObjectName(regionName.c_str()) + ": it cannot be grown back to its size";
-    if (refusal.status != OpenStatus::LiveWriter) return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
-    std::string who = otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
+        return "cannot write " + platform::SharedObjectName(regionName.c_str()) +
+               ": it cannot be grown back to its size";
+    if (refusal.status != OpenStatus::LiveWriter)
+        return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
+    std::string who =
+        otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
     return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;
 }

@@ -23,9 +23,7 @@ const Utf8Lead leads[] = {
 // Well-formed, yet escaped: the line and paragraph separators start a line
 // of their own, and the bidirectional embeddings, overrides and isolates
 // reorder what follows them, so that a terminal shows other text than was sent.
-const struct {
-    char32_t first, last;
-} escapedCodePoints[] = {{0x2028, 0x202E}, {0x2066, 0x2069}};
+const struct { char32_t first, last; } escapedCodePoints[] = {{0x2028, 0x202E}, {0x2066, 0x2069}};
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 

@@ -66,8 +66,8 @@ std::string Setting(const char* name, const char* fallback) {
 std::string rigFolder;
 
 std::vector<std::string> Environment(const std::string& prefix, const std::string& extraConfig = "") {
-    return ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix,
-                             "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly) + extraConfig});
+    return ChildEnvironment(
+        {"LUMIVEX_SHM_PREFIX=" + prefix, "CYCLONEDDS_URI=" + Setting("CYCLONEDDS_URI", loopbackOnly) + extraConfig});
 }
 
 void Use(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(), 1); }
@@ -115,8 +115,10 @@ Percentiles MeasureBridge(ChannelWriter& source, TrackerClient& mirror, uint32_t
         source.Publish(state);
         Use(mirrorPrefix);
         double latency = WaitForWrite(mirror, count, start);
-        if (latency < 0) ++lostCount;
-        else micros.push_back(latency);
+        if (latency < 0)
+            ++lostCount;
+        else
+            micros.push_back(latency);
         next = std::max(next, Clock::now() - period);
     }
     return Summarise(micros, lostCount);
@@ -148,7 +150,8 @@ Percentiles MeasureDdsperf(const std::string& domain, int rate, int writes, cons
     pong.Start({{"ddsperf", "-i", domain, "-D", std::to_string(seconds + 5), "pong"}, environment, pongOutput.Path()});
     ping.Start({{"ddsperf", "-i", domain, "-D", std::to_string(seconds + 1), "ping", std::to_string(rate) + "Hz",
                  "size", "800"},
-                environment, pingOutput.Path()});
+                environment,
+                pingOutput.Path()});
     int status = 0;
     ping.WaitExit(Milliseconds(1000 * (seconds + 8)), status);
     std::vector<double> p50s, p99s;
@@ -237,8 +240,10 @@ void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, cons
 void RunBridge(const std::string& domain, const std::string& pollMicros, int writes, bool secure) {
     Use(sourcePrefix);
     ChannelWriter source(0, 0);
-    if (source.Open(0600, ChannelState{})) MeasureThroughBridge(source, domain, pollMicros, writes, secure);
-    else std::fprintf(stderr, "cannot create the source channel\n");
+    if (source.Open(0600, ChannelState{}))
+        MeasureThroughBridge(source, domain, pollMicros, writes, secure);
+    else
+        std::fprintf(stderr, "cannot create the source channel\n");
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
         Use(prefix);
         source.Unlink();

@@ -63,7 +63,8 @@ void Measure(const Case& measured, int seconds) {
     std::vector<std::string> environment = ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix});
     ChildProcess publisher, recorder;
     publisher.Start({{ProgramPath("lumivex-publisher"), "--bins", "0,1", "--rate", std::to_string(measured.rate)},
-                     environment, ""});
+                     environment,
+                     ""});
     std::this_thread::sleep_for(Milliseconds(500));
     auto busy = StartBusyProcesses(measured.busy ? static_cast<int>(std::thread::hardware_concurrency()) : 0);
     OutputFile csv;

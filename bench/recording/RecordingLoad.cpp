@@ -28,7 +28,8 @@ RecordedWrite Orbit(long index, int bin) {
     write.channelChanged = index == 0;
     for (int k = 0; k < 4; ++k) {
         float angle = static_cast<float>(write.seconds * 0.5 + k + bin);
-        write.stations.push_back({k, {std::cos(angle), std::sin(angle), 1.5f + 0.1f * k, angle, 0.25f * angle, -angle}});
+        write.stations.push_back(
+            {k, {std::cos(angle), std::sin(angle), 1.5f + 0.1f * k, angle, 0.25f * angle, -angle}});
     }
     return write;
 }

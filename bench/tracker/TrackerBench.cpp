@@ -62,7 +62,8 @@ pthread_mutex_t* MapMutexByHand(const std::string& name, std::size_t& length) {
     int descriptor = open(("/dev/shm/" + platform::SharedObjectName(name.c_str())).c_str(), O_RDWR);
     void* base = descriptor < 0 ? MAP_FAILED : mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     if (descriptor >= 0) close(descriptor);
-    return base == MAP_FAILED ? nullptr : reinterpret_cast<pthread_mutex_t*>(static_cast<char*>(base) + alignof(pthread_mutex_t));
+    return base == MAP_FAILED ? nullptr
+                              : reinterpret_cast<pthread_mutex_t*>(static_cast<char*>(base) + alignof(pthread_mutex_t));
 }
 
 // The floor: the same mutex and mapping, with nothing but lock, copy, unlock

@@ -60,9 +60,12 @@ bool Quietly(Action action) {
 // The viewpoint and the three boxes where the default scene has them, in
 // metres; the publisher's default rate and bins.
 std::vector<std::string> PublisherArguments() {
-    return {"--flags",  "0x21F",     "--motion", "still",
-            "--pose",   "0=0.41,-0.4,0.3,0,0,0",  "--pose", "1=0.65,0.24,-0.36,0,0,0",
-            "--pose",   "2=0.65,-0.24,-0.36,0,0,0", "--pose", "3=0.89,0,-0.36,0,0,0"};
+    return {"--flags",  "0x21F",
+            "--motion", "still",
+            "--pose",   "0=0.41,-0.4,0.3,0,0,0",
+            "--pose",   "1=0.65,0.24,-0.36,0,0,0",
+            "--pose",   "2=0.65,-0.24,-0.36,0,0,0",
+            "--pose",   "3=0.89,0,-0.36,0,0,0"};
 }
 
 // Row 0 drives the viewpoint from station 0; the other rows drive the blue,
@@ -135,14 +138,16 @@ void PoseAge(benchmark::State& state) {
         if (!ReadChannelState(client, 0, shown)) continue;
         RunFrame();
         if (ages.empty()) first = shown;
-        if (ages.empty() || shown.writeCount != last.writeCount) ages.push_back((NowMicros() - shown.timestampMicros) / 1000.0);
+        if (ages.empty() || shown.writeCount != last.writeCount)
+            ages.push_back((NowMicros() - shown.timestampMicros) / 1000.0);
         last = shown;
     }
     SetTracking(0);
     if (last.writeCount == first.writeCount) return state.SkipWithError("the publisher did not write");
     state.counters["pose_age_p50_ms"] = Percentile(ages, 0.50);
     state.counters["pose_age_p99_ms"] = Percentile(ages, 0.99);
-    state.counters["publisher_period_ms"] = (last.timestampMicros - first.timestampMicros) / 1000.0 / (last.writeCount - first.writeCount);
+    state.counters["publisher_period_ms"] =
+        (last.timestampMicros - first.timestampMicros) / 1000.0 / (last.writeCount - first.writeCount);
     state.counters["frame_ms"] = (Seconds(CLOCK_MONOTONIC) - wall) * 1000 / static_cast<double>(state.iterations());
 }
 BENCHMARK(PoseAge)->Iterations(2000)->UseRealTime()->Unit(benchmark::kMicrosecond);

@@ -15,10 +15,14 @@ constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Words for the failures a caller can act on; the system's own text otherwise.
 std::string Reason(int error) {
     switch (error) {
-    case ELOOP: return "it is a symbolic link";
-    case ENOTDIR: return "it is not a folder";
-    case EEXIST: return "it exists already";
-    default: return std::strerror(error);
+        case ELOOP:
+            return "it is a symbolic link";
+        case ENOTDIR:
+            return "it is not a folder";
+        case EEXIST:
+            return "it exists already";
+        default:
+            return std::strerror(error);
     }
 }
 
@@ -108,7 +112,8 @@ bool Folder::OpenAt(int at, const std::string& name, int flags, std::string& rea
 }
 
 bool Folder::Open(const std::string& path, std::string& reason, bool throughLink) {
-    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags, reason);
+    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags,
+                  reason);
 }
 
 bool Folder::OpenIn(const Folder& parent, const std::string& name, std::string& reason) {

@@ -32,7 +32,7 @@ struct Watch {
     int descriptor = -1;
     uint64_t changes = 0;
     uint64_t lastLookMs = 0;
-    uint64_t allChangedAt = 0;  // every name counts as changed at this count
+    uint64_t allChangedAt = 0;                                       // every name counts as changed at this count
     std::unordered_map<std::string, uint64_t>* changedAt = nullptr;  // by full name; never freed
 };
 Watch watch;
@@ -50,8 +50,10 @@ bool Note(const inotify_event& event, const std::string& prefix, uint64_t count)
         return true;
     }
     if (event.len == 0 || std::strncmp(event.name, prefix.c_str(), prefix.size()) != 0) return false;
-    if (watch.changedAt->size() >= nameCapacity) AllChanged(count);
-    else (*watch.changedAt)[event.name] = count;
+    if (watch.changedAt->size() >= nameCapacity)
+        AllChanged(count);
+    else
+        (*watch.changedAt)[event.name] = count;
     return true;
 }
 
@@ -76,7 +78,8 @@ bool DrainEvents() {
 }
 
 ObjectIdentity IdentityOf(const struct stat& status) {
-    return ObjectIdentity{static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+    return ObjectIdentity{static_cast<unsigned long long>(status.st_dev),
+                          static_cast<unsigned long long>(status.st_ino)};
 }
 
 }  // namespace

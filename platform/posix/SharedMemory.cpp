@@ -119,7 +119,9 @@ const int serverMutexKind = ServerMutexKind();
 
 // Ready, and of our servers' kind: any other kind could send the C library
 // down paths (priority inheritance, a dead owner's id) where it aborts.
-bool IsUsable(const MutexObject* object) { return IsReady(object) && posix::GlibcMutexKind(object->mutex) == serverMutexKind; }
+bool IsUsable(const MutexObject* object) {
+    return IsReady(object) && posix::GlibcMutexKind(object->mutex) == serverMutexKind;
+}
 
 OpenStatus ReadinessOf(const MutexObject* object) {
     if (!IsReady(object)) return OpenStatus::NotReady;
@@ -135,10 +137,14 @@ void ForgetHeldMutex(SharedMutex* mutex) { posix::ForgetRobustListEntry(mutex->o
 
 LockResult LockResultOf(int error) {
     switch (error) {
-    case 0: return LockResult::Acquired;
-    case EOWNERDEAD: return LockResult::Abandoned;
-    case ETIMEDOUT: return LockResult::TimedOut;
-    default: return LockResult::Failed;
+        case 0:
+            return LockResult::Acquired;
+        case EOWNERDEAD:
+            return LockResult::Abandoned;
+        case ETIMEDOUT:
+            return LockResult::TimedOut;
+        default:
+            return LockResult::Failed;
     }
 }
 
@@ -293,8 +299,10 @@ bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectC
         return false;
     }
     int watch = posix::WatchMapping(base, size, protection);
-    if (watch >= 0) view = RegionView{static_cast<unsigned char*>(base), size, watch};
-    else (void)munmap(base, size);
+    if (watch >= 0)
+        view = RegionView{static_cast<unsigned char*>(base), size, watch};
+    else
+        (void)munmap(base, size);
     return watch >= 0;
 }
 
@@ -359,7 +367,7 @@ LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget) 
     if (!mutex) return LockResult::Failed;
     return LockLiveMutex(mutex, [budget](pthread_mutex_t* handle) {
         int error = pthread_mutex_trylock(handle);
-        timespec deadline {};
+        timespec deadline{};
         if (error != EBUSY || !DeadlineAfter(budget, deadline)) return error;
         return pthread_mutex_clocklock(handle, CLOCK_MONOTONIC, &deadline);
     });
@@ -379,9 +387,7 @@ bool MarkSharedMutexConsistent(SharedMutex* mutex) {
     return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;
 }
 
-bool UnlockSharedMutex(SharedMutex* mutex) {
-    return mutex && ReleaseLiveMutex(mutex) == LockResult::Acquired;
-}
+bool UnlockSharedMutex(SharedMutex* mutex) { return mutex && ReleaseLiveMutex(mutex) == LockResult::Acquired; }
 
 bool CloseSharedMutex(SharedMutex*& mutex) {
     if (!mutex) return true;

@@ -52,8 +52,9 @@ bool ForeignEntryMayWrite(acl_entry_t entry) {
     if (tag != ACL_USER && tag != ACL_GROUP) return false;
     void* qualifier = acl_get_qualifier(entry);
     if (!qualifier) return true;
-    bool foreign = tag == ACL_USER ? *static_cast<uid_t*>(qualifier) != geteuid() && *static_cast<uid_t*>(qualifier) != 0
-                                   : !InOwnGroups(*static_cast<gid_t*>(qualifier));
+    bool foreign = tag == ACL_USER
+                       ? *static_cast<uid_t*>(qualifier) != geteuid() && *static_cast<uid_t*>(qualifier) != 0
+                       : !InOwnGroups(*static_cast<gid_t*>(qualifier));
     (void)acl_free(qualifier);
     return foreign && MayWrite(entry);
 }
@@ -113,14 +114,18 @@ OpenStatus LockRuleOf(int descriptor, const struct stat& status) {
 // A symbolic link (ELOOP) or a FIFO without a reader (ENXIO) is not a region.
 OpenStatus StatusOfError(int error) {
     switch (error) {
-    case ENOENT: return OpenStatus::Missing;
-    case ELOOP:
-    case ENXIO:
-    case EISDIR:
-    case ENOTDIR: return OpenStatus::NotRegularFile;
-    case EACCES:
-    case EPERM: return OpenStatus::PermissionDenied;
-    default: return OpenStatus::Failed;
+        case ENOENT:
+            return OpenStatus::Missing;
+        case ELOOP:
+        case ENXIO:
+        case EISDIR:
+        case ENOTDIR:
+            return OpenStatus::NotRegularFile;
+        case EACCES:
+        case EPERM:
+            return OpenStatus::PermissionDenied;
+        default:
+            return OpenStatus::Failed;
     }
 }
 
@@ -129,13 +134,19 @@ constexpr int openFlags = O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
 // The kinds of object a channel never is, as a message names them.
 const char* OddKind(mode_t mode) {
     switch (mode & S_IFMT) {
-    case S_IFIFO: return "a FIFO, ";
-    case S_IFLNK: return "a symbolic link, ";
-    case S_IFDIR: return "a directory, ";
-    case S_IFCHR:
-    case S_IFBLK: return "a device, ";
-    case S_IFSOCK: return "a socket, ";
-    default: return "";
+        case S_IFIFO:
+            return "a FIFO, ";
+        case S_IFLNK:
+            return "a symbolic link, ";
+        case S_IFDIR:
+            return "a directory, ";
+        case S_IFCHR:
+        case S_IFBLK:
+            return "a device, ";
+        case S_IFSOCK:
+            return "a socket, ";
+        default:
+            return "";
     }
 }
 
@@ -152,7 +163,8 @@ ObjectCheck Described(OpenStatus outcome, const struct stat& status) {
 ObjectCheck CheckFailedOpen(const char* name, int error) {
     OpenStatus outcome = StatusOfError(error);
     struct stat status {};
-    if (outcome != OpenStatus::NotRegularFile || lstat(ObjectPath(name).c_str(), &status) != 0 || S_ISREG(status.st_mode))
+    if (outcome != OpenStatus::NotRegularFile || lstat(ObjectPath(name).c_str(), &status) != 0 ||
+        S_ISREG(status.st_mode))
         return ObjectCheck{outcome};
     return Described(outcome, status);
 }

@@ -79,8 +79,10 @@ void ReadNames(const std::string& path, const std::string& text, TrustedOwners& 
         std::string name = Trimmed(line);
         uid_t uid = 0;
         if (name.empty()) continue;
-        if (UserId(name, uid)) trusted.owners.push_back(uid);
-        else trusted.warnings.push_back(path + ": no such user \"" + name + "\"; the name is skipped");
+        if (UserId(name, uid))
+            trusted.owners.push_back(uid);
+        else
+            trusted.warnings.push_back(path + ": no such user \"" + name + "\"; the name is skipped");
     }
 }
 
@@ -92,8 +94,10 @@ TrustedOwners Load() {
     if (descriptor < 0 && errno == ENOENT) return trusted;
     std::string refusal = descriptor < 0 ? (errno == ELOOP ? "ignored: a symbolic link" : "ignored: cannot be opened")
                                          : FileRefusal(descriptor);
-    if (refusal.empty()) ReadNames(path, ReadAll(descriptor), trusted);
-    else trusted.warnings.push_back(path + ": " + refusal);
+    if (refusal.empty())
+        ReadNames(path, ReadAll(descriptor), trusted);
+    else
+        trusted.warnings.push_back(path + ": " + refusal);
     if (descriptor >= 0) (void)close(descriptor);
     return trusted;
 }

@@ -23,7 +23,9 @@ struct flock WholeFile(short type) {
 
 // Whether others than the object's owner and root may now write it: then no
 // program locks the mutex in it.
-bool Loosened(int descriptor) { return posix::CheckOpenObject(descriptor, posix::Rule::Lock).status != OpenStatus::Opened; }
+bool Loosened(int descriptor) {
+    return posix::CheckOpenObject(descriptor, posix::Rule::Lock).status != OpenStatus::Opened;
+}
 
 // A new object is the writer's own; one that exists must pass the lock rule.
 int OpenOrCreate(const char* name, ObjectCheck* check) {

@@ -21,8 +21,8 @@ public:
     bool Query(void* handle, ConsoleInfo& info) override {
         CONSOLE_SCREEN_BUFFER_INFO buffer{};
         if (!handle || !GetConsoleScreenBufferInfo(handle, &buffer)) return false;
-        info = ConsoleInfo{buffer.dwSize.X,        buffer.dwSize.Y,         buffer.srWindow.Left,
-                           buffer.srWindow.Top,    buffer.srWindow.Right,   buffer.srWindow.Bottom};
+        info = ConsoleInfo{buffer.dwSize.X,     buffer.dwSize.Y,       buffer.srWindow.Left,
+                           buffer.srWindow.Top, buffer.srWindow.Right, buffer.srWindow.Bottom};
         return true;
     }
 

@@ -54,10 +54,14 @@ bool NameInUse(const char* name) {
 
 OpenStatus StatusOfError(DWORD error) {
     switch (error) {
-    case ERROR_FILE_NOT_FOUND: return OpenStatus::Missing;
-    case ERROR_INVALID_HANDLE: return OpenStatus::NotRegularFile;
-    case ERROR_ACCESS_DENIED: return OpenStatus::PermissionDenied;
-    default: return OpenStatus::Failed;
+        case ERROR_FILE_NOT_FOUND:
+            return OpenStatus::Missing;
+        case ERROR_INVALID_HANDLE:
+            return OpenStatus::NotRegularFile;
+        case ERROR_ACCESS_DENIED:
+            return OpenStatus::PermissionDenied;
+        default:
+            return OpenStatus::Failed;
     }
 }
 

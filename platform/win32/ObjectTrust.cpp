@@ -18,8 +18,9 @@ bool IsTrustedSid(PSID sid, PSID thisUser) {
 // What an allow entry for a foreign SID means; Everyone is told apart from a
 // named user or group, as "other" bits are told apart from an ACL on Linux.
 OpenStatus ForeignWriter(PSID sid) {
-    return IsWellKnownSid(sid, WinWorldSid) || IsWellKnownSid(sid, WinAuthenticatedUserSid) ? OpenStatus::WritableByOthers
-                                                                                            : OpenStatus::WritableThroughAcl;
+    return IsWellKnownSid(sid, WinWorldSid) || IsWellKnownSid(sid, WinAuthenticatedUserSid)
+               ? OpenStatus::WritableByOthers
+               : OpenStatus::WritableThroughAcl;
 }
 
 // Deny entries cannot widen anyone's access, so only allow entries count.
@@ -69,16 +70,19 @@ Trust JudgeSecurity(PSECURITY_DESCRIPTOR descriptor, PSID thisUser, ACCESS_MASK 
     Trust trust{OpenStatus::Opened, SidText(owner)};
     if (!owner || !IsTrustedSid(owner, thisUser)) trust.status = OpenStatus::ForeignOwner;
     // No DACL at all, or a null one, grants everyone every right.
-    else if (!present || !dacl) trust.status = OpenStatus::WritableByOthers;
-    else trust.status = DaclStatus(dacl, thisUser, writeRights);
+    else if (!present || !dacl)
+        trust.status = OpenStatus::WritableByOthers;
+    else
+        trust.status = DaclStatus(dacl, thisUser, writeRights);
     return trust;
 }
 
 Trust TrustOfObject(HANDLE object, ACCESS_MASK writeRights) {
     static const std::vector<unsigned char> user = ProcessUser();
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (user.empty() || GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                        nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (user.empty() ||
+        GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
         return Trust{OpenStatus::Failed, {}};
     PSID thisUser = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
     Trust trust = JudgeSecurity(descriptor, thisUser, writeRights);

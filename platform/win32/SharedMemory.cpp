@@ -41,7 +41,9 @@ HANDLE Trusted(HANDLE handle, ACCESS_MASK writeRights, ObjectCheck* check, bool 
     return nullptr;
 }
 
-DWORD MapAccess(ViewAccess access) { return access == ViewAccess::Read ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE; }
+DWORD MapAccess(ViewAccess access) {
+    return access == ViewAccess::Read ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE;
+}
 
 // A mapping's size as its view shows it: whole pages.
 std::size_t ViewSize(const void* base) {
@@ -56,10 +58,14 @@ bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
 LockResult WaitFor(SharedMutex* mutex, DWORD milliseconds) {
     if (!mutex) return LockResult::Failed;
     switch (WaitForSingleObject(mutex->handle, milliseconds)) {
-    case WAIT_OBJECT_0: return LockResult::Acquired;
-    case WAIT_ABANDONED: return LockResult::Abandoned;
-    case WAIT_TIMEOUT: return LockResult::TimedOut;
-    default: return LockResult::Failed;
+        case WAIT_OBJECT_0:
+            return LockResult::Acquired;
+        case WAIT_ABANDONED:
+            return LockResult::Abandoned;
+        case WAIT_TIMEOUT:
+            return LockResult::TimedOut;
+        default:
+            return LockResult::Failed;
     }
 }
 
@@ -77,10 +83,12 @@ SharedMutex* Wrapped(HANDLE handle) {
 ObjectCheck CheckSharedObject(const char* name, bool) {
     ObjectCheck check;
     HANDLE handle = win32::OpenMapping(name, FILE_MAP_READ);
-    if (handle) handle = Trusted(handle, win32::mappingWriteRights, &check, false);
+    if (handle)
+        handle = Trusted(handle, win32::mappingWriteRights, &check, false);
     else if (GetLastError() == ERROR_INVALID_HANDLE)
         handle = Trusted(win32::OpenNamedMutex(name), win32::mutexWriteRights, &check, false);
-    else Report(&check, win32::StatusOfError(GetLastError()));
+    else
+        Report(&check, win32::StatusOfError(GetLastError()));
     if (handle) CloseHandle(handle);
     return check;
 }
@@ -169,7 +177,8 @@ bool RegionVanished(const RegionView&) { return false; }
 // Interlocked operations are full barriers, acquire and release at once.
 bool LoadRegionWord(const RegionView& view, std::size_t offset, uint32_t& value) {
     if (!InView(view, offset, sizeof value) || offset % alignof(LONG) != 0) return false;
-    value = static_cast<uint32_t>(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(view.base + offset), 0, 0));
+    value =
+        static_cast<uint32_t>(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(view.base + offset), 0, 0));
     return true;
 }
 
@@ -178,7 +187,9 @@ bool RegionWordStill(const RegionView& view, std::size_t offset, uint32_t before
     return LoadRegionWord(view, offset, now) && now == before;
 }
 
-bool StoreRegionWord(RegionView& view, std::size_t offset, uint32_t value) { return StoreToRegion(view, offset, value); }
+bool StoreRegionWord(RegionView& view, std::size_t offset, uint32_t value) {
+    return StoreToRegion(view, offset, value);
+}
 
 SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
     return Wrapped(Trusted(win32::OpenNamedMutex(name), win32::mutexWriteRights, check, false));

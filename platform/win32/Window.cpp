@@ -13,6 +13,8 @@ WindowHandle FindWindowByTitle(const char* title) {
     return reinterpret_cast<WindowHandle>(FindWindowA(nullptr, title));
 }
 
-bool RaiseWindow(WindowHandle window) { return window != 0 && SetForegroundWindow(reinterpret_cast<HWND>(window)) != 0; }
+bool RaiseWindow(WindowHandle window) {
+    return window != 0 && SetForegroundWindow(reinterpret_cast<HWND>(window)) != 0;
+}
 
 }  // namespace platform

@@ -25,10 +25,13 @@ win32::HandleTable& Claims() {
 OpenStatus Take(HANDLE claim) {
     if (GetLastError() != ERROR_ALREADY_EXISTS) return OpenStatus::Opened;
     switch (WaitForSingleObject(claim, 0)) {
-    case WAIT_OBJECT_0:
-    case WAIT_ABANDONED: return OpenStatus::Opened;
-    case WAIT_TIMEOUT: return OpenStatus::LiveWriter;
-    default: return OpenStatus::Failed;
+        case WAIT_OBJECT_0:
+        case WAIT_ABANDONED:
+            return OpenStatus::Opened;
+        case WAIT_TIMEOUT:
+            return OpenStatus::LiveWriter;
+        default:
+            return OpenStatus::Failed;
     }
 }
 

@@ -68,8 +68,7 @@ Window FindBelow(Display* display, Window parent, const char* title, int depth) 
     unsigned int count = 0;
     if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count)) return 0;
     Window found = 0;
-    for (unsigned int i = 0; i < count && !found; ++i)
-        found = FindBelow(display, children[i], title, depth - 1);
+    for (unsigned int i = 0; i < count && !found; ++i) found = FindBelow(display, children[i], title, depth - 1);
     if (children) XFree(children);
     return found;
 }
@@ -105,8 +104,7 @@ bool RaiseWindow(WindowHandle window) {
     XRaiseWindow(display, window);
     // Focusing a window that is not viewable is a protocol error, which
     // Xlib's default handler answers by ending the process.
-    if (attributes.map_state == IsViewable)
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    if (attributes.map_state == IsViewable) XSetInputFocus(display, window, RevertToParent, CurrentTime);
     return !trap.Failed();
 }
 

@@ -85,10 +85,12 @@ TEST_F(BridgeTest, FollowsRestartsOfSenderAndReceiver) {
     ASSERT_TRUE(Mirrors(1));
     const std::string text = receiver.output.Text();
     EXPECT_EQ(text.find("warning: sender: gone", text.find("warning: sender: gone") + 1), std::string::npos)
-        << "one line per lost sender:\n" << text;
+        << "one line per lost sender:\n"
+        << text;
     const size_t plain = text.find("plain DDS (no --rig): anyone who reaches DDS domain");
     EXPECT_TRUE(plain != std::string::npos && text.find("plain DDS", plain + 1) == std::string::npos)
-        << "plain mode is said once:\n" << text;
+        << "plain mode is said once:\n"
+        << text;
 
     receiver.process.Stop();
     Unlink(Mirror(1));
@@ -123,7 +125,8 @@ TEST_F(BridgeTest, SenderAndRecorderSeeEveryWriteOfAnIrregularServer) {
     Program& recorder = Start(Mirror(1), {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0",
                                           "--csv", recorded.Path()});
     ASSERT_NE(recorder.output.WaitFor("recording ", 0, patience), std::string::npos) << recorder.output.Text();
-    Outcome replay = RunToEnd({ProgramPath("lumivex-publisher"), "--replay", recording.Path()}, Environment(Source()), patience);
+    Outcome replay =
+        RunToEnd({ProgramPath("lumivex-publisher"), "--replay", recording.Path()}, Environment(Source()), patience);
     ASSERT_EQ(replay.status, 0) << replay.output;
     ASSERT_TRUE(mirrorHolds(writes));
     recorder.process.Stop();
@@ -198,7 +201,8 @@ TEST_F(BridgeTest, KeepsNothingOfKeysThatAreNoChannel) {
     // Under AddressSanitizer freed memory waits in a quarantine (up to 256
     // MB), which would count as growth; the receiver reuses it at once instead.
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
-    std::string options = std::string(sanitizer ? sanitizer : "") + ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0";
+    std::string options =
+        std::string(sanitizer ? sanitizer : "") + ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0";
     setenv("ASAN_OPTIONS", options.c_str(), 1);
     Program& receiver = StartReceiver(1);
     ASSERT_NE(receiver.output.WaitFor(" on DDS domain", 0, patience), std::string::npos) << receiver.output.Text();
@@ -308,8 +312,8 @@ TEST_P(MismatchTest, NamesThePolicyOrType) {
     dds_delete_qos(partition);
     dds_qos_t* qos = BridgeDomain::StateQos();
     GetParam().spoil(qos);
-    dds_entity_t endpoint = receiving ? dds_create_writer(group, topic, qos, nullptr)
-                                      : dds_create_reader(group, topic, qos, nullptr);
+    dds_entity_t endpoint =
+        receiving ? dds_create_writer(group, topic, qos, nullptr) : dds_create_reader(group, topic, qos, nullptr);
     dds_delete_qos(qos);
     ASSERT_GT(endpoint, 0);
     EXPECT_NE(bridge.output.WaitFor(GetParam().warning, 0, patience), std::string::npos) << bridge.output.Text();
@@ -348,7 +352,8 @@ TEST_F(MismatchTest, ForeignCrowdGivesFewEscapedLines) {
     dds_entity_t last = writerOf(&LumivexBridge_ChannelSample_desc, instrument);
     EncodedSample sample(instrument, 0, ChannelState{});
     ASSERT_EQ(dds_write(last, &sample.Sample()), 0);
-    ASSERT_NE(receiver.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos) << receiver.output.Text();
+    ASSERT_NE(receiver.output.WaitFor("bin 0: receiving into", 0, patience), std::string::npos)
+        << receiver.output.Text();
 
     const std::string text = receiver.output.Text();
     EXPECT_EQ(text.find('\x1b'), std::string::npos) << "raw terminal controls:\n" << text;

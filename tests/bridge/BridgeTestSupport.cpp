@@ -21,7 +21,8 @@ void Use(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(
 bool SameChannels(const std::string& source, const std::string& mirror) {
     for (int bin : bins) {
         ChannelState original, copy;
-        if (!ReadChannel(source, bin, original) || !ReadChannel(mirror, bin, copy) || !SameState(original, copy)) return false;
+        if (!ReadChannel(source, bin, original) || !ReadChannel(mirror, bin, copy) || !SameState(original, copy))
+            return false;
     }
     return true;
 }

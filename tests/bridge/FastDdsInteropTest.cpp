@@ -58,7 +58,8 @@ TEST_F(FastDdsInteropTest, FastDdsReaderGetsTheSendersStatesByteForByte) {
             ASSERT_TRUE(ReadChannel(Source(), bin, region));
             EXPECT_NE(reader.output.WaitFor(Line(bin, region), 0, patience), std::string::npos)
                 << "bin " << bin << " \"" << region.description << "\"\nreader:\n"
-                << reader.output.Text() << "\nsender:\n" << sender.output.Text();
+                << reader.output.Text() << "\nsender:\n"
+                << sender.output.Text();
         }
     }
 }
@@ -66,8 +67,8 @@ TEST_F(FastDdsInteropTest, FastDdsReaderGetsTheSendersStatesByteForByte) {
 // The receiver joins after the writer: it counts the writer as a live sender
 // and writes its state into shared memory unchanged.
 TEST_F(FastDdsInteropTest, ReceiverWritesAFastDdsWritersState) {
-    Program& writer = Start(Mirror(1), {"fastdds-channel-writer", domain, "3", "5", "Written by Fast DDS",
-                                       LUMIVEX_FASTDDS_PROFILE});
+    Program& writer =
+        Start(Mirror(1), {"fastdds-channel-writer", domain, "3", "5", "Written by Fast DDS", LUMIVEX_FASTDDS_PROFILE});
     const std::string head = "instrument 3 bin 5 ";
     const size_t start = writer.output.WaitFor(head, 0, patience);
     ASSERT_NE(start, std::string::npos) << writer.output.Text();

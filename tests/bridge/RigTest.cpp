@@ -32,10 +32,12 @@ protected:
         base = "lvxrig" + std::to_string(getpid()) + "_";
         domain = std::to_string(1 + getpid() % 200);
         for (const std::string& prefix : {Source(), Mirror()}) Unlink(prefix);
-        for (const std::vector<std::string>& command :
-             {std::vector<std::string>{"rig", "init", Rig()}, {"rig", "add", Rig(), "sender", "--send", "3"},
-              {"rig", "add", Rig(), "viewer", "--receive"}, {"rig", "add", Rig(), "intruder", "--send", "0-2"},
-              {"rig", "init", files + "/other"}, {"rig", "add", files + "/other", "sender", "--send", "3"}})
+        for (const std::vector<std::string>& command : {std::vector<std::string>{"rig", "init", Rig()},
+                                                        {"rig", "add", Rig(), "sender", "--send", "3"},
+                                                        {"rig", "add", Rig(), "viewer", "--receive"},
+                                                        {"rig", "add", Rig(), "intruder", "--send", "0-2"},
+                                                        {"rig", "init", files + "/other"},
+                                                        {"rig", "add", files + "/other", "sender", "--send", "3"}})
             ASSERT_EQ(RunBridge(command).status, 0);
     }
     void TearDown() override {
@@ -82,8 +84,8 @@ protected:
         return arguments;
     }
     void Publish(const std::vector<std::string>& how) {
-        std::vector<std::string> arguments{"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--motion",
-                                           "counter"};
+        std::vector<std::string> arguments{"lumivex-publisher", "--instrument", "3", "--bins", "0,5",
+                                           "--motion",          "counter"};
         arguments.insert(arguments.end(), how.begin(), how.end());
         Outcome run = RunOn(0, arguments);
         ASSERT_TRUE(run.finished && run.status == 0) << run.output;
@@ -120,9 +122,9 @@ private:
 
 struct Forger {
     const char* name;
-    const char* member;          // under the test's folder; "" joins without security
-    const char* writers;         // partitions it may write into
-    const char* receiverWarns;   // what the receiver says about its samples, if anything
+    const char* member;         // under the test's folder; "" joins without security
+    const char* writers;        // partitions it may write into
+    const char* receiverWarns;  // what the receiver says about its samples, if anything
 };
 
 const Forger forgers[] = {
@@ -180,7 +182,8 @@ TEST_P(RigNetworkTest, EndsWithTheNewestState) {
     Program& receiver = StartReceiver();
     ASSERT_TRUE(Mirrored()) << receiver.output.Text();
     (this->*GetParam().apply)();
-    EXPECT_TRUE(Mirrored(GetParam().recovery)) << "sender:\n" << sender.output.Text() << "receiver:\n"
+    EXPECT_TRUE(Mirrored(GetParam().recovery)) << "sender:\n"
+                                               << sender.output.Text() << "receiver:\n"
                                                << receiver.output.Text();
 }
 
@@ -223,7 +226,8 @@ TEST_P(OneWayCutTest, NewestStateArrivesSoonAfterTheLinkHeals) {
     Publish({"--once", "--description", "written during the cut"});
     std::this_thread::sleep_for(std::chrono::seconds(cutSeconds - cutSeconds / 2));
     ASSERT_TRUE(network.CutInto(GetParam().deafMachine, false));
-    EXPECT_TRUE(Mirrored(Milliseconds(2000))) << "sender:\n" << sender.output.Text() << "receiver:\n"
+    EXPECT_TRUE(Mirrored(Milliseconds(2000))) << "sender:\n"
+                                              << sender.output.Text() << "receiver:\n"
                                               << receiver.output.Text();
 }
 

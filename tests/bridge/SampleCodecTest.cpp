@@ -37,14 +37,15 @@ const BadSample badSamples[] = {
     {"RecordsShort", [](auto& s, auto&) { s.records._length = 767; }, "records are 767 bytes"},
     {"RecordsMissing", [](auto& s, auto&) { s.records = {}; }, "records are 0 bytes"},
     {"DescriptionUnterminated",
-     [](auto& s, auto& text) { s.description._buffer = text.data(), s.description._length = 3; },
-     "not NUL-terminated"},
+     [](auto& s, auto& text) { s.description._buffer = text.data(), s.description._length = 3; }, "not NUL-terminated"},
     {"DescriptionEmpty", [](auto& s, auto&) { s.description = {}; }, "empty"},
     {"DescriptionInnerNul", [](auto& s, auto&) { s.description._buffer[2] = 0; }, "NUL before its end"},
-    {"DescriptionTooLong", [](auto& s, auto& text) {
+    {"DescriptionTooLong",
+     [](auto& s, auto& text) {
          text.assign(station_layout::maxDescriptionLength + 2, 0);
          s.description._buffer = text.data(), s.description._length = static_cast<uint32_t>(text.size());
-     }, "too long"},
+     },
+     "too long"},
 };
 
 void PrintTo(const BadSample& sample, std::ostream* out) { *out << sample.name; }

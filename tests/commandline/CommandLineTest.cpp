@@ -84,15 +84,12 @@ TEST_F(CommandLineTest, TypeLettersSelectInEitherCase) {
         const char* argument;
         int type;
         const char* label;
-    } cases[] = {{"/TP", 2, "(P)olhemus"},   {"/Tp", 2, "(P)olhemus"},
-                 {"-tl", 4, "(L)ogitech"},   {"/TI", 6, "(I)nterSense"},
-                 {"/Tq", 7, "(Q)uillmont"},  {"/TT", 8, "(T)rajectory"}};
+    } cases[] = {{"/TP", 2, "(P)olhemus"},   {"/Tp", 2, "(P)olhemus"},  {"-tl", 4, "(L)ogitech"},
+                 {"/TI", 6, "(I)nterSense"}, {"/Tq", 7, "(Q)uillmont"}, {"/TT", 8, "(T)rajectory"}};
     for (const auto& c : cases) {
         ResetGlobals();
         trackerSettings.type = 0;
-        EXPECT_EQ(Accepted({c.argument}),
-                  processingLine + "\n\tTracker type set to: " + c.label)
-            << c.argument;
+        EXPECT_EQ(Accepted({c.argument}), processingLine + "\n\tTracker type set to: " + c.label) << c.argument;
         EXPECT_EQ(trackerSettings.type, c.type) << c.argument;
     }
 }
@@ -109,22 +106,21 @@ TEST_F(CommandLineTest, UnselectableOrUnknownTypeLettersAreRejected) {
 }
 
 TEST_F(CommandLineTest, TypeLetterCanBeFollowedByMaskOrPort) {
-    EXPECT_EQ(Accepted({"/Tpxb3"}), processingLine + "\n\tTracker type set to: (P)olhemus" +
-                                         "\n\tTracker bin mask set to: 0x3");
+    EXPECT_EQ(Accepted({"/Tpxb3"}),
+              processingLine + "\n\tTracker type set to: (P)olhemus" + "\n\tTracker bin mask set to: 0x3");
     EXPECT_EQ(trackerSettings.type, 2);
 
     ResetGlobals();
-    EXPECT_EQ(Accepted({"/Tl2@9600"}),
-              processingLine + "\n\tTracker type set to: (L)ogitech" +
-                  "\n\tTracker port set to: COM2\n\tTracker baud set to: 9600");
+    EXPECT_EQ(Accepted({"/Tl2@9600"}), processingLine + "\n\tTracker type set to: (L)ogitech" +
+                                           "\n\tTracker port set to: COM2\n\tTracker baud set to: 9600");
     EXPECT_EQ(trackerSettings.type, 4);
     EXPECT_EQ(trackerSettings.port, 2);
     EXPECT_EQ(trackerSettings.baud, 9600);
 
     // A rejected letter is consumed all the same, so the mask still applies.
     ResetGlobals();
-    EXPECT_EQ(Accepted({"/TFx3"}), processingLine + "\n\tTracker type setting invalid: F" +
-                                       "\n\tTracker station mask set to: 0x3");
+    EXPECT_EQ(Accepted({"/TFx3"}),
+              processingLine + "\n\tTracker type setting invalid: F" + "\n\tTracker station mask set to: 0x3");
     EXPECT_EQ(trackerSettings.stationMask, 0x3u);
 }
 
@@ -133,9 +129,8 @@ TEST_F(CommandLineTest, TrackerRestThatIsNeitherMaskNorNumberIsIgnored) {
     const struct {
         const char* argument;
         std::string messages;
-    } cases[] = {{"/T", ""},      {"/T#", ""},           {"/T@9600", ""},
-                 {"/T xb3", ""},  {"/TPQ", polhemus},    {"/TPX1", polhemus},
-                 {"/TP", polhemus}};
+    } cases[] = {{"/T", ""},         {"/T#", ""},         {"/T@9600", ""},  {"/T xb3", ""},
+                 {"/TPQ", polhemus}, {"/TPX1", polhemus}, {"/TP", polhemus}};
     for (const auto& c : cases) {
         ResetGlobals();
         trackerSettings.type = 2;
@@ -154,8 +149,7 @@ TEST_F(CommandLineTest, EachMaskKindSetsItsOwnMask) {
     EXPECT_EQ(trackerSettings.instrumentMask, 0x5u);
     EXPECT_EQ(trackerSettings.stationMask, 0x1Fu);
 
-    EXPECT_EQ(Accepted({"/TxFFFFFFFF"}),
-              processingLine + "\n\tTracker station mask set to: 0xFFFFFFFF");
+    EXPECT_EQ(Accepted({"/TxFFFFFFFF"}), processingLine + "\n\tTracker station mask set to: 0xFFFFFFFF");
     EXPECT_EQ(trackerSettings.stationMask, 0xFFFFFFFFu);
     EXPECT_EQ(Accepted({"/Txb0"}), processingLine + "\n\tTracker bin mask set to: 0x0");
     EXPECT_EQ(trackerSettings.binMask, 0u);
@@ -167,8 +161,7 @@ TEST_F(CommandLineTest, EachMaskKindSetsItsOwnMask) {
 }
 
 TEST_F(CommandLineTest, MasksLongerThanEightDigitsKeepTheLowBits) {
-    EXPECT_EQ(Accepted({"/Txi123456789"}),
-              processingLine + "\n\tTracker instrument mask set to: 0x23456789");
+    EXPECT_EQ(Accepted({"/Txi123456789"}), processingLine + "\n\tTracker instrument mask set to: 0x23456789");
     EXPECT_EQ(trackerSettings.instrumentMask, 0x23456789u);
     EXPECT_EQ(Accepted({"/Tx" + std::string(5000, 'F') + "1"}),
               processingLine + "\n\tTracker station mask set to: 0xFFFFFFF1");
@@ -196,15 +189,14 @@ TEST_F(CommandLineTest, RejectedMasksNameTheirTextAndKeepTheMask) {
 }
 
 TEST_F(CommandLineTest, PortAndBaudAreJudgedIndependently) {
-    EXPECT_EQ(Accepted({"/T17@9600"}), processingLine +
-                                           "\n\tTracker port specified is invalid: COM17" +
-                                           "\n\tTracker baud set to: 9600");
+    EXPECT_EQ(Accepted({"/T17@9600"}),
+              processingLine + "\n\tTracker port specified is invalid: COM17" + "\n\tTracker baud set to: 9600");
     EXPECT_EQ(trackerSettings.port, 1);
     EXPECT_EQ(trackerSettings.baud, 9600);
 
     ResetGlobals();
-    EXPECT_EQ(Accepted({"/T2@9601"}), processingLine + "\n\tTracker port set to: COM2" +
-                                          "\n\tTracker baud specified is invalid: 9601");
+    EXPECT_EQ(Accepted({"/T2@9601"}),
+              processingLine + "\n\tTracker port set to: COM2" + "\n\tTracker baud specified is invalid: 9601");
     EXPECT_EQ(trackerSettings.port, 2);
     EXPECT_EQ(trackerSettings.baud, 115200);
 }
@@ -220,28 +212,24 @@ TEST_F(CommandLineTest, PortLimitsAndOptionalBaud) {
     EXPECT_EQ(trackerSettings.baud, 115200);
     EXPECT_EQ(trackerSettings.stationMask, 0xFu);
 
-    EXPECT_EQ(Accepted({"/T1@0"}),
-              processingLine + "\n\tTracker port set to: COM1\n\tTracker baud set to: 0");
+    EXPECT_EQ(Accepted({"/T1@0"}), processingLine + "\n\tTracker port set to: COM1\n\tTracker baud set to: 0");
     EXPECT_EQ(trackerSettings.baud, 0);
 }
 
 TEST_F(CommandLineTest, NumbersBeyondIntAreRejectedNotWrapped) {
     // 4294967298 would wrap to 2 in 32 bits and 4294976896 to a multiple of 96.
-    EXPECT_EQ(Accepted({"/T4294967298"}),
-              processingLine + "\n\tTracker port specified is invalid: COM2147483647");
+    EXPECT_EQ(Accepted({"/T4294967298"}), processingLine + "\n\tTracker port specified is invalid: COM2147483647");
     EXPECT_EQ(trackerSettings.port, 1);
 
     EXPECT_EQ(Accepted({"/T2@4294976896"}),
-              processingLine + "\n\tTracker port set to: COM2" +
-                  "\n\tTracker baud specified is invalid: 2147483647");
+              processingLine + "\n\tTracker port set to: COM2" + "\n\tTracker baud specified is invalid: 2147483647");
     EXPECT_EQ(Accepted({"/T2@-99999999999999999999999"}),
-              processingLine + "\n\tTracker port set to: COM2" +
-                  "\n\tTracker baud specified is invalid: -2147483648");
+              processingLine + "\n\tTracker port set to: COM2" + "\n\tTracker baud specified is invalid: -2147483648");
     EXPECT_EQ(trackerSettings.baud, 115200);
 
-    EXPECT_EQ(Accepted({"/T" + std::string(10000, '9') + "@9600"}),
-              processingLine + "\n\tTracker port specified is invalid: COM2147483647" +
-                  "\n\tTracker baud set to: 9600");
+    EXPECT_EQ(
+        Accepted({"/T" + std::string(10000, '9') + "@9600"}),
+        processingLine + "\n\tTracker port specified is invalid: COM2147483647" + "\n\tTracker baud set to: 9600");
 }
 
 TEST_F(CommandLineTest, VerboseLevelForms) {

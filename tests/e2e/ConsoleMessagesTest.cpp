@@ -18,8 +18,7 @@ const int EscapeStatus = 1;
 
 std::string ReportRow(int row, int bin, int station, bool active) {
     return "\n\tScale normalized by  100.00\n\tSensor  " + std::to_string(row) + ": QMT(0," + std::to_string(bin) +
-           "," + std::to_string(station) + ") Simulated tracker(2) " +
-           (active ? "" : "IN") + "ACTIVE CART|| METERS";
+           "," + std::to_string(station) + ") Simulated tracker(2) " + (active ? "" : "IN") + "ACTIVE CART|| METERS";
 }
 
 // Flags 0x213: stations 0 and 1 active, Cartesian records, positions in metres.
@@ -108,8 +107,7 @@ TEST_F(ConsoleMessagesTest, AnswersKeysWhileTrackingBesideAServerHoldingItsMutex
     ASSERT_TRUE(StartViewer({}));
     ASSERT_TRUE(Key("space"));
     ASSERT_TRUE(Key("h"));
-    EXPECT_TRUE(viewer.Expect("-BaseHelp-", Milliseconds(1000)))
-        << viewer.OutputAfterStartup();
+    EXPECT_TRUE(viewer.Expect("-BaseHelp-", Milliseconds(1000))) << viewer.OutputAfterStartup();
 }
 
 }  // namespace

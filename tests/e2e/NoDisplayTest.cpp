@@ -58,14 +58,14 @@ TEST_F(NoDisplayTest, StartsUpCompletelyAndEndsWithStatusThree) {
     Outcome run = RunViewer({});
 
     ExpectNoWindowExit(run);
-    ExpectInOrder(run.output, {"\nIgnition ... ", "\n\tInit OpenGL ... ",
-                               "\nNo X display could be opened (DISPLAY=): the graphics window was not created.",
-                               "\n\tCALLBACKs ... ", "\n\tTracking ... ", Rule, "\nQMT Tracking configuration:",
-                               NotConnectedRow(1), NotConnectedRow(2), NotConnectedRow(3), NotConnectedRow(4),
-                               "\n\tTotal tracking stations = 4", Rule, "\n\tObjects ... ",
-                               "\n\tBuilding default environment ...", "\n\tKeymapping ... ",
-                               "\n\t\tSpacebar\tToggle tracking for selected.",
-                               "\n\t\tH-Key   \tPrint this help to console window.", StartupEnd});
+    ExpectInOrder(
+        run.output,
+        {"\nIgnition ... ", "\n\tInit OpenGL ... ",
+         "\nNo X display could be opened (DISPLAY=): the graphics window was not created.", "\n\tCALLBACKs ... ",
+         "\n\tTracking ... ", Rule, "\nQMT Tracking configuration:", NotConnectedRow(1), NotConnectedRow(2),
+         NotConnectedRow(3), NotConnectedRow(4), "\n\tTotal tracking stations = 4", Rule, "\n\tObjects ... ",
+         "\n\tBuilding default environment ...", "\n\tKeymapping ... ", "\n\t\tSpacebar\tToggle tracking for selected.",
+         "\n\t\tH-Key   \tPrint this help to console window.", StartupEnd});
     EXPECT_EQ(run.output.find("Processing command line parameters"), std::string::npos);
     EXPECT_EQ(run.output.compare(run.output.size() - std::string(StartupEnd).size(), std::string::npos, StartupEnd), 0)
         << "nothing may follow the help";
@@ -78,10 +78,10 @@ TEST_F(NoDisplayTest, DisplayWithoutOpenGlIsReportedAsNoWindow) {
     Outcome run = RunViewer({}, server.Display());
 
     ExpectNoWindowExit(run);
-    ExpectInOrder(run.output, {"\n\tInit OpenGL ... ",
-                               "\nThe X display " + server.Display() +
-                                   " has no OpenGL (GLX): the graphics window was not created.",
-                               "\n\tCALLBACKs ... ", StartupEnd});
+    ExpectInOrder(run.output,
+                  {"\n\tInit OpenGL ... ",
+                   "\nThe X display " + server.Display() + " has no OpenGL (GLX): the graphics window was not created.",
+                   "\n\tCALLBACKs ... ", StartupEnd});
 }
 
 // A server started without -noreset resets whenever its last client leaves,

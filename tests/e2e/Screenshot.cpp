@@ -10,7 +10,9 @@ const int PatchRadius = 2;
 
 bool Inside(int x, int y, int width, int height) { return x >= 0 && y >= 0 && x < width && y < height; }
 
-Area Patch(Pixel centre) { return {centre.x - PatchRadius, centre.y - PatchRadius, 2 * PatchRadius + 1, 2 * PatchRadius + 1}; }
+Area Patch(Pixel centre) {
+    return {centre.x - PatchRadius, centre.y - PatchRadius, 2 * PatchRadius + 1, 2 * PatchRadius + 1};
+}
 
 int Sample(const std::string& data, size_t& at, int bytes) {
     int value = static_cast<unsigned char>(data[at++]);

@@ -4,8 +4,8 @@
 
 namespace e2e {
 
-const std::vector<std::string> PublisherOptions{"--flags", "0x213", "--motion", "still", "--pose",
-                                                "0=0.85,0.4,0.2,0,0,0"};
+const std::vector<std::string> PublisherOptions{"--flags", "0x213",  "--motion",
+                                                "still",   "--pose", "0=0.85,0.4,0.2,0,0,0"};
 
 namespace {
 
@@ -60,8 +60,8 @@ bool ViewerWindowTest::Xdotool(std::vector<std::string> command) {
 }
 
 bool ViewerWindowTest::Click(Pixel at, int button) {
-    return Xdotool({"mousemove", "--window", window, std::to_string(at.x), std::to_string(at.y), "click",
-                    std::to_string(button)});
+    return Xdotool(
+        {"mousemove", "--window", window, std::to_string(at.x), std::to_string(at.y), "click", std::to_string(button)});
 }
 
 bool ViewerWindowTest::Press(Pixel at) {
@@ -79,8 +79,8 @@ bool ViewerWindowTest::Release() {
 }
 
 bool ViewerWindowTest::Key(const std::string& name) {
-    return Xdotool({"mousemove", "--window", window, std::to_string(KeyboardSpot.x), std::to_string(KeyboardSpot.y),
-                    "key", name});
+    return Xdotool(
+        {"mousemove", "--window", window, std::to_string(KeyboardSpot.x), std::to_string(KeyboardSpot.y), "key", name});
 }
 
 bool ViewerWindowTest::WaitForScreen(const std::function<bool(const Screenshot&)>& condition, Screenshot& shot,

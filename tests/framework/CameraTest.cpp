@@ -19,7 +19,10 @@ const Step steps[] = {
     {"spherical down goes 10% away", 0, {3, 4, 0}, GLUT_KEY_DOWN, {3.3, 4.4, 0}},
     {"spherical right turns +0.1 rad", 0, {3, 4, 0}, GLUT_KEY_RIGHT, {5 * std::cos(A + 0.1), 5 * std::sin(A + 0.1), 0}},
     {"spherical left turns -0.1 rad", 0, {3, 4, 0}, GLUT_KEY_LEFT, {5 * std::cos(A - 0.1), 5 * std::sin(A - 0.1), 0}},
-    {"spherical page up raises 0.1 rad", 0, {3, 4, 0}, GLUT_KEY_PAGE_UP,
+    {"spherical page up raises 0.1 rad",
+     0,
+     {3, 4, 0},
+     GLUT_KEY_PAGE_UP,
      {3 * std::cos(0.1), 4 * std::cos(0.1), 5 * std::sin(0.1)}},
     {"cylindrical page up raises by 1", 1, {3, 4, 0}, GLUT_KEY_PAGE_UP, {3, 4, 1}},
     {"cylindrical up keeps the height", 1, {3, 4, 2}, GLUT_KEY_UP, {2.7, 3.6, 2}},
@@ -52,7 +55,8 @@ TEST_F(CameraTest, EachArrowOrPageKeyMovesOneStepAndRedrawsAtOnce) {
 
         ExpectEye(step.expected[0], step.expected[1], step.expected[2]);
         std::string key = std::to_string(step.key);
-        EXPECT_EQ(app->calls, std::vector<std::string>({"SpecialKey(" + key + ",7,9)", "MoveStep(" + key + ")", "Display"}));
+        EXPECT_EQ(app->calls,
+                  std::vector<std::string>({"SpecialKey(" + key + ",7,9)", "MoveStep(" + key + ")", "Display"}));
         EXPECT_FALSE(app->cameraDirty);
         EXPECT_EQ(std::vector<float>(app->moveDelta, app->moveDelta + 3), std::vector<float>(3, 0.0f))
             << "steps are used up";
@@ -66,11 +70,8 @@ TEST_F(CameraTest, PresetKeysPutTheEyeAndRedraw) {
         float expected[3];
     };
     const Preset presets[] = {
-        {GLUT_KEY_F2, 1, {-0.1f, 0, 20}},
-        {GLUT_KEY_F3, 1, {-20, 0, 1}},
-        {GLUT_KEY_F3, 2.5f, {-20, 0, 2.5f}},
-        {GLUT_KEY_F4, 2.5f, {0, -20, 2.5f}},
-        {GLUT_KEY_HOME, 2.5f, {-6, -10, 8}},
+        {GLUT_KEY_F2, 1, {-0.1f, 0, 20}},    {GLUT_KEY_F3, 1, {-20, 0, 1}},       {GLUT_KEY_F3, 2.5f, {-20, 0, 2.5f}},
+        {GLUT_KEY_F4, 2.5f, {0, -20, 2.5f}}, {GLUT_KEY_HOME, 2.5f, {-6, -10, 8}},
     };
     app->azimuth = 0.5f;
     for (const Preset& preset : presets) {

@@ -78,20 +78,32 @@ TEST_F(DispatchTest, DragPositionIsKeptInBothWindowAndOpenGlCoordinates) {
 
 struct KeyCase {
     unsigned char key;
-    Calls effects;    // after the Keyboard call itself
-    int moveType;     // expected afterwards; each case starts from 9
+    Calls effects;  // after the Keyboard call itself
+    int moveType;   // expected afterwards; each case starts from 9
 };
 
 const KeyCase keyCases[] = {
-    {'A', {"SetViewType(0)"}, 9}, {'a', {"SetViewType(0)"}, 9},
-    {'V', {"SetViewType(1)"}, 9}, {'v', {"SetViewType(1)"}, 9},
-    {'F', {"SetViewType(2)"}, 9}, {'f', {"SetViewType(2)"}, 9},
-    {'S', {}, 0}, {'s', {}, 0}, {'C', {}, 1}, {'c', {}, 1}, {'X', {}, 2}, {'x', {}, 2},
-    {'Z', {"MoveStep(104)", "Display"}, 9}, {'z', {"MoveStep(105)", "Display"}, 9},
+    {'A', {"SetViewType(0)"}, 9},
+    {'a', {"SetViewType(0)"}, 9},
+    {'V', {"SetViewType(1)"}, 9},
+    {'v', {"SetViewType(1)"}, 9},
+    {'F', {"SetViewType(2)"}, 9},
+    {'f', {"SetViewType(2)"}, 9},
+    {'S', {}, 0},
+    {'s', {}, 0},
+    {'C', {}, 1},
+    {'c', {}, 1},
+    {'X', {}, 2},
+    {'x', {}, 2},
+    {'Z', {"MoveStep(104)", "Display"}, 9},
+    {'z', {"MoveStep(105)", "Display"}, 9},
     {' ', {"ToggleTracking"}, 9},
-    {'H', {"PrintHelp(0)"}, 9}, {'h', {"PrintHelp(0)"}, 9},
-    {'T', {"ToggleTiming"}, 9}, {'t', {"ToggleTiming"}, 9},
-    {'B', {}, 9}, {'b', {}, 9},
+    {'H', {"PrintHelp(0)"}, 9},
+    {'h', {"PrintHelp(0)"}, 9},
+    {'T', {"ToggleTiming"}, 9},
+    {'t', {"ToggleTiming"}, 9},
+    {'B', {}, 9},
+    {'b', {}, 9},
 };
 
 TEST_F(DispatchTest, KeyMapWorksInBothLetterCases) {
@@ -144,8 +156,8 @@ TEST_F(DispatchTest, ClipRangeRefusesTooNearOrReversedDistances) {
         float nearClip, farClip;
         bool accepted;
     };
-    const Range ranges[] = {{0, 100, false}, {5, 1, false}, {1e-7f, 10, false}, {-1, 10, false},
-                            {1, 1, true},    {1e-6f, 5, true}};
+    const Range ranges[] = {{0, 100, false}, {5, 1, false}, {1e-7f, 10, false},
+                            {-1, 10, false}, {1, 1, true},  {1e-6f, 5, true}};
     for (const Range& range : ranges) {
         SCOPED_TRACE(testing::Message() << range.nearClip << ".." << range.farClip);
         app->nearClip = 0.1f;

@@ -65,10 +65,10 @@ TEST(IntersectRayPlaneTest, MeetsThePlaneAlongTheRayEitherWay) {
         Vector3 expected;
     };
     const Case cases[] = {
-        {{0, 0, 10}, {0, 0, -1}, {0, 0, 2}},   // straight down
-        {{0, 0, 10}, {1, 2, -4}, {2, 4, 2}},   // oblique
-        {{0, 0, 10}, {0, 0, 3}, {0, 0, 2}},    // plane behind the origin
-        {{1, 1, 2}, {5, 0, 1}, {1, 1, 2}},     // origin on the plane
+        {{0, 0, 10}, {0, 0, -1}, {0, 0, 2}},  // straight down
+        {{0, 0, 10}, {1, 2, -4}, {2, 4, 2}},  // oblique
+        {{0, 0, 10}, {0, 0, 3}, {0, 0, 2}},   // plane behind the origin
+        {{1, 1, 2}, {5, 0, 1}, {1, 1, 2}},    // origin on the plane
     };
     for (const Case& c : cases) {
         Vector3 out(7, 8, 9);
@@ -125,7 +125,8 @@ TEST_F(PickTest, NearestPickableObjectUnderThePointerIsPicked) {
 
     EXPECT_EQ(app->renderMode, GLenum(GL_RENDER));
     EXPECT_EQ(app->Count("Display"), 0) << "a pick draws no frame";
-    EXPECT_TRUE(matrix::Near(matrix::Read(GL_PROJECTION_MATRIX).data(), matrix::Perspective(35, 640.0 / 480, 0.1, 200.1)))
+    EXPECT_TRUE(
+        matrix::Near(matrix::Read(GL_PROJECTION_MATRIX).data(), matrix::Perspective(35, 640.0 / 480, 0.1, 200.1)))
         << "the pick region is dropped again";
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

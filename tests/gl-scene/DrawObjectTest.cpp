@@ -121,8 +121,8 @@ TEST_F(DrawObject, OverrideColourReplacesTheObjectsOwn) {
     BoxShape box({0.5f, 0.5f, 0.5f}, 0, 0, 0);
     SceneObject object(&box, {1, 1, 1}, Green);
     for (const Colour* expected : {&Orange, &Green}) {
-        const auto drawn = feedback::Capture(
-            [&] { object.DrawObject(GL_RENDER, expected == &Orange ? Orange.rgba : nullptr); });
+        const auto drawn =
+            feedback::Capture([&] { object.DrawObject(GL_RENDER, expected == &Orange ? Orange.rgba : nullptr); });
         ASSERT_FALSE(drawn.empty());
         for (const auto& v : drawn) EXPECT_TRUE(v.r == expected->r && v.g == expected->g && v.b == expected->b);
     }

@@ -67,7 +67,8 @@ std::vector<Primitive> Primitives(const std::vector<Call>& all) {
         const std::vector<float>& a = call.args;
         if (call.name == "Begin") primitives.push_back({static_cast<GLenum>(a[0]), {}});
         if (call.name.rfind("Normal3f", 0) == 0) normal.Set(a[0], a[1], a[2]);
-        if (call.name.rfind("Vertex3f", 0) == 0 && !primitives.empty()) primitives.back().vertices.push_back({{a[0], a[1], a[2]}, normal});
+        if (call.name.rfind("Vertex3f", 0) == 0 && !primitives.empty())
+            primitives.back().vertices.push_back({{a[0], a[1], a[2]}, normal});
     }
     return primitives;
 }
@@ -100,11 +101,11 @@ int ExpectWindingsFollowNormals(const std::vector<Primitive>& primitives) {
 
 // Each recorded entry point: its name, parameter list, arguments to forward
 // and the values to record.
-#define RECORDED(name, params, args, ...)                                               \
-    extern "C" void gl##name params {                                                  \
+#define RECORDED(name, params, args, ...)                                                \
+    extern "C" void gl##name params {                                                    \
         static auto next = reinterpret_cast<void(*) params>(recorder::Next("gl" #name)); \
-        recorder::Note(#name, {__VA_ARGS__});                                           \
-        next args;                                                                      \
+        recorder::Note(#name, {__VA_ARGS__});                                            \
+        next args;                                                                       \
     }
 
 RECORDED(Begin, (GLenum mode), (mode), static_cast<float>(mode))

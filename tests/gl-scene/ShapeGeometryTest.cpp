@@ -38,8 +38,9 @@ std::vector<std::pair<GLenum, std::size_t>> Repeat(GLenum mode, std::size_t vert
 
 void ExpectColours(const std::vector<recorder::Call>& calls, std::vector<const Colour*> expected) {
     ASSERT_EQ(calls.size(), expected.size());
-    for (std::size_t i = 0; i < calls.size(); ++i) ExpectVec({calls[i].args[0], calls[i].args[1], calls[i].args[2]},
-                                                             expected[i]->r, expected[i]->g, expected[i]->b, 0);
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        ExpectVec({calls[i].args[0], calls[i].args[1], calls[i].args[2]}, expected[i]->r, expected[i]->g,
+                  expected[i]->b, 0);
 }
 
 class ShapeGeometry : public ::testing::Test {
@@ -75,7 +76,8 @@ TEST_F(ShapeGeometry, BoxFacesFollowTheModeAndComputeMissingNormals) {
     const std::pair<int, GLenum> modes[] = {{GL_LINE, GL_LINE_LOOP}, {2, GL_LINE_LOOP}, {GL_QUADS, GL_QUADS},
                                             {GL_POINT, GL_POINTS},   {0, GL_POINTS},    {GL_FILL, GL_QUADS}};
     for (const auto& [mode, primitive] : modes) {
-        const auto faces = recorder::Primitives(Record([&, mode = mode] { Shape::DrawBoxFaces(corners, nullptr, mode); }));
+        const auto faces =
+            recorder::Primitives(Record([&, mode = mode] { Shape::DrawBoxFaces(corners, nullptr, mode); }));
         EXPECT_EQ(Batches(faces), Repeat(primitive, 4, 6)) << mode;
         ExpectVec(faces[0].vertices[0].normal, -4, 0, 0);
     }
@@ -105,16 +107,18 @@ TEST_F(ShapeGeometry, StarIsThirtyTwoRedTrianglesInTwoBatches) {
     const auto primitives = recorder::Primitives(calls);
     ASSERT_EQ(Batches(primitives), Repeat(GL_TRIANGLES, 48, 2));
     const auto& first = primitives[0].vertices;
-    ExpectVec(first[0].position, 0.0002f, 0.5773f, 0.2041f, 0);   // Q0
-    ExpectVec(first[1].position, 0.0002f, -0.0001f, -0.6123f, 0); // Q3
-    ExpectVec(first[2].position, 0.4997f, -0.2886f, 0.2041f, 0);  // Q1
+    ExpectVec(first[0].position, 0.0002f, 0.5773f, 0.2041f, 0);    // Q0
+    ExpectVec(first[1].position, 0.0002f, -0.0001f, -0.6123f, 0);  // Q3
+    ExpectVec(first[2].position, 0.4997f, -0.2886f, 0.2041f, 0);   // Q1
     ExpectVec(first[0].normal, -0.7069f, -0.4078f, 0.2884f, 1e-4f);
     ExpectColours(Named(calls, "Color4fv"), {&Red});
     EXPECT_EQ(recorder::ExpectWindingsFollowNormals(primitives), 32);
 }
 
 TEST_F(ShapeGeometry, ExtrusionsAndTheBoltHaveScaledSideNormals) {
-    const auto square = recorder::Primitives(Record([] { ExtrudeQuad({0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, 2); }));
+    const auto square = recorder::Primitives(Record([] {
+        ExtrudeQuad({0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, 2);
+    }));
     ASSERT_EQ(Batches(square), Repeat(GL_QUADS, 24, 1));
     const float normals[6][3] = {{0, 0, 1}, {0, 0, -1}, {0, -2, 0}, {2, 0, 0}, {0, 2, 0}, {-2, 0, 0}};
     for (int quad = 0; quad < 6; ++quad)
@@ -139,7 +143,7 @@ TEST_F(ShapeGeometry, SpeakerIsFourCapStripsAndTwoCones) {
     expected.insert(expected.end(), 2, {GL_QUAD_STRIP, 82});
     ASSERT_EQ(Batches(primitives), expected);
     for (const auto& v : primitives[0].vertices) ExpectVec(v.position, 0, 0, 0.4f);
-    EXPECT_NEAR(primitives[3].vertices[1].position.z, 0.4f * std::cos(0.9f), 1e-6);  // last ring at 0.9 rad
+    EXPECT_NEAR(primitives[3].vertices[1].position.z, 0.4f * std::cos(0.9f), 1e-6);    // last ring at 0.9 rad
     ExpectVec(primitives[4].vertices[1].position, std::sin(1.2f), 0, std::cos(1.2f));  // the shared rim
     // All but the first cap strip, which lies on the pole, have area.
     EXPECT_EQ(recorder::ExpectWindingsFollowNormals(primitives), 3 * 25 + 2 * 40);
@@ -195,7 +199,8 @@ TEST_F(ShapeGeometry, HeadPlacesNoseCapAndEarsAndWindsItsSpheres) {
     ASSERT_EQ(scales.size(), 5u);
     const float at[5][3] = {{0, 0, 0}, {1.4f, 0, 0}, {-0.21f, 0, 0.27f}, {0, 1, 0}, {0, -1, 0}};
     const float q[3] = {0.35f, 0.25f, 0.45f};
-    const float radii[5][3] = {{1.4f, 1, 1.8f}, {q[0], q[1], q[2]}, {1.26f, 1, 1.62f}, {q[0], q[1], q[2]}, {q[0], q[1], q[2]}};
+    const float radii[5][3] = {
+        {1.4f, 1, 1.8f}, {q[0], q[1], q[2]}, {1.26f, 1, 1.62f}, {q[0], q[1], q[2]}, {q[0], q[1], q[2]}};
     for (int i = 0; i < 5; ++i) {
         ExpectVec({moves[i].args[0], moves[i].args[1], moves[i].args[2]}, at[i][0], at[i][1], at[i][2]);
         ExpectVec({scales[i].args[0], scales[i].args[1], scales[i].args[2]}, radii[i][0], radii[i][1], radii[i][2]);

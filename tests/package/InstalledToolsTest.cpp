@@ -49,7 +49,8 @@ constexpr gid_t watchGroup = 46125;
 class WatchGroupTest : public SharedMemoryTest {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "needs root: it gives the channels to a group and runs the monitor as another user";
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root: it gives the channels to a group and runs the monitor as another user";
         SharedMemoryTest::SetUp();
         ASSERT_EQ(Publisher::Run({"--once", "--bins", "0", "--mode", "0640"}), 0);
         for (const std::string& name : {RegionName(0, 0), MutexName(0, 0)})

@@ -54,19 +54,22 @@ struct Picture {
 
     bool Is(int x, int y, Rgb colour) const {
         const png_byte* pixel = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-        return std::abs(pixel[0] - colour.red) + std::abs(pixel[1] - colour.green) + std::abs(pixel[2] - colour.blue) <= 24;
+        return std::abs(pixel[0] - colour.red) + std::abs(pixel[1] - colour.green) + std::abs(pixel[2] - colour.blue) <=
+               24;
     }
 
     // Pixels of about `colour` in pixel column `x` of the box (page coordinates, y upwards).
     int CountInColumn(Rgb colour, const PanelBox& box, int x) const {
         int count = 0;
-        for (int y = static_cast<int>((1.0 - box.top) * height); y < (1.0 - box.bottom) * height; ++y) count += Is(x, y, colour);
+        for (int y = static_cast<int>((1.0 - box.top) * height); y < (1.0 - box.bottom) * height; ++y)
+            count += Is(x, y, colour);
         return count;
     }
 
     int Count(Rgb colour, const PanelBox& box) const {
         int count = 0;
-        for (int x = static_cast<int>(box.left * width); x < box.right * width; ++x) count += CountInColumn(colour, box, x);
+        for (int x = static_cast<int>(box.left * width); x < box.right * width; ++x)
+            count += CountInColumn(colour, box, x);
         return count;
     }
 
@@ -170,8 +173,9 @@ TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
         int panel;
         Rgb colour;
     };
-    const Trace traces[] = {{"x", 0, {0, 114, 178}},        {"y", 0, {213, 94, 0}},         {"z", 0, {0, 158, 115}},
-                            {"azimuth", 1, {230, 159, 0}},  {"elevation", 1, {86, 180, 233}}, {"roll", 1, {204, 121, 167}},
+    const Trace traces[] = {{"x", 0, {0, 114, 178}},          {"y", 0, {213, 94, 0}},
+                            {"z", 0, {0, 158, 115}},          {"azimuth", 1, {230, 159, 0}},
+                            {"elevation", 1, {86, 180, 233}}, {"roll", 1, {204, 121, 167}},
                             {"interval", 2, {0, 0, 0}}};
     FigureLayout layout(width, height, 2);
     for (int row = 0; row < 2; ++row)
@@ -188,7 +192,8 @@ TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
 // (0.08° from the mean, across the wrap). Every fourth write of station 1 is nan.
 TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
     std::ostringstream text;
-    text << "# lumivex recording 2\n# stations 0-1\ntime_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+    text << "# lumivex recording 2\n# stations "
+            "0-1\ntime_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
          << "# channel 0 0 flags 0x0000021D description lab\n";
     text.precision(12);
     const double pi = 3.14159265358979, tenth = 0.1 / 180 * pi, step = std::ldexp(1.0, -18);
@@ -196,9 +201,10 @@ TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
         if ((tick > 500 && tick < 505) || (tick > 700 && tick < 704)) continue;
         if (tick == 600) text << "# channel 0 0 flags 0x0000011F description lab\n";
         const double unit = tick < 600 ? 1.0 : 100.0, sign = row++ % 2 ? 1.0 : -1.0;
-        const std::string head = std::to_string(tick / 100.0) + ",0,0," + std::to_string(tick - (tick > 700 ? 3 : 0)) + ",7,";
-        text << head << "0," << (1.5 + sign * 0.0005) * unit << "," << 2 * unit << "," << (sign > 0 ? 1.0 + step : 1.0) * unit << ","
-             << sign * (pi - tenth) << ",0,0\n"
+        const std::string head =
+            std::to_string(tick / 100.0) + ",0,0," + std::to_string(tick - (tick > 700 ? 3 : 0)) + ",7,";
+        text << head << "0," << (1.5 + sign * 0.0005) * unit << "," << 2 * unit << ","
+             << (sign > 0 ? 1.0 + step : 1.0) * unit << "," << sign * (pi - tenth) << ",0,0\n"
              << head << "1," << (tick % 4 ? std::to_string(2 * unit) : "nan") << "," << 2 * unit << "," << 2 * unit
              << ",0,0,0\n";
     }
@@ -211,8 +217,9 @@ TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
     std::istringstream lines(csv.output);
     std::string heading, line;
     std::getline(lines, heading);
-    EXPECT_EQ(heading, "instrument,bin,station,samples,rate_hz,p50_ms,p99_ms,max_ms,dropouts,missed,inactive,nonfinite,"
-                       "range_x_m,range_y_m,range_z_m,jitter_mm,jitter_deg");
+    EXPECT_EQ(heading,
+              "instrument,bin,station,samples,rate_hz,p50_ms,p99_ms,max_ms,dropouts,missed,inactive,nonfinite,"
+              "range_x_m,range_y_m,range_z_m,jitter_mm,jitter_deg");
     const double writes = 994, nan = std::nan("");
     const double expected[2][17] = {
         {0, 0, 0, writes, 99.3, 10, 10, 50, 1, 4, 0, 0, 0.001, 0, std::ldexp(1.0, -18), 0.4, 0.08},
@@ -222,8 +229,10 @@ TEST_F(PlotTest, StatsSeeLostTrackingInOneUnit) {
         std::vector<std::string> fields = CsvFields(line);
         fields.resize(17);
         for (int i = 0; i < 17; ++i)
-            if (std::isnan(figures[i])) EXPECT_EQ(fields[i], "") << i << ": " << line;
-            else EXPECT_NEAR(std::stod(fields[i]), figures[i], std::max(1e-12, 3e-4 * figures[i])) << i << ": " << line;
+            if (std::isnan(figures[i]))
+                EXPECT_EQ(fields[i], "") << i << ": " << line;
+            else
+                EXPECT_NEAR(std::stod(fields[i]), figures[i], std::max(1e-12, 3e-4 * figures[i])) << i << ": " << line;
     }
     EXPECT_NE(csv.output.find("e-06"), std::string::npos) << "a small range keeps its digits: " << csv.output;
     ASSERT_EQ(ExitStatus(table), 0) << table.output;
@@ -258,7 +267,8 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
     ASSERT_TRUE(picture.Read(png));
     std::remove(png.c_str());
     const Rgb silent{238, 232, 196}, inactive{214, 226, 245};
-    const Rgb traces[] = {{0, 114, 178}, {213, 94, 0}, {0, 158, 115}, {230, 159, 0}, {86, 180, 233}, {204, 121, 167}, {0, 0, 0}};
+    const Rgb traces[] = {{0, 114, 178},  {213, 94, 0},    {0, 158, 115}, {230, 159, 0},
+                          {86, 180, 233}, {204, 121, 167}, {0, 0, 0}};
     FigureLayout layout(1200, 800, 2);
     for (int row = 0; row < 2; ++row)
         for (int panel = 0; panel < FigureLayout::panelsPerRow; ++panel) {
@@ -266,9 +276,11 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
             std::vector<int> columns = picture.ColumnsOf(silent, box);
             EXPECT_GT(columns.size(), 60u) << "a third of the panel is silence";
             for (int x : columns) {
-                if (!std::count(columns.begin(), columns.end(), x + 1) || !std::count(columns.begin(), columns.end(), x - 1))
+                if (!std::count(columns.begin(), columns.end(), x + 1) ||
+                    !std::count(columns.begin(), columns.end(), x - 1))
                     continue;
-                for (Rgb trace : traces) EXPECT_EQ(picture.CountInColumn(trace, box, x), 0) << row << "/" << panel << " x " << x;
+                for (Rgb trace : traces)
+                    EXPECT_EQ(picture.CountInColumn(trace, box, x), 0) << row << "/" << panel << " x " << x;
             }
             EXPECT_EQ(picture.Count(inactive, box) > 1000, row == 1) << row << "/" << panel;
         }
@@ -283,8 +295,8 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
 }
 
 TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
-    const std::string good = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns +
-                             "0.5,0,0,0,1,2,3,0,0,0\n";
+    const std::string good =
+        std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns + "0.5,0,0,0,1,2,3,0,0,0\n";
     std::string crowded = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
     for (int station = 0; station < 14; ++station) crowded += "0.5,0,0," + std::to_string(station) + ",1,2,3,0,0,0\n";
     // Every interval a different length: more of them than are counted.
@@ -350,7 +362,8 @@ TEST(TrackColumnsTest, MergedColumnsKeepSpikesBreaksAndSilences) {
     EXPECT_NEAR(resampled[8].into.from, 7.0, 1e-9);
     EXPECT_NEAR(resampled[8].into.to, 8.0, 1e-9);
     EXPECT_TRUE(resampled[9].present & 1u) << "the write at the right edge counts";
-    for (int column : {0, 1, 2, 4, 6, 9}) EXPECT_LT(resampled[column].into.Length() + resampled[column].inside.Length(), 0.01);
+    for (int column : {0, 1, 2, 4, 6, 9})
+        EXPECT_LT(resampled[column].into.Length() + resampled[column].inside.Length(), 0.01);
 }
 
 }  // namespace

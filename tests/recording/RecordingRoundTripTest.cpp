@@ -42,7 +42,8 @@ RecordedWrite Write(double seconds, uint32_t writeCount, uint32_t flags, const s
 std::vector<RecordedWrite> Writes() {
     std::vector<RecordedWrite> writes = {Write(0.0, 7, 0x21F, hostile, 1.5f), Write(0.008333, 8, 0x21F, hostile, 1.25f),
                                          Write(0.016667, 9, 0x21F, hostile, 1.0f),
-                                         Write(2.5, 1, 0x213, "Rig  restarted", 0.5f), Write(2.508333, 2, 0x213, "Rig  restarted", 0.25f)};
+                                         Write(2.5, 1, 0x213, "Rig  restarted", 0.5f),
+                                         Write(2.508333, 2, 0x213, "Rig  restarted", 0.25f)};
     for (std::size_t i = 0; i < writes.size(); ++i) writes[i].channelChanged = i == 0 || i == 3;
     return writes;
 }
@@ -102,9 +103,9 @@ void ExpectSameWrite(const RecordedWrite& read, const RecordedWrite& written, st
 struct Case {
     const char* name;
     const char* suffix;
-    std::size_t cutBytes;   // taken off the end of the file (0: its last line, when cut)
+    std::size_t cutBytes;  // taken off the end of the file (0: its last line, when cut)
     std::size_t wholeWrites;
-    long cutLine;           // the line the warning names; 0: no warning
+    long cutLine;  // the line the warning names; 0: no warning
 };
 
 TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
@@ -132,7 +133,8 @@ TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
         EXPECT_EQ(reader.Error(), "");
         ASSERT_EQ(read.size(), c.wholeWrites);
         for (std::size_t i = 0; i < read.size(); ++i) ExpectSameWrite(read[i], Writes()[i], i);
-        std::string expectedWarning = c.cutLine ? path + ":" + std::to_string(c.cutLine) + ": the file is cut short" : "";
+        std::string expectedWarning =
+            c.cutLine ? path + ":" + std::to_string(c.cutLine) + ": the file is cut short" : "";
         EXPECT_EQ(reader.CutWarning().substr(0, expectedWarning.size()), expectedWarning);
         EXPECT_EQ(reader.CutWarning().empty(), c.cutLine == 0);
         std::remove(path.c_str());
@@ -151,7 +153,8 @@ TEST(RecordingSyntax, UnescapedDescriptionsOfOlderFilesReadTheSameButForBackslas
     };
     for (const auto& c : cases) {
         RecordedChannel channel;
-        EXPECT_EQ(recording_syntax::ParseChannelLine("# channel 0 0 flags 0x1 description " + c.text, channel), c.error);
+        EXPECT_EQ(recording_syntax::ParseChannelLine("# channel 0 0 flags 0x1 description " + c.text, channel),
+                  c.error);
         if (c.error.empty()) {
             EXPECT_EQ(channel.description, c.description) << c.text;
         }
@@ -174,9 +177,12 @@ TEST(RecordingWriter, RefusesATimeBeyondTheLongest) {
 // The reason is the one of the failure itself, wherever it shows: at once, or
 // only when buffered text reaches the system.
 TEST(RecordingWriter, KeepsTheReasonOfTheFirstFailure) {
-    struct Case { const char* path; bool opens; const char* reason; } cases[] = {
-        {"/nonexistent/lumivex.csv", false, "No such file or directory"},
-        {"/dev/full", true, "No space left on device"}};
+    struct Case {
+        const char* path;
+        bool opens;
+        const char* reason;
+    } cases[] = {{"/nonexistent/lumivex.csv", false, "No such file or directory"},
+                 {"/dev/full", true, "No space left on device"}};
     for (const Case& c : cases) {
         RecordingWriter writer;
         EXPECT_EQ(writer.Open(c.path, RecordingInfo{}), c.opens) << c.path;
@@ -188,9 +194,10 @@ TEST(RecordingWriter, KeepsTheReasonOfTheFirstFailure) {
 // Some editors start a UTF-8 file with a byte-order mark; it is skipped.
 TEST(RecordingReader, SkipsAByteOrderMark) {
     const std::string path = "/tmp/lumivex-bom-" + std::to_string(getpid()) + ".csv";
-    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF# lumivex recording 2\n# stations 0\n"
-                                          << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
-                                          << "# channel 0 0 flags 0x21F description Rig\n0.5,0,0,9,0,0,1,1,1,0,0,0\n";
+    std::ofstream(path, std::ios::binary)
+        << "\xEF\xBB\xBF# lumivex recording 2\n# stations 0\n"
+        << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+        << "# channel 0 0 flags 0x21F description Rig\n0.5,0,0,9,0,0,1,1,1,0,0,0\n";
     RecordingReader reader;
     RecordedWrite write;
     EXPECT_TRUE(reader.Open(path) && reader.Next(write)) << reader.Error();

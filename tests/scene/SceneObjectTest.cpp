@@ -70,9 +70,7 @@ TEST(SceneObject, AimTurnsTowardTheDirectionAndKeepsRollAndPosition) {
         Vector3 direction;
         float azimuth, elevation;
     } cases[] = {
-        {{1, 1, 0}, 0.78539816f, 0},
-        {{2, 0, -2}, 0, 0.78539816f},
-        {{-3, 0, 4}, 3.14159265f, -0.92729522f},
+        {{1, 1, 0}, 0.78539816f, 0},     {{2, 0, -2}, 0, 0.78539816f}, {{-3, 0, 4}, 3.14159265f, -0.92729522f},
         {{0, 0, 5}, 0.25f, 1.5707964f},  // straight up or down: azimuth kept
         {{0, 0, -5}, 0.25f, 1.5707964f},
     };

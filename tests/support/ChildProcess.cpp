@@ -146,7 +146,8 @@ int ExitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 
 
 std::string DescribeStatus(int status) {
     if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
-    if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
+    if (WIFSIGNALED(status))
+        return "signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
     return "status " + std::to_string(status);
 }
 

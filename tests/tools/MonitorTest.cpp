@@ -66,7 +66,8 @@ Recording ReadRecording(const std::string& path) {
         recording.channels.insert({c.instrument, c.bin, c.flags, c.description});
         for (const RecordedStation& station : write.stations) {
             const StationRecord& r = station.record;
-            recording.poses[{c.instrument, c.bin, station.station}].push_back({r.x, r.y, r.z, r.azimuth, r.elevation, r.roll});
+            recording.poses[{c.instrument, c.bin, station.station}].push_back(
+                {r.x, r.y, r.z, r.azimuth, r.elevation, r.roll});
         }
     }
     return recording;
@@ -196,7 +197,8 @@ TEST(ServerWriteTimeTest, TakesTheStampEvenJustAfterThePoll) {
         {nowMicros + 2, now + std::chrono::microseconds(2)},
         {nowMicros + 20000000, now},
         {0, now}};
-    for (const auto& [stamp, expected] : cases) EXPECT_TRUE(ServerWriteTime(now, stamp) == expected) << stamp - nowMicros;
+    for (const auto& [stamp, expected] : cases)
+        EXPECT_TRUE(ServerWriteTime(now, stamp) == expected) << stamp - nowMicros;
 }
 
 // The mapping of a removed channel still holds its last write: its stations
@@ -230,10 +232,14 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
     const std::string nothing = "nothing is published for instrument 0, bins 0-1";
     const Case cases[] = {
         {{"--once"}, "", nothing},
-        {{"--csv", csv.Path(), "--duration", "0.3"}, "", "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
+        {{"--csv", csv.Path(), "--duration", "0.3"},
+         "",
+         "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
         {{"--once"}, "../" + Prefix(), "LUMIVEX_SHM_PREFIX \"../" + Prefix() + "\" is refused: it contains '/'"},
         {{"--once"}, "..", "LUMIVEX_SHM_PREFIX \"..\" is refused: it is \".\" or \"..\""},
-        {{"--once"}, Prefix() + "\x1b", "LUMIVEX_SHM_PREFIX \"" + Prefix() + "\\x1b\" is refused: it contains control characters"},
+        {{"--once"},
+         Prefix() + "\x1b",
+         "LUMIVEX_SHM_PREFIX \"" + Prefix() + "\\x1b\" is refused: it contains control characters"},
         {{"--once"}, std::string(300, 'p'), "is refused: it is longer than 223 characters"},
     };
     for (const Case& c : cases) {
@@ -258,10 +264,16 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
 }
 
 TEST_F(MonitorTest, BadOptionsEndWithStatusTwoAndSayWhatIsWrong) {
-    const std::vector<std::vector<std::string>> rejected{
-        {"--instrument", "16"}, {"--instrument", "x"}, {"--bins", "0,,1"}, {"--bins", "16"},
-        {"--stations", "3-1"},  {"--stations", "32"},  {"--once", "--csv", "out.csv"}, {"--csv", "--once"},
-        {"--unknown"},          {"extra"}};
+    const std::vector<std::vector<std::string>> rejected{{"--instrument", "16"},
+                                                         {"--instrument", "x"},
+                                                         {"--bins", "0,,1"},
+                                                         {"--bins", "16"},
+                                                         {"--stations", "3-1"},
+                                                         {"--stations", "32"},
+                                                         {"--once", "--csv", "out.csv"},
+                                                         {"--csv", "--once"},
+                                                         {"--unknown"},
+                                                         {"extra"}};
     for (const auto& options : rejected) {
         Outcome run = Monitor(options);
         EXPECT_EQ(ExitStatus(run), 2) << options[0];
@@ -322,13 +334,15 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
     std::istringstream text(monitor.output.Text());
     for (std::string line; std::getline(text, line);) lines.push_back(line);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "# lumivex-monitor: instrument 0, bins 0, stations 0-3; one line per change of a channel or a station");
+    EXPECT_EQ(lines[0],
+              "# lumivex-monitor: instrument 0, bins 0, stations 0-3; one line per change of a channel or a station");
     std::map<std::string, size_t> places;  // "# decimals: time_s 6, x 4, ...; ..."
     std::istringstream stated(lines[2].substr(0, lines[2].find(';')).substr(lines[2].find(':') + 1));
     std::string name;
     for (size_t count = 0; stated >> name >> count; stated.ignore(1)) places[name] = count;
     EXPECT_EQ(places.size(), 9u) << lines[2];
-    auto row = std::find_if(lines.begin(), lines.end(), [](const std::string& line) { return line.find(" (0,0,0) ") != std::string::npos; });
+    auto row = std::find_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find(" (0,0,0) ") != std::string::npos; });
     ASSERT_NE(row, lines.end());
     std::istringstream columns(lines[1].substr(2)), fields(*row);
     for (std::string column, field; columns >> column && fields >> field;) {
@@ -376,8 +390,10 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         // machine may start the monitor late, so only a quarter is asked for.
         EXPECT_GE(recording.writes.size(), 100u);
         const std::string& output = monitor.output.Text();
-        EXPECT_NE(output.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos) << output;
-        EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos, missed > 0)
+        EXPECT_NE(output.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos)
+            << output;
+        EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos,
+                  missed > 0)
             << output;
     }
 }
@@ -479,14 +495,16 @@ TEST_F(MonitorTest, ReplayedRecordingPublishesTheRecordedPoses) {
     // The replay removes its channels as it ends: once the recorder saw
     // that, it has read every write before.
     for (const ChannelKey& channel : original.channels) {
-        std::string gone = "# channel " + std::to_string(std::get<0>(channel)) + " " + std::to_string(std::get<1>(channel)) + " gone";
+        std::string gone =
+            "# channel " + std::to_string(std::get<0>(channel)) + " " + std::to_string(std::get<1>(channel)) + " gone";
         ASSERT_NE(replayedCsv.WaitFor(gone, 0, runLimit), std::string::npos) << replayedCsv.Text();
     }
     ASSERT_EQ(second.StopWith(SIGINT), 0);
 
     Recording replayed = ReadRecording(replayedCsv.Path());
     ASSERT_EQ(original.poses.size(), 8u);
-    for (const ChannelKey& channel : original.channels) EXPECT_EQ(replayed.channels.count(channel), 1u) << std::get<3>(channel);
+    for (const ChannelKey& channel : original.channels)
+        EXPECT_EQ(replayed.channels.count(channel), 1u) << std::get<3>(channel);
     const Pose unwritten(6, 0.0f);  // what a reader may see between creation and the first write
     for (const auto& [key, recorded] : original.poses) {
         const std::vector<Pose>& poses = recorded;
@@ -508,7 +526,8 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
                               "--bins", "0,10", "--flags", "115", "--description", "Layout server"}));
     ASSERT_NE(server.output.WaitFor("ready\n", 0, runLimit), std::string::npos) << server.output.Text();
 
-    Outcome viewer = RunToEnd({ProgramPath("lumivex"), "/Txi2", "/Txb401"}, ChildEnvironment({}, {"DISPLAY"}), runLimit);
+    Outcome viewer =
+        RunToEnd({ProgramPath("lumivex"), "/Txi2", "/Txb401"}, ChildEnvironment({}, {"DISPLAY"}), runLimit);
     Outcome monitor = Monitor({"--once", "--instrument", "1", "--bins", "0,10"});
 
     ASSERT_EQ(ExitStatus(monitor), 0) << monitor.output;
@@ -522,8 +541,9 @@ TEST_F(MonitorTest, ServerWrittenFromTheLayoutDocumentIsReadByViewerAndMonitor) 
             std::string rest;
             std::string name = "(1," + std::to_string(bin) + "," + std::to_string(k) + ")";
             ASSERT_TRUE(StationRow(monitor.output, name, numbers, rest)) << name << "\n" << monitor.output;
-            const double expected[6] = {10.0 * bin + k + 0.5, -0.25 * k, 2.0 + k, 0.5 * degreesPerRadian,
-                                        -0.25 * degreesPerRadian, 0.125 * k * degreesPerRadian};
+            const double expected[6] = {
+                10.0 * bin + k + 0.5,        -0.25 * k, 2.0 + k, 0.5 * degreesPerRadian, -0.25 * degreesPerRadian,
+                0.125 * k * degreesPerRadian};
             for (int i = 0; i < 6; ++i) EXPECT_NEAR(numbers[i], expected[i], 0.006) << name << " number " << i;
             double age = -1.0;
             EXPECT_EQ(std::sscanf(rest.c_str(), "%*s %lf", &age), 1) << "no age from the time stamp: " << rest;

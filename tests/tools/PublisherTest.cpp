@@ -108,8 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "0,0,1,1,0,0,1,1,1,0,0,0\n0,0,1,1,0,1,1,1,1,0,0,0\n",
                   8},
         Malformed{"DescriptionTooLong",
-                  "# channel 0 0 flags 0x21F description " + std::string(station_layout::maxDescriptionLength + 1, 'd') +
-                      "\n" + header,
+                  "# channel 0 0 flags 0x21F description " +
+                      std::string(station_layout::maxDescriptionLength + 1, 'd') + "\n" + header,
                   1},
         Malformed{"NewerVersion", "# lumivex recording 3\n" + header, 1},
         Malformed{"NoStationsNamed", "# lumivex recording 2\n" + std::string(recording_syntax::columnLine) + "\n", 2},
@@ -159,12 +159,14 @@ TEST_F(PublisherTest, RefusesOptionsThatMakeNoSense) {
         {{"--as-instrument", "1"}, "--as-instrument requires --replay"},
         {{"--replay", recording, "--speed", "0"}, "--speed"},
         {{"--replay", recording, "--from", "2", "--to", "1"}, "--to must not come before --from"},
-        {{"--replay", recording, "--instrument", "2", "--bins", "1"}, recording + ": no write of instruments 2, bins 1\n"},
+        {{"--replay", recording, "--instrument", "2", "--bins", "1"},
+         recording + ": no write of instruments 2, bins 1\n"},
         {{"--replay", recording, "--from", "0.5"}, "no write of instruments 0-15, bins 0-15 from --from 0.5 s\n"},
         {{"--replay", empty}, empty + ": the recording is empty"},
         {{"--replay", instant, "--loop"}, "--loop needs writes that span some time"},
         {{"--replay", "-", "--loop"}, "--loop cannot replay standard input"},
-        {{"--replay", twoInstruments, "--as-instrument", "2"}, "instruments 0 and 1 of " + twoInstruments + " both have bin 0"},
+        {{"--replay", twoInstruments, "--as-instrument", "2"},
+         "instruments 0 and 1 of " + twoInstruments + " both have bin 0"},
         {{"--replay", "/nonexistent/recording.csv"}, "/nonexistent/recording.csv"},
     };
     for (const auto& [arguments, message] : refused) ExpectRefused(arguments, message);
@@ -185,13 +187,14 @@ TEST_F(PublisherTest, SaysWhatItPublishesAndHowMuchItWrote) {
     Outcome outcome = Run({"--bins", "2,5", "--motion", "still", "--rate", "40", "--duration", "0.3"});
     ASSERT_TRUE(outcome.finished);
     ASSERT_EQ(ExitCode(outcome.status), 0) << outcome.output;
-    const std::string start = "lumivex-publisher: publishing instrument 0 bins 2,5, still motion, 40 writes/s for 0.3 s, "
-                              "prefix \"" + Prefix() + "\"\n";
+    const std::string start =
+        "lumivex-publisher: publishing instrument 0 bins 2,5, still motion, 40 writes/s for 0.3 s, "
+        "prefix \"" +
+        Prefix() + "\"\n";
     ASSERT_EQ(outcome.output.rfind(start, 0), 0u) << outcome.output;
     const std::string rest = outcome.output.substr(start.size());
     std::smatch end;
-    ASSERT_TRUE(std::regex_match(rest, end,
-                                 std::regex("lumivex-publisher: ([0-9]+) writes in 0\\.[0-9]{2} s\n")))
+    ASSERT_TRUE(std::regex_match(rest, end, std::regex("lumivex-publisher: ([0-9]+) writes in 0\\.[0-9]{2} s\n")))
         << outcome.output;
     EXPECT_GE(std::stoi(end[1]), 10);
 }
@@ -317,10 +320,13 @@ TEST_F(PublisherTest, ReplayRemovesAChannelWhereItsServerDid) {
 std::string GroupedRecording() {
     std::string text = "# lumivex recording 2\n# stations 0-3\n" + std::string(recording_syntax::columnLine) + "\n";
     for (int i = 0; i <= 20; ++i) {
-        if (i % 10 == 0 && i < 20) text += i == 0 ? "# channel 0 1 flags 0x21F description Before\n" : "# channel 0 1 flags 0x213 description After\n";
+        if (i % 10 == 0 && i < 20)
+            text += i == 0 ? "# channel 0 1 flags 0x21F description Before\n"
+                           : "# channel 0 1 flags 0x213 description After\n";
         for (int k = 0; k < 4; ++k) {
             char row[128];
-            std::snprintf(row, sizeof row, "%.2f,0,1,%d,0,%d,%d,%d,%d,%d,%d,%d\n", i / 100.0, i % 10 + 1, k, i, i, i, i, i, i);
+            std::snprintf(row, sizeof row, "%.2f,0,1,%d,0,%d,%d,%d,%d,%d,%d,%d\n", i / 100.0, i % 10 + 1, k, i, i, i, i,
+                          i, i);
             text += row;
         }
     }
@@ -345,7 +351,8 @@ TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
         SCOPED_TRACE(c.options.empty() ? "whole" : c.options[0]);
         testsupport::OutputFile output;
         testsupport::ChildProcess publisher;
-        std::vector<std::string> arguments{testsupport::ProgramPath("lumivex-publisher"), "--replay", path, "--duration", "1"};
+        std::vector<std::string> arguments{testsupport::ProgramPath("lumivex-publisher"), "--replay", path,
+                                           "--duration", "1"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         ASSERT_TRUE(publisher.Start({arguments, testsupport::ChildEnvironment({}), output.Path()}));
         TrackerClient client(c.instrument);
@@ -358,7 +365,8 @@ TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
             const uint32_t index = static_cast<uint32_t>(state.records[0].x);
             for (int k = 0; k < 4; ++k)
                 for (float value : {state.records[k].x, state.records[k].y, state.records[k].roll})
-                    ASSERT_EQ(value, static_cast<float>(index)) << "station " << k << " of write count " << state.writeCount;
+                    ASSERT_EQ(value, static_cast<float>(index))
+                        << "station " << k << " of write count " << state.writeCount;
             EXPECT_EQ(state.flags, index < 10 ? 0x21Fu : 0x213u);
             EXPECT_EQ(state.description, index < 10 ? "Before" : "After");
         }
@@ -370,7 +378,8 @@ TEST_F(PublisherTest, ReplayWritesEachRecordedWriteWholeOnce) {
         const std::string cut = path + ":86: the file is cut short";
         EXPECT_NE(output.Text().find(cut), std::string::npos) << output.Text();
         EXPECT_EQ(output.Text().find(cut), output.Text().rfind(cut)) << "warned more than once";
-        EXPECT_NE(output.Text().find("replayed " + std::to_string(c.writes) + " writes"), std::string::npos) << output.Text();
+        EXPECT_NE(output.Text().find("replayed " + std::to_string(c.writes) + " writes"), std::string::npos)
+            << output.Text();
         EXPECT_NE(output.Text().find("lumivex-publisher: replaying " + path), std::string::npos) << output.Text();
     }
 }
@@ -422,8 +431,7 @@ protected:
         for (int attempt = 0; attempt < 20000; ++attempt, usleep(250)) {
             RegionWords before = Peek(bin), after = Peek(bin);
             if (before.size == station_layout::publishedRegionSize && before.mark == station_layout::sequenceMark &&
-                before.sequence % 2 == 0 &&
-                before.sequence == after.sequence && after.writeCount > count)
+                before.sequence % 2 == 0 && before.sequence == after.sequence && after.writeCount > count)
                 return true;
         }
         return false;
@@ -492,7 +500,10 @@ struct Disturbance {
 };
 
 const Disturbance disturbances[] = {
-    {"Removed", [](const std::string& region, const std::string& mutex) { return unlink(region.c_str()) == 0 && unlink(mutex.c_str()) == 0; },
+    {"Removed",
+     [](const std::string& region, const std::string& mutex) {
+         return unlink(region.c_str()) == 0 && unlink(mutex.c_str()) == 0;
+     },
      "removed or replaced while this process wrote it; created again"},
     {"RegionReplaced",
      [](const std::string& region, const std::string&) {
@@ -501,7 +512,8 @@ const Disturbance disturbances[] = {
          return descriptor >= 0 && close(descriptor) == 0;
      },
      "removed or replaced while this process wrote it; created again"},
-    {"MutexMadeGroupWritable", [](const std::string&, const std::string& mutex) { return chmod(mutex.c_str(), 0660) == 0; },
+    {"MutexMadeGroupWritable",
+     [](const std::string&, const std::string& mutex) { return chmod(mutex.c_str(), 0660) == 0; },
      "its mutex object became writable by others than its owner; replaced by a new one, mode 0600"},
 };
 
@@ -529,7 +541,9 @@ TEST_P(DisturbedWriterTest, ObjectsComeBackWithOneWarning) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DisturbedWriterTest, ::testing::ValuesIn(disturbances),
-                         [](const ::testing::TestParamInfo<Disturbance>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Disturbance>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // Objects taken over by another writer while a publisher ran: it cannot
 // create them again, ends with status 1 naming that writer, and leaves the
@@ -544,7 +558,8 @@ TEST_F(WriterTest, AWriterThatEndsLeavesObjectsNoLongerItsOwn) {
     ASSERT_TRUE(publisher->process.WaitExit(testsupport::Milliseconds(5000), status));
     EXPECT_EQ(ExitCode(status), 1);
     EXPECT_NE(publisher->output.Text().find("has a live writer, process " + std::to_string(getpid())),
-              std::string::npos) << publisher->output.Text();
+              std::string::npos)
+        << publisher->output.Text();
     EXPECT_NE(Inode(RegionName(0, 0)), 0u);
     EXPECT_NE(Inode(MutexName(0, 0)), 0u);
 }

@@ -56,13 +56,17 @@ TEST(ChangeDetectorTest, ReadsDenselyOnlyAroundForeseenWrites) {
         {"125 Hz", Steady(0, 8000, 5, 1), 32100, 39995, 0},
         {"too few writes to trust", Steady(0, 1000, 3, 1), 2100, 2350, 0},
         {"irregular writes: slow pace", {{0, 1}, {1000, 2}, {3100, 3}, {3400, 4}, {7000, 5}, {7900, 6}}, 8000, 8250, 0},
-        {"missed writes: counted, and the period still known", {{0, 1}, {1000, 2}, {4000, 5}, {5000, 6}, {6000, 7}, {8000, 9}},
-         8100, 8995, 3},
+        {"missed writes: counted, and the period still known",
+         {{0, 1}, {1000, 2}, {4000, 5}, {5000, 6}, {6000, 7}, {8000, 9}},
+         8100,
+         8995,
+         3},
         {"a round the server skipped keeps the beat", Joined(Steady(0, 1000, 5, 1), {{6000, 6}}), 6100, 6995, 0},
-        {"the rate changed to a multiple: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 8, 6)), 68100,
-         75995, 0},
+        {"the rate changed to a multiple: learnt afresh", Joined(Steady(0, 1000, 5, 1), Steady(12000, 8000, 8, 6)),
+         68100, 75995, 0},
         {"a restarted counter is no jump", Joined(Steady(0, 1000, 5, 1000), Steady(5000, 1000, 5, 1)), 9100, 9995, 0},
-        {"a paused server: slow pace until learnt again", Joined(Steady(0, 1000, 5, 1), Steady(900000, 1000, 2, 6)), 901100, 901350, 0},
+        {"a paused server: slow pace until learnt again", Joined(Steady(0, 1000, 5, 1), Steady(900000, 1000, 2, 6)),
+         901100, 901350, 0},
     };
     for (const auto& row : rows) {
         ChangeDetector detector(1, slowPoll);

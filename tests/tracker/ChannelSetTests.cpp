@@ -33,8 +33,10 @@ struct HandMadeChannel {
 };
 
 TEST(ChannelSetConstruction, ClampsInstrumentAndChannelCount) {
-    struct Case { int instrument, channels, expectedInstrument; uint32_t expectedMask; } cases[] = {
-        {16, 16, 0, 0xFFFF}, {-1, 0, 0, 0x1}, {15, 17, 15, 0x1}, {3, 4, 3, 0xF}};
+    struct Case {
+        int instrument, channels, expectedInstrument;
+        uint32_t expectedMask;
+    } cases[] = {{16, 16, 0, 0xFFFF}, {-1, 0, 0, 0x1}, {15, 17, 15, 0x1}, {3, 4, 3, 0xF}};
     for (const Case& c : cases) {
         struct Probe : ShMemChannelSet {
             using ShMemChannelSet::ShMemChannelSet;
@@ -203,20 +205,25 @@ TEST_F(ChannelSetTest, ReadOnlyChannelWaitsForAnEvenSequence) {
     EXPECT_TRUE(client.IsReadOnly(0));
     ASSERT_TRUE(platform::StoreRegionWord(writer.view, station_layout::sequenceOffset, 5));
     EXPECT_FALSE(ReadStationPose(client, 0, 0, pose));
-    EXPECT_EQ(DescribeTrouble(client, 0),
-              Prefix() + RegionName(0, 0) + ": its server has been writing it for longer than 10 ms (or died while writing)");
+    EXPECT_EQ(
+        DescribeTrouble(client, 0),
+        Prefix() + RegionName(0, 0) + ": its server has been writing it for longer than 10 ms (or died while writing)");
     ASSERT_TRUE(server.Write(7));
     ASSERT_TRUE(ReadStationPose(client, 0, 0, pose));
     EXPECT_EQ(pose[0], 7.0f);
 }
 
 TEST_F(ChannelSetTest, ActiveStationCountUsesOnlyTheLowFourBits) {
-    struct Case { uint32_t flags; int active; } cases[] = {{0x125, 2}, {0x21F, 4}, {0x0F0, 0}, {0xFFFFFFF8, 1}};
+    struct Case {
+        uint32_t flags;
+        int active;
+    } cases[] = {{0x125, 2}, {0x21F, 4}, {0x0F0, 0}, {0xFFFFFFF8, 1}};
     HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
     TrackerClient client;
     ASSERT_TRUE(client.Attach());
     for (const Case& c : cases) {
-        for (int i = 0; i < 4; ++i) channel.view.base[station_layout::flagsOffset + i] = static_cast<unsigned char>(c.flags >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            channel.view.base[station_layout::flagsOffset + i] = static_cast<unsigned char>(c.flags >> (8 * i));
         EXPECT_EQ(client.ActiveStationCount(), c.active) << std::hex << c.flags;
     }
 }

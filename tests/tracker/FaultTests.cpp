@@ -38,7 +38,8 @@ public:
     // lets it go until it is stopped: a holder that released it between writes
     // would let a read through now and then.
     bool HoldMutex() {
-        holder = std::make_unique<Publisher>(std::vector<std::string>{"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "60000"});
+        holder = std::make_unique<Publisher>(
+            std::vector<std::string>{"--bins", "0", "--rate", "0.5", "--hold-lock-ms", "60000"});
         float pose[6];
         for (int attempt = 0; attempt < 2000 && ReadStationPose(client, 0, 0, pose); ++attempt) usleep(1000);
         return true;
@@ -50,7 +51,8 @@ public:
     bool WaitForRepairedChannel() {
         float pose[6] = {};
         for (int frame = 0; frame < 2000; ++frame) {
-            if (ReadStationPose(client, 1, 0, pose) && ReadStationPose(client, 0, 0, pose) && pose[0] >= 2.0f) return true;
+            if (ReadStationPose(client, 1, 0, pose) && ReadStationPose(client, 0, 0, pose) && pose[0] >= 2.0f)
+                return true;
             usleep(1000);
         }
         return false;
@@ -102,7 +104,8 @@ TEST_P(ChannelFault, ReadFailsPromptlyAndResumesOnceAServerRepairsTheChannel) {
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--pose", "0=2,2,2,2,2,2"}), 0);
     struct stat status {};
     ASSERT_EQ(stat(Path(RegionName(0, 0)).c_str(), &status), 0);
-    EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize)) << "the server restores the size";
+    EXPECT_EQ(status.st_size, static_cast<off_t>(station_layout::publishedRegionSize))
+        << "the server restores the size";
     EXPECT_TRUE(WaitForRepairedChannel()) << "the channel is picked up again";
 }
 

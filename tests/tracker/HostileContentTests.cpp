@@ -69,7 +69,8 @@ public:
     bool WaitForWrites(uint32_t count) {
         TrackerClient client;
         ChannelState state;
-        return WaitFor([&] { return client.Attach() && ReadChannelState(client, 0, state) && state.writeCount >= count; });
+        return WaitFor(
+            [&] { return client.Attach() && ReadChannelState(client, 0, state) && state.writeCount >= count; });
     }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {
@@ -119,19 +120,30 @@ struct HostileContent {
     int runs;
 };
 
-const std::string hostileDescription = "Tracker\x1b]0;owned\x07\x1b[2J\nSensor 99: forged\x7f\xc2\x9b" "1m";
+const std::string hostileDescription =
+    "Tracker\x1b]0;owned\x07\x1b[2J\nSensor 99: forged\x7f\xc2\x9b"
+    "1m";
 const std::string description2779(station_layout::maxDescriptionLength + 1, 'A');
 
 const HostileContent contents[] = {
     {"EscapesAndLineBreaksInTheDescription",
-     [](HostileContentTest& test) { return test.PublishOnce({"--description", hostileDescription}); }, 4, false,
+     [](HostileContentTest& test) {
+         return test.PublishOnce({"--description", hostileDescription});
+     },
+     4,
+     false,
      "Tracker\\x1b]0;owned\\x07\\x1b[2J\\x0aSensor 99: forged\\x7f\\xc2\\x9b1m",
-     {"\x1b", "\x07", "\nSensor 99", "\xc2\x9b"}, 1},
+     {"\x1b", "\x07", "\nSensor 99", "\xc2\x9b"},
+     1},
     // 537 MB of output from the viewer before: each reader stops where a
     // region of the published size ends.
     {"RegionOf64MegabytesWithoutNul",
-     [](HostileContentTest& test) { return test.PublishOnce({}) && test.FillRegion(64u << 20); }, 4, false,
-     description2779.substr(1), {description2779}, 1},
+     [](HostileContentTest& test) { return test.PublishOnce({}) && test.FillRegion(64u << 20); },
+     4,
+     false,
+     description2779.substr(1),
+     {description2779},
+     1},
     // The publisher dies while it holds bin 0's mutex in its first write, before
     // it ever wrote bin 1 under the lock: bin 1 still shows its first content,
     // and bin 0 what the dead server left there, in its unit (a reader that
@@ -146,7 +158,11 @@ const HostileContent contents[] = {
          std::this_thread::sleep_for(Milliseconds(500));
          return started && test.publisher.Signal(SIGKILL);
      },
-     2, true, "CMETER", {"INCHES", "METERS", "Not connected", "not read", "not published"}, 1},
+     2,
+     true,
+     "CMETER",
+     {"INCHES", "METERS", "Not connected", "not read", "not published"},
+     1},
     // A live server that holds its mutex 200 ms of every 250: the viewer's
     // report and lumivex-monitor --once wait for it.
     {"StartUpBesideAServerHoldingItsMutex200MsPerWrite",
@@ -155,7 +171,11 @@ const HostileContent contents[] = {
                 test.StartPublisher({"--bins", "0", "--flags", "0x11F", "--hold-lock-ms", "200", "--rate", "4"}) &&
                 test.WaitForWrites(2);
      },
-     2, false, "CMETER", {"Not connected", "METERS", "held by another process"}, 3},
+     2,
+     false,
+     "CMETER",
+     {"Not connected", "METERS", "held by another process"},
+     3},
 };
 
 void PrintTo(const HostileContent& content, std::ostream* out) { *out << content.name; }
@@ -182,7 +202,9 @@ TEST_P(HostileChannel, EveryReaderShowsItEscapedBoundedAndAsPublished) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Contents, HostileChannel, ::testing::ValuesIn(contents),
-                         [](const ::testing::TestParamInfo<HostileContent>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<HostileContent>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // What passes to a terminal as it is and what is escaped: well-formed UTF-8
 // passes; C1 controls, overlong forms, surrogates, code points past U+10FFFF,
@@ -193,7 +215,8 @@ TEST(ConsoleTextTest, EscapesControlsAndBytesThatAreNotWellFormedUtf8) {
         std::string text, shown;
     } cases[] = {
         {"Tracker 7 \\ \"x\" ~", "Tracker 7 \\ \"x\" ~"},
-        {"Gr\xc3\xbc\xc3\x9f\xe2\x9c\x93 \xf0\x9d\x84\x9e \xc2\xa0", "Gr\xc3\xbc\xc3\x9f\xe2\x9c\x93 \xf0\x9d\x84\x9e \xc2\xa0"},
+        {"Gr\xc3\xbc\xc3\x9f\xe2\x9c\x93 \xf0\x9d\x84\x9e \xc2\xa0",
+         "Gr\xc3\xbc\xc3\x9f\xe2\x9c\x93 \xf0\x9d\x84\x9e \xc2\xa0"},
         {"a\tb\rc\x1b[0m\x7f", "a\\x09b\\x0dc\\x1b[0m\\x7f"},
         {"\xc2\x85\xc2\x9b", "\\xc2\\x85\\xc2\\x9b"},
         {"\xc0\xaf\xe0\x80\xaf\xed\xa0\x80", "\\xc0\\xaf\\xe0\\x80\\xaf\\xed\\xa0\\x80"},
@@ -201,7 +224,8 @@ TEST(ConsoleTextTest, EscapesControlsAndBytesThatAreNotWellFormedUtf8) {
         // U+2027 | U+2028 U+202E | U+202F U+2065 | U+2066 U+2069 | U+206A: the
         // separators and bidirectional controls between the bars are escaped.
         {"\xe2\x80\xa7|\xe2\x80\xa8\xe2\x80\xae|\xe2\x80\xaf\xe2\x81\xa5|\xe2\x81\xa6\xe2\x81\xa9|\xe2\x81\xaa",
-         "\xe2\x80\xa7|\\xe2\\x80\\xa8\\xe2\\x80\\xae|\xe2\x80\xaf\xe2\x81\xa5|\\xe2\\x81\\xa6\\xe2\\x81\\xa9|\xe2\x81\xaa"},
+         "\xe2\x80\xa7|\\xe2\\x80\\xa8\\xe2\\x80\\xae|\xe2\x80\xaf\xe2\x81\xa5|\\xe2\\x81\\xa6\\xe2\\x81\\xa9|"
+         "\xe2\x81\xaa"},
     };
     for (const auto& c : cases) EXPECT_EQ(ConsoleText(c.text), c.shown) << c.shown;
 }

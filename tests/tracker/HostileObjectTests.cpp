@@ -60,7 +60,8 @@ public:
     bool ClearSequenceMark() const {
         int descriptor = open(Region().c_str(), O_WRONLY);
         const uint32_t zero = 0;
-        bool written = descriptor >= 0 && pwrite(descriptor, &zero, sizeof zero, station_layout::sequenceMarkOffset) == sizeof zero;
+        bool written = descriptor >= 0 &&
+                       pwrite(descriptor, &zero, sizeof zero, station_layout::sequenceMarkOffset) == sizeof zero;
         return close(descriptor) == 0 && written;
     }
     bool Replace(const std::string& path, const std::function<bool(const char*)>& make) {
@@ -99,10 +100,10 @@ public:
         OutputFile file;
         ChildProcess sender;
         int status = 0;
-        bool started = sender.Start({{ProgramPath("lumivex-bridge"), "send", "--bins", "0", "--domain",
-                                      std::to_string(1 + getpid() % 200)},
-                                     Environment(),
-                                     file.Path()});
+        bool started = sender.Start(
+            {{ProgramPath("lumivex-bridge"), "send", "--bins", "0", "--domain", std::to_string(1 + getpid() % 200)},
+             Environment(),
+             file.Path()});
         file.WaitFor(expected, 0, Milliseconds(3000));
         bool ended = started && sender.Signal(SIGINT) && sender.WaitExit(Milliseconds(3000), status);
         output = file.Text();
@@ -115,7 +116,7 @@ struct Hostile {
     std::function<bool(HostileObjectTest&)> make;  // on a channel just published by our own server
     const char* reason;                            // empty: the rule accepts it
     bool mutexObject;
-    bool sender;  // also run the bridge's sender (a FIFO hung it, a forged kind aborted it)
+    bool sender;                 // also run the bridge's sender (a FIFO hung it, a forged kind aborted it)
     bool regionRemoved = false;  // readers see no channel; only a writer meets the mutex
 };
 
@@ -148,9 +149,7 @@ const Hostile hostiles[] = {
      "not ready: not a mutex of the kind our servers create", true, true},
     // The publisher creates the region before it meets the mutex.
     {"MutexSquattedWithoutRegion",
-     [](HostileObjectTest& t) {
-         return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666);
-     },
+     [](HostileObjectTest& t) { return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666); },
      "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true},
     // The old rig: root's objects, group-writable by a group this user is
     // in. The region is trusted; the mutex is not locked even so.

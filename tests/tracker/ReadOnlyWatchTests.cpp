@@ -119,9 +119,10 @@ const TrustedOwnersCase trustedOwnersCases[] = {
     {"RootsFile", "# the server's account\n  nobody  # at the rig\n", 0, 0644, false, "", true},
     {"CommentOnly", "# nobody\n", 0, 0644, false, "", false},
     {"UnknownName", "lvx-no-such-user\nnobody\n", 0, 0644, false, "no such user \"lvx-no-such-user\"", true},
-    {"GroupWritable", "nobody\n", 0, 0664, false, "ignored: someone but root may write it (owner uid 0, mode 0664)", false},
-    {"OwnedByAnotherUser", "nobody\n", otherUser, 0644, false, "ignored: someone but root may write it (owner uid 65534",
+    {"GroupWritable", "nobody\n", 0, 0664, false, "ignored: someone but root may write it (owner uid 0, mode 0664)",
      false},
+    {"OwnedByAnotherUser", "nobody\n", otherUser, 0644, false,
+     "ignored: someone but root may write it (owner uid 65534", false},
     {"SymbolicLink", "nobody\n", 0, 0644, true, "ignored: a symbolic link", false},
 };
 
@@ -153,6 +154,8 @@ TEST_P(TrustedOwners, AreTrustedOnlyFromAFileOnlyRootMayWrite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, TrustedOwners, ::testing::ValuesIn(trustedOwnersCases),
-                         [](const ::testing::TestParamInfo<TrustedOwnersCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<TrustedOwnersCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -13,9 +13,9 @@ namespace {
 using StationReadingTest = SharedMemoryTest;
 
 TEST_F(StationReadingTest, CopiesTheRecordOfAStationAtAKnownPose) {
-    ASSERT_EQ(Publisher::Run({"--bins", "0,1", "--once", "--pose", "31=1.5,-2.25,3,0.1,-0.2,0.3", "--pose",
-                              "4=7,8,9,1,2,3"}),
-              0);
+    ASSERT_EQ(
+        Publisher::Run({"--bins", "0,1", "--once", "--pose", "31=1.5,-2.25,3,0.1,-0.2,0.3", "--pose", "4=7,8,9,1,2,3"}),
+        0);
     TrackerClient client;
     ASSERT_TRUE(client.Attach());
     float pose[6] = {};
@@ -72,9 +72,12 @@ TEST_F(StationReadingTest, DescriptionWithoutNulEndsAtTheEndOfTheRegion) {
 }
 
 TEST(StationLayout, UnitCodesGiveScaleAndLabel) {
-    struct Case { uint32_t flags; float scale; const char* label; } cases[] = {
-        {0x0F0, 2.54f, "INCHES"}, {0x113, 1.0f, "CMETER"}, {0x213, 100.0f, "METERS"},
-        {0x313, 100.0f, "METERS"}, {0x513, 100.0f, "METERS"}, {0xF00, 100.0f, "METERS"}};
+    struct Case {
+        uint32_t flags;
+        float scale;
+        const char* label;
+    } cases[] = {{0x0F0, 2.54f, "INCHES"},  {0x113, 1.0f, "CMETER"},   {0x213, 100.0f, "METERS"},
+                 {0x313, 100.0f, "METERS"}, {0x513, 100.0f, "METERS"}, {0xF00, 100.0f, "METERS"}};
     for (const Case& c : cases) {
         station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(c.flags));
         EXPECT_EQ(unit.scale, c.scale) << std::hex << c.flags;
@@ -164,9 +167,9 @@ TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemWhenItEnd
 
 TEST_F(StationReadingTest, BadPublisherOptionsCreateNothing) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--instrument", "16"}, {"--bins", "0,16"}, {"--bins", ""}, {"--flags", "xyz"}, {"--pose", "32=0,0,0,0,0,0"},
-        {"--motion", "spin"}, {"--rate", "-1"}, {"--mode", "9"}, {"--crash-after", "0"}, {"--once", "--nonsense"},
-        {"--duration"}};
+        {"--instrument", "16"},       {"--bins", "0,16"},       {"--bins", ""},   {"--flags", "xyz"},
+        {"--pose", "32=0,0,0,0,0,0"}, {"--motion", "spin"},     {"--rate", "-1"}, {"--mode", "9"},
+        {"--crash-after", "0"},       {"--once", "--nonsense"}, {"--duration"}};
     for (const auto& arguments : bad) EXPECT_EQ(Publisher::Run(arguments), 2) << arguments[0];
     TrackerClient client;
     EXPECT_FALSE(client.Attach());

@@ -80,13 +80,9 @@ int ExitCode(int waitStatus) {
     return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -WTERMSIG(waitStatus);
 }
 
-std::string RegionName(int instrument, int channel) {
-    return NameOf(ChannelObject::Region, instrument, channel).text;
-}
+std::string RegionName(int instrument, int channel) { return NameOf(ChannelObject::Region, instrument, channel).text; }
 
-std::string MutexName(int instrument, int channel) {
-    return NameOf(ChannelObject::Mutex, instrument, channel).text;
-}
+std::string MutexName(int instrument, int channel) { return NameOf(ChannelObject::Mutex, instrument, channel).text; }
 
 // The mutex sits at its own alignment behind the ready word.
 bool PokeMutexField(const std::string& path, std::size_t fieldOffset, int32_t value, int32_t* previous) {

@@ -9,18 +9,22 @@
 
 namespace {
 
-const std::string rules = "\n=======================================" "=======================================";
+const std::string rules =
+    "\n======================================="
+    "=======================================";
 
 std::string SensorLine(int row, int instrument, int bin, int station, const std::string& description, int active,
                        bool isActive, const std::string& formats, const std::string& unit) {
     char line[256];
     std::snprintf(line, sizeof line, "\n\tSensor%3d: QMT(%d,%d,%d) ", row, instrument, bin, station);
-    return line + description + "(" + std::to_string(active) + ") " + (isActive ? "" : "IN") +
-           "ACTIVE " + formats + " " + unit;
+    return line + description + "(" + std::to_string(active) + ") " + (isActive ? "" : "IN") + "ACTIVE " + formats +
+           " " + unit;
 }
 
 std::string Header() { return rules + "\nQMT Tracking configuration:"; }
-std::string Footer(int total) { return "\n\tTotal tracking stations = " + std::to_string(total) + "\n" + rules.substr(1); }
+std::string Footer(int total) {
+    return "\n\tTotal tracking stations = " + std::to_string(total) + "\n" + rules.substr(1);
+}
 const std::string metresScale = "\n\tScale normalized by  100.00";
 
 class TrackingReportTest : public SharedMemoryTest {
@@ -70,8 +74,8 @@ TEST_F(TrackingReportTest, ServerWithTwoBinsGivesEightRows) {
     ASSERT_EQ(Publisher::Run({"--bins", "0,1", "--flags", "0x213", "--once"}), 0);
     std::string expected = Header();
     for (int row = 0; row < 8; ++row)
-        expected += metresScale + SensorLine(row + 1, 0, row / 4, row % 4, "Simulated tracker", 2, row % 4 < 2,
-                                             "CART||", "METERS");
+        expected += metresScale +
+                    SensorLine(row + 1, 0, row / 4, row % 4, "Simulated tracker", 2, row % 4 < 2, "CART||", "METERS");
     expected += Footer(8);
     EXPECT_EQ(Report(), expected);
     ASSERT_EQ(count, 8);
@@ -85,9 +89,9 @@ TEST_F(TrackingReportTest, CentimetreAndInchChannelsScaleTheirRows) {
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--flags", "0x1F1", "--description", "", "--once"}), 0);
     ASSERT_EQ(Publisher::Run({"--bins", "1", "--flags", "0x0F0", "--once"}), 0);
     trackerSettings.stationMask = 0x1;
-    std::string expected = Header() + SensorLine(1, 0, 0, 0, "", 1, true, "CART|EULR|QUAT", "CMETER") +
-                           "\n\tScale normalized by    2.54" +
-                           SensorLine(2, 0, 1, 0, "Simulated tracker", 0, false, "CART|EULR|QUAT", "INCHES") + Footer(2);
+    std::string expected =
+        Header() + SensorLine(1, 0, 0, 0, "", 1, true, "CART|EULR|QUAT", "CMETER") + "\n\tScale normalized by    2.54" +
+        SensorLine(2, 0, 1, 0, "Simulated tracker", 0, false, "CART|EULR|QUAT", "INCHES") + Footer(2);
     EXPECT_EQ(Report(), expected);
     EXPECT_EQ(map[0].scale, 1.0f);
     EXPECT_EQ(map[1].scale, 2.54f);
@@ -104,8 +108,8 @@ TEST_F(TrackingReportTest, UnsupportedTypePrintsOnlyItsMessage) {
 TEST_F(TrackingReportTest, InstrumentMaskSpansSlotsButUsesOnlySelectedOnes) {
     trackerSettings.instrumentMask = 0x4;
     trackerSettings.stationMask = 0x1;
-    EXPECT_EQ(Report(), Header() + metresScale + SensorLine(1, 2, 0, 0, "Not connected", 0, false, "||", "METERS") +
-                            Footer(1));
+    EXPECT_EQ(Report(),
+              Header() + metresScale + SensorLine(1, 2, 0, 0, "Not connected", 0, false, "||", "METERS") + Footer(1));
     ASSERT_EQ(clients->Count(), 3);
     EXPECT_EQ((*clients)[2].Instrument(), 2);
     EXPECT_EQ(map[0].instrument, 2);

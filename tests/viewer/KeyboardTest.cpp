@@ -63,8 +63,7 @@ TEST_F(ViewerTest, UnboundKeysFallToTheFrameworkWhichIgnoresThem) {
 
 TEST_F(ViewerTest, SpaceTogglesTheViewpointRowAndTheIdleCallback) {
     verboseLevel = 1;
-    EXPECT_EQ(Printed([&] { EXPECT_TRUE(viewer.Keyboard(' ')); }),
-              "\nToggled ON  tracking of object 1 on station 1.");
+    EXPECT_EQ(Printed([&] { EXPECT_TRUE(viewer.Keyboard(' ')); }), "\nToggled ON  tracking of object 1 on station 1.");
     EXPECT_TRUE(viewer.stationMap[0].tracking);
     EXPECT_EQ(viewer.frames, 1) << "one immediate frame";
     EXPECT_EQ(glut_probe::InstalledIdle(), viewer.redisplay);

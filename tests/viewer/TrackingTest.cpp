@@ -21,14 +21,16 @@ const Pose Station1{3, -2, 1, -1.5f, 0.75f, -0.5f};
 
 std::string PoseArgument(int station, const Pose& p) {
     char text[160];
-    std::snprintf(text, sizeof text, "%d=%g,%g,%g,%g,%g,%g", station, p.x, p.y, p.z, p.azimuth, p.elevation,
-                  p.roll);
+    std::snprintf(text, sizeof text, "%d=%g,%g,%g,%g,%g,%g", station, p.x, p.y, p.z, p.azimuth, p.elevation, p.roll);
     return text;
 }
 
 std::vector<std::string> PublisherArguments(const char* flags, const char* bins = "0") {
-    return {"--bins", bins, "--flags", flags, "--motion", "still", "--pose", PoseArgument(0, Station0),
-            "--pose", PoseArgument(1, Station1)};
+    return {"--bins",   bins,
+            "--flags",  flags,
+            "--motion", "still",
+            "--pose",   PoseArgument(0, Station0),
+            "--pose",   PoseArgument(1, Station1)};
 }
 
 // A record as the viewer should place it: to centimetres, shifted by the
@@ -36,8 +38,12 @@ std::vector<std::string> PublisherArguments(const char* flags, const char* bins 
 Pose Placed(const Pose& record, double scale, bool sceneUnits = true) {
     const float* offset = trackerSettings.originOffset;
     double factor = sceneUnits ? SceneUnit : 1.0;
-    return {float((record.x * scale + offset[0]) * factor), float((record.y * scale + offset[1]) * factor),
-            float((record.z * scale + offset[2]) * factor), record.azimuth, record.elevation, record.roll};
+    return {float((record.x * scale + offset[0]) * factor),
+            float((record.y * scale + offset[1]) * factor),
+            float((record.z * scale + offset[2]) * factor),
+            record.azimuth,
+            record.elevation,
+            record.roll};
 }
 
 Pose Viewpoint(const TestViewer& viewer) {

@@ -31,10 +31,10 @@ public:
 
 // What happened while the viewer started.
 struct StartUpRecord {
-    std::string output;                // everything Init printed
+    std::string output;  // everything Init printed
     glut_probe::Callback idleAfterInit = nullptr;
     glut_probe::Callback idleAfterFirstFrame = nullptr;
-    int firstFrameCycles = 0;          // main-loop cycles until the window's first frame
+    int firstFrameCycles = 0;  // main-loop cycles until the window's first frame
 };
 
 // One viewer per process: GLUT starts once, and object ids come from a

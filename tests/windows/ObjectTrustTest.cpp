@@ -58,7 +58,8 @@ TEST_P(DescriptorTrust, DecidesByOwnerAndWhoMayWrite) {
     for (std::size_t at = text.find("ME"); at != std::string::npos; at = text.find("ME"))
         text.replace(at, 2, platform::win32::SidText(me));
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+    ASSERT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
         << text;
     platform::win32::Trust trust = JudgeSecurity(descriptor, me, GetParam().writeRights);
     LocalFree(descriptor);

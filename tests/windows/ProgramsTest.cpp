@@ -45,12 +45,14 @@ std::string FileText(const std::string& path) {
 TEST_F(ProgramsTest, MonitorShowsOneSnapshotAndRecordsEveryWrite) {
     OutputFile output, csv;
     ChildProcess publisher;
-    ASSERT_TRUE(StartPublisher(publisher, output, {"--rate", "20", "--motion", "still", "--flags", "135",
-                                                   "--description", "Windows test", "--pose", "2=1.5,0.25,1.8,0,0,0"}));
+    ASSERT_TRUE(StartPublisher(publisher, output,
+                               {"--rate", "20", "--motion", "still", "--flags", "135", "--description", "Windows test",
+                                "--pose", "2=1.5,0.25,1.8,0,0,0"}));
     Outcome once;
     ASSERT_TRUE(WaitUntil([&] { return (once = Run("lumivex-monitor", {"--once"})).status == 0; })) << once.output;
     EXPECT_NE(once.output.find("channel (0,0) flags 0x00000135 active 0,2 CART EULR CMETER \"Windows test\""),
-              std::string::npos) << once.output;
+              std::string::npos)
+        << once.output;
     Outcome recorded = Run("lumivex-monitor", {"--csv", csv.Path(), "--duration", "1"});
     ASSERT_EQ(recorded.status, 0) << recorded.output;
     std::string text = FileText(csv.Path());
@@ -65,8 +67,10 @@ TEST_F(ProgramsTest, PublisherReplaysARecordingMadeOnLinux) {
     ASSERT_TRUE(StartPublisher(publisher, output,
                                {"--replay", std::string(LUMIVEX_CORPUS) + "/recording/version2.csv.gz", "--loop"}));
     Outcome once;
-    ASSERT_TRUE(WaitUntil([&] { return (once = Run("lumivex-monitor", {"--once", "--bins", "0-15"})).status == 0; }))
-        << once.output << output.Text();
+    ASSERT_TRUE(WaitUntil([&] {
+        return (once = Run("lumivex-monitor", {"--once", "--bins", "0-15"})).status == 0;
+    })) << once.output
+        << output.Text();
     EXPECT_NE(once.output.find("channel (0,"), std::string::npos) << once.output;
 }
 
@@ -94,7 +98,7 @@ TEST_F(ProgramsTest, ViewerReportsWhatIsPublished) {
         ASSERT_TRUE(viewer.Start({{ProgramPath("lumivex"), "/V"}, Environment(), viewerOutput.Path()}));
         for (const std::string& line : c.lines)
             EXPECT_NE(viewerOutput.WaitFor(line, 0, Milliseconds(20000)), std::string::npos) << line << "\n"
-                                                                                          << viewerOutput.Text();
+                                                                                             << viewerOutput.Text();
     }
 }
 

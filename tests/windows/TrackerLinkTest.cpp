@@ -23,7 +23,8 @@ bool PoseIs(TrackerClient& client, int bin, int station, float x) {
 TEST_F(TrackerLinkTest, AttachesAndReadsThePublishedPose) {
     OutputFile output;
     ChildProcess publisher;
-    ASSERT_TRUE(StartPublisher(publisher, output, {"--bins", "0,1", "--rate", "50", "--pose", "31=1.5,-2.25,3,0.1,-0.2,0.3"}));
+    ASSERT_TRUE(
+        StartPublisher(publisher, output, {"--bins", "0,1", "--rate", "50", "--pose", "31=1.5,-2.25,3,0.1,-0.2,0.3"}));
     TrackerClient client;
     ASSERT_TRUE(WaitUntil([&] { return PoseIs(client, 1, 31, 1.5f); })) << output.Text();
     float pose[6] = {};
@@ -54,14 +55,15 @@ TEST_F(TrackerLinkTest, FollowsAServerThatStartsAgain) {
 TEST_F(TrackerLinkTest, ServerEndedWhileHoldingItsMutexIsReportedAndReadingGoesOn) {
     OutputFile output;
     ChildProcess publisher;
-    ASSERT_TRUE(StartPublisher(publisher, output, {"--bins", "0", "--rate", "1", "--hold-lock-ms", "3000",
-                                                   "--pose", "0=4,0,0,0,0,0"}));
+    ASSERT_TRUE(StartPublisher(publisher, output,
+                               {"--bins", "0", "--rate", "1", "--hold-lock-ms", "3000", "--pose", "0=4,0,0,0,0,0"}));
     TrackerClient client;
     ASSERT_TRUE(WaitUntil([&] { return client.Attach() && client.IsChannelOpen(0); })) << output.Text();
     const std::string mutexName = NameOf(ChannelObject::Mutex, 0, 0).text;
     ASSERT_TRUE(WaitUntil([&] {
         platform::SharedMutex* mutex = platform::OpenSharedMutex(mutexName.c_str());
-        bool held = mutex && platform::LockSharedMutex(mutex, std::chrono::nanoseconds(0)) == platform::LockResult::TimedOut;
+        bool held =
+            mutex && platform::LockSharedMutex(mutex, std::chrono::nanoseconds(0)) == platform::LockResult::TimedOut;
         platform::CloseSharedMutex(mutex);
         return held;
     }));
@@ -70,7 +72,8 @@ TEST_F(TrackerLinkTest, ServerEndedWhileHoldingItsMutexIsReportedAndReadingGoesO
     ASSERT_TRUE(publisher.WaitExit(Milliseconds(5000), status));
     client.SelectChannel(0);
     EXPECT_FALSE(client.Lock()) << "the abandoned mutex is reported, not waited for";
-    EXPECT_NE(DescribeTrouble(client, 0).find("its holder died holding it"), std::string::npos) << DescribeTrouble(client, 0);
+    EXPECT_NE(DescribeTrouble(client, 0).find("its holder died holding it"), std::string::npos)
+        << DescribeTrouble(client, 0);
     float pose[6] = {};
     EXPECT_TRUE(ReadStationPose(client, 0, 0, pose)) << "the mutex can be taken again";
 }

@@ -53,8 +53,8 @@ uint32_t Mask(const std::string& list) {
 bool Join(BridgeDomain& domain, const Options& options, std::string& error) {
     CycloneLog::Route();
     if (options.rig.empty()) {
-        PrintWarning("plain DDS (no --rig)", "anyone who reaches DDS domain " + std::to_string(options.domain) +
-                                                 " can write these channels");
+        PrintWarning("plain DDS (no --rig)",
+                     "anyone who reaches DDS domain " + std::to_string(options.domain) + " can write these channels");
         return domain.Open(options.domain, nullptr, error);
     }
     SecuritySettings security;
@@ -71,7 +71,8 @@ int Send(const Options& options) {
     (void)platform::WakeUpOnTime();
     std::printf("sending instrument %d on DDS domain %u\n", options.instrument, options.domain);
     std::fflush(stdout);
-    if (!sender.Run(platform::StopRequested, std::chrono::microseconds(options.pollMicros), error)) return PrintError(error);
+    if (!sender.Run(platform::StopRequested, std::chrono::microseconds(options.pollMicros), error))
+        return PrintError(error);
     return 0;
 }
 
@@ -136,8 +137,7 @@ void AddCommon(CLI::App& command, Options& options) {
 }
 
 void AddDays(CLI::App& command, Options& options) {
-    command
-        .add_option("--days", options.days, "days the certificate and grant are valid")
+    command.add_option("--days", options.days, "days the certificate and grant are valid")
         ->type_name("N")
         ->check(DecimalValidator(1, RigAuthority::mostDays))
         ->capture_default_str();

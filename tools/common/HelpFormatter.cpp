@@ -25,7 +25,10 @@ std::string NamesOf(const std::set<CLI::Option*>& options) {
 
 std::vector<std::string> Notes(const CLI::Option* option) {
     std::vector<std::string> parts = SplitTypeName(option->get_type_name()), notes(parts.begin() + 1, parts.end());
-    const struct { bool applies; std::string text; } more[] = {
+    const struct {
+        bool applies;
+        std::string text;
+    } more[] = {
         {!option->get_default_str().empty(), "default " + option->get_default_str()},
         {!option->get_needs().empty(), "with " + NamesOf(option->get_needs())},
         {!option->get_excludes().empty(), "not with " + NamesOf(option->get_excludes())},
@@ -85,14 +88,15 @@ std::string HelpFormatter::EveryCommandBelow(const CLI::App* app, const std::str
 // The command's name as a heading over its indented description (which
 // help2man turns into a section of the manual page), then its usage.
 std::string HelpFormatter::CommandHelp(const CLI::App* command, const std::string& name) const {
-    return "\n" + name + ":\n  " + make_description(command) + make_usage(command, name) +
-           make_positionals(command) + make_groups(command, CLI::AppFormatMode::Normal) +
-           make_subcommands(command, CLI::AppFormatMode::Normal) + "\n" + EveryCommandBelow(command, name);
+    return "\n" + name + ":\n  " + make_description(command) + make_usage(command, name) + make_positionals(command) +
+           make_groups(command, CLI::AppFormatMode::Normal) + make_subcommands(command, CLI::AppFormatMode::Normal) +
+           "\n" + EveryCommandBelow(command, name);
 }
 
 void UseHelpStyle(CLI::App& app) {
     static const auto formatter = std::make_shared<HelpFormatter>();
     app.formatter(formatter);
-    if (app.get_help_ptr() != nullptr && !app.get_name().empty()) app.set_help_flag("-h,--help", "print this help and exit");
+    if (app.get_help_ptr() != nullptr && !app.get_name().empty())
+        app.set_help_flag("-h,--help", "print this help and exit");
     for (CLI::App* command : app.get_subcommands({})) UseHelpStyle(*command);
 }

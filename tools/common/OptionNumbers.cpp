@@ -20,7 +20,9 @@ bool ParseDigits(const std::string& text, std::size_t skip, int base, unsigned l
     return true;
 }
 
-bool HasHexPrefix(const std::string& text) { return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'); }
+bool HasHexPrefix(const std::string& text) {
+    return text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+}
 
 }  // namespace
 
@@ -55,8 +57,9 @@ CLI::Validator SecondsValidator() {
     return CLI::Validator(
         [](std::string& text) {
             double seconds = 0.0;
-            return ParseFiniteNumber(text, seconds) && seconds >= 0.0 ? std::string()
-                                                                       : "'" + text + "' is not a number of seconds, 0 or more";
+            return ParseFiniteNumber(text, seconds) && seconds >= 0.0
+                       ? std::string()
+                       : "'" + text + "' is not a number of seconds, 0 or more";
         },
         "", "Seconds");
 }

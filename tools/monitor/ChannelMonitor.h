@@ -25,9 +25,9 @@ struct StationWatch {
     int station;
     StationRecord pose{};
     bool seen = false;
-    bool changeKnown = false;          // false: seen unchanged since the start, by a server without time stamps
+    bool changeKnown = false;  // false: seen unchanged since the start, by a server without time stamps
     MonitorClock::time_point lastChange;
-    uint32_t changes = 0;              // for the rate when the server keeps no write counter
+    uint32_t changes = 0;  // for the rate when the server keeps no write counter
     RateMeter changeRate;
 };
 

@@ -29,7 +29,8 @@ const char* const description =
 
 // A list's check runs before the option's function, so the list read there is sound.
 void AddList(CLI::App& app, const std::string& name, const std::string& help, int highest, uint32_t& mask) {
-    app.add_option_function<std::string>(name, [highest, &mask](const std::string& list) { ParseNumberList(list, highest, mask); }, help)
+    app.add_option_function<std::string>(
+           name, [highest, &mask](const std::string& list) { ParseNumberList(list, highest, mask); }, help)
         ->type_name("LIST")
         ->check(NumberListValidator(highest))
         ->default_str(DescribeNumberList(mask));
@@ -39,13 +40,17 @@ void AddList(CLI::App& app, const std::string& name, const std::string& help, in
 
 std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
     auto app = std::make_unique<CLI::App>(description, "lumivex-monitor");
-    app->add_option("--instrument", options.instrument, "instrument")->type_name("N")->check(DecimalValidator(0, highestInstrument))->default_str("0");
+    app->add_option("--instrument", options.instrument, "instrument")
+        ->type_name("N")
+        ->check(DecimalValidator(0, highestInstrument))
+        ->default_str("0");
     AddList(*app, "--bins", "channels to show, e.g. 0,1 or 0-15", highestBin, options.bins);
     AddList(*app, "--stations", "stations to show, e.g. 0-3 or 0,2,5", highestStation, options.stations);
-    CLI::Option* once = app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
+    CLI::Option* once =
+        app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
     app->add_option("--csv", options.csvPath,
-                   "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
-                   "a name ending in .gz is compressed")
+                    "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
+                    "a name ending in .gz is compressed")
         ->type_name("FILE")
         ->check(FileNameValidator())
         ->excludes(once);

@@ -12,8 +12,8 @@ struct MonitorOptions {
     uint32_t bins = 0x3;      // bit b: bin b
     uint32_t stations = 0xF;  // bit k: station k
     bool once = false;
-    std::string csvPath;      // empty: no recording; "-": standard output
-    double duration = 0.0;    // seconds; 0: until a signal
+    std::string csvPath;    // empty: no recording; "-": standard output
+    double duration = 0.0;  // seconds; 0: until a signal
 };
 
 // The monitor's command line, bound to `options`: once it is parsed

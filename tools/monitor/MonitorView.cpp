@@ -24,8 +24,12 @@ std::string Printed(const char* format, Values... values) {
 double Seconds(MonitorClock::duration span) { return std::chrono::duration<double>(span).count(); }
 
 std::string FormatLabels(uint32_t flags) {
-    static const struct { uint32_t bit; const char* label; } formats[] = {
-        {station_layout::formatCartesian, " CART"}, {station_layout::formatEuler, " EULR"}, {station_layout::formatQuaternion, " QUAT"}};
+    static const struct {
+        uint32_t bit;
+        const char* label;
+    } formats[] = {{station_layout::formatCartesian, " CART"},
+                   {station_layout::formatEuler, " EULR"},
+                   {station_layout::formatQuaternion, " QUAT"}};
     std::string labels;
     for (const auto& format : formats)
         if (flags & format.bit) labels += format.label;
@@ -90,7 +94,8 @@ std::string Notice(const Hidden& hidden) {
     std::string rows = hidden.stations ? More(hidden.stations, "station") : "";
     if (hidden.channels) rows += (rows.empty() ? "" : " and ") + More(hidden.channels, "channel");
     std::string notice = rows.empty() ? "" : cut + (" " + rows) + " below";
-    if (hidden.columns) notice += (notice.empty() ? "" : "; ") + std::string("cut: ") + ColumnNames(hidden.columns, ", ", false);
+    if (hidden.columns)
+        notice += (notice.empty() ? "" : "; ") + std::string("cut: ") + ColumnNames(hidden.columns, ", ", false);
     return notice;
 }
 
@@ -101,8 +106,10 @@ void AddChannels(const std::vector<std::vector<std::string>>& channels, int rows
         int shown = std::max(0, std::min(rows, static_cast<int>(channel.size())));
         lines.insert(lines.end(), channel.begin(), channel.begin() + shown);
         rows -= shown;
-        if (shown == 0) ++hidden.channels;
-        else hidden.stations += std::max(0, static_cast<int>(channel.size()) - std::max(shown, 2));
+        if (shown == 0)
+            ++hidden.channels;
+        else
+            hidden.stations += std::max(0, static_cast<int>(channel.size()) - std::max(shown, 2));
     }
 }
 
@@ -120,7 +127,7 @@ std::vector<std::string> ScreenLines(const ChannelMonitor& monitor, const Monito
     Hidden hidden;
     hidden.columns = monitor.AnyPublished() ? offered & ~shown : 0;
     int rows = room.rows > 0 ? room.rows - 2 : INT_MAX;  // the title and the footer
-    if (hidden.columns || total > rows) --rows;  // and the notice
+    if (hidden.columns || total > rows) --rows;          // and the notice
     std::vector<std::string> lines{Title(options)};
     AddChannels(channels, rows, lines, hidden);
     std::string notice = Notice(hidden);
@@ -140,10 +147,14 @@ std::string FormatChannel(int instrument, const ChannelWatch& channel) {
     std::string name = ChannelLabel(instrument, channel);
     if (!channel.published) return name + (channel.trouble.empty() ? " not published" : " " + Absence(channel));
     uint32_t flags = channel.state.flags;
-    return name + Printed(" flags 0x%08X active %s", flags, DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
+    return name +
+           Printed(" flags 0x%08X active %s", flags,
+                   DescribeNumberList(flags & station_layout::stationActiveBits).c_str()) +
            FormatLabels(flags) + " " + station_layout::UnitOfCode(station_layout::UnitCode(flags)).label + " " +
            QuotedDescription(channel.state.description) +
-           (channel.gone ? " (" + Absence(channel) + ")" : channel.readable ? "" : " (last read failed)");
+           (channel.gone       ? " (" + Absence(channel) + ")"
+            : channel.readable ? ""
+                               : " (last read failed)");
 }
 
 std::string FormatStation(int instrument, const ChannelWatch& channel, const StationWatch& station,
@@ -175,10 +186,17 @@ std::string FormatEvents(const ChannelMonitor& monitor, const std::vector<Monito
         const ChannelWatch& channel = monitor.Channels()[event.channel];
         std::string name = ChannelLabel(monitor.Instrument(), channel);
         switch (event.station) {
-            case MonitorEvent::channelChanged: lines += time + FormatChannel(monitor.Instrument(), channel); break;
-            case MonitorEvent::channelGone: lines += time + name + " " + Absence(channel); break;
-            case MonitorEvent::channelBack: lines += time + name + " back: published again"; break;
-            default: lines += time + FormatStation(monitor.Instrument(), channel, channel.stations[event.station], now);
+            case MonitorEvent::channelChanged:
+                lines += time + FormatChannel(monitor.Instrument(), channel);
+                break;
+            case MonitorEvent::channelGone:
+                lines += time + name + " " + Absence(channel);
+                break;
+            case MonitorEvent::channelBack:
+                lines += time + name + " back: published again";
+                break;
+            default:
+                lines += time + FormatStation(monitor.Instrument(), channel, channel.stations[event.station], now);
         }
         lines += "\n";
     }

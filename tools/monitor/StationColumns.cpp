@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-
 namespace {
 
 constexpr double degreesPerRadian = 57.29577951308232;
@@ -51,9 +50,12 @@ const Column columns[] = {
     {"x", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.x; }, nullptr},
     {"y", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.y; }, nullptr},
     {"z", 1, 8, 4, [](const StationCell& c) -> Number { return c.station.pose.z; }, nullptr},
-    {"az deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.azimuth * degreesPerRadian; }, nullptr},
-    {"el deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.elevation * degreesPerRadian; }, nullptr},
-    {"roll deg", 1, 8, 2, [](const StationCell& c) -> Number { return c.station.pose.roll * degreesPerRadian; }, nullptr},
+    {"az deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.azimuth * degreesPerRadian; },
+     nullptr},
+    {"el deg", 1, 7, 2, [](const StationCell& c) -> Number { return c.station.pose.elevation * degreesPerRadian; },
+     nullptr},
+    {"roll deg", 1, 8, 2, [](const StationCell& c) -> Number { return c.station.pose.roll * degreesPerRadian; },
+     nullptr},
     {"state", 1, -8, 0, nullptr, State},
     {"rate Hz", 1, 7, 1, RateHz, nullptr},
     {"age ms", 1, 7, 0, AgeMs, nullptr},
@@ -137,6 +139,7 @@ std::string ColumnNames(ColumnSet set, const char* separator, bool oneWord) {
 std::string ColumnDecimals() {
     std::string list;
     for (const Column& column : columns)
-        if (column.number) list += (list.empty() ? "" : ", ") + OneWord(column.heading) + " " + std::to_string(column.decimals);
+        if (column.number)
+            list += (list.empty() ? "" : ", ") + OneWord(column.heading) + " " + std::to_string(column.decimals);
     return list;
 }

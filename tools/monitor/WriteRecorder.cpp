@@ -30,7 +30,8 @@ double SteadySeconds(MonitorClock::time_point time) {
 
 bool SameRecords(const ChannelWatch& channel, const ChannelState& before) {
     for (const StationWatch& station : channel.stations)
-        if (std::memcmp(&channel.state.records[station.station], &before.records[station.station], sizeof(StationRecord)))
+        if (std::memcmp(&channel.state.records[station.station], &before.records[station.station],
+                        sizeof(StationRecord)))
             return false;
     return true;
 }
@@ -65,14 +66,16 @@ bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor,
 
 bool WriteRecorder::NewWrite(const ChannelWatch& channel, const Last& before) const {
     const ChannelState& now = channel.state;
-    if (!before.recorded || now.writeCount != before.state.writeCount || now.timestampMicros != before.state.timestampMicros)
+    if (!before.recorded || now.writeCount != before.state.writeCount ||
+        now.timestampMicros != before.state.timestampMicros)
         return true;
     return HeaderChanged(now, before.state) || !SameRecords(channel, before.state);
 }
 
 // The write's time is the server's, on the monotonic clock, until WriteFound
 // makes it relative.
-void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index) {
+void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now,
+                            std::size_t index) {
     RecordedWrite write;
     write.seconds = SteadySeconds(ServerWriteTime(now, channel.state.timestampMicros));
     write.writeCount = channel.state.writeCount;
@@ -93,7 +96,8 @@ void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, Monitor
 bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
     std::vector<std::size_t> order(found.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return found[a].seconds < found[b].seconds; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return found[a].seconds < found[b].seconds; });
     if (!started && !order.empty()) zero = found[order.front()].seconds;
     started = started || !order.empty();
     bool written = true;

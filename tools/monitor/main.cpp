@@ -118,10 +118,11 @@ int ShowOnce(ChannelMonitor& monitor, const MonitorOptions& options) {
 int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
     MonitorClock::time_point start = MonitorClock::now(), nextRedraw = start;
     if (!terminal && !Print(FormatLineHeader(options))) return 1;
-    bool shown = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
-        if (!terminal) return Print(FormatEvents(monitor, events, start, now));
-        return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
-    });
+    bool shown =
+        PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
+            if (!terminal) return Print(FormatEvents(monitor, events, start, now));
+            return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
+        });
     return shown ? 0 : 1;
 }
 
@@ -129,8 +130,9 @@ void WarnOfMissedWrites(const ChannelMonitor& monitor) {
     uint64_t missed = 0;
     for (const ChannelWatch& channel : monitor.Channels()) missed += channel.missedWrites;
     if (missed > 0)
-        PrintWarning("recording", std::to_string(missed) + " writes of the server came and went between two reads; "
-                                                           "what they changed is not in the file");
+        PrintWarning("recording", std::to_string(missed) +
+                                      " writes of the server came and went between two reads; "
+                                      "what they changed is not in the file");
 }
 
 std::string Until(const MonitorOptions& options) {
@@ -151,18 +153,21 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
         return PrintError("cannot write " + name + ": " + recorder.FailureReason());
     if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
     MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
-    bool polled = PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
-        if (!recorder.Record(monitor, now)) return false;
-        if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
-        if (!terminal || !RedrawDue(now, nextRedraw)) return true;
-        std::string status = "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
-        return ShowFitted(monitor, options, now, status);
-    });
+    bool polled =
+        PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
+            if (!recorder.Record(monitor, now)) return false;
+            if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
+            if (!terminal || !RedrawDue(now, nextRedraw)) return true;
+            std::string status =
+                "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
+            return ShowFitted(monitor, options, now, status);
+        });
     if (!recorder.Close()) return PrintError("writing " + name + " failed: " + recorder.FailureReason());
     // Polling stops early for a failed write or a failed redraw; the write's is told above.
     if (!polled) return PrintError("the terminal could not be redrawn; recording into " + name + " stopped");
     WarnOfMissedWrites(monitor);
-    if (recorder.Writes() == 0) return PrintError("nothing was recorded: no selected channel of " + Where(options) + " was written");
+    if (recorder.Writes() == 0)
+        return PrintError("nothing was recorded: no selected channel of " + Where(options) + " was written");
     Print(std::to_string(recorder.Writes()) + " writes recorded into " + name + "\n", messages);
     return 0;
 }

@@ -30,7 +30,8 @@ const char* const description =
     "  dropouts    intervals over twice the median in which the server wrote nothing (its write counter\n"
     "              advanced by one)\n"
     "  missed      writes the recorder did not see (the steps of the write counter beyond one)\n"
-    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n              never inactive)\n"
+    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n              "
+    "never inactive)\n"
     "  nonfinite   the fraction of writes with a value that is not finite\n"
     "  range_*_m   max - min of x, y, z of the finite positions, in metres\n"
     "  jitter_mm, jitter_deg  RMS distance of each position (and of the angles) from the mean of the 5\n"
@@ -49,8 +50,8 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 const CLI::Validator sizeValidator(
     [](std::string& text) {
         int width = 0, height = 0;
-        if (ParseSize(text, width, height) && width >= smallestPictureSide && height >= smallestPictureSide && width <= largestPictureSide &&
-            height <= largestPictureSide)
+        if (ParseSize(text, width, height) && width >= smallestPictureSide && height >= smallestPictureSide &&
+            width <= largestPictureSide && height <= largestPictureSide)
             return std::string();
         return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestPictureSide) + ".." +
                std::to_string(largestPictureSide) + ", e.g. 1600x1000";
@@ -60,7 +61,8 @@ const CLI::Validator sizeValidator(
 // A PNG is no use on a terminal, and "-" as a file name would only surprise.
 const CLI::Validator pictureName(
     [](std::string& text) {
-        if (text == "-") return std::string("the picture is written to a file only, not to standard output; name a file");
+        if (text == "-")
+            return std::string("the picture is written to a file only, not to standard output; name a file");
         return text.empty() ? std::string("the file name is empty") : std::string();
     },
     "", "PictureName");
@@ -70,20 +72,38 @@ struct OptionTexts {
 };
 
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
-    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")->required()->check(FileNameValidator());
+    app.add_option("RECORDING", options.recording, "a recording (\"-\": standard input)")
+        ->required()
+        ->check(FileNameValidator());
     CLI::Option* output =
-        app.add_option("-o,--output", options.output, "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
-            ->type_name("OUT.png")->check(pictureName);
-    app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")->type_name("LIST")->check(NumberListValidator(highestBin))->capture_default_str();
+        app.add_option(
+               "-o,--output", options.output,
+               "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
+            ->type_name("OUT.png")
+            ->check(pictureName);
+    app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")
+        ->type_name("LIST")
+        ->check(NumberListValidator(highestBin))
+        ->capture_default_str();
     app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
-        ->type_name("LIST")->check(NumberListValidator(highestStation))->capture_default_str();
-    app.add_option("--from", options.selection.from, "start at S seconds into the recording")->type_name("S")->check(SecondsValidator());
-    app.add_option("--to", options.selection.to, "end at S seconds into the recording")->type_name("S")->check(SecondsValidator());
+        ->type_name("LIST")
+        ->check(NumberListValidator(highestStation))
+        ->capture_default_str();
+    app.add_option("--from", options.selection.from, "start at S seconds into the recording")
+        ->type_name("S")
+        ->check(SecondsValidator());
+    app.add_option("--to", options.selection.to, "end at S seconds into the recording")
+        ->type_name("S")
+        ->check(SecondsValidator());
     CLI::Option* size = app.add_option("--size", texts.size, "the picture's size in pixels")
-                            ->type_name("WxH")->check(sizeValidator)->capture_default_str();
-    const std::map<std::string, PositionStyle> styles{{"detrend", PositionStyle::Detrended}, {"absolute", PositionStyle::Absolute}};
+                            ->type_name("WxH")
+                            ->check(sizeValidator)
+                            ->capture_default_str();
+    const std::map<std::string, PositionStyle> styles{{"detrend", PositionStyle::Detrended},
+                                                      {"absolute", PositionStyle::Absolute}};
     CLI::Option* position = app.add_option("--position", options.position, "positions about their mean, or as they are")
-                                ->type_name("detrend|absolute")->transform(CLI::CheckedTransformer(styles))
+                                ->type_name("detrend|absolute")
+                                ->transform(CLI::CheckedTransformer(styles))
                                 ->default_str("detrend");
     CLI::Option* stats = app.add_flag("--stats", options.stats, "print statistics per station instead of drawing");
     app.add_flag("--csv", options.csv, "print the statistics as CSV")->needs(stats);
@@ -106,7 +126,8 @@ std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions&
     if (options.fromGiven && options.toGiven && !(options.selection.from < options.selection.to))
         return "--from must come before --to";
     bool drawing = !options.stats;
-    if (drawing && options.recording == "-" && options.output.empty()) return "a recording from standard input needs -o OUT.png";
+    if (drawing && options.recording == "-" && options.output.empty())
+        return "a recording from standard input needs -o OUT.png";
     ApplyTexts(texts, options);
     if (drawing && options.output.empty()) options.output = DefaultOutput(options.recording);
     return "";

@@ -63,7 +63,8 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
 // so that merging them onto the panel later moves a write by under a pixel.
 int ColumnCapacity(const PlotOptions& options) {
     constexpr int columnsPerPixel = 4;
-    return options.stats ? 2 : columnsPerPixel * FigureLayout(options.width, options.height, 1).Panel(0, 0).pixelColumns;
+    return options.stats ? 2
+                         : columnsPerPixel * FigureLayout(options.width, options.height, 1).Panel(0, 0).pixelColumns;
 }
 
 }  // namespace
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
         return PrintError(options.output + " is the recording itself; name the picture with -o", 2);
     TrackRecording recording;
     std::string message, warning;
-    bool read = ReadTrackRecording(options.recording, options.selection, ColumnCapacity(options), recording, message, warning);
+    bool read =
+        ReadTrackRecording(options.recording, options.selection, ColumnCapacity(options), recording, message, warning);
     if (!warning.empty()) PrintWarning("recording", warning);
     if (!read) return PrintError(message, 2);
     if (recording.tracks.empty()) return PrintError(NothingToShow(options, recording), 1);

@@ -18,8 +18,7 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     if (options.holdLockMs > 0) pacer.WaitUntil(pacer.Elapsed() + options.holdLockMs / 1000.0);
     bool unlocked = channel.Unlock();
     std::string notice = channel.TakeNotice();
-    if (!notice.empty())
-        PrintWarning(platform::SharedObjectName(channel.RegionName().c_str()), notice);
+    if (!notice.empty()) PrintWarning(platform::SharedObjectName(channel.RegionName().c_str()), notice);
     return unlocked && written;
 }
 
@@ -32,11 +31,13 @@ uint32_t TimestampMicros() {
 void ReportSkippedWrites(const ChannelWriter& channel) {
     std::string name = platform::SharedObjectName(channel.RegionName().c_str());
     if (channel.SkippedWrites() > 0)
-        std::fprintf(stderr, "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",
+        std::fprintf(stderr,
+                     "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",
                      static_cast<unsigned long long>(channel.SkippedWrites()), name.c_str(),
                      static_cast<long long>(ChannelWriter::lockBudget.count()));
     if (channel.LostWrites() > 0)
-        std::fprintf(stderr, "lumivex-publisher: %llu writes of %s lost: its region was shrunk again while it was "
+        std::fprintf(stderr,
+                     "lumivex-publisher: %llu writes of %s lost: its region was shrunk again while it was "
                      "being given back its size\n",
                      static_cast<unsigned long long>(channel.LostWrites()), name.c_str());
 }

@@ -16,8 +16,10 @@ LatenessStats::LatenessStats() : steps(stepCount, 0) {}
 void LatenessStats::Add(double seconds) {
     seconds = std::max(seconds, 0.0);
     const double step = std::min(std::floor(seconds / stepSeconds), longestStep);
-    if (step < stepCount) ++steps[static_cast<std::size_t>(step)];
-    else ++beyond[static_cast<uint64_t>(step)];
+    if (step < stepCount)
+        ++steps[static_cast<std::size_t>(step)];
+    else
+        ++beyond[static_cast<uint64_t>(step)];
     ++count;
     max = std::max(max, seconds);
 }
@@ -26,7 +28,8 @@ void LatenessStats::Add(double seconds) {
 // flatters.
 double LatenessStats::Quantile(double fraction) const {
     if (count == 0) return 0.0;
-    const uint64_t rank = std::max<uint64_t>(static_cast<uint64_t>(std::ceil(fraction * static_cast<double>(count))), 1);
+    const uint64_t rank =
+        std::max<uint64_t>(static_cast<uint64_t>(std::ceil(fraction * static_cast<double>(count))), 1);
     uint64_t seen = 0;
     for (std::size_t step = 0; step < steps.size(); ++step) {
         seen += steps[step];

@@ -79,7 +79,8 @@ std::string DurationProblem(const std::string& text) {
 
 std::string SpeedProblem(const std::string& text) {
     double speed = 0.0;
-    return ParseFiniteNumber(text, speed) && speed >= 0.001 && speed <= 1000.0 ? "" : "expected a factor from 0.001 to 1000";
+    return ParseFiniteNumber(text, speed) && speed >= 0.001 && speed <= 1000.0 ? ""
+                                                                               : "expected a factor from 0.001 to 1000";
 }
 
 std::string DescriptionProblem(const std::string& text) {
@@ -89,12 +90,16 @@ std::string DescriptionProblem(const std::string& text) {
 
 const CLI::Validator flagsCheck = CheckedBy([](const std::string& text) {
     uint32_t flags = 0;
-    return ReadFlags(text, flags) ? "" : "expected a hexadecimal 32-bit word: hexadecimal digits, 0x in front or not, no sign or space";
+    return ReadFlags(text, flags)
+               ? ""
+               : "expected a hexadecimal 32-bit word: hexadecimal digits, 0x in front or not, no sign or space";
 });
 
 const CLI::Validator poseCheck = CheckedBy([](const std::string& text) {
     PublisherOptions scratch;
-    return ReadPose(text, scratch) ? "" : "expected K=x,y,z,az,el,roll: K a number 0..31, then six finite numbers, without spaces";
+    return ReadPose(text, scratch)
+               ? ""
+               : "expected K=x,y,z,az,el,roll: K a number 0..31, then six finite numbers, without spaces";
 });
 
 const CLI::Validator motionCheck = CheckedBy([](const std::string& text) {
@@ -125,14 +130,18 @@ void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
         ->check(CheckedBy(DescriptionProblem))
         ->default_str("\"" + options.description + "\"");
     app.add_option_function<std::vector<std::string>>(
-           "--pose", [&options](const std::vector<std::string>& poses) { for (const auto& pose : poses) ReadPose(pose, options); },
+           "--pose",
+           [&options](const std::vector<std::string>& poses) {
+               for (const auto& pose : poses) ReadPose(pose, options);
+           },
            "fix station K (0..31) at this pose, in the channel's unit and radians")
         ->type_name("K=x,y,z,az,el,roll")
         ->check(poseCheck)
         ->allow_extra_args(false);
     app.add_option_function<std::string>(
            "--motion", [&options](const std::string& text) { ReadMotion(text, options.motion); },
-           "the other stations: still, orbit, or counter, which writes the write count into every float of every record")
+           "the other stations: still, orbit, or counter, which writes the write count into every float of every "
+           "record")
         ->type_name("NAME")
         ->check(motionCheck)
         ->default_str("orbit");
@@ -147,9 +156,9 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
         ->type_name("SECONDS")
         ->check(CheckedBy(DurationProblem));
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
-    CLI::Option* unlink = app.add_flag(
-        "--unlink", options.unlink,
-        "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
+    CLI::Option* unlink =
+        app.add_flag("--unlink", options.unlink,
+                     "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
     app.add_flag("--force", options.force, "remove them even when a live writer writes them")->needs(unlink);
     app.add_option_function<std::string>(
            "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },
@@ -171,12 +180,13 @@ void AddFaultOptions(CLI::App& app, PublisherOptions& options) {
 }
 
 void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
-    CLI::Option* replay = app.add_option("--replay", options.replay,
-                                         "publish a recording of lumivex-monitor with its own timing: - reads standard "
-                                         "input, a name ending in .gz is compressed; --instrument and --bins choose its "
-                                         "channels")
-                              ->type_name("FILE")
-                              ->check(FileNameValidator());
+    CLI::Option* replay =
+        app.add_option("--replay", options.replay,
+                       "publish a recording of lumivex-monitor with its own timing: - reads standard "
+                       "input, a name ending in .gz is compressed; --instrument and --bins choose its "
+                       "channels")
+            ->type_name("FILE")
+            ->check(FileNameValidator());
     app.add_flag("--loop", options.loop, "start again from the beginning at the end")->needs(replay);
     app.add_option("--speed", options.speed, "play X times as fast")
         ->type_name("X")
@@ -199,13 +209,14 @@ void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
 
 // The recording sets its channels, stations and timing itself.
 std::string ReplayConflict(const CLI::App& app, const PublisherOptions& options) {
-    static const char* const notWithReplay[] = {"--flags", "--description", "--pose", "--motion",
+    static const char* const notWithReplay[] = {"--flags", "--description", "--pose",  "--motion",
                                                 "--rate",  "--once",        "--unlink"};
     if (options.replay.empty()) return {};
     for (const char* name : notWithReplay)
         if (app.count(name) > 0)
-            return std::string(name) + " cannot be combined with --replay: the recording sets the channels, "
-                                       "their stations and the timing";
+            return std::string(name) +
+                   " cannot be combined with --replay: the recording sets the channels, "
+                   "their stations and the timing";
     if (options.to >= 0.0 && options.to < options.from) return "--to must not come before --from";
     if (options.loop && options.replay == "-") return "--loop cannot replay standard input: it is read once";
     return {};

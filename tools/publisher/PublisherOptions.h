@@ -19,22 +19,22 @@ struct PublisherOptions {
     StationRecord fixedPoses[station_layout::stationCount] = {};
     uint32_t fixedStations = 0;  // bit k: station k keeps fixedPoses[k]
     Motion motion = Motion::Orbit;
-    double rate = 120.0;         // writes per second; 0: as fast as possible
-    double duration = 0.0;       // seconds; 0: until a signal
+    double rate = 120.0;    // writes per second; 0: as fast as possible
+    double duration = 0.0;  // seconds; 0: until a signal
     bool once = false;
     bool unlink = false;
-    bool force = false;          // --unlink also a channel that a live writer writes
+    bool force = false;  // --unlink also a channel that a live writer writes
     unsigned mode = 0600;
     int holdLockMs = 0;
-    long crashAfter = 0;         // 0: never
-    std::string replay;          // a recording to play instead of the motion; empty: none; "-": standard input
-    bool loop = false;           // play the recording again and again
-    double speed = 1.0;          // 2: the recording plays twice as fast
-    double from = 0.0;           // seconds into the recording where replay starts
-    double to = -1.0;            // ... and where it ends; negative: at its end
+    long crashAfter = 0;                  // 0: never
+    std::string replay;                   // a recording to play instead of the motion; empty: none; "-": standard input
+    bool loop = false;                    // play the recording again and again
+    double speed = 1.0;                   // 2: the recording plays twice as fast
+    double from = 0.0;                    // seconds into the recording where replay starts
+    double to = -1.0;                     // ... and where it ends; negative: at its end
     uint32_t replayInstruments = 0xFFFF;  // bit i: replay the recording's instrument i (--instrument)
     uint32_t replayBins = 0xFFFF;         // bit b: replay its bin b (--bins)
-    int asInstrument = -1;       // publish the replayed channels under this instrument; -1: their own
+    int asInstrument = -1;                // publish the replayed channels under this instrument; -1: their own
 };
 
 // The slowest rate the publisher accepts: one write a day. A longer period

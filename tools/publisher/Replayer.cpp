@@ -53,7 +53,8 @@ std::string Seconds(double seconds) {
 }  // namespace
 
 Replayer::Replayer(const PublisherOptions& options)
-    : options(options), name(options.replay == "-" ? "standard input" : ConsoleText(options.replay)),
+    : options(options),
+      name(options.replay == "-" ? "standard input" : ConsoleText(options.replay)),
       progress(platform::ErrorIsTerminal()) {}
 
 bool Replayer::Selected(const RecordedChannel& channel) const {
@@ -71,11 +72,12 @@ bool Replayer::InRange(double seconds) const {
 // Two recorded instruments published as one (--as-instrument) would write
 // the same channels.
 bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& published) const {
-    auto [entry, added] = published.emplace(ChannelId{TargetInstrument(channel), channel.bin}.Key(), channel.instrument);
+    auto [entry, added] =
+        published.emplace(ChannelId{TargetInstrument(channel), channel.bin}.Key(), channel.instrument);
     if (added || entry->second == channel.instrument) return false;
-    PrintError("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " + std::to_string(entry->second) +
-        " and " + std::to_string(channel.instrument) + " of " + name + " both have bin " + std::to_string(channel.bin) +
-        "; choose one with --instrument");
+    PrintError("--as-instrument " + std::to_string(options.asInstrument) + ": instruments " +
+               std::to_string(entry->second) + " and " + std::to_string(channel.instrument) + " of " + name +
+               " both have bin " + std::to_string(channel.bin) + "; choose one with --instrument");
     return true;
 }
 
@@ -85,10 +87,10 @@ bool Replayer::Collides(const RecordedChannel& channel, std::map<int, int>& publ
 bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latestSeconds) const {
     if (write.seconds + reorderSeconds < latestSeconds) {
         char times[120];
-        std::snprintf(times, sizeof times, "time_s %.6f comes %.6f s after a write at %.6f of another channel", write.seconds,
-                      latestSeconds - write.seconds, latestSeconds);
+        std::snprintf(times, sizeof times, "time_s %.6f comes %.6f s after a write at %.6f of another channel",
+                      write.seconds, latestSeconds - write.seconds, latestSeconds);
         PrintError(name + ":" + std::to_string(line) + ": " + times +
-            "; replay needs the channels interleaved in time (at most 0.1 s out of order)");
+                   "; replay needs the channels interleaved in time (at most 0.1 s out of order)");
         return false;
     }
     latestSeconds = std::max(latestSeconds, write.seconds);
@@ -96,8 +98,10 @@ bool Replayer::InTimeOrder(const RecordedWrite& write, long line, double& latest
 }
 
 void Replayer::AddInterval(const RecordedWrite& write) {
-    auto [last, first] = checked.lastOfChannel.emplace(ChannelId{write.channel.instrument, write.channel.bin}.Key(), write.seconds);
-    if (!first) checked.intervals.Add(static_cast<std::uint64_t>(std::llround((write.seconds - last->second) * 1e6)), false);
+    auto [last, first] =
+        checked.lastOfChannel.emplace(ChannelId{write.channel.instrument, write.channel.bin}.Key(), write.seconds);
+    if (!first)
+        checked.intervals.Add(static_cast<std::uint64_t>(std::llround((write.seconds - last->second) * 1e6)), false);
     last->second = write.seconds;
 }
 
@@ -131,17 +135,20 @@ bool Replayer::Check() {
         if (!CheckWrite(write, reader.WriteLine(), published)) return false;
     if (!Report(reader, true)) return false;
     checkedWhole = true;
-    if (checked.writes == 0) PrintError(NothingToReplay(checked.recorded == 0));
-    else if (options.loop && checked.last <= options.from) PrintError(name + ": --loop needs writes that span some time");
-    else return true;
+    if (checked.writes == 0)
+        PrintError(NothingToReplay(checked.recorded == 0));
+    else if (options.loop && checked.last <= options.from)
+        PrintError(name + ": --loop needs writes that span some time");
+    else
+        return true;
     return false;
 }
 
 // What was asked for, naming --from and --to only when they were given.
 std::string Replayer::NothingToReplay(bool emptyRecording) const {
     if (emptyRecording) return name + ": the recording is empty: it holds no writes";
-    std::string what = name + ": no write of instruments " + DescribeNumberList(options.replayInstruments) +
-                       ", bins " + DescribeNumberList(options.replayBins);
+    std::string what = name + ": no write of instruments " + DescribeNumberList(options.replayInstruments) + ", bins " +
+                       DescribeNumberList(options.replayBins);
     if (options.asInstrument >= 0) what += " (--as-instrument " + std::to_string(options.asInstrument) + ")";
     if (options.from > 0.0) what += " from --from " + Seconds(options.from);
     if (options.to >= 0.0) what += " up to --to " + Seconds(options.to);
@@ -264,8 +271,8 @@ Replayer::Outcome Replayer::Play(const Pacer& pacer) {
 std::string Replayer::Summary() const {
     const double replayed = writes > 0 ? elapsed - origin : 0.0;
     char line[200];
-    std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms", writes,
-                  replayed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
+    std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms",
+                  writes, replayed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
                   Milliseconds(lateness.Max()));
     return line;
 }

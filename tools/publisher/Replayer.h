@@ -48,7 +48,7 @@ private:
         double first = -1.0;  // seconds of the first and the last; -1: none
         double last = -1.0;
         long writes = 0;
-        long recorded = 0;  // every write in the file, selected or not
+        long recorded = 0;         // every write in the file, selected or not
         IntervalCounts intervals;  // between writes of a channel, in µs
         std::map<int, double> lastOfChannel;
     };
@@ -76,11 +76,11 @@ private:
     Span checked;
     LatenessStats lateness;
     long writes = 0;
-    double playedSeconds = 0.0;   // where in the recording the last write was
-    double elapsed = 0.0;         // when the last write was made
-    double origin = -1.0;         // when --from was reached; -1: not yet
-    double latest = -1.0;         // the latest time played in this pass
+    double playedSeconds = 0.0;  // where in the recording the last write was
+    double elapsed = 0.0;        // when the last write was made
+    double origin = -1.0;        // when --from was reached; -1: not yet
+    double latest = -1.0;        // the latest time played in this pass
     double nextProgress = 0.0;
     bool checkedWhole = false;
-    bool progress = false;        // standard error is a terminal
+    bool progress = false;  // standard error is a terminal
 };

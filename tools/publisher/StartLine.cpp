@@ -50,8 +50,7 @@ std::string ReplayLine(const PublisherOptions& options) {
 std::string StartLine(const PublisherOptions& options) {
     if (!options.replay.empty()) return ReplayLine(options);
     return program + "publishing instrument " + std::to_string(options.instrument) + " bins " +
-           DescribeNumberList(options.bins) + ", " + MotionOf(options) + " motion, " + Pace(options) + ", " +
-           Prefix();
+           DescribeNumberList(options.bins) + ", " + MotionOf(options) + " motion, " + Pace(options) + ", " + Prefix();
 }
 
 std::string EndLine(uint64_t writes, double seconds) {

@@ -35,7 +35,8 @@ ChannelState RoundState(const PublisherOptions& options, uint64_t writeCount, do
     state.writeCount = static_cast<uint32_t>(writeCount);
     state.flags = options.flags;
     state.description = options.description;
-    for (int k = 0; k < station_layout::stationCount; ++k) state.records[k] = StationPose(options, k, writeCount, seconds);
+    for (int k = 0; k < station_layout::stationCount; ++k)
+        state.records[k] = StationPose(options, k, writeCount, seconds);
     state.timestampMicros = TimestampMicros();
     return state;
 }

@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
     glutDisplayFunc([] {});
     glutMainLoopEvent();
     const auto pixels = gallery::RenderSheet();
-    const std::string failure = WriteRgbPng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels, PixelLayout::Rgb);
+    const std::string failure =
+        WriteRgbPng(argv[1], gallery::SheetWidth, gallery::SheetHeight, pixels, PixelLayout::Rgb);
     if (!failure.empty()) {
         std::fprintf(stderr, "shape-gallery: %s: %s\n", argv[1], failure.c_str());
         return 1;

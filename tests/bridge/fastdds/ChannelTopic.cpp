@@ -36,7 +36,6 @@ void StateQos(Qos& qos) {
     qos.resource_limits().max_samples_per_instance = 1;
 }
 
-
 void AppendHex(std::string& line, const std::vector<uint8_t>& bytes) {
     char digits[3];
     for (uint8_t byte : bytes) {

@@ -45,8 +45,10 @@ bool ReadArguments(int argc, char** argv, long& domain, long& instrument, long& 
 int main(int argc, char** argv) {
     long domain = 0, instrument = 0, bin = 0;
     if (!ReadArguments(argc, argv, domain, instrument, bin)) {
-        std::fprintf(stderr, "usage: %s DOMAIN INSTRUMENT BIN DESCRIPTION PROFILE.xml (DOMAIN 0..%ld, INSTRUMENT and BIN 0..15)\n",
-                     argv[0], ChannelTopic::highestDomain);
+        std::fprintf(
+            stderr,
+            "usage: %s DOMAIN INSTRUMENT BIN DESCRIPTION PROFILE.xml (DOMAIN 0..%ld, INSTRUMENT and BIN 0..15)\n",
+            argv[0], ChannelTopic::highestDomain);
         return 2;
     }
     ChannelTopic channels;

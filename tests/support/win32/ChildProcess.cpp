@@ -126,7 +126,9 @@ bool ChildProcess::Signal(int number) {
 double ChildProcess::CpuSeconds() const {
     FILETIME created{}, ended{}, kernel{}, user{};
     if (!Started() || !GetProcessTimes(HandleOf(id), &created, &ended, &kernel, &user)) return 0.0;
-    auto ticks = [](const FILETIME& time) { return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
     return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;  // 100 ns ticks
 }
 
