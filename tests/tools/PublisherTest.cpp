@@ -477,7 +477,8 @@ TEST_F(WriterTest, OneWriterPerChannel) {
         EXPECT_TRUE(WrittenPast(0, Peek(0).writeCount)) << arguments[0];
     }
     EXPECT_EQ(ExitCode(Run({"--unlink", "--force", "--bins", "0"}).status), 0);
-    EXPECT_EQ(Inode(MutexName(0, 0)), 0u);
+    // The live writer may have made its objects again since.
+    EXPECT_NE(Inode(MutexName(0, 0)), mutex);
 }
 
 // A later bin that another process writes is refused: what the run created
