@@ -19,6 +19,7 @@
 // Everything runs over loopback in DDS domain 230 unless CYCLONEDDS_URI and
 // LUMIVEX_BENCH_DOMAIN say otherwise. LUMIVEX_BIN names the directory that
 // holds lumivex-bridge (default: this program's own directory).
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -215,11 +216,48 @@ void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>&
             }
 }
 
+// This program's spinning read of the mirror is the measuring instrument.
+// While it measures, it has the last core to itself, and the bridge's
+// processes (started while this program runs on the other cores, whose
+// affinity they inherit) run on the others, so that the instrument does not
+// take turns with what it measures. With one core nothing is split;
+// ddsperf runs on every core.
+class CoreSplit {
+public:
+    CoreSplit() {
+        split = sched_getaffinity(0, sizeof all, &all) == 0 && CPU_COUNT(&all) > 1;
+        for (int core = CPU_SETSIZE - 1; split && core >= 0; --core)
+            if (CPU_ISSET(core, &all)) {
+                last = core;
+                break;
+            }
+        cpu_set_t others = all;
+        CPU_CLR(last, &others);
+        if (split) (void)sched_setaffinity(0, sizeof others, &others);
+    }
+    ~CoreSplit() {
+        if (split) (void)sched_setaffinity(0, sizeof all, &all);
+    }
+    void TakeLastCore() {
+        cpu_set_t own;
+        CPU_ZERO(&own);
+        CPU_SET(last, &own);
+        if (split) (void)sched_setaffinity(0, sizeof own, &own);
+    }
+
+private:
+    cpu_set_t all{};
+    bool split = false;
+    int last = 0;
+};
+
 void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
                           bool secure) {
+    CoreSplit cores;
     Bridge bridge;
     if (!StartBridge(bridge, domain, pollMicros, secure))
         return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
+    cores.TakeLastCore();
     Use(mirrorPrefix);
     SourceClient mirror(0, 1u);  // bin 0 only: no failed opens of absent bins while spinning
     for (auto give = Clock::now() + std::chrono::seconds(10); !mirror.Attach() && Clock::now() < give;)
