@@ -127,7 +127,7 @@ void ChangeDetector::PlaceWindow(Channel& channel) const {
     }
     Clock::duration widest =
         std::clamp<Clock::duration>(channel.period / periodsPerWindow, 2 * readTime, longestWindow);
-    RecentSpread::Span span{strays.Quantile(0.05), strays.Quantile(0.95)};
+    RecentSpread::Span span = strays.Between(0.05, 0.95);
     if (span.last - span.first > widest - 2 * readTime) span = strays.DensestSpan(widest - 2 * readTime);
     channel.opens = span.first - readTime;
     channel.closes = span.last + readTime;

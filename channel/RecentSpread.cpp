@@ -16,10 +16,17 @@ RecentSpread::Values RecentSpread::Sorted() const {
     return sorted;
 }
 
-RecentSpread::Duration RecentSpread::Quantile(double fraction) const {
+RecentSpread::Duration RecentSpread::At(const Values& sorted, double fraction) const {
     if (count == 0) return Duration(0);
     auto rank = static_cast<std::size_t>(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(count - 1) + 0.5);
-    return Sorted()[rank];
+    return sorted[rank];
+}
+
+RecentSpread::Duration RecentSpread::Quantile(double fraction) const { return At(Sorted(), fraction); }
+
+RecentSpread::Span RecentSpread::Between(double low, double high) const {
+    Values sorted = Sorted();
+    return {At(sorted, low), At(sorted, high)};
 }
 
 RecentSpread::Span RecentSpread::DensestSpan(Duration width) const {

@@ -18,6 +18,8 @@ public:
     struct Span {
         Duration first, last;
     };
+    // The quantiles `low` and `high` of those kept, from one sort.
+    Span Between(double low, double high) const;
     // The least and the greatest of those kept in the span at most `width`
     // long that holds more of them than any other (the earliest such span);
     // all 0 while none is kept.
@@ -28,6 +30,7 @@ private:
     using Values = std::array<Duration, capacity>;
 
     Values Sorted() const;
+    Duration At(const Values& sorted, double fraction) const;
 
     Values values{};
     std::size_t count = 0;

@@ -225,27 +225,27 @@ void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>&
 class CoreSplit {
 public:
     CoreSplit() {
-        split = sched_getaffinity(0, sizeof all, &all) == 0 && CPU_COUNT(&all) > 1;
-        for (int core = CPU_SETSIZE - 1; split && core >= 0; --core)
-            if (CPU_ISSET(core, &all)) {
-                last = core;
-                break;
-            }
+        if (sched_getaffinity(0, sizeof all, &all) != 0 || CPU_COUNT(&all) < 2) return;
+        split = true;
+        for (int core = 0; core < CPU_SETSIZE; ++core)
+            if (CPU_ISSET(core, &all)) last = core;
         cpu_set_t others = all;
         CPU_CLR(last, &others);
-        if (split) (void)sched_setaffinity(0, sizeof others, &others);
+        RunOn(others);
     }
-    ~CoreSplit() {
-        if (split) (void)sched_setaffinity(0, sizeof all, &all);
-    }
+    ~CoreSplit() { RunOn(all); }
     void TakeLastCore() {
         cpu_set_t own;
         CPU_ZERO(&own);
         CPU_SET(last, &own);
-        if (split) (void)sched_setaffinity(0, sizeof own, &own);
+        RunOn(own);
     }
 
 private:
+    void RunOn(const cpu_set_t& cores) const {
+        if (split) (void)sched_setaffinity(0, sizeof cores, &cores);
+    }
+
     cpu_set_t all{};
     bool split = false;
     int last = 0;

@@ -13,7 +13,6 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/OutputFile.h"
 
 extern char** environ;
 
@@ -128,18 +127,6 @@ void ChildProcess::Stop() {
     }
     WaitExit(GraceToEnd, status);
     id = -1;
-}
-
-Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                 Milliseconds limit) {
-    Outcome outcome;
-    OutputFile output;
-    ChildProcess child;
-    if (!output.Valid() || !child.Start({arguments, environment, output.Path()})) return outcome;
-    outcome.finished = child.WaitExit(limit, outcome.status);
-    child.Stop();
-    outcome.output = output.Text();
-    return outcome;
 }
 
 int ExitStatusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }

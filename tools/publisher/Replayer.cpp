@@ -178,7 +178,8 @@ bool Replayer::OpenChannel(Channel& channel) {
 bool Replayer::Remove(const std::vector<int>& recordedChannels) {
     bool removed = true;
     for (int recorded : recordedChannels) {
-        RecordedChannel channel{recorded / 16, recorded % 16, 0, ""};
+        const ChannelId id = ChannelId::OfKey(recorded);
+        RecordedChannel channel{id.instrument, id.bin, 0, ""};
         if (!Selected(channel)) continue;
         auto found = channels.find(ChannelId{TargetInstrument(channel), channel.bin}.Key());
         if (found == channels.end() || !found->second.writer) continue;

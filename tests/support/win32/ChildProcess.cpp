@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tests/support/OutputFile.h"
 
 namespace testsupport {
 namespace {
@@ -139,18 +138,6 @@ void ChildProcess::Stop() {
     int status = 0;
     TerminateProcess(HandleOf(id), 1);
     WaitExit(GraceToEnd, status);
-}
-
-Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                 Milliseconds limit) {
-    Outcome outcome;
-    OutputFile output;
-    ChildProcess child;
-    if (!output.Valid() || !child.Start({arguments, environment, output.Path()})) return outcome;
-    outcome.finished = child.WaitExit(limit, outcome.status);
-    child.Stop();
-    outcome.output = output.Text();
-    return outcome;
 }
 
 int ExitStatusOf(int status) { return status; }
