@@ -1,6 +1,5 @@
 #include "bridge/RigFolder.h"
 
-#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -9,15 +8,11 @@ using platform::FileFacts;
 
 constexpr unsigned publicMode = 0644;
 constexpr unsigned secretMode = 0600;
-constexpr unsigned groupOrOtherWrite = 022;
-constexpr unsigned sticky = 01000;
 
 // What a file or folder is used as: each use has its own rules.
 enum class Use { Public, Secret, Parent };
 
-bool IsMine(const FileFacts& facts) { return facts.owner == platform::ThisUser(); }
-
-std::string ThisUser() { return "this user (uid " + std::to_string(platform::ThisUser()) + ")"; }
+std::string ThisUser() { return "this user (" + platform::ThisUser() + ")"; }
 
 struct Rule {
     bool (*breaks)(const FileFacts& facts, Use use);
@@ -26,30 +21,28 @@ struct Rule {
 
 // The first rule broken is the one told.
 const Rule rules[] = {
-    {[](const FileFacts& facts, Use use) { return use == Use::Secret && !IsMine(facts); },
+    {[](const FileFacts& facts, Use use) { return use == Use::Secret && !facts.ownedByThisUser; },
      [] { return "this private key is not the key of " + ThisUser(); }},
-    {[](const FileFacts& facts, Use) { return !IsMine(facts) && facts.owner != 0; },
-     [] { return "it belongs to neither " + ThisUser() + " nor root"; }},
-    {[](const FileFacts& facts, Use use) { return use == Use::Secret && (facts.mode & 077) != 0; },
-     [] { return std::string("other users may use this private key; make it owner-only (chmod 600)"); }},
+    {[](const FileFacts& facts, Use) { return !facts.ownedByThisUser && !facts.ownedBySystem; },
+     [] { return "it belongs to neither " + ThisUser() + " nor " + platform::Advice().system; }},
+    {[](const FileFacts& facts, Use use) { return use == Use::Secret && facts.othersMayUse; },
+     [] { return std::string("other users may use this private key; ") + platform::Advice().ownerOnly; }},
     {[](const FileFacts& facts, Use use) {
-         return use == Use::Parent && (facts.mode & groupOrOtherWrite) && !(facts.mode & sticky);
+         return use == Use::Parent && facts.othersMayWrite && !facts.keepsOthersApart;
      },
      [] {
          return std::string(
              "other users may write this folder and it is not sticky, so they could replace "
              "what is made in it");
      }},
-    {[](const FileFacts& facts, Use use) { return use == Use::Public && (facts.mode & groupOrOtherWrite); },
-     [] { return std::string("other users may write it; make it writable by its owner only (chmod go-w)"); }},
+    {[](const FileFacts& facts, Use use) { return use == Use::Public && facts.othersMayWrite; },
+     [] { return std::string("other users may write it; ") + platform::Advice().ownerWrites; }},
 };
 
 bool Trusted(const std::string& path, const FileFacts& facts, Use use, std::string& error) {
     for (const Rule& rule : rules) {
         if (!rule.breaks(facts, use)) continue;
-        char described[48];
-        std::snprintf(described, sizeof described, " (owner uid %u, mode %04o): ", facts.owner, facts.mode);
-        error = path + described + rule.says();
+        error = path + " (" + facts.described + "): " + rule.says();
         return false;
     }
     return true;

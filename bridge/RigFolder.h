@@ -6,12 +6,12 @@
 #include "platform/Folder.h"
 
 // An authority's or a member's folder, held open and trusted as ssh trusts
-// ~/.ssh: the folder and every file read from it belong to this user or root,
-// nobody else may write them (the mode's group bits are an ACL's mask, so this
-// holds for ACLs too), and no name is followed through a link. A private key
-// must be this user's, and nobody else's to use at all. Files are created
-// with their final mode and never written when they exist. A refusal names
-// the path, its owner and its mode.
+// ~/.ssh: the folder and every file read from it belong to this user or the
+// system (root; SYSTEM or Administrators), nobody else may write them, by
+// mode or ACL, and no name is followed through a link. A private key must be
+// this user's, and nobody else's to use at all. Files are created with their
+// final permissions and never written when they exist. A refusal names the
+// path, its owner and its permissions.
 class RigFolder {
 public:
     // Opens an existing folder.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/Files.h"
@@ -12,7 +13,7 @@ namespace platform {
 // words ("it is a symbolic link", "it exists already", the system's text).
 class Folder {
 public:
-    Folder() = default;
+    Folder();
     ~Folder();
     Folder(Folder&& other) noexcept;
     Folder& operator=(Folder&& other) noexcept;
@@ -35,6 +36,8 @@ public:
     bool Read(const std::string& name, std::string& text, FileFacts& facts, std::string& reason) const;
     // Makes `name` with `text` at `mode` (narrowed by the umask only), never
     // replacing anything: no moment exists at which it is open to more users.
+    // `mode` is in POSIX's permission bits; where files have ACLs instead, no
+    // group or other bits make it the owner's alone, any make it readable by all.
     bool Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const;
     // Puts `text` at the end of the regular file `name`.
     bool Append(const std::string& name, const std::string& text, std::string& reason) const;
@@ -44,10 +47,12 @@ public:
     // Removes the file or empty folder `name`.
     bool Remove(const std::string& name) const;
 
-private:
-    bool OpenAt(int at, const std::string& name, int flags, std::string& reason);
+    // What the system holds open: a descriptor, or a handle and the path it
+    // was opened by; each platform's half says.
+    struct Held;
 
-    int descriptor = -1;
+private:
+    std::unique_ptr<Held> held;
     FileFacts facts;
 };
 

@@ -4,6 +4,12 @@
 
 namespace platform {
 
-unsigned ThisUser() { return static_cast<unsigned>(geteuid()); }
+std::string ThisUser() { return "uid " + std::to_string(geteuid()); }
+
+const FileAdvice& Advice() {
+    static const FileAdvice advice{"root", "make it owner-only (chmod 600)",
+                                   "make it writable by its owner only (chmod go-w)"};
+    return advice;
+}
 
 }  // namespace platform

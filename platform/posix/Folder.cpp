@@ -1,6 +1,7 @@
 #include "platform/Folder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,9 +32,15 @@ bool Failed(std::string& reason) {
     return false;
 }
 
+// The group bits of a file with an ACL are the ACL's mask, so they tell of
+// every named user and group too.
 FileFacts FactsOf(const struct stat& status) {
+    const unsigned mode = status.st_mode & 07777;
+    char described[48];
+    std::snprintf(described, sizeof described, "owner uid %u, mode %04o", static_cast<unsigned>(status.st_uid), mode);
     return FileFacts{S_ISREG(status.st_mode), S_ISDIR(status.st_mode), S_ISLNK(status.st_mode),
-                     static_cast<unsigned>(status.st_uid), static_cast<unsigned>(status.st_mode & 07777)};
+                     status.st_uid == geteuid(), status.st_uid == 0, (mode & 022) != 0, (mode & 077) != 0,
+                     (mode & 01000) != 0, described};
 }
 
 // A name with a slash at its end is followed even when it is a link.
@@ -80,66 +87,65 @@ bool ReadAll(int file, std::string& text) {
 
 }  // namespace
 
-Folder::~Folder() {
-    if (descriptor >= 0) (void)close(descriptor);
-}
+struct Folder::Held {
+    explicit Held(int descriptor) : descriptor(descriptor) {}
+    ~Held() { (void)close(descriptor); }
+    const int descriptor;
+};
 
-Folder::Folder(Folder&& other) noexcept : descriptor(other.descriptor), facts(other.facts) { other.descriptor = -1; }
+namespace {
 
-Folder& Folder::operator=(Folder&& other) noexcept {
-    if (this != &other) {
-        if (descriptor >= 0) (void)close(descriptor);
-        descriptor = other.descriptor;
-        facts = other.facts;
-        other.descriptor = -1;
-    }
-    return *this;
-}
+int DescriptorOf(const std::unique_ptr<Folder::Held>& held) { return held ? held->descriptor : -1; }
 
-bool Folder::OpenAt(int at, const std::string& name, int flags, std::string& reason) {
+bool OpenAt(int at, const std::string& name, int flags, std::unique_ptr<Folder::Held>& held, FileFacts& facts,
+            std::string& reason) {
     const int opened = openat(at, name.c_str(), flags);
     if (opened < 0) return FailedToOpen(at, name, reason);
+    auto fresh = std::make_unique<Folder::Held>(opened);
     struct stat status {};
-    if (fstat(opened, &status) != 0) {
-        reason = Reason(errno);
-        (void)close(opened);
-        return false;
-    }
-    *this = Folder();
-    descriptor = opened;
+    if (fstat(opened, &status) != 0) return Failed(reason);
+    held = std::move(fresh);
     facts = FactsOf(status);
     return true;
 }
 
+}  // namespace
+
+Folder::Folder() = default;
+Folder::~Folder() = default;
+Folder::Folder(Folder&& other) noexcept = default;
+Folder& Folder::operator=(Folder&& other) noexcept = default;
+
 bool Folder::Open(const std::string& path, std::string& reason, bool throughLink) {
-    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags,
-                  reason);
+    return OpenAt(AT_FDCWD, WithoutTrailingSlashes(path), throughLink ? folderFlags & ~O_NOFOLLOW : folderFlags, held,
+                  facts, reason);
 }
 
 bool Folder::OpenIn(const Folder& parent, const std::string& name, std::string& reason) {
-    return OpenAt(parent.descriptor, name, folderFlags, reason);
+    return OpenAt(DescriptorOf(parent.held), name, folderFlags, held, facts, reason);
 }
 
 bool Folder::MakeIn(const Folder& parent, const std::string& name, std::string& reason) {
-    if (mkdirat(parent.descriptor, name.c_str(), 0700) != 0) return Failed(reason);
+    if (mkdirat(DescriptorOf(parent.held), name.c_str(), 0700) != 0) return Failed(reason);
     if (!OpenIn(parent, name, reason)) return false;
     // The umask may have taken a right the owner needs; it can only take
     // rights away, so the folder was never open to others.
-    if (fchmod(descriptor, 0700) != 0) return Failed(reason);
-    facts.mode = 0700;
+    struct stat status {};
+    if (fchmod(DescriptorOf(held), 0700) != 0 || fstat(DescriptorOf(held), &status) != 0) return Failed(reason);
+    facts = FactsOf(status);
     return true;
 }
 
 bool Folder::LookAt(const std::string& name, FileFacts& found) const {
     struct stat status {};
-    if (fstatat(descriptor, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (fstatat(DescriptorOf(held), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
     found = FactsOf(status);
     return true;
 }
 
 bool Folder::Read(const std::string& name, std::string& text, FileFacts& found, std::string& reason) const {
     // Not blocking: a FIFO put in a file's place would hold the open.
-    int file = openat(descriptor, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int file = openat(DescriptorOf(held), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file < 0) return Failed(reason);
     struct stat status {};
     const bool looked = fstat(file, &status) == 0;
@@ -151,7 +157,7 @@ bool Folder::Read(const std::string& name, std::string& text, FileFacts& found, 
 }
 
 bool Folder::Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const {
-    int file = openat(descriptor, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+    int file = openat(DescriptorOf(held), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       static_cast<mode_t>(mode));
     if (file < 0) return Failed(reason);
     bool written = WriteAll(file, text, reason);
@@ -160,7 +166,7 @@ bool Folder::Create(const std::string& name, const std::string& text, unsigned m
 }
 
 bool Folder::Append(const std::string& name, const std::string& text, std::string& reason) const {
-    int file = openat(descriptor, name.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int file = openat(DescriptorOf(held), name.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file < 0) return Failed(reason);
     struct stat status {};
     bool regular = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
@@ -172,17 +178,17 @@ bool Folder::Append(const std::string& name, const std::string& text, std::strin
 
 bool Folder::Replace(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const {
     const std::string fresh = "." + name + ".new";
-    (void)unlinkat(descriptor, fresh.c_str(), 0);  // left by a run that was stopped half way
+    (void)unlinkat(DescriptorOf(held), fresh.c_str(), 0);  // left by a run that was stopped half way
     if (!Create(fresh, text, mode, reason)) return false;
-    if (renameat(descriptor, fresh.c_str(), descriptor, name.c_str()) == 0) return true;
+    if (renameat(DescriptorOf(held), fresh.c_str(), DescriptorOf(held), name.c_str()) == 0) return true;
     Failed(reason);
-    (void)unlinkat(descriptor, fresh.c_str(), 0);
+    (void)unlinkat(DescriptorOf(held), fresh.c_str(), 0);
     return false;
 }
 
 bool Folder::Remove(const std::string& name) const {
     FileFacts found;
-    return LookAt(name, found) && unlinkat(descriptor, name.c_str(), found.folder ? AT_REMOVEDIR : 0) == 0;
+    return LookAt(name, found) && unlinkat(DescriptorOf(held), name.c_str(), found.folder ? AT_REMOVEDIR : 0) == 0;
 }
 
 }  // namespace platform
