@@ -133,5 +133,6 @@ bool RigFolder::Append(const std::string& file, const std::string& text, std::st
 void RigFolder::Undo() {
     for (const std::string& file : written) (void)folder.Remove(file);
     written.clear();
+    folder = platform::Folder();  // a folder held open cannot be removed everywhere
     if (!name.empty()) (void)parent.Remove(name);
 }
