@@ -1,7 +1,8 @@
 #include "channel/ChangeDetector.h"
 
 #include <algorithm>
-#include <thread>
+
+#include "platform/Timing.h"
 
 namespace {
 
@@ -164,6 +165,6 @@ void ChangeDetector::SleepUntilNextRead(Clock::time_point latest) {
     Clock::time_point now = Clock::now();
     Clock::time_point next = std::min(NextRead(now), latest);
     if (next <= now) return;
-    std::this_thread::sleep_until(next);
+    platform::SleepUntil(next);
     Woke(next, Clock::now());
 }
