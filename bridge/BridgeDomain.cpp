@@ -4,6 +4,7 @@
 
 #include "ChannelSample.h"
 #include "channel/ChannelName.h"
+#include "platform/Libraries.h"
 
 namespace {
 
@@ -70,6 +71,12 @@ bool BridgeDomain::Join(std::string& error) {
     dds_delete_qos(qos);
     return topic > 0 || DdsFailure(error, "cannot create the topic", topic);
 }
+
+// Cyclone keeps the security of its own configuration to itself, but loads
+// the authentication plugin for every secured participant and refuses to make
+// one whose plugin it cannot load: a participant that exists alongside the
+// loaded plugin is secured.
+bool BridgeDomain::Secured() const { return participant > 0 && platform::LibraryLoaded(authenticationPlugin); }
 
 // The filter belongs to the topic entity, so every filtered reader gets an
 // entity of its own, filtered before the reader is created.

@@ -26,6 +26,10 @@ public:
     // as a new participant, as Open did.
     bool Reopen(std::string& error);
 
+    // Whether the participant joined with DDS Security, configured by
+    // `security` or by Cyclone's own configuration (CYCLONEDDS_URI).
+    bool Secured() const;
+
     dds_entity_t Participant() const { return participant; }
     dds_entity_t Topic() const { return topic; }
     // Another entity of the channel topic, for one reader, filtered by

@@ -7,6 +7,7 @@
 #include "bridge/RigCrypto.h"
 #include "bridge/RigDocuments.h"
 #include "bridge/RigFolder.h"
+#include "platform/Libraries.h"
 #include "text/Warning.h"
 
 namespace {
@@ -20,13 +21,27 @@ struct Plugin {
     const char* function;
 };
 const Plugin plugins[] = {
-    {"dds_security_auth", "dds.sec.auth", "Authentication", "authentication"},
+    {authenticationPlugin, "dds.sec.auth", "Authentication", "authentication"},
     {"dds_security_ac", "dds.sec.access", "AccessControl", "access_control"},
     {"dds_security_crypto", "dds.sec.crypto", "Cryptographic", "crypto"},
 };
 
 std::string LibraryPath(const Plugin& plugin) {
-    return SecuritySettings::PluginFolder() + "/lib" + plugin.library + ".so";
+    return (std::filesystem::path(SecuritySettings::PluginFolder()) / platform::LibraryFileName(plugin.library))
+        .string();
+}
+
+// Cyclone says only that a participant could not be made when a plugin is
+// missing or lacks what it needs; the system's reason is told here instead.
+bool PluginsLoad(std::string& error) {
+    for (const Plugin& plugin : plugins) {
+        std::string reason;
+        if (!platform::LibraryLoads(LibraryPath(plugin), reason)) {
+            error = "cannot load the DDS security plugin " + LibraryPath(plugin) + ": " + reason;
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string LibraryXml(const Plugin& plugin) {
@@ -67,14 +82,17 @@ bool CheckValidity(const std::string& certificatePath, const std::string& certif
 
 }  // namespace
 
-std::string SecuritySettings::PluginFolder() { return LUMIVEX_DDS_SECURITY_DIR; }
+// Where the build found them; a build that ships them beside its programs names no folder.
+std::string SecuritySettings::PluginFolder() {
+    return *LUMIVEX_DDS_SECURITY_DIR ? LUMIVEX_DDS_SECURITY_DIR : platform::ProgramFolder();
+}
 
 bool SecuritySettings::Load(const std::string& memberFolder, std::string& error) {
     std::error_code failure;
     folder = std::filesystem::absolute(memberFolder, failure).lexically_normal().string();
     RigFolder member;
     std::string key;
-    return member.Open(folder, error) && ReadDocuments(member, error) &&
+    return PluginsLoad(error) && member.Open(folder, error) && ReadDocuments(member, error) &&
            member.Read(RigAuthority::identityKey, true, key, error) &&
            CheckValidity(File(RigAuthority::identityCertificate), identityCertificate, File(RigAuthority::permissions),
                          permissions, error);

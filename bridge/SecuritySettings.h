@@ -6,6 +6,9 @@
 
 class RigFolder;
 
+// The library of Cyclone's authentication plugin, as the system names it.
+constexpr const char* authenticationPlugin = "dds_security_auth";
+
 // What a machine needs to join a rig with DDS Security: the files of its
 // member folder (see RigAuthority) and Cyclone's three security plugins.
 class SecuritySettings {

@@ -10,7 +10,11 @@
 #include "platform/win32/FileTrust.h"
 #include "platform/win32/ObjectTrust.h"
 
+#include "platform/win32/SystemText.h"
+
 namespace platform {
+
+using win32::SystemText;
 
 // The folder is held without sharing deletion, so nobody can rename or
 // remove it, or put another in its place, while it is held: its path keeps
@@ -34,16 +38,6 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-std::string SystemText(DWORD error) {
-    char* text = nullptr;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(error);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    return message;
-}
 
 // Words for the failures a caller can act on; the system's own text otherwise.
 bool Failed(std::string& reason, DWORD error = GetLastError()) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/SecuritySettings.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/bridge/TestNetwork.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -159,6 +160,21 @@ TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
     Outcome monitor = RunOn(1, {"lumivex-monitor", "--once", "--instrument", "3", "--bins", "0,5"});
     EXPECT_NE(monitor.output.find("Secure tracker"), std::string::npos) << monitor.output;
     EXPECT_EQ(monitor.output.find("forged"), std::string::npos) << monitor.output;
+}
+
+// Security from Cyclone's own configuration, as ddsperf takes it, is
+// security: such a sender joins the rig and is not called plain. The
+// receiver's --rig properties take precedence over the same configuration.
+TEST_F(RigTest, SenderSecuredByItsConfigurationIsNotCalledPlain) {
+    SecuritySettings sender;
+    std::string error;
+    ASSERT_TRUE(sender.Load(Rig() + "/sender", error)) << error;
+    cycloneExtra = sender.ConfigXml();
+    Publish({"--once", "--description", "configured"});
+    Program& plainLooking = StartSender(false);
+    Program& receiver = StartReceiver();
+    ASSERT_TRUE(Mirrored()) << receiver.output.Text() << plainLooking.output.Text();
+    EXPECT_EQ(plainLooking.output.Text().find("plain DDS"), std::string::npos) << plainLooking.output.Text();
 }
 
 struct NetworkFault {

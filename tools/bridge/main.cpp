@@ -49,16 +49,18 @@ uint32_t Mask(const std::string& list) {
     return mask;
 }
 
-// Joins the domain, securely when --rig names a member folder.
+// Joins the domain, securely when --rig names a member folder or Cyclone's
+// own configuration names its security.
 bool Join(BridgeDomain& domain, const Options& options, std::string& error) {
     CycloneLog::Route();
-    if (options.rig.empty()) {
+    SecuritySettings security;
+    const bool rig = !options.rig.empty();
+    if (rig && !security.Load(options.rig, error)) return false;
+    if (!domain.Open(options.domain, rig ? &security : nullptr, error)) return false;
+    if (!domain.Secured())
         PrintWarning("plain DDS (no --rig)",
                      "anyone who reaches DDS domain " + std::to_string(options.domain) + " can write these channels");
-        return domain.Open(options.domain, nullptr, error);
-    }
-    SecuritySettings security;
-    return security.Load(options.rig, error) && domain.Open(options.domain, &security, error);
+    return true;
 }
 
 int Send(const Options& options) {
