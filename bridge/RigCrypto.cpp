@@ -7,6 +7,8 @@
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
 
+#include "platform/Timing.h"
+
 namespace {
 
 const char* const organisation = "Lumivex rig";
@@ -108,7 +110,7 @@ std::string RigCrypto::Serial(X509* certificate) {
 bool RigCrypto::ValidUntil(X509* certificate, std::time_t& end) {
     std::tm parts{};
     if (ASN1_TIME_to_tm(X509_get0_notAfter(certificate), &parts) != 1) return false;
-    end = timegm(&parts);
+    end = platform::UtcTime(parts);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "bridge/BridgeDomain.h"
 #include "bridge/RigCrypto.h"
 #include "channel/ChannelId.h"
+#include "platform/Timing.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ bool RigDocuments::GrantValidUntil(const std::string& grant, std::time_t& end) {
         return false;
     parts.tm_year -= 1900;
     parts.tm_mon -= 1;
-    end = timegm(&parts);
+    end = platform::UtcTime(parts);
     return true;
 }
 

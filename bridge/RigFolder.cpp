@@ -69,17 +69,17 @@ bool RigFolder::OpenOrMake(const std::string& where, std::string& error) {
     std::filesystem::path full(where);
     if (!full.has_filename()) full = full.parent_path();  // "rig/" names "rig"
     const std::string above = full.has_parent_path() ? full.parent_path().string() : ".";
+    const std::string leaf = full.filename().string();
     std::string reason;
     platform::Folder container;
     FileFacts facts;
     if (!container.Open(above, reason, true)) return Failed(error, above + ": " + reason);
-    if (container.LookAt(full.filename(), facts))
-        return Adopt(where, folder.OpenIn(container, full.filename(), reason), reason, error);
+    if (container.LookAt(leaf, facts)) return Adopt(where, folder.OpenIn(container, leaf, reason), reason, error);
     if (!Trusted(above, container.Facts(), Use::Parent, error))
         return Failed(error, error + "; " + where + " not made");
-    if (!folder.MakeIn(container, full.filename(), reason)) return Failed(error, where + ": cannot make it: " + reason);
+    if (!folder.MakeIn(container, leaf, reason)) return Failed(error, where + ": cannot make it: " + reason);
     parent = std::move(container);
-    name = full.filename();
+    name = leaf;
     path = where;
     return true;
 }

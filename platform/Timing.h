@@ -5,6 +5,7 @@
 // sleeps a few tens of microseconds at a time to meet a deadline asks for
 // wake-ups on time instead.
 #include <chrono>
+#include <ctime>
 
 namespace platform {
 
@@ -16,5 +17,8 @@ bool WakeUpOnTime();
 // short sleep lasts the tick instead of returning at once, so a loop that
 // sleeps until its next deadline never turns into a busy loop.
 void SleepUntil(std::chrono::steady_clock::time_point when);
+
+// The time that `parts`, a date and time of day in UTC, stands for.
+std::time_t UtcTime(std::tm& parts);
 
 }  // namespace platform

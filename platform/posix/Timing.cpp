@@ -13,4 +13,6 @@ bool WakeUpOnTime() {
 
 void SleepUntil(std::chrono::steady_clock::time_point when) { std::this_thread::sleep_until(when); }
 
+std::time_t UtcTime(std::tm& parts) { return timegm(&parts); }
+
 }  // namespace platform

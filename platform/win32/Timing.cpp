@@ -43,4 +43,6 @@ void SleepUntil(std::chrono::steady_clock::time_point when) {
     }
 }
 
+std::time_t UtcTime(std::tm& parts) { return _mkgmtime(&parts); }
+
 }  // namespace platform
