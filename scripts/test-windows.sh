@@ -4,9 +4,10 @@
 # CMAKE_CROSSCOMPILING_EMULATOR) in the Wine prefix build-windows/wine, made
 # here, with an Xvfb server for the windows. Then the Windows viewer's console
 # output is compared with the Linux viewer's (tests/windows/console-fidelity.sh,
-# which builds build/ when it is missing), and the installer is built,
-# installed, used and removed again (tests/package/windows-package-test.sh).
-# Arguments go to ctest.
+# which builds build/ when it is missing), the Windows bridge carries channels
+# to and from the Linux one (the tests labelled wine in build/, which need its
+# tests), and the installer is built, installed, used and removed again
+# (tests/package/windows-package-test.sh). Arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-windows.sh
@@ -16,6 +17,7 @@ if [ ! -x "$wine" ]; then
   exit 1
 fi
 scripts/build-windows.sh
+[ -f build/bin/tests-wine-bridge ] || scripts/build.sh -DLUMIVEX_TESTS=ON
 export WINEPREFIX=$PWD/build-windows/wine WINEDEBUG=-all
 
 # Under one X server and one Wine server; the Wine server is ended before the
@@ -25,6 +27,7 @@ pass() {
   [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init  # one prefix for the whole pass
   ctest --test-dir build-windows --output-on-failure -j2 "$@" || status=1
   tests/windows/console-fidelity.sh || status=1
+  LUMIVEX_WINDOWS_BIN=$PWD/build-windows/bin ctest --test-dir build --output-on-failure -L wine "$@" || status=1
   tests/package/windows-package-test.sh || status=1
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   return $status

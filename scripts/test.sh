@@ -13,7 +13,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh -DLUMIVEX_TESTS=ON
 status=0
-scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 "$@" || status=1
+# The tests labelled wine need the Windows build: scripts/test-windows.sh runs them.
+scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 -LE wine "$@" || status=1
 
 # Reports are written to files (their process fails too), so that a report
 # from a program a test starts, whose exit status the test may not look at,
@@ -27,7 +28,7 @@ export UBSAN_OPTIONS=$common
 export LSAN_OPTIONS=suppressions=$PWD/sanitizers/lsan.supp:print_suppressions=0
 scripts/build-asan.sh
 keep=$PWD/build-asan/lib/liblumivex_keep_libraries.so
-scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 "$@" || status=1
+scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 -LE wine "$@" || status=1
 
 # The leak check stops a process's threads with a tracer of its own; when a
 # test kills a program while that check runs at its exit, the tracer can
