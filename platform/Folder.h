@@ -35,8 +35,10 @@ public:
     bool Read(const std::string& name, std::string& text, FileFacts& facts, std::string& reason) const;
     // Makes `name` with `text` at `mode` (narrowed by the umask only), never
     // replacing anything: no moment exists at which it is open to more users.
+    // A failed write (a full disk) removes the file again.
     bool Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const;
-    // Puts `text` at the end of the regular file `name`.
+    // Puts `text` at the end of the regular file `name`; a failed write cuts
+    // the file back to its length before.
     bool Append(const std::string& name, const std::string& text, std::string& reason) const;
     // Replaces `name` by a new file with `text` in one step, so that a reader
     // sees the old file or the new one, never a part.
