@@ -1,6 +1,7 @@
 #include "bridge/BridgeDomain.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "ChannelSample.h"
 #include "channel/ChannelName.h"
@@ -15,6 +16,9 @@ namespace {
 // after, so a user's own settings win.
 const char* const discoverySettings =
     "<Discovery><LeaseDuration>10s</LeaseDuration><SPDPInterval>500ms</SPDPInterval></Discovery>";
+
+// What a sender's writer announces: it writes at least once per heartbeat.
+const char heartbeatPromise[] = "lumivex-bridge sender: heartbeat";
 
 std::string Configuration() {
     const char* user = std::getenv("CYCLONEDDS_URI");
@@ -103,6 +107,21 @@ dds_qos_t* BridgeDomain::StateQos() {
     dds_qset_writer_data_lifecycle(qos, false);
     dds_qset_data_representation(qos, 1, plainCdr);
     return qos;
+}
+
+dds_qos_t* BridgeDomain::SenderQos() {
+    dds_qos_t* qos = StateQos();
+    dds_qset_userdata(qos, heartbeatPromise, sizeof heartbeatPromise - 1);
+    return qos;
+}
+
+bool BridgeDomain::PromisesHeartbeat(const dds_qos_t* qos) {
+    void* value = nullptr;
+    size_t size = 0;
+    bool promised = qos && dds_qget_userdata(qos, &value, &size) && size == sizeof heartbeatPromise - 1 &&
+                    std::memcmp(value, heartbeatPromise, size) == 0;
+    dds_free(value);
+    return promised;
 }
 
 // A reader keeps one sample of each of an instrument's bins at most; the
