@@ -5,6 +5,7 @@
 
 #include "ChannelSample.h"
 #include "channel/ChannelName.h"
+#include "platform/Host.h"
 
 namespace {
 
@@ -39,7 +40,10 @@ BridgeDomain::~BridgeDomain() {
     if (domain > 0) dds_delete(domain);
 }
 
+// Cyclone creates the files a configuration names (traces, packet captures)
+// with the umask's permissions; a trace at "finest" holds the session's keys.
 bool BridgeDomain::CreateDomain(std::string& error) {
+    platform::KeepNewFilesPrivate();
     domain = dds_create_domain(id, Configuration().c_str());
     return domain > 0 || DdsFailure(error, "cannot set up DDS domain " + std::to_string(id), domain);
 }

@@ -273,6 +273,28 @@ TEST_F(RigCommandTest, WarnsOfAnEndWithinAWeek) {
     EXPECT_EQ(output.find("expires on", output.find(warning) + warning.size()), std::string::npos) << output;
 }
 
+// Cyclone's trace at "finest" holds the session's keys: the file the bridge
+// has Cyclone write is its user's only, whatever the umask would allow.
+TEST_F(RigCommandTest, CycloneTraceIsPrivate) {
+    Succeeds({"rig", "init", Rig()});
+    Succeeds({"rig", "add", Rig(), "m", "--send", "3"});
+    const std::string trace = files + "/trace.log";
+    const std::string tracing =
+        "<Tracing><Verbosity>finest</Verbosity><OutputFile>" + trace + "</OutputFile></Tracing>";
+    Program sender;
+    const mode_t umaskBefore = umask(022);
+    ASSERT_TRUE(sender.process.Start(
+        {{ProgramPath("lumivex-bridge"), "send", "--instrument", "3", "--rig", Rig() + "/m", "--domain",
+          std::to_string(1 + getpid() % 200)},
+         ChildEnvironment({"LUMIVEX_SHM_PREFIX=lvxrigcmd" + std::to_string(getpid()) + "_",
+                           std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly + "," + tracing}),
+         sender.output.Path()}));
+    umask(umaskBefore);
+    ASSERT_NE(sender.output.WaitFor("sending instrument 3", 0, bridgetest::patience), std::string::npos)
+        << sender.output.Text();
+    EXPECT_EQ(Mode(trace), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // What an attacker (or a careless hand) did to the rig's files before the command.
 using Plant = bool (*)(const std::string& rig);
 
