@@ -1,9 +1,11 @@
 #include "bridge/BridgeDomain.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "ChannelSample.h"
 #include "channel/ChannelName.h"
+#include "platform/Host.h"
 #include "platform/Libraries.h"
 
 namespace {
@@ -16,6 +18,9 @@ namespace {
 // after, so a user's own settings win.
 const char* const discoverySettings =
     "<Discovery><LeaseDuration>10s</LeaseDuration><SPDPInterval>500ms</SPDPInterval></Discovery>";
+
+// What a sender's writer announces: it writes at least once per heartbeat.
+const char heartbeatPromise[] = "lumivex-bridge sender: heartbeat";
 
 std::string Configuration() {
     const char* user = std::getenv("CYCLONEDDS_URI");
@@ -36,7 +41,10 @@ BridgeDomain::~BridgeDomain() {
     if (domain > 0) dds_delete(domain);
 }
 
+// Cyclone creates the files a configuration names (traces, packet captures)
+// with the umask's permissions; a trace at "finest" holds the session's keys.
 bool BridgeDomain::CreateDomain(std::string& error) {
+    platform::KeepNewFilesPrivate();
     domain = dds_create_domain(id, Configuration().c_str());
     return domain > 0 || DdsFailure(error, "cannot set up DDS domain " + std::to_string(id), domain);
 }
@@ -110,6 +118,21 @@ dds_qos_t* BridgeDomain::StateQos() {
     dds_qset_writer_data_lifecycle(qos, false);
     dds_qset_data_representation(qos, 1, plainCdr);
     return qos;
+}
+
+dds_qos_t* BridgeDomain::SenderQos() {
+    dds_qos_t* qos = StateQos();
+    dds_qset_userdata(qos, heartbeatPromise, sizeof heartbeatPromise - 1);
+    return qos;
+}
+
+bool BridgeDomain::PromisesHeartbeat(const dds_qos_t* qos) {
+    void* value = nullptr;
+    size_t size = 0;
+    bool promised = qos && dds_qget_userdata(qos, &value, &size) && size == sizeof heartbeatPromise - 1 &&
+                    std::memcmp(value, heartbeatPromise, size) == 0;
+    dds_free(value);
+    return promised;
 }
 
 // A reader keeps one sample of each of an instrument's bins at most; the

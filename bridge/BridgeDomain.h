@@ -39,6 +39,11 @@ public:
 
     // The QoS every bridge writer and reader uses (free with dds_delete_qos).
     static dds_qos_t* StateQos();
+    // StateQos with the sender's promise of a heartbeat, which receivers hold
+    // it to; other DDS programs that write states make no such promise.
+    static dds_qos_t* SenderQos();
+    // Whether a writer with `qos` promised the heartbeat.
+    static bool PromisesHeartbeat(const dds_qos_t* qos);
     // StateQos with limits for a reader of one instrument's channels.
     static dds_qos_t* ReaderQos();
     // The QoS of the publisher or subscriber of one instrument's channels.

@@ -29,6 +29,13 @@ std::string SenderName(dds_entity_t reader, dds_instance_handle_t handle) {
     return std::string("participant ") + prefix;
 }
 
+bool PromisesHeartbeat(dds_entity_t reader, dds_instance_handle_t handle) {
+    dds_builtintopic_endpoint_t* endpoint = dds_get_matched_publication_data(reader, handle);
+    bool promised = endpoint && BridgeDomain::PromisesHeartbeat(endpoint->qos);
+    dds_builtintopic_free_endpoint(endpoint);
+    return promised;
+}
+
 }  // namespace
 
 BridgeReceiver::BridgeReceiver(uint32_t instrumentMask, uint32_t binMask, unsigned channelMode)
@@ -164,8 +171,10 @@ dds_return_t BridgeReceiver::TakeAll(dds_entity_t from) {
 // Two senders of one instrument would overwrite each other's states in turn.
 void BridgeReceiver::NoteSender(dds_entity_t from, const dds_sample_info_t& info,
                                 const LumivexBridge_ChannelSample& sample) {
+    const bool known = activity.Knows(info.publication_handle);
     dds_instance_handle_t other = activity.Heard(
         info.publication_handle, ChannelId{sample.instrument, sample.bin}.Key(), SenderActivity::Clock::now());
+    if (!known && PromisesHeartbeat(from, info.publication_handle)) activity.Promised(info.publication_handle);
     if (other)
         PrintLimitedWarning("two senders", ChannelLabel(sample.instrument, sample.bin),
                             "fed by two senders, " + SenderName(from, other) + " and " +

@@ -25,7 +25,7 @@ bool BridgeSender::Open(const BridgeDomain& domain, std::string& error) {
     dds_entity_t publisher = dds_create_publisher(domain.Participant(), partition, nullptr);
     dds_delete_qos(partition);
     if (publisher < 0) return DdsFailure(error, "cannot create the DDS publisher", publisher);
-    dds_qos_t* qos = BridgeDomain::StateQos();
+    dds_qos_t* qos = BridgeDomain::SenderQos();
     dds_listener_t* listener = dds_create_listener(nullptr);
     EndpointMismatchWarnings::AddToWriter(listener);
     writer = dds_create_writer(publisher, domain.Topic(), qos, listener);

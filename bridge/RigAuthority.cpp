@@ -90,6 +90,22 @@ bool WriteMember(RigFolder& member, const Authority& authority, EVP_PKEY* key, c
            member.Write(RigAuthority::permissions, grant.permissions, false, error);
 }
 
+// The member's certificate, when it is one this authority issued to `name`:
+// only that key may be certified again. Any other key put in the folder
+// would otherwise get the member's name and grant.
+bool ReadIssued(const Authority& authority, const RigFolder& member, const std::string& name,
+                RigCrypto::Certificate& certificate, std::string& error) {
+    std::string pem;
+    if (!member.Read(RigAuthority::identityCertificate, false, pem, error)) return false;
+    certificate = RigCrypto::ReadCertificate(pem);
+    if (!certificate) return Failed(error, member.PathOf(RigAuthority::identityCertificate) + ": damaged");
+    return (RigCrypto::SignedBy(certificate.get(), authority.certificate.get()) &&
+            authority.record.Issued(name, RigCrypto::Serial(certificate.get()))) ||
+           Failed(error, member.PathOf(RigAuthority::identityCertificate) +
+                             ": not a certificate this authority issued to \"" + name +
+                             "\"; only the key it certified is renewed (for another key, add a new name)");
+}
+
 }  // namespace
 
 bool RigAuthority::Init(const std::string& folder, std::string& error) {
@@ -134,17 +150,18 @@ bool RigAuthority::Renew(const std::string& folder, const std::string& name, lon
                          std::string& error) {
     Authority authority;
     RigFolder member;
-    std::string pem;
+    RigCrypto::Certificate old;
     if (!ValidName(name, error) || !LoadAuthority(folder, authority, error)) return false;
     const RigRecord::Entry* issued = authority.record.Newest(name);
     if (!issued) return Failed(error, authority.folder.PathOf(name) + ": this authority never issued the name");
-    if (!member.OpenIn(authority.folder, name, error) || !member.Read(identityCertificate, false, pem, error))
-        return false;
-    RigCrypto::Certificate old = RigCrypto::ReadCertificate(pem);
     Grant grant;
-    if (!old) return Failed(error, member.PathOf(identityCertificate) + ": damaged");
-    if (!MakeGrant(authority, RigCrypto::KeyOf(old.get()), *issued, days, grant, error)) return false;
+    if (!member.OpenIn(authority.folder, name, error) || !ReadIssued(authority, member, name, old, error) ||
+        !MakeGrant(authority, RigCrypto::KeyOf(old.get()), *issued, days, grant, error))
+        return false;
     validUntil = grant.validUntil;
-    return member.Replace(identityCertificate, RigCrypto::CertificatePem(grant.certificate.get()), error) &&
-           member.Replace(permissions, grant.permissions, error) && Record(authority, grant, error);
+    // Recorded first: a renewal stopped half way leaves a certificate that
+    // the record knows, so that the next try renews it.
+    return Record(authority, grant, error) &&
+           member.Replace(identityCertificate, RigCrypto::CertificatePem(grant.certificate.get()), error) &&
+           member.Replace(permissions, grant.permissions, error);
 }

@@ -22,7 +22,8 @@ public:
     static bool Add(const std::string& folder, const std::string& name, uint32_t sendMask, long days,
                     std::time_t& validUntil, std::string& error);
     // Issues folder/name/ a new certificate and grant for the same key and
-    // instruments, valid for `days`, in place of the old ones.
+    // instruments, valid for `days`, in place of the old ones. The folder's
+    // certificate must be one this authority issued to `name`.
     static bool Renew(const std::string& folder, const std::string& name, long days, std::time_t& validUntil,
                       std::string& error);
 

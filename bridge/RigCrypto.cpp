@@ -96,6 +96,11 @@ RigCrypto::Certificate RigCrypto::Issue(X509* authority, EVP_PKEY* authorityKey,
     return Build(authority, authorityKey, key, commonName, days);
 }
 
+bool RigCrypto::SignedBy(X509* certificate, X509* authority) {
+    EVP_PKEY* key = X509_get0_pubkey(authority);
+    return key && X509_verify(certificate, key) == 1;
+}
+
 EVP_PKEY* RigCrypto::KeyOf(X509* certificate) { return X509_get0_pubkey(certificate); }
 
 std::string RigCrypto::Serial(X509* certificate) {

@@ -29,6 +29,8 @@ public:
     // from a day back (for clocks that lag) until `days` from now.
     static Certificate Issue(X509* authority, EVP_PKEY* authorityKey, EVP_PKEY* key, const std::string& commonName,
                              long days);
+    // Whether the authority's key signed `certificate`.
+    static bool SignedBy(X509* certificate, X509* authority);
     // The public key a certificate is for (owned by the certificate).
     static EVP_PKEY* KeyOf(X509* certificate);
     // The serial number in hexadecimal digits.

@@ -1,5 +1,6 @@
 #include "bridge/RigRecord.h"
 
+#include <algorithm>
 #include <sstream>
 
 bool RigRecord::Parse(const std::string& text) {
@@ -19,6 +20,11 @@ const RigRecord::Entry* RigRecord::Newest(const std::string& name) const {
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
         if (entry->name == name) return &*entry;
     return nullptr;
+}
+
+bool RigRecord::Issued(const std::string& name, const std::string& serial) const {
+    return std::any_of(entries.begin(), entries.end(),
+                       [&](const Entry& entry) { return entry.name == name && entry.serial == serial; });
 }
 
 std::string RigRecord::Line(const Entry& entry) {

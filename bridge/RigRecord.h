@@ -20,6 +20,8 @@ public:
     bool Parse(const std::string& text);
     // The newest entry of `name`, or null when it was never issued.
     const Entry* Newest(const std::string& name) const;
+    // Whether the certificate `serial` was issued to `name`.
+    bool Issued(const std::string& name, const std::string& serial) const;
     static std::string Line(const Entry& entry);
 
 private:

@@ -45,9 +45,18 @@ std::string Details(const platform::ObjectCheck& check) {
 
 std::string RefusalReason(const platform::ObjectCheck& check) { return reasons.at(check.status) + Details(check); }
 
-const char mutexRefusalFix[] =
-    "; to read the channel, its server must keep the write sequence, or the mutex object must be mode 0600 and "
-    "this program run as the server's user";
+std::string EarlierModeHint(platform::OpenStatus status) {
+    if (status != OpenStatus::WritableByOwnGroup) return "";
+    return "; mode 0660, which earlier releases advised for a group that watches, is no longer used: give the "
+           "group read only, regions 0640 and mutex objects 0600 (configure the server with mode 0640, or "
+           "chmod 0640 the region and 0600 the mutex object)";
+}
+
+std::string MutexRefusalFix(platform::OpenStatus status) {
+    return "; to read the channel, its server must keep the write sequence, or the mutex object must be mode 0600 "
+           "and this program run as the server's user" +
+           EarlierModeHint(status);
+}
 
 bool WarnAboutSharedObjectSettings() {
     static const bool prefixSound = [] {
@@ -75,5 +84,5 @@ std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     bool nothing = trouble.check.status == platform::OpenStatus::Missing && !trouble.mutexObject;
     if (nothing || trouble.check.status == platform::OpenStatus::Opened) return "";
     bool fix = trouble.mutexObject && platform::IsRefusal(trouble.check.status);
-    return name + ": " + RefusalReason(trouble.check) + (fix ? mutexRefusalFix : "");
+    return name + ": " + RefusalReason(trouble.check) + (fix ? MutexRefusalFix(trouble.check.status) : "");
 }

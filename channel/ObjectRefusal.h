@@ -10,9 +10,13 @@
 // when the object was there to be looked at.
 std::string RefusalReason(const platform::ObjectCheck& check);
 
-// Follows the reason why a channel's mutex object is refused, when the
-// server keeps no write sequence either: how the channel can be read.
-extern const char mutexRefusalFix[];
+// Follows the reason why a channel's mutex object is refused (`status`), when
+// the server keeps no write sequence either: how the channel can be read.
+std::string MutexRefusalFix(platform::OpenStatus status);
+// Follows a refusal for `status`: for a mutex object its own group may write,
+// the set-up earlier releases advised (0660), what replaced it and how to
+// change over; empty for other refusals.
+std::string EarlierModeHint(platform::OpenStatus status);
 
 // Says once per process, on standard error, what is wrong with the settings
 // every program's shared objects depend on: a refused LUMIVEX_SHM_PREFIX

@@ -12,7 +12,7 @@ namespace {
 
 // An object refused because it cannot be trusted is named once per run, by
 // its full name: the report shows it as not connected.
-void WarnIfRefused(const char* name, const platform::ObjectCheck& check, const char* fix = "") {
+void WarnIfRefused(const char* name, const platform::ObjectCheck& check, const std::string& fix = "") {
     static std::set<std::string> named;
     if (!platform::IsRefusal(check.status)) return;
     std::string fullName = platform::SharedObjectName(name);
@@ -59,6 +59,6 @@ bool TrackerClient::OpenLockOrSequence(int index, ChannelTrouble& trouble) {
     }
     trouble.mutexObject = true;
     trouble.check = mutexCheck;
-    WarnIfRefused(mutexName, trouble.check, mutexRefusalFix);
+    WarnIfRefused(mutexName, trouble.check, MutexRefusalFix(trouble.check.status));
     return false;
 }

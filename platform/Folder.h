@@ -38,8 +38,10 @@ public:
     // replacing anything: no moment exists at which it is open to more users.
     // `mode` is in POSIX's permission bits; where files have ACLs instead, no
     // group or other bits make it the owner's alone, any make it readable by all.
+    // A failed write (a full disk) removes the file again.
     bool Create(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const;
-    // Puts `text` at the end of the regular file `name`.
+    // Puts `text` at the end of the regular file `name`; a failed write cuts
+    // the file back to its length before.
     bool Append(const std::string& name, const std::string& text, std::string& reason) const;
     // Replaces `name` by a new file with `text` in one step, so that a reader
     // sees the old file or the new one, never a part.

@@ -15,4 +15,8 @@ const char* ProgramName();
 // This process's id, for messages.
 unsigned ProcessId();
 
+// Files this process creates from now on without naming their permissions
+// (those a library writes) are its user's only.
+void KeepNewFilesPrivate();
+
 }  // namespace platform

@@ -270,7 +270,8 @@ std::string ChannelWriter::Failure() const {
         return "cannot write " + platform::SharedObjectName(regionName.c_str()) +
                ": it cannot be grown back to its size";
     if (refusal.status != OpenStatus::LiveWriter)
-        return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
+        return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix +
+               (looseMutex ? EarlierModeHint(refusal.status) : "");
     std::string who =
         otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
     return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;

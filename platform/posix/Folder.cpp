@@ -162,6 +162,9 @@ bool Folder::Create(const std::string& name, const std::string& text, unsigned m
     if (file < 0) return Failed(reason);
     bool written = WriteAll(file, text, reason);
     (void)close(file);
+    // A file cut short (a full disk) would be taken for a whole one, and it
+    // would refuse every later try to create it.
+    if (!written) (void)unlinkat(DescriptorOf(held), name.c_str(), 0);
     return written;
 }
 
@@ -172,6 +175,8 @@ bool Folder::Append(const std::string& name, const std::string& text, std::strin
     bool regular = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
     if (!regular) reason = "it is not a regular file";
     bool written = regular && WriteAll(file, text, reason);
+    // Half a line at the end would make the whole file unreadable to its parser.
+    if (regular && !written && ftruncate(file, status.st_size) != 0) reason += "; its end could not be cut back";
     (void)close(file);
     return written;
 }

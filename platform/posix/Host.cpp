@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -15,5 +16,7 @@ std::string HostName() {
 const char* ProgramName() { return program_invocation_short_name; }
 
 unsigned ProcessId() { return static_cast<unsigned>(getpid()); }
+
+void KeepNewFilesPrivate() { (void)umask(077); }
 
 }  // namespace platform

@@ -230,9 +230,15 @@ bool Folder::Create(const std::string& name, const std::string& text, unsigned m
 bool Folder::Append(const std::string& name, const std::string& text, std::string& reason) const {
     if (!PlainName(name)) return Refused(reason, "it is not a plain name");
     FileFacts found;
-    HANDLE file = OpenEntry(PathIn(held.get(), name), FILE_APPEND_DATA, FILE_SHARE_READ, found, reason);
+    HANDLE file = OpenEntry(PathIn(held.get(), name), GENERIC_WRITE, FILE_SHARE_READ, found, reason);
     if (file == INVALID_HANDLE_VALUE) return false;
-    const bool written = found.regular ? WriteAll(file, text, reason) : Refused(reason, "it is not a regular file");
+    LARGE_INTEGER size{};
+    // Written at the end, where the file was cut back to on failure.
+    const bool regular = found.regular && GetFileSizeEx(file, &size) && SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    const bool written = regular ? WriteAll(file, text, reason) : Refused(reason, "it is not a regular file");
+    // Half a line at the end would make the whole file unreadable to its parser.
+    if (regular && !written && !(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file)))
+        reason += "; its end could not be cut back";
     CloseHandle(file);
     return written;
 }

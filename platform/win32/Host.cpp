@@ -26,4 +26,8 @@ const char* ProgramName() {
 
 unsigned ProcessId() { return static_cast<unsigned>(GetCurrentProcessId()); }
 
+// A new file takes the permissions of its folder, which for the user's own
+// folders are the user's only; there is no umask to narrow.
+void KeepNewFilesPrivate() {}
+
 }  // namespace platform

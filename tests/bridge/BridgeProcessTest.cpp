@@ -228,6 +228,26 @@ TEST_F(BridgeTest, NamesTwoSendersOfOneChannel) {
     EXPECT_NE(receiver.output.Text().find("; their states alternate"), std::string::npos) << receiver.output.Text();
 }
 
+// Another DDS program that wrote one state and keeps it, then ends, sends no
+// heartbeat: only a sender that kept the beat and fell silent makes the
+// receiver join DDS again, which would leave the real sender's channels
+// unwritten meanwhile.
+TEST_F(BridgeTest, AWriterWithoutHeartbeatCausesNoRejoin) {
+    PublishOnce("server");
+    StartSender();
+    Program& receiver = StartReceiver(1, "0,5,7");
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+    // It stays for longer than the silence a sender is allowed.
+    Program& writer = Start(Source(), {"bridge-forger", domain, "3", "5", "--once", "7"});
+    int status = 0;
+    ASSERT_TRUE(writer.process.WaitExit(patience, status) && ExitStatusOf(status) == 0) << writer.output.Text();
+    EXPECT_NE(receiver.output.Text().find("instrument 3 bin 7: receiving into"), std::string::npos)
+        << receiver.output.Text();
+    PublishOnce("after the writer");
+    ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
+    EXPECT_EQ(receiver.output.Text().find("joining DDS domain again"), std::string::npos) << receiver.output.Text();
+}
+
 // A channel that another process writes on the receiver's machine is not
 // written (said once, naming that process) and is taken over once it ends; a
 // channel removed while the receiver runs comes back with the next state,

@@ -4,12 +4,15 @@
 //
 //   bridge-forger DOMAIN INSTRUMENT SECONDS [MEMBER-FOLDER]
 //   bridge-forger DOMAIN INSTRUMENT SECONDS --keys N
+//   bridge-forger DOMAIN INSTRUMENT SECONDS --once BIN [MEMBER-FOLDER]
 //
 // With a member folder it joins as that rig member, else as a plain
 // participant. It prints "writers: N" and, at the end, "samples: N". With
 // --keys it instead writes one sample of each of N keys that are no channel
 // (the instrument's bins 16 and up) through the instrument's partition,
 // prints "keys: N", and stays, with the instances registered, for SECONDS.
+// With --once it does the same with one state of the channel BIN: a live
+// writer that sends no heartbeat, as other DDS programs may.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +53,7 @@ ChannelState Forged(uint32_t count) {
 
 // The instances stay registered while the forger runs, as a writer that
 // keeps going would leave them.
-int ForgeKeys(const BridgeDomain& domain, int instrument, int keys, int seconds) {
+int ForgeKeys(const BridgeDomain& domain, int instrument, int firstBin, int keys, int seconds) {
     dds_qos_t* partition = BridgeDomain::InstrumentQos(instrument);
     dds_entity_t publisher = dds_create_publisher(domain.Participant(), partition, nullptr);
     dds_delete_qos(partition);
@@ -58,7 +61,7 @@ int ForgeKeys(const BridgeDomain& domain, int instrument, int keys, int seconds)
     dds_entity_t writer = dds_create_writer(publisher, domain.Topic(), qos, nullptr);
     dds_delete_qos(qos);
     for (int key = 0; key < keys; ++key) {
-        EncodedSample sample(instrument, 16 + key, Forged(key));
+        EncodedSample sample(instrument, firstBin + key, Forged(key));
         if (dds_write(writer, &sample.Sample()) < 0) return std::fprintf(stderr, "write failed\n"), 1;
     }
     dds_wait_for_acks(writer, DDS_SECS(60));
@@ -71,13 +74,17 @@ int ForgeKeys(const BridgeDomain& domain, int instrument, int keys, int seconds)
 int main(int argc, char** argv) {
     if (argc < 4) return std::fprintf(stderr, "usage: bridge-forger DOMAIN INSTRUMENT SECONDS [MEMBER-FOLDER]\n"), 2;
     const bool keys = argc > 5 && std::string(argv[4]) == "--keys";
+    const bool once = argc > 5 && std::string(argv[4]) == "--once";
     SecuritySettings security;
     std::string error;
-    if (argc > 4 && !keys && !security.Load(argv[4], error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
+    const char* folder = argc > 4 && !keys && !once ? argv[4] : once && argc > 6 ? argv[6] : nullptr;
+    const bool member = folder != nullptr;
+    if (member && !security.Load(folder, error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
     BridgeDomain domain;
-    if (!domain.Open(std::atoi(argv[1]), argc > 4 && !keys ? &security : nullptr, error))
+    if (!domain.Open(std::atoi(argv[1]), member ? &security : nullptr, error))
         return std::fprintf(stderr, "%s\n", error.c_str()), 1;
-    if (keys) return ForgeKeys(domain, std::atoi(argv[2]), std::atoi(argv[5]), std::atoi(argv[3]));
+    if (keys) return ForgeKeys(domain, std::atoi(argv[2]), 16, std::atoi(argv[5]), std::atoi(argv[3]));
+    if (once) return ForgeKeys(domain, std::atoi(argv[2]), std::atoi(argv[5]), 1, std::atoi(argv[3]));
     std::vector<dds_entity_t> writers = WritersWhereLetIn(domain);
     std::printf("writers: %zu\n", writers.size());
     std::fflush(stdout);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -37,6 +40,15 @@ protected:
     void TearDown() override { fs::remove_all(files); }
 
     std::string Rig() const { return files + "/rig"; }
+    // RIG at the start of an argument stands for the rig's folder, ME for this user's uid.
+    std::vector<std::string> InRig(std::vector<std::string> arguments) {
+        for (std::string& argument : arguments) {
+            for (size_t at = argument.find("ME"); at != std::string::npos; at = argument.find("ME"))
+                argument.replace(at, 2, std::to_string(geteuid()));
+            if (argument.rfind("RIG", 0) == 0) argument = Rig() + argument.substr(3);
+        }
+        return arguments;
+    }
 
     void Succeeds(const std::vector<std::string>& arguments) {
         Outcome run = RunBridge(arguments);
@@ -133,6 +145,90 @@ TEST_F(RigCommandTest, FailedInitLeavesNothing) {
     Succeeds({"rig", "init", Rig()});
 }
 
+// A full disk, as the file-size limit makes one for the programs started
+// while it is set: a write past `bytes` fails (EFBIG) instead of ending them.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit limited {bytes, saved.rlim_max};
+        set = bytes <= saved.rlim_max && setrlimit(RLIMIT_FSIZE, &limited) == 0;
+        handler = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, handler);
+    }
+    bool Set() const { return set; }
+
+private:
+    struct rlimit saved {};
+    bool set = false;
+    void (*handler)(int) = nullptr;
+};
+
+// Every file under `folder` with its text; empty when there is no folder.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code missing;
+    for (fs::recursive_directory_iterator entry(folder, missing), end; entry != end; ++entry) {
+        std::ifstream in(entry->path());
+        std::ostringstream text;
+        text << in.rdbuf();
+        files[entry->path()] = entry->is_directory() ? "(folder)" : text.str();
+    }
+    return files;
+}
+
+// The record filled to `room` bytes short of `bytes` with entries of other names.
+void FillRecord(const std::string& rig, size_t bytes, size_t room) {
+    std::ofstream record(rig + "/issued", std::ios::app);
+    const std::string line = "filler 1 0 2030-01-01T00:00:00\n";
+    for (size_t size = fs::file_size(rig + "/issued"); size + line.size() <= bytes - room; size += line.size())
+        record << line;
+}
+
+struct CutShort {
+    const char* name;
+    bool initFirst;
+    rlim_t limit;
+    size_t recordRoom;  // 0: the record is left as it is
+    std::vector<std::string> command;
+};
+
+// The record's room is shorter than its next line.
+const CutShort cutShort[] = {
+    {"Init", false, 1024, 0, {"rig", "init", "RIG"}},
+    {"Add", true, 1024, 0, {"rig", "add", "RIG", "m", "--send", "0"}},
+    {"RecordLine", true, 64 * 1024, 20, {"rig", "add", "RIG", "m", "--receive"}},
+};
+
+void PrintTo(const CutShort& cut, std::ostream* out) { *out << cut.name; }
+
+class RigFullDiskTest : public RigCommandTest, public ::testing::WithParamInterface<CutShort> {};
+
+// A command that fails half way for a full disk takes back what it wrote,
+// files cut short included, so that the same command succeeds once there is room.
+TEST_P(RigFullDiskTest, LeavesTheRigAsItWas) {
+    const CutShort& cut = GetParam();
+    if (cut.initFirst) Succeeds({"rig", "init", Rig()});
+    if (cut.recordRoom) FillRecord(Rig(), cut.limit, cut.recordRoom);
+    const std::vector<std::string> command = InRig(cut.command);
+    const auto before = Snapshot(Rig());
+    {
+        FileSizeLimit full(cut.limit);
+        if (!full.Set()) GTEST_SKIP() << "the file-size limit cannot be lowered to " << cut.limit << " bytes";
+        Outcome run = RunBridge(command);
+        ASSERT_TRUE(run.finished && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.output;
+        EXPECT_NE(run.output.find("File too large"), std::string::npos) << run.output;
+    }
+    EXPECT_EQ(Snapshot(Rig()), before);
+    Succeeds(command);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rig, RigFullDiskTest, ::testing::ValuesIn(cutShort),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Renewal certifies the same key again, for the instruments it had, and the
 // authority's record keeps both certificates under the one name.
 TEST_F(RigCommandTest, RenewExtendsTheSameIdentity) {
@@ -177,6 +273,28 @@ TEST_F(RigCommandTest, WarnsOfAnEndWithinAWeek) {
     EXPECT_EQ(output.find("expires on", output.find(warning) + warning.size()), std::string::npos) << output;
 }
 
+// Cyclone's trace at "finest" holds the session's keys: the file the bridge
+// has Cyclone write is its user's only, whatever the umask would allow.
+TEST_F(RigCommandTest, CycloneTraceIsPrivate) {
+    Succeeds({"rig", "init", Rig()});
+    Succeeds({"rig", "add", Rig(), "m", "--send", "3"});
+    const std::string trace = files + "/trace.log";
+    const std::string tracing =
+        "<Tracing><Verbosity>finest</Verbosity><OutputFile>" + trace + "</OutputFile></Tracing>";
+    Program sender;
+    const mode_t umaskBefore = umask(022);
+    ASSERT_TRUE(sender.process.Start(
+        {{ProgramPath("lumivex-bridge"), "send", "--instrument", "3", "--rig", Rig() + "/m", "--domain",
+          std::to_string(1 + getpid() % 200)},
+         ChildEnvironment({"LUMIVEX_SHM_PREFIX=lvxrigcmd" + std::to_string(getpid()) + "_",
+                           std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly + "," + tracing}),
+         sender.output.Path()}));
+    umask(umaskBefore);
+    ASSERT_NE(sender.output.WaitFor("sending instrument 3", 0, bridgetest::patience), std::string::npos)
+        << sender.output.Text();
+    EXPECT_EQ(Mode(trace), fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // What an attacker (or a careless hand) did to the rig's files before the command.
 using Plant = bool (*)(const std::string& rig);
 
@@ -197,19 +315,24 @@ bool LinkInstead(const std::string& path, const std::string& target) {
     return rename(path.c_str(), target.c_str()) == 0 && symlink(target.c_str(), path.c_str()) == 0;
 }
 
-// The member's certificate replaced by one that ended two days ago.
-bool ExpiredCertificate(const std::string& rig) {
+// The member's certificate replaced by one for another key: signed by the
+// authority (but never recorded), valid for `days`, or self-signed.
+bool PlantCertificate(const std::string& rig, long days, bool selfSigned) {
     std::ifstream in(rig + "/ca.key");
     std::ostringstream key;
     key << in.rdbuf();
     RigCrypto::Key authorityKey = RigCrypto::ReadKey(key.str()), memberKey = RigCrypto::NewKey();
     RigCrypto::Certificate authority = CertificateIn(rig + "/ca.pem");
-    RigCrypto::Certificate expired =
-        authority && authorityKey ? RigCrypto::Issue(authority.get(), authorityKey.get(), memberKey.get(), "m", -2)
-                                  : nullptr;
+    RigCrypto::Certificate planted =
+        selfSigned ? RigCrypto::NewAuthority(memberKey.get(), "m")
+        : authority && authorityKey
+            ? RigCrypto::Issue(authority.get(), authorityKey.get(), memberKey.get(), "m", days)
+            : nullptr;
     std::ofstream out(rig + "/m/identity.pem", std::ios::trunc);
-    return expired && out << RigCrypto::CertificatePem(expired.get());
+    return planted && out << RigCrypto::CertificatePem(planted.get());
 }
+
+bool ExpiredCertificate(const std::string& rig) { return PlantCertificate(rig, -2, false); }
 
 struct Refusal {
     const char* name;
@@ -313,6 +436,18 @@ const Refusal refusals[] = {
      {"receive", "--rig", "RIG/m"},
      1,
      "RIG/m/identity.pem: expired on"},
+    {"RenewOfAForeignKey",
+     {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return PlantCertificate(rig, 30, true); },
+     {"rig", "renew", "RIG", "m"},
+     1,
+     "RIG/m/identity.pem: not a certificate this authority issued to \"m\""},
+    {"RenewOfAKeyNeverRecorded",
+     {"rig", "add", "RIG", "m", "--receive"},
+     [](const std::string& rig) { return PlantCertificate(rig, 30, false); },
+     {"rig", "renew", "RIG", "m"},
+     1,
+     "RIG/m/identity.pem: not a certificate this authority issued to \"m\""},
     {"NotAMemberFolder", {}, Nothing, {"receive", "--rig", "RIG"}, 1, "RIG/identity.pem: missing"},
     {"SecureDomainTooHigh",
      {"rig", "add", "RIG", "m", "--send", "0"},
@@ -325,17 +460,7 @@ const Refusal refusals[] = {
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
-class RigRefusalTest : public RigCommandTest, public ::testing::WithParamInterface<Refusal> {
-protected:
-    std::vector<std::string> InRig(std::vector<std::string> arguments) {
-        for (std::string& argument : arguments) {
-            for (size_t at = argument.find("ME"); at != std::string::npos; at = argument.find("ME"))
-                argument.replace(at, 2, std::to_string(geteuid()));
-            if (argument.rfind("RIG", 0) == 0) argument = Rig() + argument.substr(3);
-        }
-        return arguments;
-    }
-};
+class RigRefusalTest : public RigCommandTest, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(RigRefusalTest, RefusesWithReason) {
     const Refusal& refusal = GetParam();

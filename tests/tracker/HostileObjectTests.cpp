@@ -118,6 +118,7 @@ struct Hostile {
     bool mutexObject;
     bool sender;                 // also run the bridge's sender (a FIFO hung it, a forged kind aborted it)
     bool regionRemoved = false;  // readers see no channel; only a writer meets the mutex
+    const char* hint = "";       // what every program adds to the reason
 };
 
 const Hostile hostiles[] = {
@@ -152,12 +153,14 @@ const Hostile hostiles[] = {
      [](HostileObjectTest& t) { return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666); },
      "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true},
     // The old rig: root's objects, group-writable by a group this user is
-    // in. The region is trusted; the mutex is not locked even so.
+    // in. The region is trusted; the mutex is not locked even so, and every
+    // program, the bridge's sender too, says what replaced that set-up.
     {"RootsObjectsWritableByOwnGroup",
      [](HostileObjectTest& t) {
          return t.GiveTo(t.Region(), 0, getegid(), 0660) && t.GiveTo(t.Mutex(), 0, getegid(), 0660);
      },
-     "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, false},
+     "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, true, false,
+     "mode 0660, which earlier releases advised for a group that watches, is no longer used"},
 };
 
 void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }
@@ -172,6 +175,7 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     const bool refused = *hostile.reason != '\0';
     const std::string named =
         Prefix() + (hostile.mutexObject ? MutexName(0, 0) : RegionName(0, 0)) + ": " + hostile.reason;
+    auto hinted = [&hostile](const std::string& output) { return output.find(hostile.hint) != std::string::npos; };
 
     if (!hostile.regionRemoved) {
         Outcome viewer = Run({"lumivex", "/Txb1"});
@@ -184,12 +188,14 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
         ASSERT_TRUE(monitor.finished) << "the monitor hung";
         EXPECT_EQ(monitor.status, refused ? 1 << 8 : 0) << DescribeStatus(monitor.status) << monitor.output;
         EXPECT_EQ(Occurrences(monitor.output, named), refused ? 1 : 0) << "named once:\n" << monitor.output;
+        EXPECT_TRUE(hinted(monitor.output)) << monitor.output;
     }
 
     if (hostile.sender) {
         std::string output;
         EXPECT_TRUE(RunSender(named, output)) << "the sender hung or ignored SIGINT:\n" << output;
         EXPECT_NE(output.find(named), std::string::npos) << output;
+        EXPECT_TRUE(hinted(output)) << output;
     }
 
     struct stat region {};
@@ -198,6 +204,7 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     ASSERT_TRUE(publisher.finished) << "the publisher hung";
     EXPECT_EQ(publisher.status, refused ? 1 << 8 : 0) << DescribeStatus(publisher.status) << publisher.output;
     EXPECT_EQ(publisher.output.find("cannot use " + named) != std::string::npos, refused) << publisher.output;
+    EXPECT_TRUE(hinted(publisher.output)) << publisher.output;
     // A refused publisher takes away the region it created, and only that.
     EXPECT_EQ(lstat(Region().c_str(), &region) == 0, regionThere || !refused);
 }
