@@ -88,13 +88,21 @@ void ViewerApp::TrackRow(const StationMapEntry& row) {
     bool viewpoint = row.objectId == ViewpointObject;
     SceneObject* object = viewpoint ? nullptr : FindByTrackingId(row.objectId);
     float pose[6];
-    if (!ReadStationPose(client, row.bin, row.station, pose) || (!viewpoint && !object)) return;
+    bool read = ReadStationPose(client, row.bin, row.station, pose);
+    Notify(client, row.bin, read);
+    if (!read || (!viewpoint && !object)) return;
     // In fixed-frame view the viewpoint stays in centimetres.
     ConvertPosition(row, pose, !viewpoint || viewType != 2);
     if (viewpoint)
         StoreViewpoint(pose);
     else
         object->SetPose(pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]);
+}
+
+// Tracking that stops or goes on is said on the console, once per event.
+void ViewerApp::Notify(const TrackerClient& client, int bin, bool read) {
+    for (const std::string& line : trackerNotices.After(client, bin, read, ChannelNotices::Clock::now()))
+        std::printf("\nTracker (%d,%d): %s", client.Instrument(), bin, line.c_str());
 }
 
 void ViewerApp::ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const {
