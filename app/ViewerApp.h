@@ -56,7 +56,8 @@ public:
 
 private:
     void TrackStations();
-    void TrackRow(const StationMapEntry& row);
+    void TrackRow(StationMapEntry& row);
+    bool LearnUnit(StationMapEntry& row, TrackerClient& client) const;
     void Notify(const TrackerClient& client, int bin, bool read);
     void ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const;
     void StoreViewpoint(const float* pose);
