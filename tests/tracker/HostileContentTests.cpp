@@ -44,7 +44,7 @@ std::vector<ReaderRun> Readers() {
     return {{"viewer report", {"lumivex"}, ""},
             {"monitor --once", {"lumivex-monitor", "--once", "--bins", "0"}, ""},
             {"monitor lines", {"lumivex-monitor", "--bins", "0"}, "channel (0,0)"},
-            {"bridge sending line", {"lumivex-bridge", "send", "--bins", "0", "--domain", domain}, "sending"}};
+            {"bridge sending line", {"lumivex-bridge", "send", "--bins", "0", "--domain", domain}, "bin 0: "}};
 }
 
 class HostileContentTest : public SharedMemoryTest {
@@ -162,6 +162,15 @@ const HostileContent contents[] = {
      true,
      "CMETER",
      {"INCHES", "METERS", "Not connected", "not read", "not published"},
+     1},
+    // A server dies having written station 0's x (999) of a write, and no
+    // other field: no reader shows that x, each says the server died.
+    {"ServerThatDiedInTheMiddleOfAWrite",
+     [](HostileContentTest& test) { return test.PublishOnce({}) && DieInTheMiddleOfAWrite(0, 999.0f, true); },
+     4,
+     false,
+     "its server died in the middle of a write",
+     {"999.0", "Not connected"},
      1},
     // A live server that holds its mutex 200 ms of every 250: the viewer's
     // report and lumivex-monitor --once wait for it.
