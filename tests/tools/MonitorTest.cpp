@@ -473,6 +473,33 @@ TEST_F(MonitorTest, RecordingKeepsChangesWithoutCounterOrStampApart) {
     EXPECT_EQ(recording.writes[1].stations[0].record.x, static_cast<float>(0x210));
 }
 
+// A server dies in the middle of a write beside a recorder and is started
+// again: the file marks the death once, holds neither the half write nor a
+// counter twice, and the replay says where the server died.
+TEST_F(MonitorTest, RecordingMarksAServerThatDiedMidWriteAndLeavesItsHalfWriteOut) {
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter"}), 0);
+    OutputFile csv;
+    Running recorder;
+    ASSERT_TRUE(recorder.Start({ProgramPath("lumivex-monitor"), "--csv", csv.Path(), "--bins", "0"}));
+    ASSERT_NE(csv.WaitFor("\n0.000000,0,0,1,", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_TRUE(DieInTheMiddleOfAWrite(0, 999.0f, true));
+    ASSERT_NE(csv.WaitFor("\n# died 0 0\n", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter", "--pose", "0=42,0,0,0,0,0"}), 0);
+    ASSERT_NE(csv.WaitFor(",42,0,0,0,0,0\n", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_EQ(recorder.StopWith(SIGINT), 0);
+    Recording recording = ReadRecording(csv.Path());
+    ASSERT_EQ(recording.error, "");
+    std::set<std::pair<uint32_t, uint32_t>> counters;
+    for (const RecordedWrite& write : recording.writes) {
+        EXPECT_NE(write.stations[0].record.x, 999.0f) << csv.Text();
+        EXPECT_TRUE(counters.insert({write.writeCount, write.stampMicros}).second) << csv.Text();
+    }
+    EXPECT_EQ(recording.writes.back().stations[0].record.x, 42.0f);
+    Outcome replay = RunToEnd({ProgramPath("lumivex-publisher"), "--replay", csv.Path(), "--speed", "1000"},
+                              ChildEnvironment({}), runLimit);
+    EXPECT_NE(replay.output.find("died here holding its mutex"), std::string::npos) << replay.output;
+}
+
 // Needs `lumivex-publisher --replay FILE`, which publishes a recording again.
 // A replay may repeat the file, so the check is that the replayed channels and
 // poses are the recorded ones and that the last recorded poses come back.
