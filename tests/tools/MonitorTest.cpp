@@ -500,6 +500,22 @@ TEST_F(MonitorTest, RecordingMarksAServerThatDiedMidWriteAndLeavesItsHalfWriteOu
     EXPECT_NE(replay.output.find("died here holding its mutex"), std::string::npos) << replay.output;
 }
 
+// A mutex held past the bound is said once, and once more when it is
+// released; the line output says nothing of it before.
+TEST_F(MonitorTest, LineOutputSaysOnceThatAChannelStaysHeldAndOnceThatItIsBack) {
+    Publish({"--bins", "0", "--hold-lock-ms", "1500", "--rate", "0.5"});
+    Running monitor;
+    ASSERT_TRUE(monitor.Start({ProgramPath("lumivex-monitor"), "--bins", "0"}));
+    size_t held = monitor.output.WaitFor(": held for more than 1 s;", 0, runLimit);
+    ASSERT_NE(held, std::string::npos) << monitor.output.Text();
+    size_t back = monitor.output.WaitFor(": released; the channel is read again\n", held, runLimit);
+    ASSERT_NE(back, std::string::npos) << monitor.output.Text();
+    ASSERT_NE(monitor.output.WaitFor(": held for more than 1 s;", back, runLimit), std::string::npos);
+    monitor.StopWith(SIGINT);
+    std::string text = monitor.output.Text();
+    EXPECT_EQ(text.find(": held for", held + 1), text.find(": held for", back)) << "said once per hold";
+}
+
 // Needs `lumivex-publisher --replay FILE`, which publishes a recording again.
 // A replay may repeat the file, so the check is that the replayed channels and
 // poses are the recorded ones and that the last recorded poses come back.

@@ -72,6 +72,11 @@ public:
         return WaitFor(
             [&] { return client.Attach() && ReadChannelState(client, 0, state) && state.writeCount >= count; });
     }
+    bool WaitForHeld() {
+        TrackerClient client;
+        ChannelState state;
+        return WaitFor([&] { return client.Attach() && !ReadChannelState(client, 0, state) && client.Trouble(0).held; });
+    }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {
         std::string path = "/dev/shm/" + Prefix() + RegionName(0, 0);
@@ -171,6 +176,19 @@ const HostileContent contents[] = {
      false,
      "its server died in the middle of a write",
      {"999.0", "Not connected"},
+     1},
+    // An inches server that holds its mutex past the start-up wait: reported
+    // as held, its unit left to the first read (it was METERS before).
+    {"StartUpBesideAServerHoldingItsMutexPastTheWait",
+     [](HostileContentTest& test) {
+         return test.PublishOnce({"--flags", "0x01F"}) &&
+                test.StartPublisher({"--bins", "0", "--flags", "0x01F", "--hold-lock-ms", "60000", "--rate", "0.01"}) &&
+                test.WaitForHeld();
+     },
+     2,
+     false,
+     "held by another process",
+     {"Not connected", "METERS", "INCHES"},
      1},
     // A live server that holds its mutex 200 ms of every 250: the viewer's
     // report and lumivex-monitor --once wait for it.
