@@ -442,6 +442,34 @@ TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
     }
 }
 
+// The age column for stamps around the poll's clock: a stamp 20 s old is
+// stale (it showed 0 ms), one a little ahead of the poll is 0 ms old (it
+// showed a negative age), one 2 s old is 2 s old.
+TEST_F(MonitorTest, AgeIsTheStampsTrueAgeOrStale) {
+    const struct {
+        int64_t behindMicros;
+        std::string age;
+    } cases[] = {{20000000, " stale"}, {-5000, "       0"}, {2000000, "    2000"}};
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600, ChannelState{}));
+    ChannelMonitor monitor(0, 0x1, 0x1);
+    std::vector<MonitorEvent> events;
+    ChannelState state;
+    for (const auto& c : cases) {
+        MonitorClock::time_point now = MonitorClock::now();
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+        state.timestampMicros = static_cast<uint32_t>(micros - c.behindMicros);
+        state.records[0].x += 1.0f;
+        ++state.writeCount;
+        ASSERT_TRUE(writer.Publish(state));
+        monitor.Poll(now, events);
+        const ChannelWatch& channel = monitor.Channels()[0];
+        std::string line = FormatStation(0, channel, channel.stations[0], now);
+        EXPECT_EQ(line.substr(line.size() - c.age.size()), c.age) << line;
+    }
+    writer.Unlink();
+}
+
 // A server that keeps neither counter nor stamp changes its flags and a pose
 // between two polls at the same moment: two writes, which the file must keep
 // apart so that it reads back.

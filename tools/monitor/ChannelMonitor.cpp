@@ -24,6 +24,7 @@ bool UpdateStation(StationWatch& station, const ChannelState& fresh, MonitorCloc
     if (changed) {
         station.changeKnown = station.seen || fresh.timestampMicros != 0;
         station.lastChange = ServerWriteTime(now, fresh.timestampMicros);
+        station.stampStale = fresh.timestampMicros != 0 && !PlausibleStamp(now, fresh.timestampMicros);
         station.changes += station.seen;
         station.pose = pose;
         station.seen = true;

@@ -27,6 +27,7 @@ struct StationWatch {
     StationRecord pose{};
     bool seen = false;
     bool changeKnown = false;  // false: seen unchanged since the start, by a server without time stamps
+    bool stampStale = false;   // the last change carried a stamp not plausibly from this clock (PlausibleStamp)
     MonitorClock::time_point lastChange;
     uint32_t changes = 0;  // for the rate when the server keeps no write counter
     RateMeter changeRate;
