@@ -8,4 +8,7 @@ struct StationMapEntry {
     int objectId = 0;    // 1: the viewpoint; otherwise the scene object with this tracking id
     bool tracking = false;
     float scale = 1.0f;  // channel unit to centimetres
+    // Whether `scale` comes from the channel's flags; a row whose channel the
+    // start-up report could not read takes them from its first read.
+    bool unitKnown = false;
 };

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "channel/ChannelId.h"
+#include "channel/ObjectRefusal.h"
 #include "text/ConsoleText.h"
 #include "channel/StationLayout.h"
 #include "channel/StartUpLockWaits.h"
@@ -17,9 +18,12 @@ constexpr int quillmontType = 7;
 constexpr int maxInstruments = ChannelId::count;
 const char* const rule = "=======================================";
 
-// What the report shows of one channel; a channel that cannot be read shows
-// as not connected, in metres.
+// What the report shows of one channel; a channel that is not there shows as
+// not connected, in metres, and one that is there but was not read (its
+// mutex held, a half write) says why; either takes its unit from its first
+// read.
 struct ChannelSummary {
+    bool read = false;
     uint32_t formatBits = 0;
     uint32_t unitCode = 3;
     uint32_t activeBits = 0;
@@ -54,28 +58,36 @@ ChannelSummary SummariseChannel(TrackerClient& client, const StartUpLockWaits& w
         return true;
     });
     // A region that shrank while it was read closes its channel: not connected.
-    bool sound = read && client.IsChannelOpen(client.CurrentChannel());
-    return sound ? summary : ChannelSummary();
+    int bin = client.CurrentChannel();
+    summary.read = read && client.IsChannelOpen(bin);
+    if (summary.read) return summary;
+    ChannelSummary unread;
+    if (client.IsChannelOpen(bin)) unread.description = "Not read yet: " + DescribeTrouble(client, bin);
+    return unread;
+}
+
+const char* UnitLabel(const ChannelSummary& summary, bool open) {
+    return summary.read || !open ? station_layout::UnitOfCode(summary.unitCode).label : "UNIT AT FIRST READ";
 }
 
 const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char* label) {
     return summary.formatBits & bit ? label : "";
 }
 
-void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary) {
+void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary, const char* unit) {
     std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
                 entry.station, ConsoleText(summary.description).c_str(), summary.activeCount,
                 summary.activeBits & (1u << entry.station) ? "" : "IN",
                 FormatLabel(summary, station_layout::formatCartesian, "CART"),
                 FormatLabel(summary, station_layout::formatEuler, "EULR"),
-                FormatLabel(summary, station_layout::formatQuaternion, "QUAT"),
-                station_layout::UnitOfCode(summary.unitCode).label);
+                FormatLabel(summary, station_layout::formatQuaternion, "QUAT"), unit);
 }
 
 // Adds a row for every selected station of the bin, as long as the map has room.
 void ReportBin(int instrument, int bin, TrackerClient& client, StationMapEntry (&stationMap)[stationMapCapacity],
                int& rows, const StartUpLockWaits& waits) {
     ChannelSummary summary = SummariseChannel(client, waits);
+    bool open = client.IsChannelOpen(bin);
     float scale = station_layout::UnitOfCode(summary.unitCode).scale;
     for (int k = 0; k < station_layout::stationCount && rows < stationMapCapacity; ++k) {
         if (!(trackerSettings.stationMask & (1u << k))) continue;
@@ -84,8 +96,9 @@ void ReportBin(int instrument, int bin, TrackerClient& client, StationMapEntry (
         entry.bin = bin;
         entry.station = k;
         entry.scale = scale;
-        if (scale != 1.0f) std::printf("\n\tScale normalized by %7.2f", scale);
-        PrintSensorLine(++rows, entry, summary);
+        entry.unitKnown = summary.read;
+        if (scale != 1.0f && (summary.read || !open)) std::printf("\n\tScale normalized by %7.2f", scale);
+        PrintSensorLine(++rows, entry, summary, UnitLabel(summary, open));
     }
 }
 

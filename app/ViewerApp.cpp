@@ -2,6 +2,8 @@
 
 #include "scene/Colour.h"
 #include "scene/SceneObject.h"
+#include "channel/ChannelState.h"
+#include "channel/StationLayout.h"
 #include "channel/StationReader.h"
 #include "app/TrackerClientArray.h"
 #include "app/TrackerSettings.h"
@@ -82,19 +84,41 @@ void ViewerApp::TrackStations() {
     for (int r = 0; r < stationMapCount; ++r) TrackRow(stationMap[r]);
 }
 
-void ViewerApp::TrackRow(const StationMapEntry& row) {
+void ViewerApp::TrackRow(StationMapEntry& row) {
     if (row.instrument < 0 || row.instrument >= trackerClients->Count()) return;
     TrackerClient& client = (*trackerClients)[row.instrument];
     bool viewpoint = row.objectId == ViewpointObject;
     SceneObject* object = viewpoint ? nullptr : FindByTrackingId(row.objectId);
     float pose[6];
-    if (!ReadStationPose(client, row.bin, row.station, pose) || (!viewpoint && !object)) return;
+    bool read = ReadStationPose(client, row.bin, row.station, pose) && LearnUnit(row, client);
+    Notify(client, row.bin, read);
+    if (!read || (!viewpoint && !object)) return;
     // In fixed-frame view the viewpoint stays in centimetres.
     ConvertPosition(row, pose, !viewpoint || viewType != 2);
     if (viewpoint)
         StoreViewpoint(pose);
     else
         object->SetPose(pose[0], pose[1], pose[2], pose[3], pose[4], pose[5]);
+}
+
+// The unit is taken once, from the first read that succeeds: a server does not
+// change it while it runs, and the report fixed it for the rows it read.
+bool ViewerApp::LearnUnit(StationMapEntry& row, TrackerClient& client) const {
+    if (row.unitKnown) return true;
+    ChannelState state;
+    if (!ReadChannelState(client, row.bin, state)) return false;
+    station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(state.flags));
+    row.scale = unit.scale;
+    row.unitKnown = true;
+    std::printf("\nTracker (%d,%d,%d): read at last; unit %s, scale normalized by %.2f", row.instrument, row.bin,
+                row.station, unit.label, unit.scale);
+    return true;
+}
+
+// Tracking that stops or goes on is said on the console, once per event.
+void ViewerApp::Notify(const TrackerClient& client, int bin, bool read) {
+    for (const std::string& line : trackerNotices.After(client, bin, read, ChannelNotices::Clock::now()))
+        std::printf("\nTracker (%d,%d): %s", client.Instrument(), bin, line.c_str());
 }
 
 void ViewerApp::ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/PointerArray.h"
+#include "channel/ChannelNotices.h"
 #include "framework/GraphicsApp.h"
 #include "scene/SceneObject.h"
 #include "scene/Shape.h"
@@ -55,7 +56,9 @@ public:
 
 private:
     void TrackStations();
-    void TrackRow(const StationMapEntry& row);
+    void TrackRow(StationMapEntry& row);
+    bool LearnUnit(StationMapEntry& row, TrackerClient& client) const;
+    void Notify(const TrackerClient& client, int bin, bool read);
     void ConvertPosition(const StationMapEntry& row, float* pose, bool toSceneUnits) const;
     void StoreViewpoint(const float* pose);
     int CurrentObjectNumber() const;
@@ -73,4 +76,5 @@ private:
     std::unique_ptr<Shape> boxShape;
     std::deque<BuiltObject> builtObjects;
     std::deque<Pose> builtPoses;
+    ChannelNotices trackerNotices;
 };

@@ -7,6 +7,7 @@
 #include "channel/ChannelId.h"
 #include "text/ConsoleText.h"
 #include "channel/StationReader.h"
+#include "text/Warning.h"
 
 namespace {
 
@@ -43,7 +44,10 @@ int BridgeSender::Poll(std::string& error) {
     for (int bin = 0; bin < ChannelId::count; ++bin) {
         ChannelState state;
         if (!(bins & (1u << bin))) continue;
-        if (!ReadChannelState(client, bin, state)) {
+        bool read = ReadChannelState(client, bin, state);
+        for (const std::string& notice : notices.After(client, bin, read, ChangeDetector::Clock::now()))
+            PrintWarning("instrument " + std::to_string(instrument) + " bin " + std::to_string(bin), notice);
+        if (!read) {
             detector.Lost(static_cast<std::size_t>(bin));
             continue;
         }

@@ -6,6 +6,7 @@
 
 #include "bridge/BridgeDomain.h"
 #include "channel/ChangeDetector.h"
+#include "channel/ChannelNotices.h"
 #include "channel/ChannelState.h"
 #include "bridge/SourceClient.h"
 
@@ -36,6 +37,7 @@ private:
     bool Heartbeat(std::string& error);
 
     SourceClient client;
+    ChannelNotices notices;
     int instrument;
     uint32_t bins;
     dds_entity_t writer = 0;

@@ -38,14 +38,21 @@ Clock::duration Magnitude(Clock::duration value) { return value < Clock::duratio
 
 }  // namespace
 
+static int32_t StampLag(Clock::time_point now, uint32_t stampMicros) {
+    auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+    return static_cast<int32_t>(static_cast<uint32_t>(nowMicros) - stampMicros);
+}
+
+bool PlausibleStamp(Clock::time_point now, uint32_t stampMicros) {
+    int32_t lag = StampLag(now, stampMicros);
+    return stampMicros != 0 && lag <= plausibleLagMicros && lag >= -plausibleLagMicros;
+}
+
 // A write made after `now` was taken but before the read stamps a little
 // ahead of it; that stamp is the server's time as well.
 Clock::time_point WriteTimeOfStamp(Clock::time_point now, uint32_t stampMicros) {
-    if (stampMicros == 0) return now;
-    auto nowMicros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
-    auto lag = static_cast<int32_t>(static_cast<uint32_t>(nowMicros) - stampMicros);
-    if (lag > plausibleLagMicros || lag < -plausibleLagMicros) return now;
-    return now - std::chrono::microseconds(lag);
+    if (!PlausibleStamp(now, stampMicros)) return now;
+    return now - std::chrono::microseconds(StampLag(now, stampMicros));
 }
 
 ChangeDetector::ChangeDetector(std::size_t count, Clock::duration slowPollInterval, Pursuit pursuitOf)

@@ -76,6 +76,10 @@ private:
     Clock::duration setOff{0};  // how long before a window a forwarder's sleep is to end
 };
 
+// Whether a stamp is plausibly from this machine's monotonic clock: within
+// 10 s of `now`, before or after it. 0 is no stamp at all.
+bool PlausibleStamp(ChangeDetector::Clock::time_point now, uint32_t stampMicros);
+
 // When the server wrote what a read at `now` found, by its stamp when that is
 // plausibly from this machine's monotonic clock, else `now`.
 ChangeDetector::Clock::time_point WriteTimeOfStamp(ChangeDetector::Clock::time_point now, uint32_t stampMicros);

@@ -29,6 +29,9 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::Failed, "cannot be opened"},
 };
 
+const char halfWriteText[] =
+    "its server died in the middle of a write; what it left half written is not read until a server writes again";
+
 std::string Milliseconds(std::chrono::nanoseconds duration) {
     return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
@@ -73,10 +76,11 @@ bool WarnAboutSharedObjectSettings() {
 
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
-    bool mutex = (trouble.held && !trouble.readOnly) || trouble.abandoned || trouble.mutexObject;
+    bool mutex = (trouble.held && !trouble.readOnly) || trouble.abandoned || trouble.halfWritten || trouble.mutexObject;
     ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
     std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
     std::string waited = Milliseconds(trouble.waited) + " ms";
+    if (trouble.halfWritten) return name + ": " + halfWriteText;
     if (trouble.held && trouble.readOnly)
         return name + ": its server has been writing it for longer than " + waited + " (or died while writing)";
     if (trouble.held) return name + ": held by another process for longer than " + waited;
@@ -85,4 +89,11 @@ std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     if (nothing || trouble.check.status == platform::OpenStatus::Opened) return "";
     bool fix = trouble.mutexObject && platform::IsRefusal(trouble.check.status);
     return name + ": " + RefusalReason(trouble.check) + (fix ? MutexRefusalFix(trouble.check.status) : "");
+}
+
+std::string DescribeWriterDeath(const ShMemChannelSet& set, int channel) {
+    std::string name = platform::SharedObjectName(NameOf(ChannelObject::Mutex, set.Instrument(), channel).text);
+    ChannelTrouble trouble = set.Trouble(channel);
+    if (trouble.halfWritten) return name + ": " + halfWriteText;
+    return name + ": its server died holding it, between writes; its last write is whole";
 }

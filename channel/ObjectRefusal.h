@@ -32,3 +32,7 @@ class ShMemChannelSet;
 // Empty when its region does not exist (nothing is published) or nothing is
 // wrong.
 std::string DescribeTrouble(const ShMemChannelSet& set, int channel);
+
+// That a writer of the channel was found dead holding its mutex, naming the
+// mutex object, and whether what it left is read.
+std::string DescribeWriterDeath(const ShMemChannelSet& set, int channel);

@@ -36,37 +36,64 @@ bool ShMemChannelSet::IsChannelRemoved(int index) const { return IsChannelOpen(i
 
 // Holds the current channel's mutex until Unlock. A mutex whose holder died is
 // made usable again and released, so a restarted server can take it, but this
-// call still fails: what the dead holder left may be half written, and the
-// next frame reads what the next write leaves. A wait that runs out fails like
-// any other; a mutex object that vanished under the mapping also closes the
-// channel, for the next Attach to open it again.
+// call still fails. What a server that died in the middle of a write left is
+// not read at all until a live server has written the channel again
+// (HalfWrites). A wait that runs out fails like any other; a mutex object
+// that vanished under the mapping also closes the channel, for the next
+// Attach to open it again.
 bool ShMemChannelSet::Lock() { return TakeLock(lockBudget, AbandonedLock::Release); }
 
 // A caller that reads once, such as the start-up report, has no next write to
 // wait for: it keeps a mutex it found abandoned, once that is made usable
-// again, and reads the dead holder's last content.
+// again, and reads the dead holder's last content when that is whole.
 bool ShMemChannelSet::LockWithin(std::chrono::nanoseconds budget) { return TakeLock(budget, AbandonedLock::Keep); }
 
 // A read-only channel cannot tell a writer that died mid-write from a slow
 // one: both are "held".
 bool ShMemChannelSet::TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned) {
     if (!views[currentChannel].base) return false;
-    platform::SharedMutex* mutex = mutexes[currentChannel];
+    bool readOnly = IsReadOnly(currentChannel);
     platform::LockResult result =
-        IsReadOnly(currentChannel) ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutex, budget);
-    if (result == platform::LockResult::Abandoned) result = Recover(mutex, abandoned);
+        readOnly ? WaitForNoWrite(budget) : platform::LockSharedMutex(mutexes[currentChannel], budget);
+    if (!readOnly) result = Judge(result, abandoned);
     locked = locked || result == platform::LockResult::Acquired;  // a failed second lock leaves the first held
     return NoteLock(result, budget);
 }
 
-// A holder cannot lock again, so a read while locked fails as that would.
+// With the mutex held (acquired, or abandoned by its holder): a half write is
+// released unread; a dead holder's mutex is recovered.
+platform::LockResult ShMemChannelSet::Judge(platform::LockResult result, AbandonedLock abandoned) {
+    bool died = result == platform::LockResult::Abandoned;
+    if (!died && result != platform::LockResult::Acquired) return result;
+    platform::SharedMutex* mutex = mutexes[currentChannel];
+    if (!halfWrites.Holds(currentChannel, views[currentChannel], died))
+        return died ? Recover(mutex, abandoned) : result;
+    if (died) return Recover(mutex, AbandonedLock::Release);
+    platform::UnlockSharedMutex(mutex);
+    return platform::LockResult::Failed;
+}
+
+// A holder cannot lock again, so a read while locked fails as that would. The
+// one-step copy cannot look at the sequence under the mutex; a sequence found
+// odd after it, or a channel that held a half write, is read again the long
+// way, which can.
 bool ShMemChannelSet::ReadLocked(std::size_t offset, void* destination, std::size_t length) {
     platform::SharedMutex* mutex = mutexes[currentChannel];
-    if (!views[currentChannel].base || !mutex || locked) return false;
-    platform::LockResult result =
-        platform::CopyUnderMutex(mutex, lockBudget, views[currentChannel], offset, destination, length);
-    if (result == platform::LockResult::Abandoned) result = Recover(mutex, AbandonedLock::Release);
+    const platform::RegionView& view = views[currentChannel];
+    if (!view.base || !mutex || locked) return false;
+    platform::LockResult result = platform::CopyUnderMutex(mutex, lockBudget, view, offset, destination, length);
+    if (result == platform::LockResult::Abandoned) result = Judge(result, AbandonedLock::Release);
+    uint32_t sequence = 0;
+    bool doubt = halfWrites.Held(currentChannel) ||
+                 (platform::LoadRegionWord(view, station_layout::sequenceOffset, sequence) && (sequence & 1u));
+    if (doubt && result == platform::LockResult::Acquired) return ReadAfterHalfWrite(offset, destination, length);
     return NoteLock(result, lockBudget);
+}
+
+bool ShMemChannelSet::ReadAfterHalfWrite(std::size_t offset, void* destination, std::size_t length) {
+    if (!Lock()) return false;
+    bool copied = ReadView(offset, destination, length);
+    return Unlock() && copied;
 }
 
 // Notes what a lock came to for Trouble, and closes a channel whose objects
@@ -75,9 +102,10 @@ bool ShMemChannelSet::NoteLock(platform::LockResult result, std::chrono::nanosec
     if (result == platform::LockResult::Vanished) CloseChannel(currentChannel);
     bool acquired = result == platform::LockResult::Acquired;
     ChannelTrouble& trouble = troubles[currentChannel];
-    if (acquired && !trouble.held && !trouble.abandoned) return true;  // nothing to note: the usual case
+    if (acquired && !trouble.held && !trouble.abandoned && !trouble.halfWritten) return true;  // the usual case
     trouble.held = result == platform::LockResult::TimedOut;
     trouble.abandoned = result == platform::LockResult::Abandoned;
+    trouble.halfWritten = !acquired && halfWrites.Held(currentChannel);
     trouble.waited = budget;
     return acquired;
 }

@@ -7,6 +7,7 @@
 #include "platform/SharedMemory.h"
 #include "channel/ChannelDiscovery.h"
 #include "channel/ChannelName.h"
+#include "channel/HalfWrites.h"
 
 // Why a channel is not open or not read, for messages.
 struct ChannelTrouble {
@@ -14,6 +15,7 @@ struct ChannelTrouble {
     bool mutexObject = false;                                    // which object `check` is about
     bool held = false;                                           // the last wait for its mutex ran out
     bool abandoned = false;                                      // the last lock found its holder dead
+    bool halfWritten = false;  // it holds what a server that died in the middle of a write left (HalfWrites)
     std::chrono::nanoseconds waited{};                           // how long the last lock could wait
     bool readOnly = false;                                       // read through the write sequence
 };
@@ -97,6 +99,8 @@ public:
     bool IsChannelRemoved(int index) const;
     const char* ShMemName() const { return shMemName; }
     const char* MutexName() const { return mutexName; }
+    // How often a writer of the channel was found dead (HalfWrites::Deaths).
+    uint32_t WriterDeaths(int index) const { return IsChannelIndex(index) ? halfWrites.Deaths(index) : 0; }
     // Nothing known (Missing) for an index that names no channel.
     ChannelTrouble Trouble(int index) const { return IsChannelIndex(index) ? troubles[index] : ChannelTrouble{}; }
     static bool IsChannelIndex(int index) { return index >= 0 && index < maxChannels; }
@@ -120,6 +124,8 @@ private:
     enum class AbandonedLock { Release, Keep };
     bool TakeLock(std::chrono::nanoseconds budget, AbandonedLock abandoned);
     platform::LockResult WaitForNoWrite(std::chrono::nanoseconds budget);
+    platform::LockResult Judge(platform::LockResult result, AbandonedLock abandoned);
+    bool ReadAfterHalfWrite(std::size_t offset, void* destination, std::size_t length);
     bool NoteLock(platform::LockResult result, std::chrono::nanoseconds budget);
     bool EndRead();
     static platform::LockResult Recover(platform::SharedMutex* mutex, AbandonedLock abandoned);
@@ -129,6 +135,7 @@ private:
 
     ChannelDiscovery discovery;
     ChannelTrouble troubles[maxChannels];
+    HalfWrites halfWrites;
     uint32_t sequenceAtLock = 0;
     bool torn = false;
 };

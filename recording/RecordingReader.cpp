@@ -141,6 +141,14 @@ bool RecordingReader::RemoveChannel(std::string_view line, bool afterWrite) {
     return true;
 }
 
+bool RecordingReader::NoteDeath(std::string_view line) {
+    int instrument = 0, bin = 0;
+    Reason reason = ParseDiedLine(line, instrument, bin);
+    if (!reason.empty()) return Fail(source.LineNumber(), reason);
+    deaths.push_back({ChannelId{instrument, bin}.Key(), source.LineNumber()});
+    return true;
+}
+
 // A channel line, a metadata line ("# KEY VALUE"), a comment or an empty line.
 bool RecordingReader::ReadMetadata(std::string_view line) {
     if (line.empty()) return true;
@@ -260,6 +268,7 @@ bool RecordingReader::FinishInsideLine(bool open) {
 bool RecordingReader::Next(RecordedWrite& write) {
     removedBefore.clear();
     removedAfter.clear();
+    deaths.clear();
     if (ended) return false;
     bool open = havePending;
     if (havePending) StartWrite(pending, write);
@@ -269,6 +278,7 @@ bool RecordingReader::Next(RecordedWrite& write) {
         if (source.LastLineUnfinished()) return FinishInsideLine(open);
         if (StartsRecording(line))
             return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
+        if (IsDiedLine(line) && !NoteDeath(line)) return false;
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
             if (!(IsChannelGoneLine(line) ? RemoveChannel(line, open) : DeclareChannel(line))) return false;

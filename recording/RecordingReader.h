@@ -39,6 +39,14 @@ public:
     // just after the write Next gave last.
     const std::vector<int>& RemovedBefore() const { return removedBefore; }
     const std::vector<int>& RemovedAfter() const { return removedAfter; }
+    // Where the file says that a channel's server died holding its mutex,
+    // read since the write before the one Next gave last: the channel
+    // (ChannelId::Key) and the line.
+    struct Death {
+        int channel;
+        long line;
+    };
+    const std::vector<Death>& Deaths() const { return deaths; }
     // The line of the first row of the write Next gave last.
     long WriteLine() const { return current.line; }
     // The file's name as messages give it ("standard input" for "-"), escaped.
@@ -65,6 +73,7 @@ private:
     bool Cut(long line);
     bool DeclareChannel(std::string_view line);
     bool RemoveChannel(std::string_view line, bool afterWrite);
+    bool NoteDeath(std::string_view line);
     bool ParseRow(std::string_view line, Row& row);
     bool ParseRowFields(const std::string_view* fields, Row& row);
     bool CheckRow(const std::string_view* fields, Row& row);
@@ -89,5 +98,6 @@ private:
     uint32_t currentStations = 0;
     std::vector<int> removedBefore;
     std::vector<int> removedAfter;
+    std::vector<Death> deaths;
     bool ended = false;
 };

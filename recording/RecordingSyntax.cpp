@@ -25,6 +25,7 @@ const char* const rotationLine =
 namespace {
 
 constexpr std::string_view channelKeyword = "# channel";
+constexpr std::string_view diedKeyword = "# died ";
 
 // The next space-separated word of `text`, taken off its front.
 std::string_view TakeWord(std::string_view& text) {
@@ -128,6 +129,24 @@ Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin) {
     instrument = static_cast<int>(instrumentNumber);
     bin = static_cast<int>(binNumber);
     return {};
+}
+
+bool IsDiedLine(std::string_view line) { return line.substr(0, diedKeyword.size()) == diedKeyword; }
+
+Reason ParseDiedLine(std::string_view line, int& instrument, int& bin) {
+    std::string_view rest = line.substr(diedKeyword.size());
+    std::string_view instrumentText = TakeWord(rest), binText = TakeWord(rest);
+    long long instrumentNumber = 0, binNumber = 0;
+    if (!ParseIndex(instrumentText, channelLimit, instrumentNumber) || !ParseIndex(binText, channelLimit, binNumber) ||
+        !TakeWord(rest).empty())
+        return "a server's death reads '# died INSTRUMENT BIN', each number 0..15";
+    instrument = static_cast<int>(instrumentNumber);
+    bin = static_cast<int>(binNumber);
+    return {};
+}
+
+std::string FormatDiedLine(int instrument, int bin) {
+    return std::string(diedKeyword) + std::to_string(instrument) + " " + std::to_string(bin);
 }
 
 std::string FormatChannelGoneLine(int instrument, int bin) {

@@ -30,6 +30,7 @@
 //   and description from its next write on. It comes before the channel's
 //   first row and again whenever they change (a restarted server).
 // - "# channel I B gone" says the server removed the channel there.
+// - "# died I B" says the channel's server died there holding its mutex.
 // - A write of the server is a run of rows with the same time, instrument,
 //   bin, write counter and time stamp; it holds each station of "# stations"
 //   once. Replay writes it as one write.
@@ -79,6 +80,12 @@ bool IsChannelLine(std::string_view line);
 bool IsChannelGoneLine(std::string_view line);
 Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin);
 std::string FormatChannelGoneLine(int instrument, int bin);
+// "# died I B": the channel's server died there holding its mutex; a write it
+// left half done is not in the file. Not a channel line, so that readers
+// older than it skip it as a comment.
+bool IsDiedLine(std::string_view line);
+Reason ParseDiedLine(std::string_view line, int& instrument, int& bin);
+std::string FormatDiedLine(int instrument, int bin);
 // "# channel I B flags 0xHEX description TEXT"
 Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);
 std::string FormatChannelLine(const RecordedChannel& channel);

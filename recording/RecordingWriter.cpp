@@ -99,6 +99,8 @@ bool RecordingWriter::WriteChannelGone(int instrument, int bin) {
     return Put(FormatChannelGoneLine(instrument, bin) + "\n");
 }
 
+bool RecordingWriter::WriteChannelDied(int instrument, int bin) { return Put(FormatDiedLine(instrument, bin) + "\n"); }
+
 // A time the reader would refuse is not written: it fails the recording.
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
     char lead[80], row[192];

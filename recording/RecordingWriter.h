@@ -21,6 +21,8 @@ public:
     bool WriteChannel(const RecordedChannel& channel);
     // The server removed the channel.
     bool WriteChannelGone(int instrument, int bin);
+    // The channel's server died holding its mutex.
+    bool WriteChannelDied(int instrument, int bin);
     // One write of the server: one row per station, all with its time,
     // channel, write counter and time stamp.
     bool WriteWrite(const RecordedWrite& write);

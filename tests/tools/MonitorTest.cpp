@@ -442,6 +442,34 @@ TEST_F(MonitorTest, RateFollowsTheWriteCounterOrElseTheChanges) {
     }
 }
 
+// The age column for stamps around the poll's clock: a stamp 20 s old is
+// stale (it showed 0 ms), one a little ahead of the poll is 0 ms old (it
+// showed a negative age), one 2 s old is 2 s old.
+TEST_F(MonitorTest, AgeIsTheStampsTrueAgeOrStale) {
+    const struct {
+        int64_t behindMicros;
+        std::string age;
+    } cases[] = {{20000000, " stale"}, {-5000, "       0"}, {2000000, "    2000"}};
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600, ChannelState{}));
+    ChannelMonitor monitor(0, 0x1, 0x1);
+    std::vector<MonitorEvent> events;
+    ChannelState state;
+    for (const auto& c : cases) {
+        MonitorClock::time_point now = MonitorClock::now();
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count();
+        state.timestampMicros = static_cast<uint32_t>(micros - c.behindMicros);
+        state.records[0].x += 1.0f;
+        ++state.writeCount;
+        ASSERT_TRUE(writer.Publish(state));
+        monitor.Poll(now, events);
+        const ChannelWatch& channel = monitor.Channels()[0];
+        std::string line = FormatStation(0, channel, channel.stations[0], now);
+        EXPECT_EQ(line.substr(line.size() - c.age.size()), c.age) << line;
+    }
+    writer.Unlink();
+}
+
 // A server that keeps neither counter nor stamp changes its flags and a pose
 // between two polls at the same moment: two writes, which the file must keep
 // apart so that it reads back.
@@ -471,6 +499,49 @@ TEST_F(MonitorTest, RecordingKeepsChangesWithoutCounterOrStampApart) {
     EXPECT_EQ(recording.writes[1].channel.flags, 0x210u);
     EXPECT_TRUE(recording.writes[1].channelChanged);
     EXPECT_EQ(recording.writes[1].stations[0].record.x, static_cast<float>(0x210));
+}
+
+// A server dies in the middle of a write beside a recorder and is started
+// again: the file marks the death once, holds neither the half write nor a
+// counter twice, and the replay says where the server died.
+TEST_F(MonitorTest, RecordingMarksAServerThatDiedMidWriteAndLeavesItsHalfWriteOut) {
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter"}), 0);
+    OutputFile csv;
+    Running recorder;
+    ASSERT_TRUE(recorder.Start({ProgramPath("lumivex-monitor"), "--csv", csv.Path(), "--bins", "0"}));
+    ASSERT_NE(csv.WaitFor("\n0.000000,0,0,1,", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_TRUE(DieInTheMiddleOfAWrite(0, 999.0f, true));
+    ASSERT_NE(csv.WaitFor("\n# died 0 0\n", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter", "--pose", "0=42,0,0,0,0,0"}), 0);
+    ASSERT_NE(csv.WaitFor(",42,0,0,0,0,0\n", 0, runLimit), std::string::npos) << csv.Text();
+    ASSERT_EQ(recorder.StopWith(SIGINT), 0);
+    Recording recording = ReadRecording(csv.Path());
+    ASSERT_EQ(recording.error, "");
+    std::set<std::pair<uint32_t, uint32_t>> counters;
+    for (const RecordedWrite& write : recording.writes) {
+        EXPECT_NE(write.stations[0].record.x, 999.0f) << csv.Text();
+        EXPECT_TRUE(counters.insert({write.writeCount, write.stampMicros}).second) << csv.Text();
+    }
+    EXPECT_EQ(recording.writes.back().stations[0].record.x, 42.0f);
+    Outcome replay = RunToEnd({ProgramPath("lumivex-publisher"), "--replay", csv.Path(), "--speed", "1000"},
+                              ChildEnvironment({}), runLimit);
+    EXPECT_NE(replay.output.find("died here holding its mutex"), std::string::npos) << replay.output;
+}
+
+// A mutex held past the bound is said once, and once more when it is
+// released; the line output says nothing of it before.
+TEST_F(MonitorTest, LineOutputSaysOnceThatAChannelStaysHeldAndOnceThatItIsBack) {
+    Publish({"--bins", "0", "--hold-lock-ms", "1500", "--rate", "0.5"});
+    Running monitor;
+    ASSERT_TRUE(monitor.Start({ProgramPath("lumivex-monitor"), "--bins", "0"}));
+    size_t held = monitor.output.WaitFor(": held for more than 1 s;", 0, runLimit);
+    ASSERT_NE(held, std::string::npos) << monitor.output.Text();
+    size_t back = monitor.output.WaitFor(": released; the channel is read again\n", held, runLimit);
+    ASSERT_NE(back, std::string::npos) << monitor.output.Text();
+    ASSERT_NE(monitor.output.WaitFor(": held for more than 1 s;", back, runLimit), std::string::npos);
+    monitor.StopWith(SIGINT);
+    std::string text = monitor.output.Text();
+    EXPECT_EQ(text.find(": held for", held + 1), text.find(": held for", back)) << "said once per hold";
 }
 
 // Needs `lumivex-publisher --replay FILE`, which publishes a recording again.

@@ -44,7 +44,7 @@ std::vector<ReaderRun> Readers() {
     return {{"viewer report", {"lumivex"}, ""},
             {"monitor --once", {"lumivex-monitor", "--once", "--bins", "0"}, ""},
             {"monitor lines", {"lumivex-monitor", "--bins", "0"}, "channel (0,0)"},
-            {"bridge sending line", {"lumivex-bridge", "send", "--bins", "0", "--domain", domain}, "sending"}};
+            {"bridge sending line", {"lumivex-bridge", "send", "--bins", "0", "--domain", domain}, "bin 0: "}};
 }
 
 class HostileContentTest : public SharedMemoryTest {
@@ -71,6 +71,11 @@ public:
         ChannelState state;
         return WaitFor(
             [&] { return client.Attach() && ReadChannelState(client, 0, state) && state.writeCount >= count; });
+    }
+    bool WaitForHeld() {
+        TrackerClient client;
+        ChannelState state;
+        return WaitFor([&] { return client.Attach() && !ReadChannelState(client, 0, state) && client.Trouble(0).held; });
     }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {
@@ -162,6 +167,28 @@ const HostileContent contents[] = {
      true,
      "CMETER",
      {"INCHES", "METERS", "Not connected", "not read", "not published"},
+     1},
+    // A server dies having written station 0's x (999) of a write, and no
+    // other field: no reader shows that x, each says the server died.
+    {"ServerThatDiedInTheMiddleOfAWrite",
+     [](HostileContentTest& test) { return test.PublishOnce({}) && DieInTheMiddleOfAWrite(0, 999.0f, true); },
+     4,
+     false,
+     "its server died in the middle of a write",
+     {"999.0", "Not connected"},
+     1},
+    // An inches server that holds its mutex past the start-up wait: reported
+    // as held, its unit left to the first read (it was METERS before).
+    {"StartUpBesideAServerHoldingItsMutexPastTheWait",
+     [](HostileContentTest& test) {
+         return test.PublishOnce({"--flags", "0x01F"}) &&
+                test.StartPublisher({"--bins", "0", "--flags", "0x01F", "--hold-lock-ms", "60000", "--rate", "0.01"}) &&
+                test.WaitForHeld();
+     },
+     2,
+     false,
+     "held by another process",
+     {"Not connected", "METERS", "INCHES"},
      1},
     // A live server that holds its mutex 200 ms of every 250: the viewer's
     // report and lumivex-monitor --once wait for it.

@@ -1,5 +1,6 @@
 // Reading station records, the header and the description from a real
 // publisher, including a publisher that dies or restarts under the reader.
+#include <chrono>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -104,6 +105,7 @@ TEST_F(StationReadingTest, ServerDyingWithTheMutexFailsOneLockThenReadingResumes
     ASSERT_TRUE(client.Attach());
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--motion", "counter", "--rate", "0", "--crash-after", "3"}), -SIGABRT);
     EXPECT_FALSE(client.Lock()) << "the dead server's mutex is reported, not waited for";
+    EXPECT_EQ(client.WriterDeaths(0), 1u);
     EXPECT_FALSE(client.IsLocked());
     float pose[6] = {};
     ASSERT_TRUE(ReadStationPose(client, 0, 2, pose)) << "the recovered mutex can be taken again";
@@ -111,6 +113,31 @@ TEST_F(StationReadingTest, ServerDyingWithTheMutexFailsOneLockThenReadingResumes
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--pose", "2=42,0,0,0,0,0"}), 0);
     ASSERT_TRUE(ReadStationPose(client, 0, 2, pose));
     EXPECT_EQ(pose[0], 42.0f) << "the restarted server took the mutex and wrote";
+}
+
+// A half write is never read, by a reader that found the holder dead or by
+// one that came after (which only the odd sequence tells), until a server
+// writes again; the death counts once.
+TEST_F(StationReadingTest, AHalfWriteOfAServerThatDiedIsNotReadUntilAServerWritesAgain) {
+    for (bool keepSequence : {true, false}) {
+        ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter"}), 0);
+        TrackerClient first;
+        ASSERT_TRUE(first.Attach());
+        ASSERT_TRUE(DieInTheMiddleOfAWrite(0, 999.0f, keepSequence));
+        float pose[6] = {};
+        ChannelState state;
+        EXPECT_FALSE(ReadStationPose(first, 0, 0, pose)) << keepSequence;
+        EXPECT_FALSE(ReadStationPose(first, 0, 0, pose)) << keepSequence;
+        EXPECT_FALSE(ReadChannelStateWithin(first, 0, state, std::chrono::milliseconds(100))) << keepSequence;
+        EXPECT_TRUE(first.Trouble(0).halfWritten);
+        EXPECT_EQ(first.WriterDeaths(0), 1u);
+        TrackerClient later;
+        EXPECT_EQ(ReadStationPose(later, 0, 0, pose), !keepSequence) << "only the sequence tells a later reader";
+        ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--pose", "0=42,0,0,0,0,0"}), 0);
+        ASSERT_TRUE(ReadStationPose(first, 0, 0, pose)) << keepSequence;
+        EXPECT_EQ(pose[0], 42.0f);
+        EXPECT_EQ(first.WriterDeaths(0), 1u);
+    }
 }
 
 TEST_F(StationReadingTest, RestartedServerCanRecoverTheMutexItself) {

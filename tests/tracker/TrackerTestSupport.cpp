@@ -191,6 +191,22 @@ pid_t StartAsOtherUser(const std::function<int()>& body) {
     _exit(dropped ? body() : 100);
 }
 
+bool DieInTheMiddleOfAWrite(int bin, float x, bool keepSequence) {
+    pid_t child = fork();
+    if (child != 0) return WaitForChild(child) == 0;
+    using namespace station_layout;
+    platform::RegionHandle region = platform::OpenRegion(RegionName(0, bin).c_str(), platform::ViewAccess::ReadWrite);
+    platform::RegionView view;
+    platform::SharedMutex* mutex = platform::OpenSharedMutex(MutexName(0, bin).c_str());
+    uint32_t sequence = 0;
+    bool locked = platform::MapRegion(region, platform::ViewAccess::ReadWrite, view) && mutex &&
+                  platform::LockSharedMutex(mutex) == platform::LockResult::Acquired &&
+                  platform::LoadRegionWord(view, sequenceOffset, sequence);
+    bool begun = locked && (keepSequence ? platform::StoreRegionWord(view, sequenceOffset, sequence | 1u)
+                                         : platform::StoreRegionWord(view, sequenceMarkOffset, 0));
+    _exit(begun && platform::CopyToRegion(view, RecordOffset(0), &x, sizeof x) ? 0 : 1);
+}
+
 int WaitForChild(pid_t child) {
     int status = 0;
     if (child <= 0 || waitpid(child, &status, 0) != child) return -1000;

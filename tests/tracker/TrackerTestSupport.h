@@ -111,6 +111,13 @@ pid_t StartAsOtherUser(const std::function<int()>& body);
 // The exit code of a child started so, or -signal; -1000 when it cannot be waited for.
 int WaitForChild(pid_t child);
 
+// A server process of instrument 0 that dies in the middle of a write of
+// `bin`, published before: it takes the mutex, makes the write sequence odd
+// (or, with `keepSequence` false, clears the sequence's mark, as a server
+// that keeps none), puts `x` into station 0's x and ends holding the mutex.
+// True once it ended so.
+bool DieInTheMiddleOfAWrite(int bin, float x, bool keepSequence);
+
 // Open descriptors and mappings of this process, to show that nothing leaks.
 int OpenDescriptorCount();
 int MappingCount(const std::string& namePart);

@@ -24,6 +24,7 @@ bool UpdateStation(StationWatch& station, const ChannelState& fresh, MonitorCloc
     if (changed) {
         station.changeKnown = station.seen || fresh.timestampMicros != 0;
         station.lastChange = ServerWriteTime(now, fresh.timestampMicros);
+        station.stampStale = fresh.timestampMicros != 0 && !PlausibleStamp(now, fresh.timestampMicros);
         station.changes += station.seen;
         station.pose = pose;
         station.seen = true;
@@ -78,6 +79,9 @@ void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now
     watch.readable = waits ? ReadChannelStateWithin(client, watch.bin, fresh, waits->ForNextChannel())
                            : ReadChannelState(client, watch.bin, fresh);
     NoteTrouble(watch);
+    for (std::string& notice : notices.After(client, watch.bin, watch.readable, now))
+        events.push_back({index, MonitorEvent::channelNotice, std::move(notice)});
+    watch.writerDeaths = client.WriterDeaths(watch.bin);
     FollowPresence(index, events);
     if (!watch.readable) {
         detector.Lost(index);

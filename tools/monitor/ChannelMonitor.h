@@ -7,6 +7,7 @@
 
 #include "tools/monitor/RateMeter.h"
 #include "channel/ChangeDetector.h"
+#include "channel/ChannelNotices.h"
 #include "channel/ChannelState.h"
 #include "channel/StartUpLockWaits.h"
 #include "channel/TrackerClient.h"
@@ -26,6 +27,7 @@ struct StationWatch {
     StationRecord pose{};
     bool seen = false;
     bool changeKnown = false;  // false: seen unchanged since the start, by a server without time stamps
+    bool stampStale = false;   // the last change carried a stamp not plausibly from this clock (PlausibleStamp)
     MonitorClock::time_point lastChange;
     uint32_t changes = 0;  // for the rate when the server keeps no write counter
     RateMeter changeRate;
@@ -39,6 +41,7 @@ struct ChannelWatch {
     bool gone = false;       // its server removed it, or it was refused, and nothing has published it again
     bool refused = false;    // its objects are there but were refused
     std::string trouble;     // why the last read failed, naming the object; empty when nothing is there
+    uint32_t writerDeaths = 0;  // how often its server was found dead holding its mutex
     ChannelState state;
     RateMeter writeRate;
     uint64_t missedWrites = 0;  // writes that came and went between two reads
@@ -56,9 +59,11 @@ struct MonitorEvent {
     static constexpr int channelChanged = -1;  // it appeared, or its flags or description changed
     static constexpr int channelGone = -2;     // its server removed it, or it was refused
     static constexpr int channelBack = -3;     // it is published again after it was gone
+    static constexpr int channelNotice = -4;   // `notice` says what happened: its server died, its mutex stays held
 
     std::size_t channel;
     int station;
+    std::string notice{};
 };
 
 // Reads the selected channels of one instrument as the viewer does (select,
@@ -94,4 +99,5 @@ private:
     TrackerClient client;
     std::vector<ChannelWatch> channels;
     ChangeDetector detector;
+    ChannelNotices notices;
 };

@@ -154,7 +154,7 @@ std::string FormatChannel(int instrument, const ChannelWatch& channel) {
            QuotedDescription(channel.state.description) +
            (channel.gone       ? " (" + Absence(channel) + ")"
             : channel.readable ? ""
-                               : " (last read failed)");
+                               : " (last read failed" + (channel.trouble.empty() ? "" : ": " + channel.trouble) + ")");
 }
 
 std::string FormatStation(int instrument, const ChannelWatch& channel, const StationWatch& station,
@@ -194,6 +194,9 @@ std::string FormatEvents(const ChannelMonitor& monitor, const std::vector<Monito
                 break;
             case MonitorEvent::channelBack:
                 lines += time + name + " back: published again";
+                break;
+            case MonitorEvent::channelNotice:
+                lines += time + name + " " + event.notice;
                 break;
             default:
                 lines += time + FormatStation(monitor.Instrument(), channel, channel.stations[event.station], now);

@@ -1,5 +1,6 @@
 #include "tools/monitor/StationColumns.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -17,6 +18,7 @@ struct Column {
     int decimals;
     Number (*number)(const StationCell&);
     std::string (*text)(const StationCell&);
+    const char* (*word)(const StationCell&) = nullptr;  // a word in place of the number, when it gives one
 };
 
 std::string Name(const StationCell& cell) {
@@ -38,10 +40,16 @@ Number RateHz(const StationCell& cell) {
     return hz < 0.0 ? Number() : hz;
 }
 
+// A write stamped after the poll read its clock is younger than the poll, not
+// of a negative age.
 Number AgeMs(const StationCell& cell) {
     if (!cell.station.changeKnown) return {};
-    return 1000.0 * std::chrono::duration<double>(cell.now - cell.station.lastChange).count();
+    return std::max(0.0, 1000.0 * std::chrono::duration<double>(cell.now - cell.station.lastChange).count());
 }
+
+// A stamp further than 10 s from this clock tells no age: the time it falls
+// back to is the monitor's read, which would look fresh.
+const char* AgeWord(const StationCell& cell) { return cell.station.stampStale ? "stale" : nullptr; }
 
 // Widths fit the usual numbers ("-12.3456", "-179.99") and a space; a wider
 // one pushes the rest of its line along rather than being cut.
@@ -58,7 +66,7 @@ const Column columns[] = {
      nullptr},
     {"state", 1, -8, 0, nullptr, State},
     {"rate Hz", 1, 7, 1, RateHz, nullptr},
-    {"age ms", 1, 7, 0, AgeMs, nullptr},
+    {"age ms", 1, 7, 0, AgeMs, nullptr, AgeWord},
 };
 constexpr int columnCount = sizeof columns / sizeof columns[0];
 constexpr int rateColumn = 8;
@@ -77,6 +85,8 @@ std::string Aligned(const Column& column, const std::string& text) {
 
 std::string CellText(const Column& column, const StationCell& cell) {
     if (column.text) return column.text(cell);
+    const char* word = column.word ? column.word(cell) : nullptr;
+    if (word) return word;
     Number value = column.number(cell);
     if (!value) return "-";
     char text[64];

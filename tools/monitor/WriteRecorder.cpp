@@ -64,11 +64,15 @@ bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor,
     return writer.Open(path, info);
 }
 
+// A server that counts its writes made none while its counter and stamp stay:
+// a change then is no write of it (what a writer that died mid-write left),
+// and a recording never holds one counter twice.
 bool WriteRecorder::NewWrite(const ChannelWatch& channel, const Last& before) const {
     const ChannelState& now = channel.state;
     if (!before.recorded || now.writeCount != before.state.writeCount ||
         now.timestampMicros != before.state.timestampMicros)
         return true;
+    if (now.writeCount != 0) return false;
     return HeaderChanged(now, before.state) || !SameRecords(channel, before.state);
 }
 
@@ -107,7 +111,7 @@ bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
         write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
         if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
         written = writer.WriteWrite(write) && written;
-        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds, false};
+        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds, false, before.deathsWritten};
     }
     return written;
 }
@@ -125,6 +129,18 @@ bool WriteRecorder::WriteRemovals(const ChannelMonitor& monitor) {
     return written;
 }
 
+// Before the writes of the same poll: a restarted server's first write
+// comes after its predecessor's death.
+bool WriteRecorder::WriteDeaths(const ChannelMonitor& monitor) {
+    bool written = true;
+    const auto& channels = monitor.Channels();
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        for (; last[i].deathsWritten < channels[i].writerDeaths; ++last[i].deathsWritten)
+            written = writer.WriteChannelDied(monitor.Instrument(), channels[i].bin) && written;
+    }
+    return written;
+}
+
 bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_point now) {
     found.clear();
     foundIndex.clear();
@@ -132,5 +148,6 @@ bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_poi
     for (std::size_t i = 0; i < channels.size(); ++i)
         if (channels[i].readable && NewWrite(channels[i], last[i])) Collect(monitor.Instrument(), channels[i], now, i);
     bool removals = WriteRemovals(monitor);
-    return WriteFound(monitor) && removals;
+    bool deaths = WriteDeaths(monitor);
+    return WriteFound(monitor) && removals && deaths;
 }

@@ -29,7 +29,8 @@ private:
         bool recorded = false;
         ChannelState state;
         double seconds = 0.0;
-        bool goneWritten = false;  // the channel's removal is in the file
+        bool goneWritten = false;   // the channel's removal is in the file
+        uint32_t deathsWritten = 0;  // of ChannelWatch::writerDeaths
     };
 
     static bool SameStamp(const RecordedWrite& write, const Last& before);
@@ -37,6 +38,7 @@ private:
     void Collect(int instrument, const ChannelWatch& channel, MonitorClock::time_point now, std::size_t index);
     bool WriteFound(const ChannelMonitor& monitor);
     bool WriteRemovals(const ChannelMonitor& monitor);
+    bool WriteDeaths(const ChannelMonitor& monitor);
 
     RecordingWriter writer;
     std::vector<Last> last;               // by the monitor's channel index

@@ -28,6 +28,18 @@ void WarnOfCut(const RecordingReader& reader) {
     PrintWarning(cut.substr(0, split), cut.substr(split + 2));
 }
 
+// The replay goes on past a recorded death: the channel keeps its last whole
+// write, as the live server's readers saw it.
+void WarnOfDeaths(const RecordingReader& reader) {
+    for (const RecordingReader::Death& death : reader.Deaths()) {
+        ChannelId channel = ChannelId::OfKey(death.channel);
+        PrintWarning(reader.Name() + ":" + std::to_string(death.line),
+                     "the recorded server of instrument " + std::to_string(channel.instrument) + " bin " +
+                         std::to_string(channel.bin) + " died here holding its mutex; the channel keeps its last "
+                         "whole write");
+    }
+}
+
 // Reading a long recording takes a while; the user is told why nothing happens yet.
 void AnnounceLargeFile(const std::string& path, const std::string& name) {
     std::error_code failure;
@@ -236,12 +248,14 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
     latest = -1.0;
     for (RecordedWrite write; !stopped && reader.Next(write); ++recorded) {
         if (options.to >= 0.0 && write.seconds > options.to) break;
+        WarnOfDeaths(reader);
         if (!Remove(reader.RemovedBefore())) return Outcome::WriteFailed;
         Outcome outcome = PlayWrite(pacer, write, reader.WriteLine(), passStart, stopped);
         if (outcome != Outcome::Done) return outcome;
         if (!Remove(reader.RemovedAfter())) return Outcome::WriteFailed;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
+    if (!stopped) WarnOfDeaths(reader);
     if (checkedWhole) return Outcome::Done;
     WarnOfCut(reader);
     if (writes > 0 || stopped) return Outcome::Done;
