@@ -21,10 +21,10 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 // "T": zlib writes the text as it is; zlib closes the descriptor it is
 // given, so standard output is handed over as a copy.
-gzFile Create(const std::string& path) {
+gzFile Create(const std::string& path, int descriptor) {
     const char* mode = EndsWith(path, ".gz") ? "wb6" : "wT";
-    if (path != "-") return gzopen(path.c_str(), mode);
-    int descriptor = dup(STDOUT_FILENO);
+    if (path != "-" && descriptor < 0) return gzopen(path.c_str(), mode);
+    if (path == "-") descriptor = dup(STDOUT_FILENO);
     gzFile file = descriptor < 0 ? nullptr : gzdopen(descriptor, mode);
     if (!file && descriptor >= 0) close(descriptor);
     return file;
@@ -68,8 +68,8 @@ std::string ZlibReason(gzFile file, int error) {
 
 RecordingWriter::~RecordingWriter() { Close(); }
 
-bool RecordingWriter::Open(const std::string& path, const RecordingInfo& info) {
-    file = Create(path);
+bool RecordingWriter::Open(const std::string& path, const RecordingInfo& info, int descriptor) {
+    file = Create(path, descriptor);
     if (!Note(file != nullptr)) return false;
     return Put(Metadata(info));
 }

@@ -15,8 +15,9 @@ public:
     ~RecordingWriter();
 
     // Creates the file (or takes standard output) and writes the version
-    // line, the metadata and the column line.
-    bool Open(const std::string& path, const RecordingInfo& info);
+    // line, the metadata and the column line; `descriptor`, when given, is
+    // `path` opened already, which the writer then owns.
+    bool Open(const std::string& path, const RecordingInfo& info, int descriptor = -1);
     // A channel line: the channel's flags and description from its next write on.
     bool WriteChannel(const RecordedChannel& channel);
     // The server removed the channel.

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -125,7 +126,7 @@ protected:
     }
 
     bool StartRecording(Running& monitor, const std::string& path) {
-        return monitor.Start({ProgramPath("lumivex-monitor"), "--csv", path});
+        return monitor.Start({ProgramPath("lumivex-monitor"), "--csv", path, "--force"});
     }
 
     std::unique_ptr<Publisher> publisher;
@@ -232,7 +233,7 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
     const std::string nothing = "nothing is published for instrument 0, bins 0-1";
     const Case cases[] = {
         {{"--once"}, "", nothing},
-        {{"--csv", csv.Path(), "--duration", "0.3"},
+        {{"--csv", csv.Path(), "--force", "--duration", "0.3"},
          "",
          "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
         {{"--once"}, "../" + Prefix(), "LUMIVEX_SHM_PREFIX \"../" + Prefix() + "\" is refused: it contains '/'"},
@@ -410,6 +411,44 @@ TEST_F(MonitorTest, RecordingToStandardOutputHoldsNoByteThatSteersATerminal) {
     auto steers = [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F; };
     EXPECT_EQ(std::count_if(run.output.begin(), run.output.end(), steers), 0) << run.output;
     EXPECT_EQ(run.output.find("\xe2\x80\xae"), std::string::npos) << run.output;
+}
+
+// The monitor's recording and the plot's picture are made under one rule: a
+// file that exists is kept unless --force is given, and a symbolic link
+// planted at the name is never followed, even then.
+TEST_F(MonitorTest, OutputFilesKeepWhatExistsAndNeverFollowALink) {
+    Publish({"--rate", "100"});
+    OutputFile existing, victim;
+    const std::string made = existing.Path() + ".csv", link = existing.Path() + ".link";
+    std::ofstream(victim.Path()) << "another user's file\n";
+    ASSERT_EQ(symlink(victim.Path().c_str(), link.c_str()), 0);
+    ASSERT_EQ(ExitStatus(Monitor({"--csv", made, "--duration", "0.3"})), 0) << "a new name is written";
+    const std::string monitor = ProgramPath("lumivex-monitor"), plot = ProgramPath("lumivex-plot");
+    const std::string exists = ": it exists already; name another file, or add --force to replace it";
+    const std::string isLink = ": it is a symbolic link; name the file itself";
+    struct Case {
+        std::vector<std::string> command;
+        const OutputFile& target;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{monitor, "--csv", existing.Path(), "--duration", "0.3"}, existing, 2, existing.Path() + exists},
+        {{monitor, "--csv", link, "--force", "--duration", "0.3"}, victim, 2, link + isLink},
+        {{plot, made, "-o", existing.Path()}, existing, 2, existing.Path() + exists},
+        {{plot, made, "-o", link, "--force"}, victim, 2, link + isLink},
+        {{plot, made, "-o", existing.Path(), "--force"}, existing, 0, "wrote " + existing.Path()},
+        {{monitor, "--csv", existing.Path(), "--force", "--duration", "0.3"}, existing, 0, "writes recorded"},
+    };
+    for (const Case& c : cases) {
+        const std::string before = c.target.Text();
+        Outcome run = RunToEnd(c.command, ChildEnvironment({}), runLimit);
+        EXPECT_EQ(ExitStatus(run), c.status) << c.command[0] << " " << c.command[2] << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        EXPECT_EQ(c.target.Text() == before, c.status != 0) << c.command[0] << " " << c.command[2];
+    }
+    std::remove(made.c_str());
+    std::remove(link.c_str());
 }
 
 // The rate comes from the server's write counter when it keeps one (however

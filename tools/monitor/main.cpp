@@ -14,6 +14,7 @@
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
 #include "text/NumberList.h"
+#include "tools/common/OutputFileRule.h"
 #include "tools/common/RunCommandLine.h"
 #include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
@@ -148,8 +149,11 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     std::FILE* messages = toOutput ? stderr : stdout;
     const std::string name = toOutput ? "standard output" : options.csvPath;
     terminal = terminal && !toOutput;
+    int descriptor = -1, status = 0;
+    if (!toOutput && (descriptor = OpenOutput(options.csvPath, options.force, status)) < 0) return status;
     WriteRecorder recorder;
-    if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion))
+    if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion,
+                       descriptor))
         return PrintError("cannot write " + name + ": " + recorder.FailureReason());
     if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
     MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
