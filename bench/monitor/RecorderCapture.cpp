@@ -7,7 +7,7 @@
 // The recorder's CPU comes from /proc over the recording. With its live view
 // on, the recorder draws into a terminal that takes 512 bytes every 100 ms.
 //
-//   bench-recorder [SECONDS]   (default 10 per case)
+//   bench-recorder [SECONDS [CASE]]   (default 10 per case; every case, or the CASE-th from 1)
 //
 // LUMIVEX_BIN names the directory that holds the programs (default: this
 // program's own directory).
@@ -136,11 +136,14 @@ int main(int argc, char** argv) {
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
     int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    for (const Case& measured :
-         {Case{"quiet machine", 1000, false, false}, Case{"one busy process per core", 1000, true, false},
-          Case{"quiet machine", 2000, false, false}, Case{"live view, slow terminal", 20, false, true},
-          Case{"live view, slow terminal", 1000, false, true},
-          Case{"live view, slow terminal, busy per core", 1000, true, true}})
-        Measure(measured, seconds);
+    std::size_t only = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 0;
+    const Case cases[] = {{"quiet machine", 1000, false, false},
+                          {"one busy process per core", 1000, true, false},
+                          {"quiet machine", 2000, false, false},
+                          {"live view, slow terminal", 20, false, true},
+                          {"live view, slow terminal", 1000, false, true},
+                          {"live view, slow terminal, busy per core", 1000, true, true}};
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        if (only == 0 || only == i + 1) Measure(cases[i], seconds);
     return 0;
 }

@@ -22,7 +22,7 @@ public:
     bool Record(const ChannelMonitor& monitor, MonitorClock::time_point now);
     bool Flush() { return writer.Flush(); }
     bool Close() { return writer.Close(); }
-    const std::string& FailureReason() const { return writer.FailureReason(); }
+    std::string FailureReason() const { return writer.FailureReason(); }
 
     long Writes() const { return writer.Writes(); }
 

@@ -242,6 +242,7 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
         if (!Remove(reader.RemovedAfter())) return Outcome::WriteFailed;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
+    if (!Remove(reader.RemovedBefore())) return Outcome::WriteFailed;  // removals behind the last write
     if (checkedWhole) return Outcome::Done;
     WarnOfCut(reader);
     if (writes > 0 || stopped) return Outcome::Done;
