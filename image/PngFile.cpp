@@ -34,18 +34,25 @@ std::string Encode(std::FILE* file, int width, int height, const std::vector<std
                                        : Encode(file, width, height, pixels);
 }
 
+bool Fits(int width, int height, const std::vector<std::uint8_t>& pixels, PixelLayout layout) {
+    return width > 0 && height > 0 &&
+           pixels.size() == static_cast<std::size_t>(width) * height * static_cast<std::size_t>(layout);
+}
+
 }  // namespace
 
 // Opened here rather than by libpng, which removes the file it could not
 // finish: a device such as /dev/full must never be unlinked.
 std::string WriteRgbPng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& pixels,
                         PixelLayout layout) {
-    if (width <= 0 || height <= 0 ||
-        pixels.size() != static_cast<std::size_t>(width) * height * static_cast<std::size_t>(layout))
-        return "the picture's size does not match its pixels";
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return std::strerror(errno);
-    std::string failure = Encode(file, width, height, pixels, layout);
+    return file ? WriteRgbPng(file, width, height, pixels, layout) : std::strerror(errno);
+}
+
+std::string WriteRgbPng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& pixels,
+                        PixelLayout layout) {
+    std::string failure = Fits(width, height, pixels, layout) ? Encode(file, width, height, pixels, layout)
+                                                               : "the picture's size does not match its pixels";
     bool flushed = std::fflush(file) == 0 && !std::ferror(file);
     int flushError = errno;
     bool closed = std::fclose(file) == 0;

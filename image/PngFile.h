@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,4 +13,7 @@ enum class PixelLayout { Rgb = 3, Rgba = 4 };
 // PNG at `path`. Returns why it failed, e.g. "Permission denied", or "" when
 // the whole file reached the system.
 std::string WriteRgbPng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& pixels,
+                        PixelLayout layout);
+// The same into `file`, opened by the caller; it is closed.
+std::string WriteRgbPng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& pixels,
                         PixelLayout layout);

@@ -46,6 +46,9 @@ public:
     // Replaces `name` by a new file with `text` in one step, so that a reader
     // sees the old file or the new one, never a part.
     bool Replace(const std::string& name, const std::string& text, unsigned mode, std::string& reason) const;
+    // Opens `name` to write and gives its descriptor, or -1: a file made new,
+    // or, when `replace`, one that exists emptied; never a link.
+    int OpenToWrite(const std::string& name, bool replace, std::string& reason) const;
     // Removes the file or empty folder `name`.
     bool Remove(const std::string& name) const;
 

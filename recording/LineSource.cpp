@@ -1,8 +1,7 @@
 #include "recording/LineSource.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace {
@@ -15,62 +14,97 @@ constexpr std::size_t maxLineLength = 1 << 16;
 // A byte-order mark some editors put at the start of a UTF-8 file.
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
-// zlib's message starts with the file's name, which the reader's message
-// gives already.
-std::string CompressionFault(const char* message, const std::string& path) {
-    std::string reason = message;
-    if (reason.compare(0, path.size() + 2, path + ": ") == 0) reason.erase(0, path.size() + 2);
-    return "the compressed data is damaged (" + reason + ")";
-}
+constexpr std::string_view gzipMagic = "\x1f\x8b";
 
-gzFile Handle(void* file) { return static_cast<gzFile>(file); }
-
-// zlib closes the descriptor it is given, so standard input is handed over as a copy.
-gzFile OpenCompressed(const std::string& path) {
-    if (path != "-") return gzopen(path.c_str(), "rb");
-    int descriptor = dup(STDIN_FILENO);
-    if (descriptor < 0) return nullptr;
-    gzFile file = gzdopen(descriptor, "rb");
-    if (!file) close(descriptor);
-    return file;
-}
+z_stream& Stream(void* inflater) { return *static_cast<z_stream*>(inflater); }
 
 }  // namespace
 
 LineSource::~LineSource() {
-    if (file) gzclose_r(Handle(file));
+    if (!inflater) return;
+    inflateEnd(&Stream(inflater));
+    delete &Stream(inflater);
 }
 
+// The first bytes tell a compressed text (gzip's magic number) from a plain one.
 bool LineSource::Open(const std::string& name) {
-    errno = 0;
-    file = OpenCompressed(name);
-    if (!file) {
-        error = errno ? std::strerror(errno) : "cannot be opened";
-        return false;
-    }
-    path = name;
-    gzbuffer(Handle(file), blockSize);
+    if (!input.Open(name, error)) return false;
     buffer.resize(blockSize);
-    return true;
+    if (!ReadInput(gzipMagic.size()) || raw.compare(0, gzipMagic.size(), gzipMagic) != 0) return error.empty();
+    inflater = new z_stream{};
+    // 16: a gzip header and trailer around the deflated data.
+    if (inflateInit2(&Stream(inflater), 16 + MAX_WBITS) == Z_OK) return true;
+    error = "cannot be decompressed: zlib has no memory";
+    return false;
+}
+
+long LineSource::Failed(const std::string& why) {
+    if (error.empty()) error = why;
+    return -1;
+}
+
+// Reads until at least `least` bytes wait in `raw`, or the input ends;
+// false when they are not there.
+bool LineSource::ReadInput(std::size_t least) {
+    raw.erase(0, rawBegin);
+    rawBegin = 0;
+    while (raw.size() < least && !inputEnded) {
+        const std::size_t had = raw.size();
+        raw.resize(had + blockSize);
+        long got = input.Read(&raw[had], blockSize, error);
+        raw.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+        inputEnded = got <= 0;
+    }
+    return raw.size() >= least;
+}
+
+// A plain text: what is read is handed on as it is.
+long LineSource::Take(char* into, std::size_t room) {
+    if (rawBegin == raw.size() && !ReadInput(1)) return error.empty() ? 0 : -1;
+    const std::size_t size = std::min(room, raw.size() - rawBegin);
+    std::memcpy(into, raw.data() + rawBegin, size);
+    rawBegin += size;
+    return static_cast<long>(size);
+}
+
+// Another gzip member after the one that ended is read on, as gzip does;
+// anything else there is left unread.
+bool LineSource::NextMember() {
+    if (!ReadInput(gzipMagic.size()) || raw.compare(0, gzipMagic.size(), gzipMagic) != 0) return false;
+    return inflateReset(&Stream(inflater)) == Z_OK;
+}
+
+// Waits only until some text comes out. Input that ends inside a member
+// cuts the text short.
+long LineSource::Inflate(char* into, std::size_t room) {
+    z_stream& stream = Stream(inflater);
+    stream.next_out = reinterpret_cast<Bytef*>(into);
+    stream.avail_out = static_cast<uInt>(room);
+    while (!compressedEnded && stream.avail_out == room) {
+        if (rawBegin == raw.size() && !ReadInput(1)) {
+            truncated = error.empty();
+            return truncated ? 0 : -1;
+        }
+        stream.next_in = reinterpret_cast<Bytef*>(&raw[rawBegin]);
+        stream.avail_in = static_cast<uInt>(raw.size() - rawBegin);
+        int code = inflate(&stream, Z_NO_FLUSH);
+        rawBegin = raw.size() - stream.avail_in;
+        if (code == Z_STREAM_END) compressedEnded = !NextMember();
+        if (code != Z_OK && code != Z_STREAM_END && code != Z_BUF_ERROR)
+            return Failed(std::string("the compressed data is damaged (") + (stream.msg ? stream.msg : "zlib") + ")");
+    }
+    return static_cast<long>(room - stream.avail_out);
 }
 
 // Moves what is left of the buffer to its front and reads behind it; the
 // buffer doubles when one line fills it.
 bool LineSource::Fill() {
-    if (atEnd || !file) return false;
+    if (atEnd) return false;
     std::memmove(&buffer[0], buffer.data() + begin, end - begin);
     end -= begin;
     begin = 0;
     if (buffer.size() - end < blockSize / 2) buffer.resize(buffer.size() * 2);
-    int got = gzread(Handle(file), &buffer[end], static_cast<unsigned>(buffer.size() - end));
-    int code = Z_OK;
-    const char* message = gzerror(Handle(file), &code);
-    if (code == Z_BUF_ERROR)
-        truncated = true;
-    else if (code == Z_DATA_ERROR)
-        error = CompressionFault(message, path);
-    else if (got < 0 || code != Z_OK)
-        error = message;
+    long got = inflater ? Inflate(&buffer[end], buffer.size() - end) : Take(&buffer[end], buffer.size() - end);
     if (got <= 0)
         atEnd = true;
     else

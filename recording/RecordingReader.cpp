@@ -274,6 +274,9 @@ bool RecordingReader::Next(RecordedWrite& write) {
     if (havePending) StartWrite(pending, write);
     havePending = false;
     for (std::string_view line;;) {
+        // A whole write is handed out rather than wait for the line after it,
+        // so that a replay from a pipe plays each write as it comes.
+        if (open && info.version == 2 && WholeWrite() && !source.LineReady()) return true;
         if (!source.Next(line)) return FinishAtEnd(open);
         if (source.LastLineUnfinished()) return FinishInsideLine(open);
         if (StartsRecording(line))

@@ -13,6 +13,10 @@ using namespace recording_syntax;
 
 namespace {
 
+// What the file may lag behind the recorder before the recording fails: over
+// a minute of sixteen channels of 32 stations at 1 kHz.
+constexpr std::size_t mostPending = 256u << 20;
+
 gzFile Handle(void* file) { return static_cast<gzFile>(file); }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -21,10 +25,10 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 // "T": zlib writes the text as it is; zlib closes the descriptor it is
 // given, so standard output is handed over as a copy.
-gzFile Create(const std::string& path) {
+gzFile Create(const std::string& path, int descriptor) {
     const char* mode = EndsWith(path, ".gz") ? "wb6" : "wT";
-    if (path != "-") return gzopen(path.c_str(), mode);
-    int descriptor = dup(STDOUT_FILENO);
+    if (path != "-" && descriptor < 0) return gzopen(path.c_str(), mode);
+    if (path == "-") descriptor = dup(STDOUT_FILENO);
     gzFile file = descriptor < 0 ? nullptr : gzdopen(descriptor, mode);
     if (!file && descriptor >= 0) close(descriptor);
     return file;
@@ -68,10 +72,10 @@ std::string ZlibReason(gzFile file, int error) {
 
 RecordingWriter::~RecordingWriter() { Close(); }
 
-bool RecordingWriter::Open(const std::string& path, const RecordingInfo& info) {
-    file = Create(path);
+bool RecordingWriter::Open(const std::string& path, const RecordingInfo& info, int descriptor) {
+    file = Create(path, descriptor);
     if (!Note(file != nullptr)) return false;
-    return Put(Metadata(info));
+    return Put(Metadata(info)) && Drain();
 }
 
 // The reason is taken at once, while errno still belongs to this failure.
@@ -82,13 +86,33 @@ bool RecordingWriter::Note(bool succeeded) {
 
 // The first failure is the one worth reporting.
 bool RecordingWriter::Fail(const std::string& why) {
+    std::lock_guard<std::mutex> hold(reasonGuard);
     if (!failed) reason = why;
     failed = true;
     return false;
 }
 
+std::string RecordingWriter::FailureReason() const {
+    std::lock_guard<std::mutex> hold(reasonGuard);
+    return reason;
+}
+
 bool RecordingWriter::Put(const std::string& text) {
     if (failed) return false;
+    std::unique_lock<std::mutex> hold(pendingGuard);
+    if (pending.size() + text.size() <= mostPending) return pending += text, true;
+    hold.unlock();
+    return Fail("the file took the recording more slowly than it came");
+}
+
+// The only place where the recording reaches zlib.
+bool RecordingWriter::Drain() {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> hold(pendingGuard);
+        text.swap(pending);
+    }
+    if (failed || text.empty()) return !failed;
     return Note(gzwrite(Handle(file), text.data(), static_cast<unsigned>(text.size())) ==
                 static_cast<int>(text.size()));
 }
@@ -119,13 +143,14 @@ bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
 }
 
 bool RecordingWriter::Flush() {
-    if (failed) return false;
+    if (!Drain()) return false;
     return Note(gzflush(Handle(file), Z_SYNC_FLUSH) == Z_OK);
 }
 
 // zlib frees its state on close, so its reason is known only by the code.
 bool RecordingWriter::Close() {
     if (!file) return !failed;
+    Drain();
     int closed = gzclose_w(Handle(file));
     int error = errno;
     file = nullptr;

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "recording/RecordedData.h"
 
 // Writes a version 2 recording: into a file, through zlib when its name ends
-// in ".gz", or to standard output ("-"). Every call reports whether all that
-// was written so far reached the file's buffer; Flush hands it to the system.
+// in ".gz", or to standard output ("-"). The calls that add to the recording
+// only format it into memory, so a recorder never waits for a slow file or
+// terminal; Flush and Close, which may run on another thread, hand it to zlib
+// and the system. Every call reports whether the recording failed so far.
 class RecordingWriter {
 public:
     RecordingWriter() = default;
@@ -15,8 +19,9 @@ public:
     ~RecordingWriter();
 
     // Creates the file (or takes standard output) and writes the version
-    // line, the metadata and the column line.
-    bool Open(const std::string& path, const RecordingInfo& info);
+    // line, the metadata and the column line; `descriptor`, when given, is
+    // `path` opened already, which the writer then owns.
+    bool Open(const std::string& path, const RecordingInfo& info, int descriptor = -1);
     // A channel line: the channel's flags and description from its next write on.
     bool WriteChannel(const RecordedChannel& channel);
     // The server removed the channel.
@@ -35,15 +40,19 @@ public:
     long Writes() const { return writes; }
     // Why the first failure happened, e.g. "No space left on device"; empty
     // while nothing failed.
-    const std::string& FailureReason() const { return reason; }
+    std::string FailureReason() const;
 
 private:
     bool Put(const std::string& text);
+    bool Drain();
     bool Note(bool succeeded);
     bool Fail(const std::string& why);
 
     void* file = nullptr;  // gzFile
-    bool failed = false;
+    std::mutex pendingGuard;
+    std::string pending;  // formatted, not yet handed to zlib
+    mutable std::mutex reasonGuard;
+    std::atomic<bool> failed{false};
     std::string reason;
-    long writes = 0;
+    std::atomic<long> writes{0};
 };

@@ -2,14 +2,20 @@
 // real lumivex-publisher writes two bins at 1 kHz (and 2 kHz) while the real
 // `lumivex-monitor --csv` records them, on a quiet machine and with one busy
 // process per core beside them. A write is held when the file has a row for
-// it; the writes made are the span of each bin's write counter in the file.
-// The recorder's CPU comes from /proc over the recording.
+// it; the writes made are each bin's counter from its first write in the file
+// to the publisher's last write (the publisher ends first).
+// The recorder's CPU comes from /proc over the recording. With its live view
+// on, the recorder draws into a terminal that takes 512 bytes every 100 ms.
 //
-//   bench-recorder [SECONDS]   (default 10 per case)
+//   bench-recorder [SECONDS [CASE]]   (default 10 per case; every case, or the CASE-th from 1)
 //
 // LUMIVEX_BIN names the directory that holds the programs (default: this
 // program's own directory).
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,20 +39,53 @@ struct Case {
     const char* what;
     int rate;
     bool busy;
+    bool view;
 };
 
-// Rows held over writes made, both bins together.
-double HeldShare(const std::string& path) {
+// A pseudo-terminal of 120x40 whose reader is slow, as a console on a slow
+// link or Wine's console is; it drains what is left when it goes.
+class SlowTerminal {
+public:
+    SlowTerminal() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        winsize size{40, 120, 0, 0};
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+        name = ptsname(master);
+        int slave = open(name.c_str(), O_RDWR | O_NOCTTY);
+        if (slave >= 0) ioctl(slave, TIOCSWINSZ, &size), close(slave);
+        reader = std::thread([this] { Read(); });
+    }
+    ~SlowTerminal() {
+        stop = true;
+        if (reader.joinable()) reader.join();
+        if (master >= 0) close(master);
+    }
+    const std::string& Name() const { return name; }
+
+private:
+    void Read() {
+        char buffer[512];
+        while (!stop && read(master, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(Milliseconds(100));
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        while (read(master, buffer, sizeof buffer) > 0) {
+        }
+    }
+    int master = -1;
+    std::string name;
+    std::atomic<bool> stop{false};
+    std::thread reader;
+};
+
+// Rows held over writes made, both bins together; `lastCount` is the
+// publisher's last write counter.
+double HeldShare(const std::string& path, uint64_t lastCount) {
     RecordingReader reader;
     if (!reader.Open(path)) return std::fprintf(stderr, "%s\n", reader.Error().c_str()), 0.0;
-    uint32_t first[16] = {}, last[16] = {};
+    uint32_t first[16] = {};
     uint64_t held = 0, made = 0;
-    for (RecordedWrite write; reader.Next(write); ++held) {
-        int bin = write.channel.bin;
-        if (first[bin] == 0) first[bin] = write.writeCount;
-        last[bin] = write.writeCount;
-    }
-    for (int bin = 0; bin < 16; ++bin) made += first[bin] ? last[bin] - first[bin] + 1 : 0;
+    for (RecordedWrite write; reader.Next(write); ++held)
+        if (first[write.channel.bin] == 0) first[write.channel.bin] = write.writeCount;
+    for (int bin = 0; bin < 16; ++bin) made += first[bin] ? lastCount - first[bin] + 1 : 0;
     return made ? static_cast<double>(held) / static_cast<double>(made) : 0.0;
 }
 
@@ -59,23 +98,35 @@ std::vector<std::unique_ptr<ChildProcess>> StartBusyProcesses(int count) {
     return busy;
 }
 
+// The publisher's closing line: "lumivex-publisher: N writes in T s".
+uint64_t WritesMade(const OutputFile& output) {
+    const std::string text = output.Text(), marker = "lumivex-publisher: ";
+    std::size_t at = text.rfind(marker);
+    return at == std::string::npos ? 0 : std::strtoull(text.c_str() + at + marker.size(), nullptr, 10);
+}
+
 void Measure(const Case& measured, int seconds) {
     std::vector<std::string> environment = ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix});
     ChildProcess publisher, recorder;
+    OutputFile published;
     publisher.Start({{ProgramPath("lumivex-publisher"), "--bins", "0,1", "--rate", std::to_string(measured.rate)},
                      environment,
-                     ""});
+                     published.Path()});
     std::this_thread::sleep_for(Milliseconds(500));
     auto busy = StartBusyProcesses(measured.busy ? static_cast<int>(std::thread::hardware_concurrency()) : 0);
     OutputFile csv;
-    recorder.Start({{ProgramPath("lumivex-monitor"), "--bins", "0-1", "--csv", csv.Path()}, environment, ""});
+    SlowTerminal terminal;
+    recorder.Start({{ProgramPath("lumivex-monitor"), "--bins", "0-1", "--csv", csv.Path(), "--force"},
+                    environment,
+                    measured.view ? terminal.Name() : ""});
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     double cpu = recorder.CpuSeconds();
+    publisher.Stop();
+    std::this_thread::sleep_for(Milliseconds(200));  // the recorder reads the last writes
     recorder.Stop();
     busy.clear();
-    publisher.Stop();
     std::printf("%-34s %5d Hz   held %7.3f %%   recorder CPU %5.2f %% of a core\n", measured.what, measured.rate,
-                100.0 * HeldShare(csv.Path()), 100.0 * cpu / seconds);
+                100.0 * HeldShare(csv.Path(), WritesMade(published)), 100.0 * cpu / seconds);
     std::fflush(stdout);
 }
 
@@ -85,8 +136,14 @@ int main(int argc, char** argv) {
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
     int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    for (const Case& measured : {Case{"quiet machine", 1000, false}, Case{"one busy process per core", 1000, true},
-                                 Case{"quiet machine", 2000, false}})
-        Measure(measured, seconds);
+    std::size_t only = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 0;
+    const Case cases[] = {{"quiet machine", 1000, false, false},
+                          {"one busy process per core", 1000, true, false},
+                          {"quiet machine", 2000, false, false},
+                          {"live view, slow terminal", 20, false, true},
+                          {"live view, slow terminal", 1000, false, true},
+                          {"live view, slow terminal, busy per core", 1000, true, true}};
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        if (only == 0 || only == i + 1) Measure(cases[i], seconds);
     return 0;
 }

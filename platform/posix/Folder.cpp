@@ -191,6 +191,18 @@ bool Folder::Replace(const std::string& name, const std::string& text, unsigned 
     return false;
 }
 
+// Not blocking: a FIFO put in the file's place would hold the open; its
+// writes wait again afterwards, as a file's do.
+int Folder::OpenToWrite(const std::string& name, bool replace, std::string& reason) const {
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
+    int file = openat(DescriptorOf(held), name.c_str(), flags, 0666);
+    if (file < 0) return Failed(reason), -1;
+    if (fcntl(file, F_SETFL, 0) == 0) return file;
+    Failed(reason);
+    (void)close(file);
+    return -1;
+}
+
 bool Folder::Remove(const std::string& name) const {
     FileFacts found;
     return LookAt(name, found) && unlinkat(DescriptorOf(held), name.c_str(), found.folder ? AT_REMOVEDIR : 0) == 0;

@@ -123,7 +123,7 @@ TEST_F(BridgeTest, SenderAndRecorderSeeEveryWriteOfAnIrregularServer) {
     StartSender();
     ASSERT_TRUE(mirrorHolds(1));
     Program& recorder = Start(Mirror(1), {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0",
-                                          "--csv", recorded.Path()});
+                                          "--csv", recorded.Path(), "--force"});
     ASSERT_NE(recorder.output.WaitFor("recording ", 0, patience), std::string::npos) << recorder.output.Text();
     Outcome replay =
         RunToEnd({ProgramPath("lumivex-publisher"), "--replay", recording.Path()}, Environment(Source()), patience);

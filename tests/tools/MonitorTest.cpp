@@ -5,10 +5,14 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -125,7 +129,7 @@ protected:
     }
 
     bool StartRecording(Running& monitor, const std::string& path) {
-        return monitor.Start({ProgramPath("lumivex-monitor"), "--csv", path});
+        return monitor.Start({ProgramPath("lumivex-monitor"), "--csv", path, "--force"});
     }
 
     std::unique_ptr<Publisher> publisher;
@@ -232,7 +236,7 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
     const std::string nothing = "nothing is published for instrument 0, bins 0-1";
     const Case cases[] = {
         {{"--once"}, "", nothing},
-        {{"--csv", csv.Path(), "--duration", "0.3"},
+        {{"--csv", csv.Path(), "--force", "--duration", "0.3"},
          "",
          "nothing was recorded: no selected channel of instrument 0, bins 0-1"},
         {{"--once"}, "../" + Prefix(), "LUMIVEX_SHM_PREFIX \"../" + Prefix() + "\" is refused: it contains '/'"},
@@ -410,6 +414,127 @@ TEST_F(MonitorTest, RecordingToStandardOutputHoldsNoByteThatSteersATerminal) {
     auto steers = [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F; };
     EXPECT_EQ(std::count_if(run.output.begin(), run.output.end(), steers), 0) << run.output;
     EXPECT_EQ(run.output.find("\xe2\x80\xae"), std::string::npos) << run.output;
+}
+
+// The monitor's recording and the plot's picture are made under one rule: a
+// file that exists is kept unless --force is given, and a symbolic link
+// planted at the name is never followed, even then.
+TEST_F(MonitorTest, OutputFilesKeepWhatExistsAndNeverFollowALink) {
+    Publish({"--rate", "100"});
+    OutputFile existing, victim;
+    const std::string made = existing.Path() + ".csv", link = existing.Path() + ".link";
+    std::ofstream(victim.Path()) << "another user's file\n";
+    ASSERT_EQ(symlink(victim.Path().c_str(), link.c_str()), 0);
+    ASSERT_EQ(ExitStatus(Monitor({"--csv", made, "--duration", "0.3"})), 0) << "a new name is written";
+    const std::string monitor = ProgramPath("lumivex-monitor"), plot = ProgramPath("lumivex-plot");
+    const std::string exists = ": it exists already; name another file, or add --force to replace it";
+    const std::string isLink = ": it is a symbolic link; name the file itself";
+    struct Case {
+        std::vector<std::string> command;
+        const OutputFile& target;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{monitor, "--csv", existing.Path(), "--duration", "0.3"}, existing, 2, existing.Path() + exists},
+        {{monitor, "--csv", link, "--force", "--duration", "0.3"}, victim, 2, link + isLink},
+        {{plot, made, "-o", existing.Path()}, existing, 2, existing.Path() + exists},
+        {{plot, made, "-o", link, "--force"}, victim, 2, link + isLink},
+        {{plot, made, "-o", existing.Path(), "--force"}, existing, 0, "wrote " + existing.Path()},
+        {{monitor, "--csv", existing.Path(), "--force", "--duration", "0.3"}, existing, 0, "writes recorded"},
+    };
+    for (const Case& c : cases) {
+        const std::string before = c.target.Text();
+        Outcome run = RunToEnd(c.command, ChildEnvironment({}), runLimit);
+        EXPECT_EQ(ExitStatus(run), c.status) << c.command[0] << " " << c.command[2] << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        EXPECT_EQ(c.target.Text() == before, c.status != 0) << c.command[0] << " " << c.command[2];
+    }
+    std::remove(made.c_str());
+    std::remove(link.c_str());
+}
+
+// A pseudo-terminal of 250x200 that nobody reads until Drain: a terminal the
+// user stopped with Ctrl-S, or a very slow one.
+struct StuckTerminal {
+    StuckTerminal() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        winsize size{200, 250, 0, 0};
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+        name = ptsname(master);
+        int slave = open(name.c_str(), O_RDWR | O_NOCTTY);
+        if (slave >= 0 && ioctl(slave, TIOCSWINSZ, &size) == 0) close(slave);
+    }
+    ~StuckTerminal() {
+        if (drain.joinable()) drain.join();
+        if (master >= 0) close(master);
+    }
+    // Reads everything until the last writer closes it.
+    void Drain() {
+        drain = std::thread([this] {
+            for (char buffer[4096]; read(master, buffer, sizeof buffer) > 0;) {
+            }
+        });
+    }
+    int master = -1;
+    std::string name;
+    std::thread drain;
+};
+
+// The live view of a recorder whose terminal takes nothing: reading and
+// recording go on, and the writes the recorder misses are the few any
+// loaded machine makes it miss, as its write counters show.
+TEST_F(MonitorTest, RecordingGoesOnWhileItsTerminalTakesNothing) {
+    Publish({"--rate", "100", "--bins", "0-15"});
+    StuckTerminal terminal;
+    ASSERT_FALSE(terminal.name.empty());
+    OutputFile csv;
+    ChildProcess monitor;
+    ASSERT_TRUE(monitor.Start(
+        {{ProgramPath("lumivex-monitor"), "--bins", "0-15", "--csv", csv.Path(), "--force"}, ChildEnvironment({}),
+         terminal.name}));
+    // About 450 kB a second: a few redraws fill the terminal before the first
+    // megabyte, and the third comes after some seconds in which nothing is read.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    std::error_code error;
+    while (std::filesystem::file_size(csv.Path(), error) < (3u << 20) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_GE(std::filesystem::file_size(csv.Path(), error), 3u << 20) << "the recording stopped";
+    terminal.Drain();
+    int status = 0;
+    ASSERT_TRUE(monitor.Signal(SIGINT) && monitor.WaitExit(runLimit, status));
+    EXPECT_EQ(ExitStatusOf(status), 0);
+    Recording recording = ReadRecording(csv.Path());
+    std::map<int, std::pair<uint32_t, uint32_t>> span;  // by bin: first and last counter
+    for (const RecordedWrite& write : recording.writes)
+        span.emplace(write.channel.bin, std::make_pair(write.writeCount, 0u)).first->second.second = write.writeCount;
+    uint64_t made = 0;
+    for (const auto& [bin, counters] : span) made += counters.second - counters.first + 1;
+    EXPECT_GE(recording.writes.size(), made * 9 / 10) << recording.writes.size() << " of " << made;
+}
+
+// A replay from a pipe publishes each write as its line arrives, not once a
+// block of input has filled: each line goes in only after the one before it
+// was seen published.
+TEST_F(MonitorTest, ReplayFromAPipePublishesEachLineAsItArrives) {
+    OutputFile place;
+    const std::string fifo = place.Path() + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Running replay, monitor;
+    ASSERT_TRUE(replay.Start({"sh", "-c", "exec \"$0\" --replay - < \"$1\"", ProgramPath("lumivex-publisher"), fifo}));
+    ASSERT_TRUE(monitor.Start({ProgramPath("lumivex-monitor"), "--bins", "0", "--stations", "0"}));
+    std::ofstream feed(fifo);
+    feed << "# lumivex recording 2\n# stations 0\n"
+         << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+         << "# channel 0 0 flags 0x21F description Live\n";
+    size_t seen = 0;
+    for (int line = 1; line <= 5; ++line) {
+        feed << "0.00000" << line << ",0,0," << line << ",0,0," << line << ".5,0,0,0,0,0\n" << std::flush;
+        seen = monitor.output.WaitFor(" " + std::to_string(line) + ".5000 ", seen, runLimit);
+        ASSERT_NE(seen, std::string::npos) << "line " << line << " was not published\n" << monitor.output.Text();
+    }
+    feed.close();
+    std::remove(fifo.c_str());
 }
 
 // The rate comes from the server's write counter when it keeps one (however

@@ -53,7 +53,7 @@ TEST_F(ProgramsTest, MonitorShowsOneSnapshotAndRecordsEveryWrite) {
     EXPECT_NE(once.output.find("channel (0,0) flags 0x00000135 active 0,2 CART EULR CMETER \"Windows test\""),
               std::string::npos)
         << once.output;
-    Outcome recorded = Run("lumivex-monitor", {"--csv", csv.Path(), "--duration", "1"});
+    Outcome recorded = Run("lumivex-monitor", {"--csv", csv.Path(), "--force", "--duration", "1"});
     ASSERT_EQ(recorded.status, 0) << recorded.output;
     std::string text = FileText(csv.Path());
     EXPECT_EQ(text.rfind("# lumivex recording", 0), 0u) << text.substr(0, 400);

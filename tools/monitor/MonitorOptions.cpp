@@ -6,6 +6,7 @@
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
+#include "tools/common/OutputFileRule.h"
 
 namespace {
 
@@ -48,12 +49,13 @@ std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
     AddList(*app, "--stations", "stations to show, e.g. 0-3 or 0,2,5", highestStation, options.stations);
     CLI::Option* once =
         app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
-    app->add_option("--csv", options.csvPath,
+    CLI::Option* csv = app->add_option("--csv", options.csvPath,
                     "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
-                    "a name ending in .gz is compressed")
+                    "a name ending in .gz is compressed; a file that exists is refused, and a symbolic link always")
         ->type_name("FILE")
         ->check(FileNameValidator())
         ->excludes(once);
+    AddForceFlag(*app, options.force, "the recording")->needs(csv);
     app->add_option("--duration", options.duration, "end after this many seconds, at most a week")
         ->type_name("SECONDS")
         ->check(durationCheck)

@@ -13,6 +13,7 @@ struct MonitorOptions {
     uint32_t stations = 0xF;  // bit k: station k
     bool once = false;
     std::string csvPath;    // empty: no recording; "-": standard output
+    bool force = false;     // the recording may replace a file
     double duration = 0.0;  // seconds; 0: until a signal
 };
 

@@ -51,7 +51,7 @@ bool WriteRecorder::SameStamp(const RecordedWrite& write, const Last& before) {
 }
 
 bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations,
-                         const std::string& program) {
+                         const std::string& program, int descriptor) {
     RecordingInfo info;
     info.start = UtcNow();
     info.host = platform::HostName();
@@ -61,7 +61,7 @@ bool WriteRecorder::Open(const std::string& path, const ChannelMonitor& monitor,
     info.stations = stations;
     info.program = program;
     last.assign(monitor.Channels().size(), Last{});
-    return writer.Open(path, info);
+    return writer.Open(path, info, descriptor);
 }
 
 // A server that counts its writes made none while its counter and stamp stay:

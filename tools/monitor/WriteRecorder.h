@@ -14,13 +14,15 @@
 // server removes gets a "# channel I B gone" line when the monitor sees it go.
 class WriteRecorder {
 public:
-    // The metadata says what `monitor` watches; `program` is "NAME VERSION".
-    bool Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations, const std::string& program);
+    // The metadata says what `monitor` watches; `program` is "NAME VERSION";
+    // `descriptor`, when given, is `path` opened already.
+    bool Open(const std::string& path, const ChannelMonitor& monitor, uint32_t stations, const std::string& program,
+              int descriptor = -1);
     // After each poll at `now`.
     bool Record(const ChannelMonitor& monitor, MonitorClock::time_point now);
     bool Flush() { return writer.Flush(); }
     bool Close() { return writer.Close(); }
-    const std::string& FailureReason() const { return writer.FailureReason(); }
+    std::string FailureReason() const { return writer.FailureReason(); }
 
     long Writes() const { return writer.Writes(); }
 

@@ -14,11 +14,14 @@
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
 #include "text/NumberList.h"
+#include "tools/common/OutputFileRule.h"
 #include "tools/common/RunCommandLine.h"
 #include "tools/common/Version.h"
 #include "tools/monitor/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorView.h"
+#include "tools/monitor/OutputThread.h"
+#include "tools/monitor/ScreenPainter.h"
 #include "tools/monitor/WriteRecorder.h"
 #include "text/Warning.h"
 
@@ -74,11 +77,11 @@ bool RedrawDue(MonitorClock::time_point now, MonitorClock::time_point& next) {
 }
 
 // The screen cut to the terminal as it is now (not cut when its size is unknown).
-bool ShowFitted(const ChannelMonitor& monitor, const MonitorOptions& options, MonitorClock::time_point now,
-                const std::string& footer) {
+std::string FittedScreen(const ChannelMonitor& monitor, const MonitorOptions& options, MonitorClock::time_point now,
+                         const std::string& footer) {
     ScreenRoom room;
     if (!platform::ScreenSize(room.columns, room.rows)) room = {};
-    return platform::ShowScreen(FormatScreen(monitor, options, now, footer, room));
+    return FormatScreen(monitor, options, now, footer, room);
 }
 
 std::string Where(const MonitorOptions& options) {
@@ -121,7 +124,8 @@ int Watch(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal)
     bool shown =
         PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>& events) {
             if (!terminal) return Print(FormatEvents(monitor, events, start, now));
-            return !RedrawDue(now, nextRedraw) || ShowFitted(monitor, options, now, "Ctrl-C ends.");
+            return !RedrawDue(now, nextRedraw) ||
+                   platform::ShowScreen(FittedScreen(monitor, options, now, "Ctrl-C ends."));
         });
     return shown ? 0 : 1;
 }
@@ -141,6 +145,28 @@ std::string Until(const MonitorOptions& options) {
     return options.duration > 0.0 ? std::string("for ") + seconds + " s" : "until SIGINT, SIGTERM or SIGHUP";
 }
 
+// Reads until stopped and records what it finds; the file and the terminal
+// are written on threads of their own, so that a slow disk, pipe or terminal
+// never makes the reads miss a write. False when the terminal could not be
+// redrawn or recording failed.
+bool Capture(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal, WriteRecorder& recorder,
+             const std::string& name) {
+    OutputThread file(flushPeriod, [&recorder] { return recorder.Flush(); });
+    ScreenPainter painter;
+    MonitorClock::time_point nextRedraw = MonitorClock::now();
+    bool polled =
+        PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
+            if (!recorder.Record(monitor, now) || !painter.Fine()) return false;
+            if (!terminal || !RedrawDue(now, nextRedraw)) return true;
+            painter.Post(FittedScreen(monitor, options, now,
+                                      "Recording into " + name + ": " + std::to_string(recorder.Writes()) +
+                                          " writes. Ctrl-C ends."));
+            return true;
+        });
+    file.Stop();
+    return painter.Stop() && polled;
+}
+
 // With --csv - the recording is standard output, and every message goes to
 // standard error.
 int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal) {
@@ -148,20 +174,14 @@ int Record(ChannelMonitor& monitor, const MonitorOptions& options, bool terminal
     std::FILE* messages = toOutput ? stderr : stdout;
     const std::string name = toOutput ? "standard output" : options.csvPath;
     terminal = terminal && !toOutput;
+    int descriptor = -1, status = 0;
+    if (!toOutput && (descriptor = OpenOutput(options.csvPath, options.force, status)) < 0) return status;
     WriteRecorder recorder;
-    if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion))
+    if (!recorder.Open(options.csvPath, monitor, options.stations, std::string("lumivex-monitor ") + lumivexVersion,
+                       descriptor))
         return PrintError("cannot write " + name + ": " + recorder.FailureReason());
     if (!terminal) Print("recording " + Where(options) + " into " + name + " " + Until(options) + "\n", messages);
-    MonitorClock::time_point nextRedraw = MonitorClock::now(), nextFlush = nextRedraw + flushPeriod;
-    bool polled =
-        PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
-            if (!recorder.Record(monitor, now)) return false;
-            if (Due(now, nextFlush, flushPeriod) && !recorder.Flush()) return false;
-            if (!terminal || !RedrawDue(now, nextRedraw)) return true;
-            std::string status =
-                "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends.";
-            return ShowFitted(monitor, options, now, status);
-        });
+    bool polled = Capture(monitor, options, terminal, recorder, name);
     if (!recorder.Close()) return PrintError("writing " + name + " failed: " + recorder.FailureReason());
     // Polling stops early for a failed write or a failed redraw; the write's is told above.
     if (!polled) return PrintError("the terminal could not be redrawn; recording into " + name + " stopped");

@@ -9,6 +9,7 @@
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
+#include "tools/common/OutputFileRule.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
                "the picture, a PNG file (default: RECORDING.png, the recording's name with .png added; not \"-\")")
             ->type_name("OUT.png")
             ->check(pictureName);
+    CLI::Option* force = AddForceFlag(app, options.force, "the picture");
     app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")
         ->type_name("LIST")
         ->check(NumberListValidator(highestBin))
@@ -107,7 +109,7 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
                                 ->default_str("detrend");
     CLI::Option* stats = app.add_flag("--stats", options.stats, "print statistics per station instead of drawing");
     app.add_flag("--csv", options.csv, "print the statistics as CSV")->needs(stats);
-    stats->excludes(output)->excludes(size)->excludes(position);
+    stats->excludes(output)->excludes(size)->excludes(position)->excludes(force);
 }
 
 void ApplyTexts(const OptionTexts& texts, PlotOptions& options) {

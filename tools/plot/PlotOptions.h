@@ -20,6 +20,7 @@ struct PlotOptions {
     PositionStyle position = PositionStyle::Detrended;
     bool stats = false;
     bool csv = false;
+    bool force = false;  // the picture may replace a file
 };
 
 // Big enough for a wall, small enough that the picture's memory stays modest.

@@ -11,6 +11,7 @@
 #include "plot/RecordingTracks.h"
 #include "plot/StatisticsReport.h"
 #include "plot/TrackFigure.h"
+#include "tools/common/OutputFileRule.h"
 #include "tools/plot/PlotOptions.h"
 #include "text/Warning.h"
 
@@ -51,7 +52,10 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
     if (options.fromGiven) span.from = options.selection.from;
     if (options.toGiven) span.to = options.selection.to;
     if (!(span.to > span.from)) span.to = span.from + 1.0;  // one update at --from: PLplot needs a width
-    std::string failure = WriteRgbPng(options.output, options.width, options.height,
+    int status = 0;
+    std::FILE* file = OpenOutputStream(options.output, options.force, status);
+    if (!file) return status;
+    std::string failure = WriteRgbPng(file, options.width, options.height,
                                       DrawTrackFigure(recording, span, options.width, options.height, options.position),
                                       PixelLayout::Rgba);
     if (!failure.empty()) return PrintError("cannot write " + options.output + ": " + failure, 1);

@@ -255,6 +255,7 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
         if (!Remove(reader.RemovedAfter())) return Outcome::WriteFailed;
     }
     if (!reader.Error().empty()) return Report(reader, false), Outcome::BadRecording;
+    if (!Remove(reader.RemovedBefore())) return Outcome::WriteFailed;  // removals behind the last write
     if (!stopped) WarnOfDeaths(reader);
     if (checkedWhole) return Outcome::Done;
     WarnOfCut(reader);
