@@ -633,7 +633,7 @@ TEST_F(MonitorTest, RecordingMarksAServerThatDiedMidWriteAndLeavesItsHalfWriteOu
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--once", "--motion", "counter"}), 0);
     OutputFile csv;
     Running recorder;
-    ASSERT_TRUE(recorder.Start({ProgramPath("lumivex-monitor"), "--csv", csv.Path(), "--bins", "0"}));
+    ASSERT_TRUE(recorder.Start({ProgramPath("lumivex-monitor"), "--csv", csv.Path(), "--force", "--bins", "0"}));
     ASSERT_NE(csv.WaitFor("\n0.000000,0,0,1,", 0, runLimit), std::string::npos) << csv.Text();
     ASSERT_TRUE(DieInTheMiddleOfAWrite(0, 999.0f, true));
     ASSERT_NE(csv.WaitFor("\n# died 0 0\n", 0, runLimit), std::string::npos) << csv.Text();
