@@ -22,6 +22,7 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::WritableByGroup, "writable by a group this user is not in"},
     {OpenStatus::WritableThroughAcl, "an ACL lets another user or group write it"},
     {OpenStatus::WritableByOwnGroup, "writable by its group, so no program locks it"},
+    {OpenStatus::NotOwnMutex, "another user's, and a program locks only a mutex of its own user"},
     {OpenStatus::PermissionDenied, "permission denied"},
     {OpenStatus::LiveWriter, "has a live writer"},
     {OpenStatus::TooLarge, "too large to map"},
@@ -45,6 +46,8 @@ std::string Details(const platform::ObjectCheck& check) {
 
 std::string RefusalReason(const platform::ObjectCheck& check) { return reasons.at(check.status) + Details(check); }
 
+std::string ShownName(const std::string& name) { return ConsoleText(platform::SharedObjectName(name.c_str())); }
+
 const char mutexRefusalFix[] =
     "; to read the channel, its server must keep the write sequence, or the mutex object must be mode 0600 and "
     "this program run as the server's user";
@@ -55,7 +58,7 @@ bool WarnAboutSharedObjectSettings() {
             PrintWarning("trusted owners", ConsoleText(warning));
         std::string refusal = platform::SharedPrefixRefusal();
         if (!refusal.empty())
-            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ConsoleText(platform::SharedObjectName("")) + "\" is refused",
+            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ShownName("") + "\" is refused",
                          refusal + "; use a plain name");
         return refusal.empty();
     }();
@@ -66,7 +69,7 @@ std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
     bool mutex = (trouble.held && !trouble.readOnly) || trouble.abandoned || trouble.mutexObject;
     ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
-    std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
+    std::string name = ShownName(NameOf(object, set.Instrument(), channel).text);
     std::string waited = Milliseconds(trouble.waited) + " ms";
     if (trouble.held && trouble.readOnly)
         return name + ": its server has been writing it for longer than " + waited + " (or died while writing)";

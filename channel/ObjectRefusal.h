@@ -10,6 +10,11 @@
 // when the object was there to be looked at.
 std::string RefusalReason(const platform::ObjectCheck& check);
 
+// An object's full name as every message shows it: the prefix comes from
+// the environment and may hold anything, so it is escaped like any text
+// from outside (ConsoleText).
+std::string ShownName(const std::string& name);
+
 // Follows the reason why a channel's mutex object is refused, when the
 // server keeps no write sequence either: how the channel can be read.
 extern const char mutexRefusalFix[];

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "channel/ObjectRefusal.h"
 #include "platform/Console.h"
-#include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
@@ -82,7 +82,7 @@ bool ShowFitted(const ChannelMonitor& monitor, const MonitorOptions& options, Mo
 }
 
 std::string Where(const MonitorOptions& options) {
-    std::string prefix = platform::SharedObjectName("");
+    std::string prefix = ShownName("");
     return "instrument " + std::to_string(options.instrument) + ", bins " + DescribeNumberList(options.bins) +
            (prefix.empty() ? std::string() : ", LUMIVEX_SHM_PREFIX=" + prefix);
 }
