@@ -58,8 +58,7 @@ bool WarnAboutSharedObjectSettings() {
             PrintWarning("trusted owners", ConsoleText(warning));
         std::string refusal = platform::SharedPrefixRefusal();
         if (!refusal.empty())
-            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ShownName("") + "\" is refused",
-                         refusal + "; use a plain name");
+            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ShownName("") + "\" is refused", refusal + "; use a plain name");
         return refusal.empty();
     }();
     return prefixSound;

@@ -282,9 +282,7 @@ std::string ChannelWriter::Failure() const {
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
                                    "(lumivex-publisher --unlink) or chmod it 0600"
                                  : "";
-    if (firstWriteFailed)
-        return "cannot write " + ShownName(regionName) +
-               ": it cannot be grown back to its size";
+    if (firstWriteFailed) return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size";
     if (refusal.status != OpenStatus::LiveWriter)
         return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix;
     return "cannot use " + ShownName(regionName) + ": has a live writer, " + otherWriter;

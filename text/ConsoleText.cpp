@@ -25,8 +25,9 @@ const Utf8Lead leads[] = {
 // Arabic letter mark, the left-to-right and right-to-left marks, the
 // embeddings, overrides and isolates) reorder the text around them, so that
 // a terminal shows other text than was sent.
-const struct { char32_t first, last; } escapedCodePoints[] = {
-    {0x061C, 0x061C}, {0x200E, 0x200F}, {0x2028, 0x202E}, {0x2066, 0x2069}};
+const struct {
+    char32_t first, last;
+} escapedCodePoints[] = {{0x061C, 0x061C}, {0x200E, 0x200F}, {0x2028, 0x202E}, {0x2066, 0x2069}};
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 

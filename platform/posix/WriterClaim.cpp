@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/posix/SharedObjects.h"
 
@@ -39,13 +40,16 @@ int OpenOrCreate(const char* name, ObjectCheck& check) {
     int error = errno;
     check = ObjectCheck{};
     check.created = descriptor >= 0;
-    check.status = descriptor >= 0 ? OpenStatus::Opened : error == EINVAL ? OpenStatus::RefusedName : OpenStatus::Failed;
+    check.status = descriptor >= 0   ? OpenStatus::Opened
+                   : error == EINVAL ? OpenStatus::RefusedName
+                                     : OpenStatus::Failed;
     if (descriptor >= 0 || error != EEXIST) return descriptor;
     return posix::OpenShared(name, O_RDWR, &check, posix::Rule::RegularFile);
 }
 
-// What trying to claim an object found.
-enum class Found { Free, ReadLock, Claim, Unknown };
+// What trying to claim an object found. Released: the lock that stood in
+// the way went before it could be looked at.
+enum class Found { Free, ReadLock, Claim, Released, Unknown };
 
 // A read lock is nobody's claim: whoever could read the object could take one.
 Found TakeClaim(int descriptor) {
@@ -53,7 +57,11 @@ Found TakeClaim(int descriptor) {
     if (fcntl(descriptor, F_OFD_SETLK, &lock) == 0) return Found::Free;
     if (errno != EAGAIN && errno != EACCES) return Found::Unknown;
     short held = LockOnObject(descriptor);
-    return held == F_RDLCK ? Found::ReadLock : held == F_WRLCK ? Found::Claim : Found::Unknown;
+    const std::pair<short, Found> kinds[] = {
+        {F_RDLCK, Found::ReadLock}, {F_WRLCK, Found::Claim}, {F_UNLCK, Found::Released}};
+    for (const auto& kind : kinds)
+        if (kind.first == held) return kind.second;
+    return Found::Unknown;
 }
 
 // Removes an object this writer may not use: one that is not private to its
@@ -80,7 +88,7 @@ bool TryClaim(const char* name, ObjectCheck& check, ClaimHandle& claim) {
     }
     bool live = found == Found::Claim || found == Found::Unknown;
     if (live) check.status = found == Found::Claim ? OpenStatus::LiveWriter : OpenStatus::Failed;
-    bool settled = live || !RemoveUnfit(name, descriptor, found, check);
+    bool settled = live || (found != Found::Released && !RemoveUnfit(name, descriptor, found, check));
     (void)close(descriptor);
     return settled;
 }

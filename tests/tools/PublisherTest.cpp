@@ -460,8 +460,8 @@ struct FirstWriter {
 
 const FirstWriter firstWriters[] = {
     {"ThisUser", {}},
-    {"AnotherUser", {"setpriv", "--reuid=" + std::to_string(otherUser), "--regid=" + std::to_string(otherGroup),
-                     "--clear-groups"}},
+    {"AnotherUser",
+     {"setpriv", "--reuid=" + std::to_string(otherUser), "--regid=" + std::to_string(otherGroup), "--clear-groups"}},
 };
 
 void PrintTo(const FirstWriter& writer, std::ostream* out) { *out << writer.name; }
@@ -476,9 +476,9 @@ TEST_P(OneWriterTest, OneWriterPerChannel) {
     if (!GetParam().runAs.empty() && geteuid() != 0) GTEST_SKIP() << "running a writer as another user needs root";
     auto first = StartPublisher({"--bins", "0", "--rate", "200", "--mode", "640"}, GetParam().runAs);
     // Another user's region is not trusted, so its process id is not read.
-    const std::string live = "has a live writer" + (GetParam().runAs.empty()
-                                                        ? ", process " + std::to_string(first->process.Id())
-                                                        : std::string());
+    const std::string live =
+        "has a live writer" +
+        (GetParam().runAs.empty() ? ", process " + std::to_string(first->process.Id()) : std::string());
     const RegionWords before = Peek(0);
     const ino_t mutex = Inode(MutexName(0, 0));
     EXPECT_EQ(before.process, static_cast<uint32_t>(first->process.Id()));
@@ -505,7 +505,9 @@ TEST_P(OneWriterTest, OneWriterPerChannel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Users, OneWriterTest, ::testing::ValuesIn(firstWriters),
-                         [](const ::testing::TestParamInfo<FirstWriter>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<FirstWriter>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // A later bin that another process writes is refused: what the run created
 // of the earlier bins goes with it.

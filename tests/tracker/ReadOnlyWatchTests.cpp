@@ -168,14 +168,20 @@ struct UnfitMutex {
     const char* name;
     uid_t owner;
     mode_t modeWhileAttacked, modeAfter;
-    bool trusted;                              // the owner is named in the file of trusted owners
+    bool trusted;                             // the owner is named in the file of trusted owners
     bool (*setUp)(const std::string& mutex);  // in the attacker, as the owner or a member of the group
     void (*keepOn)();
     std::vector<std::string> writer;  // the writer's options; the replacement is checked for a publisher
 };
 
 const UnfitMutex unfitMutexes[] = {
-    {"TrustedAccountHoldsItAndSteersItsLinks", otherUser, 0600, 0600, true, HoldMutex, PointLinksAtPageOne,
+    {"TrustedAccountHoldsItAndSteersItsLinks",
+     otherUser,
+     0600,
+     0600,
+     true,
+     HoldMutex,
+     PointLinksAtPageOne,
      {"--bins", "0", "--once"}},
     {"ReadableAndReadLocked", 0, 0644, 0644, false, TakeReadLock, [] { pause(); }, {"--bins", "0", "--once"}},
     {"ReadLockedThenMadePrivate", 0, 0644, 0600, false, TakeReadLock, [] { pause(); }, {"--bins", "0", "--once"}},
