@@ -230,10 +230,10 @@ void BridgeReceiver::Apply(const LumivexBridge_ChannelSample& sample) {
     uint64_t skippedBefore = writer->SkippedWrites();
     bool written = writer->Publish(decoded.state);
     std::string notice = writer->TakeNotice();
-    if (!notice.empty()) PrintWarning(platform::SharedObjectName(writer->RegionName().c_str()), notice);
+    if (!notice.empty()) PrintWarning(ShownName(writer->RegionName()), notice);
     if (!written) return Reopen(decoded.instrument, decoded.bin, decoded.state);
     if (writer->SkippedWrites() != skippedBefore)
-        PrintLimitedWarning("skipped write", platform::SharedObjectName(writer->MutexName().c_str()),
+        PrintLimitedWarning("skipped write", ShownName(writer->MutexName()),
                             "held for more than " + std::to_string(ChannelWriter::lockBudget.count()) +
                                 " ms; the state was not written");
 }
@@ -265,7 +265,7 @@ ChannelWriter* BridgeReceiver::WriterFor(int instrument, int bin, const ChannelS
     }
     failedChannels.Opened(instrument, bin);
     std::printf("%s: receiving into %s\n", ChannelLabel(instrument, bin).c_str(),
-                platform::SharedObjectName(writer->RegionName().c_str()).c_str());
+                ShownName(writer->RegionName()).c_str());
     std::fflush(stdout);
     return writers.emplace(key, std::move(writer)).first->second.get();
 }

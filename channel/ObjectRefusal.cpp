@@ -22,6 +22,7 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::WritableByGroup, "writable by a group this user is not in"},
     {OpenStatus::WritableThroughAcl, "an ACL lets another user or group write it"},
     {OpenStatus::WritableByOwnGroup, "writable by its group, so no program locks it"},
+    {OpenStatus::NotOwnMutex, "another user's, and a program locks only a mutex of its own user"},
     {OpenStatus::PermissionDenied, "permission denied"},
     {OpenStatus::LiveWriter, "has a live writer"},
     {OpenStatus::TooLarge, "too large to map"},
@@ -61,14 +62,15 @@ std::string MutexRefusalFix(platform::OpenStatus status) {
            EarlierModeHint(status);
 }
 
+std::string ShownName(const std::string& name) { return ConsoleText(platform::SharedObjectName(name.c_str())); }
+
 bool WarnAboutSharedObjectSettings() {
     static const bool prefixSound = [] {
         for (const std::string& warning : platform::TrustedOwnerWarnings())
             PrintWarning("trusted owners", ConsoleText(warning));
         std::string refusal = platform::SharedPrefixRefusal();
         if (!refusal.empty())
-            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ConsoleText(platform::SharedObjectName("")) + "\" is refused",
-                         refusal + "; use a plain name");
+            PrintWarning("LUMIVEX_SHM_PREFIX \"" + ShownName("") + "\" is refused", refusal + "; use a plain name");
         return refusal.empty();
     }();
     return prefixSound;
@@ -78,7 +80,7 @@ std::string DescribeTrouble(const ShMemChannelSet& set, int channel) {
     ChannelTrouble trouble = set.Trouble(channel);
     bool mutex = (trouble.held && !trouble.readOnly) || trouble.abandoned || trouble.halfWritten || trouble.mutexObject;
     ChannelObject object = mutex ? ChannelObject::Mutex : ChannelObject::Region;
-    std::string name = platform::SharedObjectName(NameOf(object, set.Instrument(), channel).text);
+    std::string name = ShownName(NameOf(object, set.Instrument(), channel).text);
     std::string waited = Milliseconds(trouble.waited) + " ms";
     if (trouble.halfWritten) return name + ": " + halfWriteText;
     if (trouble.held && trouble.readOnly)

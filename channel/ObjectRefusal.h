@@ -17,6 +17,10 @@ std::string MutexRefusalFix(platform::OpenStatus status);
 // the set-up earlier releases advised (0660), what replaced it and how to
 // change over; empty for other refusals.
 std::string EarlierModeHint(platform::OpenStatus status);
+// An object's full name as every message shows it: the prefix comes from
+// the environment and may hold anything, so it is escaped like any text
+// from outside (ConsoleText).
+std::string ShownName(const std::string& name);
 
 // Says once per process, on standard error, what is wrong with the settings
 // every program's shared objects depend on: a refused LUMIVEX_SHM_PREFIX

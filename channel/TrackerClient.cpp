@@ -15,7 +15,7 @@ namespace {
 void WarnIfRefused(const char* name, const platform::ObjectCheck& check, const std::string& fix = "") {
     static std::set<std::string> named;
     if (!platform::IsRefusal(check.status)) return;
-    std::string fullName = platform::SharedObjectName(name);
+    std::string fullName = ShownName(name);
     if (named.insert(fullName).second) PrintWarning(fullName, RefusalReason(check) + fix);
 }
 

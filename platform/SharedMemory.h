@@ -58,11 +58,13 @@ enum class LockResult {
 // regular file owned by this process's user, by root or by a trusted owner
 // (TrustedOwnerWarnings) that nobody else may write, except through a group
 // this user belongs to (by mode or ACL): the trust rule. A mutex is held to a
-// stricter rule, the lock rule: nobody but its owner and root may write it at
-// all, because whoever may write a robust mutex steers the writes of every
-// process that locks it (the C library keeps its list of held mutexes in
-// their bytes), and whoever may read it while it is held reads the holder's
-// addresses.
+// stricter rule, the lock rule: its object is this process's user's own and
+// nobody else (root aside) may write it at all, because whoever may write a
+// robust mutex steers the writes of every process that locks it (the C
+// library keeps its list of held mutexes in their bytes), and whoever may
+// read it while it is held reads the holder's addresses. Everyone else reads
+// through the write sequence; a trusted owner's objects are trusted for
+// reading, never for locking.
 enum class OpenStatus {
     Opened,
     Missing,             // no such name
@@ -74,6 +76,7 @@ enum class OpenStatus {
     WritableByGroup,     // a group this user is not in may write it
     WritableThroughAcl,  // an ACL lets another user or group write it
     WritableByOwnGroup,  // a mutex its group may write, although this user is in the group
+    NotOwnMutex,         // a mutex object of another user (root or a trusted owner): only its owner locks it
     PermissionDenied,    // this user may not open it
     LiveWriter,          // a writer's claim: another process writes the channel (WriterClaim.h)
     TooLarge,            // a region larger than a reader maps, or than there is address space for
@@ -91,6 +94,8 @@ struct ObjectCheck {
     std::string description{};    // empty when the object was not looked at
     bool created = false;         // this call made the object: the name was free
     unsigned long long size = 0;  // for TooLarge: the object's size in bytes
+    bool replaced = false;        // made in place of one that was not private to this user (WriterClaim.h),
+                                  // which `description` then tells of
 };
 
 // The most a reader maps of a region: a published one has 4 KiB, so a

@@ -30,7 +30,9 @@ uint32_t GetLittleEndian32(const unsigned char* source) {
 
 ChannelWriter::ChannelWriter(int instrument, int bin)
     : regionName(NameOf(ChannelObject::Region, instrument, bin).text),
-      mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {}
+      mutexName(NameOf(ChannelObject::Mutex, instrument, bin).text) {
+    WarnAboutSharedObjectSettings();
+}
 
 ChannelWriter::~ChannelWriter() { Close(); }
 
@@ -55,17 +57,24 @@ bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
 }
 
 // What the claim created is the writer's own only once it holds the claim.
+// A mutex object it replaced takes the region with it: a reader that still
+// locks the old mutex keeps the old region, whole, until it finds the new
+// objects, instead of copying the region while this writer writes it.
 bool ChannelWriter::Claim() {
-    refusedObject = platform::SharedObjectName(mutexName.c_str());
+    refusedObject = ShownName(mutexName);
     claim = platform::ClaimChannel(mutexName.c_str(), &refusal);
     createdMutex = claim != platform::noClaim && refusal.created;
     mutexIdentity = platform::ClaimedObject(claim);
     if (refusal.status == platform::OpenStatus::LiveWriter) otherWriter = WriterOfRegion();
-    return claim != platform::noClaim;
+    if (claim == platform::noClaim || !refusal.replaced) return claim != platform::noClaim;
+    notice = "its mutex object was not private to this user (" + refusal.description +
+             "); replaced by a new one, mode 0600, and the region with it";
+    (void)platform::UnlinkSharedObject(regionName.c_str());
+    return true;
 }
 
 bool ChannelWriter::OpenRegion() {
-    refusedObject = platform::SharedObjectName(regionName.c_str());
+    refusedObject = ShownName(regionName);
     region = platform::CreateRegion(regionName.c_str(), station_layout::publishedRegionSize, mode, &refusal);
     createdRegion = refusal.created;
     regionIdentity = platform::RegionIdentity(region);
@@ -97,7 +106,7 @@ void ChannelWriter::Close() {
 // (a restarted server's) may be held by a reader, so then the first content
 // is written under it. The claim keeps every other writer out meanwhile.
 bool ChannelWriter::OpenMutex(const ChannelState& first) {
-    refusedObject = platform::SharedObjectName(mutexName.c_str());
+    refusedObject = ShownName(mutexName);
     bool published = MutexUsable();
     firstWriteFailed = !published && !Write(first);
     if (firstWriteFailed) return false;
@@ -115,15 +124,20 @@ bool ChannelWriter::MutexUsable() const {
 }
 
 // Looked at every checkPeriodMs: the names must still be this writer's
-// objects, and the mutex object private to it. A region shrunk within the
-// page where it ends does not fault, so its size is looked at too.
+// objects, the mutex object private to it, and the region writable by no one
+// its mode leaves out (readers refuse such a region). A region shrunk within
+// the page where it ends does not fault, so its size is looked at too.
 bool ChannelWriter::Intact() {
     uint64_t now = platform::CoarseMilliseconds();
     if (now < nextCheckMs) return true;
     nextCheckMs = now + checkPeriodMs;
     (void)platform::GrowRegion(region, station_layout::publishedRegionSize);
     if (platform::ClaimLoosened(claim)) {
-        notice = "its mutex object became writable by others than its owner; replaced by a new one, mode 0600";
+        notice = "its mutex object became open to others than its owner; replaced by a new one, mode 0600";
+        return false;
+    }
+    if (platform::RegionLoosened(region, mode)) {
+        notice = "its region is writable by others than its mode lets; created again";
         return false;
     }
     bool same = platform::NamedObjectIdentity(regionName.c_str()) == regionIdentity &&
@@ -234,15 +248,15 @@ bool ChannelWriter::Unlink() {
     return regionGone && mutexGone;
 }
 
-bool ChannelWriter::HasLiveWriter(unsigned& process) const {
+bool ChannelWriter::HasLiveWriter(std::string& writer) const {
     if (claim != platform::noClaim || !platform::ClaimHeld(mutexName.c_str())) return false;
-    process = WriterOfRegion();
+    writer = WriterOfRegion();
     return true;
 }
 
-// The writer's process id, as the region tells it; 0 when the region has no
-// mark yet, or cannot be read.
-unsigned ChannelWriter::WriterOfRegion() const {
+// The writer by its process id, as the region tells it, when the region has
+// the mark and this user may read it.
+std::string ChannelWriter::WriterOfRegion() const {
     using namespace station_layout;
     platform::RegionHandle other = platform::OpenRegion(regionName.c_str(), platform::ViewAccess::Read);
     platform::RegionView image;
@@ -252,7 +266,8 @@ unsigned ChannelWriter::WriterOfRegion() const {
     platform::UnmapRegion(image);
     platform::CloseRegion(other);
     bool marked = read && GetLittleEndian32(fields) == sequenceMark;
-    return marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
+    unsigned process = marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
+    return process ? "process " + std::to_string(process) : "whose process id its region does not tell";
 }
 
 // A mutex object others may write was left by an older server or loosened by
@@ -260,19 +275,16 @@ unsigned ChannelWriter::WriterOfRegion() const {
 std::string ChannelWriter::Failure() const {
     using platform::OpenStatus;
     const OpenStatus writable[] = {OpenStatus::WritableByOwnGroup, OpenStatus::WritableByGroup,
-                                   OpenStatus::WritableByOthers, OpenStatus::WritableThroughAcl};
-    bool looseMutex = refusedObject == platform::SharedObjectName(mutexName.c_str()) &&
+                                   OpenStatus::WritableByOthers, OpenStatus::WritableThroughAcl,
+                                   OpenStatus::NotOwnMutex};
+    bool looseMutex = refusedObject == ShownName(mutexName) &&
                       std::find(std::begin(writable), std::end(writable), refusal.status) != std::end(writable);
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
                                    "(lumivex-publisher --unlink) or chmod it 0600"
                                  : "";
-    if (firstWriteFailed)
-        return "cannot write " + platform::SharedObjectName(regionName.c_str()) +
-               ": it cannot be grown back to its size";
+    if (firstWriteFailed) return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size";
     if (refusal.status != OpenStatus::LiveWriter)
         return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix +
                (looseMutex ? EarlierModeHint(refusal.status) : "");
-    std::string who =
-        otherWriter ? "process " + std::to_string(otherWriter) : "whose process id it has not written yet";
-    return "cannot use " + platform::SharedObjectName(regionName.c_str()) + ": has a live writer, " + who;
+    return "cannot use " + ShownName(regionName) + ": has a live writer, " + otherWriter;
 }

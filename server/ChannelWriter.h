@@ -58,9 +58,9 @@ public:
     // Removes both names, whatever objects they refer to now; true when
     // neither remains.
     bool Unlink();
-    // Whether another process writes the channel now, and its process id
-    // when that is known (0 otherwise).
-    bool HasLiveWriter(unsigned& process) const;
+    // Whether another process writes the channel now, whoever owns it, and
+    // which: "process PID" when its region tells.
+    bool HasLiveWriter(std::string& writer) const;
 
     const std::string& RegionName() const { return regionName; }
     const std::string& MutexName() const { return mutexName; }
@@ -91,7 +91,7 @@ private:
     bool CopyIn(const ChannelState& state);
     bool CopyContent(const ChannelState& state);
     bool Remap();
-    unsigned WriterOfRegion() const;
+    std::string WriterOfRegion() const;
 
     std::string regionName;
     std::string mutexName;
@@ -104,7 +104,7 @@ private:
     platform::SharedMutex* mutex = nullptr;
     std::string refusedObject;
     platform::ObjectCheck refusal;
-    unsigned otherWriter = 0;
+    std::string otherWriter;
     bool firstWriteFailed = false;  // the objects opened, but the region took no content
     bool createdRegion = false;
     bool createdMutex = false;

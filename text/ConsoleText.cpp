@@ -21,22 +21,28 @@ const Utf8Lead leads[] = {
 };
 
 // Well-formed, yet escaped: the line and paragraph separators start a line
-// of their own, and the bidirectional embeddings, overrides and isolates
-// reorder what follows them, so that a terminal shows other text than was sent.
-const struct { char32_t first, last; } escapedCodePoints[] = {{0x2028, 0x202E}, {0x2066, 0x2069}};
+// of their own, and the bidirectional controls (Unicode's Bidi_Control: the
+// Arabic letter mark, the left-to-right and right-to-left marks, the
+// embeddings, overrides and isolates) reorder the text around them, so that
+// a terminal shows other text than was sent.
+const struct {
+    char32_t first, last;
+} escapedCodePoints[] = {{0x061C, 0x061C}, {0x200E, 0x200F}, {0x2028, 0x202E}, {0x2066, 0x2069}};
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 
 unsigned char ByteAt(const std::string& text, std::size_t at) { return static_cast<unsigned char>(text[at]); }
 
-// The code point of the well-formed three-byte sequence at `at`.
-char32_t ThreeByteCodePoint(const std::string& text, std::size_t at) {
-    return (ByteAt(text, at) & 0x0Fu) << 12 | (ByteAt(text, at + 1) & 0x3Fu) << 6 | (ByteAt(text, at + 2) & 0x3Fu);
+// The code point of the well-formed sequence of `length` bytes at `at`: the
+// lead byte keeps 7 - length bits, each further byte 6.
+char32_t CodePoint(const std::string& text, std::size_t at, std::size_t length) {
+    char32_t point = ByteAt(text, at) & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) point = point << 6 | (ByteAt(text, at + k) & 0x3Fu);
+    return point;
 }
 
 bool EscapedCodePoint(const std::string& text, std::size_t at, std::size_t length) {
-    if (length != 3) return false;
-    char32_t point = ThreeByteCodePoint(text, at);
+    char32_t point = CodePoint(text, at, length);
     for (const auto& range : escapedCodePoints)
         if (point >= range.first && point <= range.last) return true;
     return false;

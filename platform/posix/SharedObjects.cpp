@@ -103,12 +103,26 @@ bool NamedEntryMayWrite(int descriptor) {
     return writer;
 }
 
-// The trust rule, and nobody but the owner and root may write it: not its
-// group, even one this user is in, nor anyone an ACL names.
+// The trust rule, this user's own (root may write anything anyway), and
+// nobody else may write it: not its group, even one this user is in, nor
+// anyone an ACL names.
 OpenStatus LockRuleOf(int descriptor, const struct stat& status) {
     OpenStatus trust = TrustOf(descriptor, status);
-    if (trust != OpenStatus::Opened || !(status.st_mode & S_IWGRP)) return trust;
+    if (trust != OpenStatus::Opened) return trust;
+    if (status.st_uid != geteuid()) return OpenStatus::NotOwnMutex;
+    if (!(status.st_mode & S_IWGRP)) return trust;
     return NamedEntryMayWrite(descriptor) ? OpenStatus::WritableThroughAcl : OpenStatus::WritableByOwnGroup;
+}
+
+OpenStatus RuleOf(int descriptor, const struct stat& status, Rule rule) {
+    switch (rule) {
+        case Rule::Lock:
+            return LockRuleOf(descriptor, status);
+        case Rule::RegularFile:
+            return S_ISREG(status.st_mode) ? OpenStatus::Opened : OpenStatus::NotRegularFile;
+        default:
+            return TrustOf(descriptor, status);
+    }
 }
 
 // A symbolic link (ELOOP) or a FIFO without a reader (ENXIO) is not a region.
@@ -184,7 +198,21 @@ std::string ObjectPath(const char* name) {
 ObjectCheck CheckOpenObject(int descriptor, Rule rule) {
     struct stat status {};
     if (fstat(descriptor, &status) != 0) return ObjectCheck{};
-    return Described(rule == Rule::Lock ? LockRuleOf(descriptor, status) : TrustOf(descriptor, status), status);
+    return Described(RuleOf(descriptor, status, rule), status);
+}
+
+// With an ACL the group bits are its mask, which bounds every named entry.
+bool PrivateToThisUser(int descriptor) {
+    struct stat status {};
+    return fstat(descriptor, &status) == 0 && LockRuleOf(descriptor, status) == OpenStatus::Opened &&
+           (status.st_mode & 077) == 0;
+}
+
+bool WritableBeyond(int descriptor, unsigned mode) {
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) return false;
+    if (status.st_mode & (S_IWGRP | S_IWOTH) & ~static_cast<mode_t>(mode)) return true;
+    return (status.st_mode & S_IWGRP) && NamedEntryMayWrite(descriptor);
 }
 
 // Under a refused name nothing is published.

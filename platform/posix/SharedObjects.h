@@ -17,8 +17,10 @@ constexpr char objectDirectory[] = "/dev/shm";
 // and remove goes by this path.
 std::string ObjectPath(const char* name);
 
-// Which rule an object must pass (see OpenStatus).
-enum class Rule { Trust, Lock };
+// Which rule an object must pass (see OpenStatus). RegularFile only looks
+// at what it is, for a writer that may replace the object, or for asking who
+// holds a lock on it: nothing of it is mapped or believed.
+enum class Rule { Trust, Lock, RegularFile };
 
 // Opens an existing object without blocking (a FIFO would hang the open) and
 // without following a link, and keeps it only when it passes `rule`; -1
@@ -31,6 +33,16 @@ int CreateShared(const char* name, unsigned mode);
 
 // `rule` on an object already open.
 ObjectCheck CheckOpenObject(int descriptor, Rule rule = Rule::Trust);
+
+// The lock rule, and nobody but its owner may even read it: what a writer
+// keeps its mutex object to. Whoever may read it could take a lock on it
+// that looks like a writer's claim, and reads the holders' addresses.
+bool PrivateToThisUser(int descriptor);
+
+// Whether anyone may write the object whom `mode` does not let: every user,
+// its group when `mode` does not grant group write, or a user or group an
+// ACL names.
+bool WritableBeyond(int descriptor, unsigned mode);
 
 // Whether objects of `owner` are trusted like this user's and root's: named
 // in the file of trusted owners.

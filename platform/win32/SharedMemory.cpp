@@ -174,11 +174,13 @@ bool StoreToRegion(RegionView& view, std::size_t offset, uint32_t value) {
 
 bool RegionVanished(const RegionView&) { return false; }
 
-// Interlocked operations are full barriers, acquire and release at once.
+// An aligned load, then a full barrier, so that nothing read after the word
+// is read before it. Not a compare-exchange: that needs write access to the
+// page, and readers map the region read-only.
 bool LoadRegionWord(const RegionView& view, std::size_t offset, uint32_t& value) {
     if (!InView(view, offset, sizeof value) || offset % alignof(LONG) != 0) return false;
-    value =
-        static_cast<uint32_t>(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(view.base + offset), 0, 0));
+    value = static_cast<uint32_t>(*reinterpret_cast<const volatile LONG*>(view.base + offset));
+    MemoryBarrier();
     return true;
 }
 

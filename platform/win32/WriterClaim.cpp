@@ -73,6 +73,10 @@ ObjectIdentity ClaimedObject(ClaimHandle claim) { return claim == noClaim ? Obje
 // under it without being its owner or an administrator.
 bool ClaimLoosened(ClaimHandle) { return false; }
 
+// A region keeps its creator's default security, which nobody changes under
+// it without being its owner or an administrator.
+bool RegionLoosened(RegionHandle, unsigned) { return false; }
+
 // Names go with their last handle; none can be taken away from their holders.
 bool UnlinkIfSame(const char*, const ObjectIdentity&) { return true; }
 

@@ -258,6 +258,14 @@ TEST_F(MonitorTest, NothingPublishedEndsWithStatusOne) {
             EXPECT_NE(run.output.find(nothing), std::string::npos) << run.output;
         }
     }
+    // A writer names the prefix too, and every name it prints, escaped.
+    const std::string retitle = Prefix() + "\x1b]0;x\x07";
+    Outcome writer = RunToEnd({ProgramPath("lumivex-publisher"), "--bins", "0", "--once"},
+                              ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + retitle}), runLimit);
+    EXPECT_EQ(ExitStatus(writer), 1);
+    EXPECT_NE(writer.output.find("LUMIVEX_SHM_PREFIX \"" + Prefix() + "\\x1b]0;x\\x07\" is refused"), std::string::npos)
+        << writer.output;
+    EXPECT_EQ(writer.output.find_first_of("\x1b\x07"), std::string::npos) << writer.output;
     // Writers get a clear refusal, and a removal under such a prefix is no success.
     UsePrefix("../" + Prefix());
     platform::ObjectCheck check;

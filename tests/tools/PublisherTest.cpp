@@ -438,10 +438,12 @@ protected:
     }
 
     // A publisher (of bin 0 at 200 writes a second unless told otherwise)
-    // that runs until stopped.
-    std::unique_ptr<Program> StartPublisher(std::vector<std::string> options = {"--bins", "0", "--rate", "200"}) {
+    // that runs until stopped, started through `runAs` when given.
+    std::unique_ptr<Program> StartPublisher(std::vector<std::string> options = {"--bins", "0", "--rate", "200"},
+                                            const std::vector<std::string>& runAs = {}) {
         auto program = std::make_unique<Program>();
         options.insert(options.begin(), testsupport::ProgramPath("lumivex-publisher"));
+        options.insert(options.begin(), runAs.begin(), runAs.end());
         options.insert(options.end(), {"--motion", "counter"});
         EXPECT_TRUE(program->process.Start({options, testsupport::ChildEnvironment({}), program->output.Path()}));
         EXPECT_TRUE(WrittenPast(0, 1));
@@ -449,13 +451,34 @@ protected:
     }
 };
 
+// Who runs the first writer: this user, or another one, whose objects root
+// could open and remove although it trusts them for nothing.
+struct FirstWriter {
+    const char* name;
+    std::vector<std::string> runAs;
+};
+
+const FirstWriter firstWriters[] = {
+    {"ThisUser", {}},
+    {"AnotherUser",
+     {"setpriv", "--reuid=" + std::to_string(otherUser), "--regid=" + std::to_string(otherGroup), "--clear-groups"}},
+};
+
+void PrintTo(const FirstWriter& writer, std::ostream* out) { *out << writer.name; }
+
+class OneWriterTest : public WriterTest, public ::testing::WithParamInterface<FirstWriter> {};
+
 // A second writer of a live channel (a publisher, a replay, --unlink) is
 // refused, names the first one, and leaves its objects alone; the first one
 // goes on writing, with the region's bits as asked and a private mutex
 // object. --force removes them anyway.
-TEST_F(WriterTest, OneWriterPerChannel) {
-    auto first = StartPublisher({"--bins", "0", "--rate", "200", "--mode", "640"});
-    const std::string live = "has a live writer, process " + std::to_string(first->process.Id());
+TEST_P(OneWriterTest, OneWriterPerChannel) {
+    if (!GetParam().runAs.empty() && geteuid() != 0) GTEST_SKIP() << "running a writer as another user needs root";
+    auto first = StartPublisher({"--bins", "0", "--rate", "200", "--mode", "640"}, GetParam().runAs);
+    // Another user's region is not trusted, so its process id is not read.
+    const std::string live =
+        "has a live writer" +
+        (GetParam().runAs.empty() ? ", process " + std::to_string(first->process.Id()) : std::string());
     const RegionWords before = Peek(0);
     const ino_t mutex = Inode(MutexName(0, 0));
     EXPECT_EQ(before.process, static_cast<uint32_t>(first->process.Id()));
@@ -480,6 +503,11 @@ TEST_F(WriterTest, OneWriterPerChannel) {
     // The live writer may have made its objects again since.
     EXPECT_NE(Inode(MutexName(0, 0)), mutex);
 }
+
+INSTANTIATE_TEST_SUITE_P(Users, OneWriterTest, ::testing::ValuesIn(firstWriters),
+                         [](const ::testing::TestParamInfo<FirstWriter>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // A later bin that another process writes is refused: what the run created
 // of the earlier bins goes with it.
@@ -513,18 +541,24 @@ const Disturbance disturbances[] = {
          return descriptor >= 0 && close(descriptor) == 0;
      },
      "removed or replaced while this process wrote it; created again"},
-    {"MutexMadeGroupWritable",
-     [](const std::string&, const std::string& mutex) { return chmod(mutex.c_str(), 0660) == 0; },
-     "its mutex object became writable by others than its owner; replaced by a new one, mode 0600"},
+    // Whoever may read it could take a lock that looks like a claim.
+    {"MutexMadeReadableByItsGroup",
+     [](const std::string&, const std::string& mutex) { return chmod(mutex.c_str(), 0640) == 0; },
+     "its mutex object became open to others than its owner; replaced by a new one, mode 0600"},
+    // Readers refuse it.
+    {"RegionMadeWritableByEveryUser",
+     [](const std::string& region, const std::string&) { return chmod(region.c_str(), 0666) == 0; },
+     "its region is writable by others than its mode lets; created again"},
 };
 
 void PrintTo(const Disturbance& disturbance, std::ostream* out) { *out << disturbance.name; }
 
 class DisturbedWriterTest : public WriterTest, public ::testing::WithParamInterface<Disturbance> {};
 
-// Objects removed or replaced under a running publisher, or a mutex object
-// made writable by others, come back with one warning, and the publisher
-// goes on writing them.
+// Objects removed or replaced under a running publisher, a mutex object
+// opened to others or a region made writable by others come back with one
+// warning, private and with the mode asked, and the publisher goes on
+// writing them.
 TEST_P(DisturbedWriterTest, ObjectsComeBackWithOneWarning) {
     auto publisher = StartPublisher();
     const ino_t mutex = Inode(MutexName(0, 0));
@@ -534,9 +568,11 @@ TEST_P(DisturbedWriterTest, ObjectsComeBackWithOneWarning) {
         << publisher->output.Text();
     ASSERT_TRUE(WrittenPast(0, Peek(0).writeCount + 20));
     EXPECT_NE(Inode(MutexName(0, 0)), mutex);
-    struct stat status {};
-    ASSERT_EQ(stat(Path(MutexName(0, 0)).c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    for (const std::string& name : {MutexName(0, 0), RegionName(0, 0)}) {
+        struct stat status {};
+        ASSERT_EQ(stat(Path(name).c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u) << name;
+    }
     const std::string text = publisher->output.Text();
     EXPECT_EQ(text.find(warning), text.rfind(warning)) << text;
 }

@@ -2,8 +2,9 @@
 // real programs: the viewer's start-up report, lumivex-monitor --once, the
 // publisher and the bridge's sender. Each must refuse the object, name it with
 // its prefix and say why, and never hang or crash; the publisher ends with
-// status 1. The viewer names each refused object once. The objects that the
-// rule accepts must still be used.
+// status 1, or replaces a mutex object that is not private to it. The viewer
+// names each refused object once. The objects that the rule accepts must
+// still be used.
 #include <acl/libacl.h>
 #include <csignal>
 #include <fcntl.h>
@@ -118,7 +119,8 @@ struct Hostile {
     bool mutexObject;
     bool sender;                 // also run the bridge's sender (a FIFO hung it, a forged kind aborted it)
     bool regionRemoved = false;  // readers see no channel; only a writer meets the mutex
-    const char* hint = "";       // what every program adds to the reason
+    bool replaced = false;       // a mutex object the publisher replaces rather than refuses
+    const char* hint = "";       // what every program that refuses adds to the reason
 };
 
 const Hostile hostiles[] = {
@@ -140,18 +142,18 @@ const Hostile hostiles[] = {
     {"SquattedByAnotherUser", [](HostileObjectTest& t) { return t.GiveTo(t.Region(), nobody, nobody, 0666); },
      "owned by another user (owner uid 65534, group 65534, mode 0666)", false, false},
     {"WritableByEveryUser", [](HostileObjectTest& t) { return chmod(t.Mutex().c_str(), 0602) == 0; },
-     "writable by every user (owner uid 0, group 0, mode 0602)", true, false},
+     "writable by every user (owner uid 0, group 0, mode 0602)", true, false, false, true},
     {"WritableByAForeignGroup", [](HostileObjectTest& t) { return t.GiveTo(t.Mutex(), 0, nobody, 0660); },
-     "writable by a group this user is not in (owner uid 0, group 65534, mode 0660)", true, false},
+     "writable by a group this user is not in (owner uid 0, group 65534, mode 0660)", true, false, false, true},
     {"AclGrantsAnotherUserWrite",
      [](HostileObjectTest& t) { return t.AddAcl(t.Mutex(), "u::rw-,u:65534:rw-,g::---,m::rw-,o::---"); },
-     "an ACL lets another user or group write it", true, false},
+     "an ACL lets another user or group write it", true, false, false, true},
     {"ForgedMutexKind", [](HostileObjectTest& t) { return t.ForgeMutexKind(); },
      "not ready: not a mutex of the kind our servers create", true, true},
-    // The publisher creates the region before it meets the mutex.
+    // Readers find no channel; only the publisher meets the mutex object.
     {"MutexSquattedWithoutRegion",
      [](HostileObjectTest& t) { return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666); },
-     "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true},
+     "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true, true},
     // The old rig: root's objects, group-writable by a group this user is
     // in. The region is trusted; the mutex is not locked even so, and every
     // program, the bridge's sender too, says what replaced that set-up.
@@ -159,7 +161,7 @@ const Hostile hostiles[] = {
      [](HostileObjectTest& t) {
          return t.GiveTo(t.Region(), 0, getegid(), 0660) && t.GiveTo(t.Mutex(), 0, getegid(), 0660);
      },
-     "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, true, false,
+     "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, true, false, true,
      "mode 0660, which earlier releases advised for a group that watches, is no longer used"},
 };
 
@@ -202,11 +204,20 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     const bool regionThere = lstat(Region().c_str(), &region) == 0;
     Outcome publisher = Run({"lumivex-publisher", "--bins", "0", "--once"});
     ASSERT_TRUE(publisher.finished) << "the publisher hung";
-    EXPECT_EQ(publisher.status, refused ? 1 << 8 : 0) << DescribeStatus(publisher.status) << publisher.output;
-    EXPECT_EQ(publisher.output.find("cannot use " + named) != std::string::npos, refused) << publisher.output;
-    EXPECT_TRUE(hinted(publisher.output)) << publisher.output;
+    const bool writerRefused = refused && !hostile.replaced;
+    EXPECT_EQ(publisher.status, writerRefused ? 1 << 8 : 0) << DescribeStatus(publisher.status) << publisher.output;
+    EXPECT_EQ(publisher.output.find("cannot use " + named) != std::string::npos, writerRefused) << publisher.output;
+    EXPECT_TRUE(!writerRefused || hinted(publisher.output)) << publisher.output;
+    EXPECT_EQ(Occurrences(publisher.output, "its mutex object was not private to this user"), hostile.replaced ? 1 : 0)
+        << publisher.output;
     // A refused publisher takes away the region it created, and only that.
-    EXPECT_EQ(lstat(Region().c_str(), &region) == 0, regionThere || !refused);
+    EXPECT_EQ(lstat(Region().c_str(), &region) == 0, regionThere || !writerRefused);
+    struct stat mutex {};
+    if (hostile.replaced) {
+        ASSERT_EQ(stat(Mutex().c_str(), &mutex), 0);
+        EXPECT_EQ(mutex.st_uid, 0u);
+        EXPECT_EQ(mutex.st_mode & 07777, 0600u);
+    }
 }
 
 // A process that sits on a channel's mutex: the monitor says so, by the

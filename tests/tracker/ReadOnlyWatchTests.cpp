@@ -4,6 +4,8 @@
 // sequence instead. And whom readers trust besides themselves and root: the
 // administrator's file of trusted owners.
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <cstddef>
 #include <fcntl.h>
 #include <fstream>
@@ -69,6 +71,7 @@ bool Whole(const float* pose) {
 // watching group (our writers never do: they refuse such an object, and
 // replace one loosened under them).
 TEST_F(ReadOnlyWatchTest, AGroupThatMayWriteTheMutexHarmsNoReader) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving objects to another group and user needs root";
     ASSERT_EQ(Publisher::Run({"--bins", "0", "--motion", "counter", "--mode", "640", "--once"}), 0);
     ASSERT_TRUE(Share(RegionName(0, 0), 0, otherGroup, 0640));
     ASSERT_TRUE(Share(MutexName(0, 0), 0, otherGroup, 0660));
@@ -102,6 +105,130 @@ TEST_F(ReadOnlyWatchTest, AGroupThatMayWriteTheMutexHarmsNoReader) {
     pid_t member = StartAsOtherUser([this] { return open(Path(MutexName(0, 0)).c_str(), O_RDONLY) < 0 ? 0 : 1; });
     EXPECT_EQ(WaitForChild(member), 0) << "a group member opened a 0600 mutex object";
 }
+
+// A process of another user that sets itself up (true when it could) and
+// then goes on until it is killed, which the object's end does.
+class Attacker {
+public:
+    Attacker(const std::function<bool()>& setUp, const std::function<void()>& keepOn) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        child = StartAsOtherUser([&] {
+            char said = setUp() ? 1 : 0;
+            if (write(ready[1], &said, 1) != 1 || !said) return 1;
+            for (;;) keepOn();
+        });
+        close(ready[1]);
+        char said = 0;
+        inPlace = read(ready[0], &said, 1) == 1 && said;
+        close(ready[0]);
+    }
+    ~Attacker() {
+        kill(child, SIGKILL);
+        WaitForChild(child);
+    }
+    bool inPlace = false;
+
+private:
+    pid_t child = -1;
+};
+
+// A whole-file lock of an open file of its own, as the writer's claim is
+// taken, but for reading: anyone who may read the object can take it.
+bool TakeReadLock(const std::string& path) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    int descriptor = open(path.c_str(), O_RDONLY);
+    return descriptor >= 0 && fcntl(descriptor, F_OFD_SETLK, &lock) == 0;
+}
+
+// The owner of the mutex object holds the mutex and points the C library's
+// robust-list links at page 1: a process that locks and unlocks it writes
+// there (a segfault at 0x1000).
+pthread_mutex_t* heldMutex = nullptr;
+bool HoldMutex(const std::string& path) {
+    int descriptor = open(path.c_str(), O_RDWR);
+    const std::size_t length = alignof(pthread_mutex_t) + sizeof(pthread_mutex_t);
+    void* base = descriptor < 0 ? MAP_FAILED : mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    if (base == MAP_FAILED) return false;
+    heldMutex = reinterpret_cast<pthread_mutex_t*>(static_cast<char*>(base) + alignof(pthread_mutex_t));
+    return pthread_mutex_lock(heldMutex) == 0;
+}
+void PointLinksAtPageOne() {
+    auto* page = reinterpret_cast<__pthread_internal_list*>(0x1000);
+    heldMutex->__data.__list.__prev = page;
+    heldMutex->__data.__list.__next = page;
+}
+
+// A mutex object that is not private to its server: a trusted account's,
+// which that account may write, or one others may read, and so lock. Root's
+// monitor still reads the channel (through the write sequence when it may
+// not lock), and a writer replaces the object with a private one instead of
+// locking it or taking someone's read lock for a live writer's claim.
+struct UnfitMutex {
+    const char* name;
+    uid_t owner;
+    mode_t modeWhileAttacked, modeAfter;
+    bool trusted;                             // the owner is named in the file of trusted owners
+    bool (*setUp)(const std::string& mutex);  // in the attacker, as the owner or a member of the group
+    void (*keepOn)();
+    std::vector<std::string> writer;  // the writer's options; the replacement is checked for a publisher
+};
+
+const UnfitMutex unfitMutexes[] = {
+    {"TrustedAccountHoldsItAndSteersItsLinks",
+     otherUser,
+     0600,
+     0600,
+     true,
+     HoldMutex,
+     PointLinksAtPageOne,
+     {"--bins", "0", "--once"}},
+    {"ReadableAndReadLocked", 0, 0644, 0644, false, TakeReadLock, [] { pause(); }, {"--bins", "0", "--once"}},
+    {"ReadLockedThenMadePrivate", 0, 0644, 0600, false, TakeReadLock, [] { pause(); }, {"--bins", "0", "--once"}},
+    {"ReadLockedAndUnlinked", 0, 0644, 0644, false, TakeReadLock, [] { pause(); }, {"--unlink", "--bins", "0"}},
+};
+
+void PrintTo(const UnfitMutex& c, std::ostream* out) { *out << c.name; }
+
+class UnfitMutexTest : public ReadOnlyWatchTest, public ::testing::WithParamInterface<UnfitMutex> {};
+
+TEST_P(UnfitMutexTest, NeitherSteersNorStopsRootsPrograms) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving objects to other users needs root";
+    const UnfitMutex& c = GetParam();
+    OutputFile trusted;
+    std::ofstream(trusted.Path()) << (c.trusted ? "nobody\n" : "");
+    ASSERT_EQ(chmod(trusted.Path().c_str(), 0644), 0);
+    const std::vector<std::string> environment{"LUMIVEX_TRUSTED_OWNERS=" + trusted.Path()};
+    ASSERT_EQ(Publisher::Run({"--bins", "0", "--motion", "counter", "--mode", "640", "--once"}), 0);
+    ASSERT_TRUE(Share(RegionName(0, 0), c.owner, otherGroup, 0640));
+    ASSERT_TRUE(Share(MutexName(0, 0), c.owner, otherGroup, c.modeWhileAttacked));
+    const std::string mutex = Path(MutexName(0, 0));
+    Attacker attacker([&] { return c.setUp(mutex); }, c.keepOn);
+    ASSERT_TRUE(attacker.inPlace);
+    ASSERT_TRUE(Share(MutexName(0, 0), c.owner, otherGroup, c.modeAfter));
+
+    Outcome once = Monitor({"--once", "--bins", "0"}, environment);
+    EXPECT_EQ(once.status, 0) << DescribeStatus(once.status) << once.output;
+    EXPECT_NE(once.output.find("(0,0,3)"), std::string::npos) << once.output;
+
+    std::vector<std::string> arguments{ProgramPath("lumivex-publisher")};
+    arguments.insert(arguments.end(), c.writer.begin(), c.writer.end());
+    Outcome writer = RunToEnd(arguments, ChildEnvironment(environment), runLimit);
+    EXPECT_EQ(writer.status, 0) << DescribeStatus(writer.status) << writer.output;
+    struct stat status {};
+    if (c.writer[0] == "--unlink") {
+        EXPECT_NE(stat(mutex.c_str(), &status), 0) << "still there after --unlink";
+        return;
+    }
+    EXPECT_NE(writer.output.find("its mutex object was not private to this user"), std::string::npos) << writer.output;
+    ASSERT_EQ(stat(mutex.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 0u);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnfitMutexTest, ::testing::ValuesIn(unfitMutexes),
+                         [](const ::testing::TestParamInfo<UnfitMutex>& info) { return std::string(info.param.name); });
 
 // The administrator's file names users whose objects are trusted like root's;
 // only a regular file that nobody but root may write counts.

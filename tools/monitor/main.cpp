@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "channel/ObjectRefusal.h"
 #include "platform/Console.h"
-#include "platform/SharedMemory.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 #include "platform/Timing.h"
@@ -85,7 +85,7 @@ std::string FittedScreen(const ChannelMonitor& monitor, const MonitorOptions& op
 }
 
 std::string Where(const MonitorOptions& options) {
-    std::string prefix = platform::SharedObjectName("");
+    std::string prefix = ShownName("");
     return "instrument " + std::to_string(options.instrument) + ", bins " + DescribeNumberList(options.bins) +
            (prefix.empty() ? std::string() : ", LUMIVEX_SHM_PREFIX=" + prefix);
 }

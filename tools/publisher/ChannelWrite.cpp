@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "channel/ObjectRefusal.h"
 #include "text/Warning.h"
 
 // A write skipped because someone holds the mutex is counted by the channel
@@ -18,7 +19,7 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     if (options.holdLockMs > 0) pacer.WaitUntil(pacer.Elapsed() + options.holdLockMs / 1000.0);
     bool unlocked = channel.Unlock();
     std::string notice = channel.TakeNotice();
-    if (!notice.empty()) PrintWarning(platform::SharedObjectName(channel.RegionName().c_str()), notice);
+    if (!notice.empty()) PrintWarning(ShownName(channel.RegionName()), notice);
     return unlocked && written;
 }
 
@@ -29,7 +30,7 @@ uint32_t TimestampMicros() {
 }
 
 void ReportSkippedWrites(const ChannelWriter& channel) {
-    std::string name = platform::SharedObjectName(channel.RegionName().c_str());
+    std::string name = ShownName(channel.RegionName());
     if (channel.SkippedWrites() > 0)
         std::fprintf(stderr,
                      "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",

@@ -158,7 +158,8 @@ void AddTimingOptions(CLI::App& app, PublisherOptions& options) {
     app.add_flag("--once", options.once, "write once, exit and leave the objects");
     CLI::Option* unlink =
         app.add_flag("--unlink", options.unlink,
-                     "remove the selected channels' objects and exit; refused for a channel that a live writer writes");
+                     "remove the selected channels' objects and exit; refused for a channel that a live writer, "
+                     "whoever's, writes");
     app.add_flag("--force", options.force, "remove them even when a live writer writes them")->needs(unlink);
     app.add_option_function<std::string>(
            "--mode", [&options](const std::string& text) { ParseChannelMode(text, options.mode); },

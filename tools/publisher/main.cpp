@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SharedMemory.h"
+#include "channel/ObjectRefusal.h"
 #include "channel/ChannelId.h"
 #include "platform/Signals.h"
 #include "server/ChannelWriter.h"
@@ -61,11 +61,10 @@ bool RemoveAll(Channels& channels) {
 
 // --unlink: a channel that a live writer writes is not removed unless forced.
 std::string UnlinkAll(Channels& channels, bool force) {
-    unsigned process = 0;
+    std::string writer;
     for (auto& channel : channels)
-        if (!force && channel->HasLiveWriter(process))
-            return platform::SharedObjectName(channel->RegionName().c_str()) + " has a live writer, process " +
-                   std::to_string(process) + "; --force removes it anyway";
+        if (!force && channel->HasLiveWriter(writer))
+            return ShownName(channel->RegionName()) + " has a live writer, " + writer + "; --force removes it anyway";
     bool removed = true;
     for (auto& channel : channels) removed = channel->Unlink() && removed;
     return removed ? "" : "could not remove the shared objects";
