@@ -3,6 +3,7 @@
 #include <chrono>
 #include <map>
 
+#include "channel/ChannelState.h"
 #include "text/ConsoleText.h"
 #include "channel/ShMemChannelSet.h"
 #include "text/Warning.h"
@@ -26,6 +27,7 @@ const std::map<OpenStatus, const char*> reasons = {
     {OpenStatus::PermissionDenied, "permission denied"},
     {OpenStatus::LiveWriter, "has a live writer"},
     {OpenStatus::TooLarge, "too large to map"},
+    {OpenStatus::TooSmall, "shorter than a channel's layout"},
     {OpenStatus::RefusedName, "LUMIVEX_SHM_PREFIX is refused"},
     {OpenStatus::Failed, "cannot be opened"},
 };
@@ -42,6 +44,9 @@ std::string Details(const platform::ObjectCheck& check) {
     if (check.status == OpenStatus::TooLarge)
         return " (" + std::to_string(check.size) + " bytes; a reader maps at most " +
                std::to_string(platform::maxMappedRegionSize >> 20) + " MiB)";
+    if (check.status == OpenStatus::TooSmall)
+        return " (" + std::to_string(check.size) + " bytes; a channel takes " +
+               std::to_string(station_layout::publishedRegionSize) + ")";
     return check.description.empty() ? "" : " (" + check.description + ")";
 }
 

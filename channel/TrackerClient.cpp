@@ -37,7 +37,13 @@ bool TrackerClient::OpenChannel(int index, ChannelTrouble& trouble) {
         WarnIfRefused(shMemName, trouble.check);
         return false;
     }
-    if (views[index].length >= station_layout::minimumRegionSize && OpenLockOrSequence(index, trouble)) return true;
+    const std::size_t length = views[index].length;
+    if (length >= station_layout::minimumRegionSize && OpenLockOrSequence(index, trouble)) return true;
+    // An empty region is one its server is still sizing.
+    if (length > 0 && length < station_layout::minimumRegionSize) {
+        trouble.check = platform::ObjectCheck{platform::OpenStatus::TooSmall, {}, false, length};
+        WarnIfRefused(shMemName, trouble.check);
+    }
     CloseChannel(index);
     return false;
 }

@@ -80,6 +80,7 @@ enum class OpenStatus {
     PermissionDenied,    // this user may not open it
     LiveWriter,          // a writer's claim: another process writes the channel (WriterClaim.h)
     TooLarge,            // a region larger than a reader maps, or than there is address space for
+    TooSmall,            // a region shorter than a channel's layout, which cannot be grown
     RefusedName,         // $LUMIVEX_SHM_PREFIX is refused (SharedPrefixRefusal)
     Failed
 };
@@ -93,7 +94,7 @@ struct ObjectCheck {
     OpenStatus status = OpenStatus::Failed;
     std::string description{};    // empty when the object was not looked at
     bool created = false;         // this call made the object: the name was free
-    unsigned long long size = 0;  // for TooLarge: the object's size in bytes
+    unsigned long long size = 0;  // for TooLarge and TooSmall: the object's size in bytes
     bool replaced = false;        // made in place of one that was not private to this user (WriterClaim.h),
                                   // which `description` then tells of
 };

@@ -28,7 +28,11 @@ HANDLE OpenMapping(const char* name, DWORD access) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    return OpenFileMappingA(access | READ_CONTROL, FALSE, SharedObjectName(name).c_str());
+    // Asking its size needs SECTION_QUERY, which a server's DACL may not grant.
+    const std::string full = SharedObjectName(name);
+    HANDLE mapping = OpenFileMappingA(access | READ_CONTROL | SECTION_QUERY, FALSE, full.c_str());
+    if (mapping || GetLastError() != ERROR_ACCESS_DENIED) return mapping;
+    return OpenFileMappingA(access | READ_CONTROL, FALSE, full.c_str());
 }
 
 HANDLE OpenNamedMutex(const char* name) {

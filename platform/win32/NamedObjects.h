@@ -13,7 +13,8 @@
 namespace platform::win32 {
 
 // An existing file mapping, opened with `access` and READ_CONTROL (to read
-// its owner and DACL); null when there is none.
+// its owner and DACL), and SECTION_QUERY (to ask its size) where granted;
+// null when there is none.
 HANDLE OpenMapping(const char* name, DWORD access);
 
 // An existing mutex, opened with SYNCHRONIZE and READ_CONTROL; null when there

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -45,10 +46,25 @@ DWORD MapAccess(ViewAccess access) {
     return access == ViewAccess::Read ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE;
 }
 
-// A mapping's size as its view shows it: whole pages.
-std::size_t ViewSize(const void* base) {
+// What the system tells of a section; the call is the native one, which
+// the documented API does not offer.
+struct SectionBasicInformation {
+    PVOID base;
+    ULONG attributes;
+    LARGE_INTEGER size;
+};
+extern "C" LONG NTAPI NtQuerySection(HANDLE section, int informationClass, PVOID information, ULONG length,
+                                     PULONG returned);
+
+// A mapping's size: a view shows whole pages, and what lies past the
+// mapping's end in its last page is no part of it. The page-rounded size
+// stands when the system does not tell the mapping's own.
+std::size_t ViewSize(HANDLE mapping, const void* base) {
     MEMORY_BASIC_INFORMATION info{};
-    return VirtualQuery(base, &info, sizeof info) ? info.RegionSize : 0;
+    const std::size_t pages = VirtualQuery(base, &info, sizeof info) ? info.RegionSize : 0;
+    SectionBasicInformation section{};
+    if (NtQuerySection(mapping, 0, &section, sizeof section, nullptr) != 0 || section.size.QuadPart <= 0) return pages;
+    return std::min(pages, static_cast<std::size_t>(section.size.QuadPart));
 }
 
 bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
@@ -74,6 +90,14 @@ SharedMutex* Wrapped(HANDLE handle) {
     auto* mutex = new (std::nothrow) SharedMutex{handle};
     if (!mutex) CloseHandle(handle);
     return mutex;
+}
+
+// The size of an open mapping; 0 when it cannot be mapped.
+std::size_t RegionSize(RegionHandle region) {
+    RegionView view;
+    if (!MapRegion(region, ViewAccess::Read, view)) return 0;
+    const std::size_t size = view.length;
+    return UnmapRegion(view) ? size : 0;
 }
 
 }  // namespace
@@ -109,26 +133,22 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned, ObjectCh
     handle = Trusted(handle, win32::mappingWriteRights, check, created);
     if (!handle) return noRegion;
     RegionHandle region = Regions().Add(handle);
-    if (GrowRegion(region, size)) return region;
-    Report(check, OpenStatus::Failed);
+    const std::size_t found = RegionSize(region);
+    if (found >= size) return region;
+    if (check) *check = ObjectCheck{found > 0 ? OpenStatus::TooSmall : OpenStatus::Failed, {}, false, found};
     CloseRegion(region);
     return noRegion;
 }
 
 // A mapping keeps the size it was created with; one that is too short cannot
 // be grown.
-bool GrowRegion(RegionHandle region, std::size_t size) {
-    RegionView view;
-    if (!MapRegion(region, ViewAccess::Read, view)) return false;
-    bool enough = view.length >= size;
-    return UnmapRegion(view) && enough;
-}
+bool GrowRegion(RegionHandle region, std::size_t size) { return RegionSize(region) >= size; }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check) {
     HANDLE handle = Regions().Get(region);
     void* base = handle ? MapViewOfFile(handle, MapAccess(access), 0, 0, 0) : nullptr;
     if (!base) return false;
-    std::size_t size = ViewSize(base);
+    std::size_t size = ViewSize(handle, base);
     if (size <= maxMappedRegionSize) {
         view = RegionView{static_cast<unsigned char*>(base), size, 0};
         return true;

@@ -115,9 +115,10 @@ protected:
     }
     std::string Member(const std::string& name) const { return GetParam().rig ? name : ""; }
 
-    // A server whose writes come at no steady pace, each with poses of its own.
+    // A server whose writes come at no steady pace, each with poses of its own,
+    // about ten a second: a pace every reader keeps up with on a loaded machine.
     std::string Recording(uint32_t writes) const {
-        const double gaps[] = {0.030, 0.110, 0.045, 0.200, 0.020, 0.075, 0.050, 0.120};
+        const double gaps[] = {0.060, 0.110, 0.075, 0.200, 0.050, 0.090, 0.065, 0.120};
         std::string text = "# lumivex recording 2\n# stations 0-1\n" + std::string(recording_syntax::columnLine) +
                            "\n# channel 3 0 flags 0x0000021F description irregular\n";
         double seconds = 0;

@@ -182,14 +182,21 @@ TEST_F(ChannelSetTest, ObjectsAreCheckedAgainWhenAChangeNamesThemAndOnlyThen) {
     EXPECT_TRUE(client.Attach()) << "a change that names the mutex lets it be tried again";
 }
 
-TEST_F(ChannelSetTest, RegionTooLargeToMapIsNamedWithItsSize) {
+// A region of a size no channel has is named with its size, not read.
+TEST_F(ChannelSetTest, RegionOfAWrongSizeIsNamedWithItsSize) {
+    const std::pair<off_t, std::string> sizes[] = {
+        {static_cast<off_t>(platform::maxMappedRegionSize + 1),
+         "too large to map (67108865 bytes; a reader maps at most 64 MiB)"},
+        {100, "shorter than a channel's layout (100 bytes; a channel takes 4096)"},
+    };
     HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
     const std::string region = "/dev/shm/" + Prefix() + RegionName(0, 0);
-    ASSERT_EQ(truncate(region.c_str(), static_cast<off_t>(platform::maxMappedRegionSize + 1)), 0);
-    TrackerClient client;
-    EXPECT_FALSE(client.Attach());
-    EXPECT_EQ(DescribeTrouble(client, 0),
-              Prefix() + RegionName(0, 0) + ": too large to map (67108865 bytes; a reader maps at most 64 MiB)");
+    for (const auto& [size, reason] : sizes) {
+        ASSERT_EQ(truncate(region.c_str(), size), 0);
+        TrackerClient client;
+        EXPECT_FALSE(client.Attach());
+        EXPECT_EQ(DescribeTrouble(client, 0), Prefix() + RegionName(0, 0) + ": " + reason);
+    }
 }
 
 // A mutex this user may not lock: the channel is read through its write
