@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bridge/BridgeBench.h"
 #include "bridge/SecuritySettings.h"
 #include "bridge/SourceClient.h"
 #include "platform/SharedMemory.h"
@@ -125,12 +126,6 @@ Percentiles MeasureBridge(ChannelWriter& source, TrackerClient& mirror, uint32_t
     return Summarise(micros, lostCount);
 }
 
-// ddsperf prints one line a second: "... size 800 mean ...us min ...us 50% Xus 90% ...us 99% Yus ...".
-double Field(const std::string& line, const std::string& name) {
-    size_t at = line.find(" " + name + " ");
-    return at == std::string::npos ? -1 : std::atof(line.c_str() + at + name.size() + 2);
-}
-
 // ddsperf takes its security from its configuration, not from properties.
 std::string DdsperfSecurity(const std::string& member) {
     if (member.empty()) return "";
@@ -158,7 +153,7 @@ Percentiles MeasureDdsperf(const std::string& domain, int rate, int writes, cons
     std::vector<double> p50s, p99s;
     std::istringstream lines(pingOutput.Text());
     for (std::string line; std::getline(lines, line);)
-        if (Field(line, "50%") >= 0) p50s.push_back(Field(line, "50%")), p99s.push_back(Field(line, "99%"));
+        if (DdsperfField(line, "50%") >= 0) p50s.push_back(DdsperfField(line, "50%")), p99s.push_back(DdsperfField(line, "99%"));
     size_t skip = p50s.size() > static_cast<size_t>(seconds) ? p50s.size() - seconds : 0;
     p50s.erase(p50s.begin(), p50s.begin() + skip);
     p99s.erase(p99s.begin(), p99s.begin() + skip);
@@ -215,41 +210,6 @@ void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>&
                             trip > 0 ? printedMedians[OneWay(secure, poll) + rate] / trip : 0.0);
             }
 }
-
-// This program's spinning read of the mirror is the measuring instrument.
-// While it measures, it has the last core to itself, and the bridge's
-// processes (started while this program runs on the other cores, whose
-// affinity they inherit) run on the others, so that the instrument does not
-// take turns with what it measures. With one core nothing is split;
-// ddsperf runs on every core.
-class CoreSplit {
-public:
-    CoreSplit() {
-        if (sched_getaffinity(0, sizeof all, &all) != 0 || CPU_COUNT(&all) < 2) return;
-        split = true;
-        for (int core = 0; core < CPU_SETSIZE; ++core)
-            if (CPU_ISSET(core, &all)) last = core;
-        cpu_set_t others = all;
-        CPU_CLR(last, &others);
-        RunOn(others);
-    }
-    ~CoreSplit() { RunOn(all); }
-    void TakeLastCore() {
-        cpu_set_t own;
-        CPU_ZERO(&own);
-        CPU_SET(last, &own);
-        RunOn(own);
-    }
-
-private:
-    void RunOn(const cpu_set_t& cores) const {
-        if (split) (void)sched_setaffinity(0, sizeof cores, &cores);
-    }
-
-    cpu_set_t all{};
-    bool split = false;
-    int last = 0;
-};
 
 void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
                           bool secure) {

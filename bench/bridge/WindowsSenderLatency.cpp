@@ -45,6 +45,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bridge/BridgeBench.h"
 #include "bridge/SecuritySettings.h"
 #include "bridge/SourceClient.h"
 #include "channel/StationReader.h"
@@ -199,38 +200,6 @@ SenderFigures Follow(TrackerClient& mirror, clockid_t clock, uint32_t warm, uint
     return figures;
 }
 
-// As in bench-bridge: while this program spins on the mirror it has the last
-// core to itself, and what it measures (started before, inheriting the other
-// cores) runs on the rest.
-class CoreSplit {
-public:
-    CoreSplit() {
-        if (sched_getaffinity(0, sizeof all, &all) != 0 || CPU_COUNT(&all) < 2) return;
-        split = true;
-        for (int core = 0; core < CPU_SETSIZE; ++core)
-            if (CPU_ISSET(core, &all)) last = core;
-        cpu_set_t others = all;
-        CPU_CLR(last, &others);
-        RunOn(others);
-    }
-    ~CoreSplit() { RunOn(all); }
-    void TakeLastCore() {
-        cpu_set_t own;
-        CPU_ZERO(&own);
-        CPU_SET(last, &own);
-        RunOn(own);
-    }
-
-private:
-    void RunOn(const cpu_set_t& cores) const {
-        if (split) (void)sched_setaffinity(0, sizeof cores, &cores);
-    }
-
-    cpu_set_t all{};
-    bool split = false;
-    int last = 0;
-};
-
 std::vector<std::string> Bridge(bool windows, const std::string& mode, const std::string& domain,
                                 const std::string& member) {
     std::vector<std::string> command = Program(windows, "lumivex-bridge");
@@ -282,12 +251,6 @@ SenderFigures MeasureSender(bool windows, int rate, int writes, const std::strin
     return figures;
 }
 
-// ddsperf prints one line a second: "... size 800 mean ...us min ...us 50% Xus 90% ...us 99% Yus ...".
-double Field(const std::string& line, const std::string& name) {
-    size_t at = line.find(" " + name + " ");
-    return at == std::string::npos ? -1 : std::atof(line.c_str() + at + name.size() + 2);
-}
-
 // ddsperf takes its security from its configuration, not from properties.
 std::string DdsperfSecurity() {
     if (rigFolder.empty()) return "";
@@ -323,7 +286,7 @@ Percentiles MeasureDdsperf(bool windowsPing, const std::string& domain, int rate
     std::vector<double> p50s, p99s;
     std::istringstream lines(pingOutput.Text());
     for (std::string line; std::getline(lines, line);)
-        if (Field(line, "50%") >= 0) p50s.push_back(Field(line, "50%")), p99s.push_back(Field(line, "99%"));
+        if (DdsperfField(line, "50%") >= 0) p50s.push_back(DdsperfField(line, "50%")), p99s.push_back(DdsperfField(line, "99%"));
     size_t skip = p50s.size() > static_cast<size_t>(seconds) ? p50s.size() - seconds : 0;
     p50s.erase(p50s.begin(), p50s.begin() + skip);
     p99s.erase(p99s.begin(), p99s.begin() + skip);
