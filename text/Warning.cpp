@@ -22,8 +22,10 @@ void PrintWarning(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "%s: warning: %s: %s\n", platform::ProgramName(), subject.c_str(), reason.c_str());
 }
 
+void PrintNotice(const std::string& what) { std::fprintf(stderr, "%s: %s\n", platform::ProgramName(), what.c_str()); }
+
 int PrintError(const std::string& what, int status) {
-    std::fprintf(stderr, "%s: %s\n", platform::ProgramName(), what.c_str());
+    PrintNotice(what);
     return status;
 }
 

@@ -7,6 +7,10 @@
 // the program shows its user.
 void PrintWarning(const std::string& subject, const std::string& reason);
 
+// The one notice line of every program, "<program>: <what>" on standard
+// error: what it did or is about to do, apart from what it shows its user.
+void PrintNotice(const std::string& what);
+
 // The one error line of every program, "<program>: <what>" on standard error.
 // Returns `status`, so that `return PrintError(...)` ends main with it.
 int PrintError(const std::string& what, int status = 1);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "platform/Host.h"
 #include "text/NumberList.h"
 #include "tools/monitor/StationColumns.h"
 #include "text/ConsoleText.h"
@@ -44,7 +45,7 @@ std::string ChannelLabel(int instrument, const ChannelWatch& channel) {
 }
 
 std::string Title(const MonitorOptions& options) {
-    return Printed("lumivex-monitor: instrument %d, bins %s, stations %s", options.instrument,
+    return Printed("%s: instrument %d, bins %s, stations %s", platform::ProgramName(), options.instrument,
                    DescribeNumberList(options.bins).c_str(), DescribeNumberList(options.stations).c_str());
 }
 

@@ -59,7 +59,7 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
                                       DrawTrackFigure(recording, span, options.width, options.height, options.position),
                                       PixelLayout::Rgba);
     if (!failure.empty()) return PrintError("cannot write " + options.output + ": " + failure, 1);
-    std::fprintf(stderr, "lumivex-plot: wrote %s\n", options.output.c_str());
+    PrintNotice("wrote " + options.output);
     return 0;
 }
 

@@ -32,13 +32,10 @@ uint32_t TimestampMicros() {
 void ReportSkippedWrites(const ChannelWriter& channel) {
     std::string name = ShownName(channel.RegionName());
     if (channel.SkippedWrites() > 0)
-        std::fprintf(stderr,
-                     "lumivex-publisher: %llu writes of %s skipped: its mutex stayed held for more than %lld ms\n",
-                     static_cast<unsigned long long>(channel.SkippedWrites()), name.c_str(),
-                     static_cast<long long>(ChannelWriter::lockBudget.count()));
+        PrintNotice(std::to_string(channel.SkippedWrites()) + " writes of " + name +
+                    " skipped: its mutex stayed held for more than " +
+                    std::to_string(ChannelWriter::lockBudget.count()) + " ms");
     if (channel.LostWrites() > 0)
-        std::fprintf(stderr,
-                     "lumivex-publisher: %llu writes of %s lost: its region was shrunk again while it was "
-                     "being given back its size\n",
-                     static_cast<unsigned long long>(channel.LostWrites()), name.c_str());
+        PrintNotice(std::to_string(channel.LostWrites()) + " writes of " + name +
+                    " lost: its region was shrunk again while it was being given back its size");
 }

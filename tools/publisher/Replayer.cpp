@@ -45,7 +45,7 @@ void AnnounceLargeFile(const std::string& path, const std::string& name) {
     std::error_code failure;
     std::uintmax_t bytes = std::filesystem::file_size(path, failure);
     if (!failure && bytes >= largeFileBytes)
-        PrintError("reading " + name + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
+        PrintNotice("reading " + name + " (" + std::to_string(bytes >> 20) + " MB) before replaying it");
 }
 
 void ApplyWrite(ChannelState& state, const RecordedWrite& write) {

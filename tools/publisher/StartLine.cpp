@@ -9,8 +9,6 @@
 
 namespace {
 
-const std::string program = "lumivex-publisher: ";
-
 std::string Number(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
@@ -37,7 +35,7 @@ std::string Pace(const PublisherOptions& options) {
 
 std::string ReplayLine(const PublisherOptions& options) {
     std::string file = options.replay == "-" ? "standard input" : ConsoleText(options.replay);
-    std::string line = program + "replaying " + file + " (instruments " +
+    std::string line = "replaying " + file + " (instruments " +
                        DescribeNumberList(options.replayInstruments) + " bins " +
                        DescribeNumberList(options.replayBins) + ")";
     if (options.asInstrument >= 0) line += " as instrument " + std::to_string(options.asInstrument);
@@ -49,10 +47,10 @@ std::string ReplayLine(const PublisherOptions& options) {
 
 std::string StartLine(const PublisherOptions& options) {
     if (!options.replay.empty()) return ReplayLine(options);
-    return program + "publishing instrument " + std::to_string(options.instrument) + " bins " +
+    return "publishing instrument " + std::to_string(options.instrument) + " bins " +
            DescribeNumberList(options.bins) + ", " + MotionOf(options) + " motion, " + Pace(options) + ", " + Prefix();
 }
 
 std::string EndLine(uint64_t writes, double seconds) {
-    return program + std::to_string(writes) + (writes == 1 ? " write" : " writes") + Number(" in %.2f s", seconds);
+    return std::to_string(writes) + (writes == 1 ? " write" : " writes") + Number(" in %.2f s", seconds);
 }

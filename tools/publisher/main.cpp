@@ -99,7 +99,7 @@ int Replay(const PublisherOptions& options) {
     Replayer replayer(options);
     if (!replayer.Check()) return 2;
     if (!platform::CatchStopRequests()) return PrintError("could not catch SIGINT, SIGTERM and SIGHUP");
-    std::fprintf(stderr, "%s\n", StartLine(options).c_str());
+    PrintNotice(StartLine(options));
     Replayer::Outcome outcome = replayer.Play(Pacer(options.duration));
     replayer.ReportSkippedWrites();
     bool removed = replayer.Remove();
@@ -126,11 +126,11 @@ int main(int argc, char** argv) {
     // A refused channel takes away what this run made of the others.
     std::string failure = OpenAll(channels, options);
     if (failure.empty()) {
-        std::fprintf(stderr, "%s\n", StartLine(options).c_str());
+        PrintNotice(StartLine(options));
         const Pacer pacer(options.duration);
         uint64_t writes = 0;
         failure = Publish(channels, options, pacer, writes);
-        std::fprintf(stderr, "%s\n", EndLine(writes, pacer.Elapsed()).c_str());
+        PrintNotice(EndLine(writes, pacer.Elapsed()));
     }
     for (auto& channel : channels) ReportSkippedWrites(*channel);
     // A normal end takes the objects away; --once leaves them for a reader.
