@@ -13,10 +13,5 @@ third=$out/third-party
 scripts/setup-windows.sh
 scripts/windows-third-party.sh
 
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
-log=$out/build.log
-cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DLUMIVEX_THIRD_PARTY="$third" \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" > "$log" 2>&1 || { cat "$log"; exit 1; }
-cmake --build "$out" -j2 >> "$log" 2>&1 || { tail -n 60 "$log"; exit 1; }
+source scripts/lib/build-tree.sh
+build_tree "$out" 2 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DLUMIVEX_THIRD_PARTY="$third"

@@ -14,13 +14,10 @@ for tool in help2man pandoc dpkg-shlibdeps gzip; do
 done
 # Only what is installed is built; configured as scripts/build.sh does, with
 # the prefix of a Debian package (so that the settings go to /etc).
-launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1  # the same cache entries as scripts/build.sh
-settings=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr)
+source scripts/lib/build-tree.sh
+settings=(-DCMAKE_INSTALL_PREFIX=/usr)
 if [ -n "${LUMIVEX_PACKAGE_BUILD+set}" ]; then settings+=("-DLUMIVEX_PACKAGE_BUILD=$LUMIVEX_PACKAGE_BUILD"); fi
-cmake -S . -B build "${settings[@]}" "${launcher[@]}" > build.log 2>&1 || { cat build.log; exit 1; }
-cmake --build build -j"$(nproc)" --target package-contents >> build.log 2>&1 || { tail -n 60 build.log; exit 1; }
+build_tree build "$(nproc)" "${settings[@]}" -- --target package-contents
 grep -q '^HELP2MAN:FILEPATH=/' build/CMakeCache.txt && grep -q '^PANDOC:FILEPATH=/' build/CMakeCache.txt \
   || fail "build/ was configured without help2man or pandoc; remove build/CMakeCache.txt and run again"
 (cd build && cpack -G DEB) > build/package.log 2>&1 || { cat build/package.log; fail "cpack failed"; }

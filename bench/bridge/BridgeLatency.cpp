@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchArguments.h"
 #include "bench/bridge/BridgeBench.h"
 #include "bridge/SecuritySettings.h"
 #include "bridge/SourceClient.h"
@@ -57,6 +58,7 @@ const Milliseconds lost(200);
 struct Percentiles {
     double p50 = 0, p99 = 0;
     int lost = 0;
+    std::size_t timed = 0;  // none: nothing arrived, and there is no figure to print
 };
 
 std::string Setting(const char* name, const char* fallback) {
@@ -77,6 +79,7 @@ void Use(const std::string& prefix) { setenv("LUMIVEX_SHM_PREFIX", prefix.c_str(
 Percentiles Summarise(std::vector<double> micros, int lostCount) {
     Percentiles result;
     result.lost = lostCount;
+    result.timed = micros.size();
     if (micros.empty()) return result;
     std::sort(micros.begin(), micros.end());
     result.p50 = micros[micros.size() / 2];
@@ -159,6 +162,7 @@ Percentiles MeasureDdsperf(const std::string& domain, int rate, int writes, cons
     p99s.erase(p99s.begin(), p99s.begin() + skip);
     Percentiles result = Summarise(p50s, 0);  // the median second's p50
     result.p99 = Summarise(p99s, 0).p50;      // and the median second's p99
+    if (result.timed == 0) std::fprintf(stderr, "no ddsperf figures:\n%s\n", pingOutput.Text().c_str());
     return result;
 }
 
@@ -211,17 +215,19 @@ void PrintRatios(const std::vector<std::string>& polls, const std::vector<bool>&
             }
 }
 
-void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
+// False, with a message, when the bridge does not start or a rate's writes all go missing.
+bool MeasureThroughBridge(ChannelWriter& source, const std::string& domain, const std::string& pollMicros, int writes,
                           bool secure) {
     CoreSplit cores;
     Bridge bridge;
     if (!StartBridge(bridge, domain, pollMicros, secure))
-        return (void)std::fprintf(stderr, "cannot start lumivex-bridge\n");
+        return std::fprintf(stderr, "cannot start lumivex-bridge\n"), false;
     cores.TakeLastCore();
     Use(mirrorPrefix);
     SourceClient mirror(0, 1u);  // bin 0 only: no failed opens of absent bins while spinning
     for (auto give = Clock::now() + std::chrono::seconds(10); !mirror.Attach() && Clock::now() < give;)
         std::this_thread::sleep_for(Milliseconds(10));
+    if (!mirror.Attach()) return std::fprintf(stderr, "lumivex-bridge receive made no mirror\n"), false;
     uint32_t count = 0;
     MeasureBridge(source, mirror, count, 500, 200);  // warm-up
     std::string what = OneWay(secure, pollMicros);
@@ -230,22 +236,27 @@ void MeasureThroughBridge(ChannelWriter& source, const std::string& domain, cons
         Clock::time_point start = Clock::now();
         Percentiles figures = MeasureBridge(source, mirror, count, rate, writes);
         double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (figures.timed == 0)
+            return std::fprintf(stderr, "%s: no write reached the mirror at %d Hz\n", what.c_str(), rate), false;
         Print(what.c_str(), std::to_string(rate) + "Hz", figures, (bridge.sender.CpuSeconds() - cpuBefore) / seconds);
     }
+    return true;
 }
 
 // The channel under both prefixes is removed however the run ends.
-void RunBridge(const std::string& domain, const std::string& pollMicros, int writes, bool secure) {
+bool RunBridge(const std::string& domain, const std::string& pollMicros, int writes, bool secure) {
     Use(sourcePrefix);
     ChannelWriter source(0, 0);
-    if (source.Open(0600, ChannelState{}))
-        MeasureThroughBridge(source, domain, pollMicros, writes, secure);
+    bool measured = source.Open(0600, ChannelState{});
+    if (measured)
+        measured = MeasureThroughBridge(source, domain, pollMicros, writes, secure);
     else
         std::fprintf(stderr, "cannot create the source channel\n");
     for (const std::string& prefix : {sourcePrefix, mirrorPrefix}) {
         Use(prefix);
         source.Unlink();
     }
+    return measured;
 }
 
 // A rig for this run, made the way users make one.
@@ -263,26 +274,43 @@ bool MakeRig() {
     return true;
 }
 
+// Every run stops at the first part that measures nothing: a figure of a
+// part that failed would read as a result.
+bool MeasureAll(const std::vector<std::string>& polls, const std::vector<bool>& modes, int writes) {
+    std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "230");
+    for (const std::string& poll : polls)
+        for (bool secure : modes)
+            if (!RunBridge(domain, poll, writes, secure)) return false;
+    for (bool secure : modes)
+        for (int rate : rates) {
+            Percentiles trip = MeasureDdsperf(domain, rate, writes, secure ? rigFolder + "/viewer" : "");
+            if (trip.timed == 0) return false;
+            Print(RoundTrip(secure).c_str(), std::to_string(rate) + "Hz", trip);
+        }
+    PrintRatios(polls, modes);
+    return true;
+}
+
+const char* const usage =
+    "usage: bench-bridge [--rig] [WRITES] [POLL-US...]\n"
+    "  the bridge's one-way latency at 120, 500 and 1000 Hz beside ddsperf's round trip;\n"
+    "  WRITES per rate (default 2000), the sender's poll in microseconds (default 100 and 0);\n"
+    "  --rig: each run plain and in a secure rig made for it\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    using Kind = BenchOperand::Kind;
+    BenchArguments arguments(usage, {"--rig"}, {{"WRITES", Kind::Whole, 1}, {"POLL-US", Kind::Whole, 0}}, true);
+    if (int status = arguments.Parse(argc, argv); status >= 0) return status;
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
-    bool rig = argc > 1 && std::string(argv[1]) == "--rig";
-    if (rig) --argc, ++argv;
+    bool rig = arguments.Has("--rig");
     if (rig && !MakeRig()) return std::fprintf(stderr, "cannot make the rig\n"), 1;
-    int writes = argc > 1 ? std::atoi(argv[1]) : 2000;
-    std::vector<std::string> polls(argv + std::min(argc, 2), argv + argc);
+    std::vector<std::string> polls = arguments.OperandsFrom(1);
     if (polls.empty()) polls = {"100", "0"};
-    std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "230");
     std::vector<bool> modes = rig ? std::vector<bool>{false, true} : std::vector<bool>{false};
-    for (const std::string& poll : polls)
-        for (bool secure : modes) RunBridge(domain, poll, writes, secure);
-    for (bool secure : modes)
-        for (int rate : rates)
-            Print(RoundTrip(secure).c_str(), std::to_string(rate) + "Hz",
-                  MeasureDdsperf(domain, rate, writes, secure ? rigFolder + "/viewer" : ""));
-    PrintRatios(polls, modes);
+    bool measured = MeasureAll(polls, modes, static_cast<int>(arguments.Number(0, 2000)));
     if (rig) std::filesystem::remove_all(std::filesystem::path(rigFolder).parent_path());
-    return 0;
+    return measured ? 0 : 1;
 }

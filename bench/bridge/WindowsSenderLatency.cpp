@@ -45,6 +45,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchArguments.h"
 #include "bench/bridge/BridgeBench.h"
 #include "bridge/SecuritySettings.h"
 #include "bridge/SourceClient.h"
@@ -89,10 +90,12 @@ std::vector<std::string> Program(bool windows, const std::string& name) {
 
 struct Percentiles {
     double p50 = 0, p99 = 0;
+    std::size_t count = 0;  // none: nothing was measured, and there is no figure to print
 };
 
 Percentiles Summarise(std::vector<double> values) {
     Percentiles result;
+    result.count = values.size();
     if (values.empty()) return result;
     std::sort(values.begin(), values.end());
     result.p50 = values[values.size() / 2];
@@ -326,39 +329,58 @@ bool MakeRig() {
     return true;
 }
 
-}  // namespace
 
-int main(int argc, char** argv) {
+// One rate: each sender and each ddsperf round trip; false, with a message,
+// at the first that measured nothing, whose figure would read as a result.
+bool MeasureRate(int rate, int count, const std::string& domain, const std::string& poll) {
+    SenderFigures windowsSender = MeasureSender(true, rate, count, domain, poll);
+    if (windowsSender.timed == 0) return false;
+    Print("Windows sender one-way", rate, windowsSender);
+    SenderFigures linuxSender = MeasureSender(false, rate, count, domain, poll);
+    if (linuxSender.timed == 0) return false;
+    Print("Linux sender one-way", rate, linuxSender);
+    Percentiles wineTrip = MeasureDdsperf(true, domain, rate, count);
+    if (wineTrip.count == 0) return false;
+    Print("ddsperf round trip Wine-Linux", rate, wineTrip);
+    Percentiles linuxTrip = MeasureDdsperf(false, domain, rate, count);
+    if (linuxTrip.count == 0) return false;
+    Print("ddsperf round trip Linux", rate, linuxTrip);
+    std::printf("%-30s %5d Hz   Windows %.2f   Linux %.2f   CPU Windows/Linux %.2f\n", "one-way p50 / round trip p50",
+                rate, windowsSender.oneWay.p50 / wineTrip.p50, linuxSender.oneWay.p50 / linuxTrip.p50,
+                linuxSender.cpu > 0 ? windowsSender.cpu / linuxSender.cpu : 0.0);
+    std::fflush(stdout);
+    return true;
+}
+
+void FindPrograms() {
     fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
     if (!std::getenv("LUMIVEX_BIN")) setenv("LUMIVEX_BIN", own.c_str(), 1);
     windowsBin = Setting("LUMIVEX_WINDOWS_BIN", (own.parent_path().parent_path() / "build-windows/bin").string());
     windowsDdsperf = windowsBin + "/ddsperf.exe";
     if (!fs::exists(windowsDdsperf)) windowsDdsperf = windowsBin + "/../third-party/bin/ddsperf.exe";
     wine = Setting("WINE", "/usr/lib/wine/wine64");
-    bool rig = argc > 1 && std::string(argv[1]) == "--rig";
-    if (rig) --argc, ++argv;
+}
+
+const char* const usage =
+    "usage: bench-bridge-windows [--rig] [WRITES-AT-1KHZ] [POLL-US]\n"
+    "  the Windows sender under Wine against the Linux sender at 120 Hz and 1 kHz, beside ddsperf;\n"
+    "  WRITES-AT-1KHZ timed (default 2000, half as many at 120 Hz), the senders' poll in microseconds\n"
+    "  (default: the sender's own); --rig: in a secure rig made for the run\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using Kind = BenchOperand::Kind;
+    BenchArguments arguments(usage, {"--rig"}, {{"WRITES-AT-1KHZ", Kind::Whole, 2}, {"POLL-US", Kind::Whole, 0}});
+    if (int status = arguments.Parse(argc, argv); status >= 0) return status;
+    FindPrograms();
+    bool rig = arguments.Has("--rig");
     if (rig && !MakeRig()) return std::fprintf(stderr, "cannot make the rig\n"), 1;
-    int writes = argc > 1 ? std::max(2, std::atoi(argv[1])) : 2000;
-    std::string poll = argc > 2 ? argv[2] : "";
+    int writes = static_cast<int>(arguments.Number(0, 2000));
+    std::string poll = arguments.Count() > 1 ? arguments.Operand(1) : "";
     std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "229");
     std::printf("%s, sender poll %s\n", rig ? "secure rig" : "plain DDS", poll.empty() ? "default" : poll.c_str());
-    for (int rate : {120, 1000}) {
-        int count = rate == 1000 ? writes : writes / 2;
-        SenderFigures windowsSender = MeasureSender(true, rate, count, domain, poll);
-        Print("Windows sender one-way", rate, windowsSender);
-        SenderFigures linuxSender = MeasureSender(false, rate, count, domain, poll);
-        Print("Linux sender one-way", rate, linuxSender);
-        Percentiles wineTrip = MeasureDdsperf(true, domain, rate, count);
-        Print("ddsperf round trip Wine-Linux", rate, wineTrip);
-        Percentiles linuxTrip = MeasureDdsperf(false, domain, rate, count);
-        Print("ddsperf round trip Linux", rate, linuxTrip);
-        std::printf("%-30s %5d Hz   Windows %.2f   Linux %.2f   CPU Windows/Linux %.2f\n",
-                    "one-way p50 / round trip p50", rate,
-                    wineTrip.p50 > 0 ? windowsSender.oneWay.p50 / wineTrip.p50 : 0.0,
-                    linuxTrip.p50 > 0 ? linuxSender.oneWay.p50 / linuxTrip.p50 : 0.0,
-                    linuxSender.cpu > 0 ? windowsSender.cpu / linuxSender.cpu : 0.0);
-        std::fflush(stdout);
-    }
+    bool measured = MeasureRate(120, writes / 2, domain, poll) && MeasureRate(1000, writes, domain, poll);
     if (rig) fs::remove_all(fs::path(rigFolder).parent_path());
-    return 0;
+    return measured ? 0 : 1;
 }

@@ -9,11 +9,13 @@
 // publisher (default: this program's own directory).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
+#include "bench/BenchmarkRun.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tools/monitor/ChannelMonitor.h"
 #include "channel/StationReader.h"
@@ -63,11 +65,9 @@ BENCHMARK_CAPTURE(MonitorPoll, AllBinsPublishedTwoBinsFourStations, allBinsPrefi
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    if (int status = BenchmarkRun::Start(argc, argv); status >= 0) return status;
     UsePublisherBesideThisProgram(argv[0]);
     BenchChannels channels(allBinsPrefix, twoBinsPrefix);
-    if (!channels.Publish()) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    if (!channels.Publish()) return std::fprintf(stderr, "bench-monitor: the publisher did not run\n"), 1;
+    return BenchmarkRun::Finish();
 }

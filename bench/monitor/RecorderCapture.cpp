@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchArguments.h"
 #include "recording/RecordingReader.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
@@ -77,10 +78,10 @@ private:
 };
 
 // Rows held over writes made, both bins together; `lastCount` is the
-// publisher's last write counter.
+// publisher's last write counter. 0 when the file holds none.
 double HeldShare(const std::string& path, uint64_t lastCount) {
     RecordingReader reader;
-    if (!reader.Open(path)) return std::fprintf(stderr, "%s\n", reader.Error().c_str()), 0.0;
+    if (!reader.Open(path)) return std::fprintf(stderr, "the recording: %s\n", reader.Error().c_str()), 0.0;
     uint32_t first[16] = {};
     uint64_t held = 0, made = 0;
     for (RecordedWrite write; reader.Next(write); ++held)
@@ -105,13 +106,27 @@ uint64_t WritesMade(const OutputFile& output) {
     return at == std::string::npos ? 0 : std::strtoull(text.c_str() + at + marker.size(), nullptr, 10);
 }
 
-void Measure(const Case& measured, int seconds) {
+// False, with a message, when a program did not run or the recording holds
+// nothing: a held share of 0 would read as a result.
+bool Report(const Case& measured, const OutputFile& published, const std::string& csv, double cpuShare) {
+    uint64_t made = WritesMade(published);
+    if (made == 0) return std::fprintf(stderr, "lumivex-publisher made no writes:\n%s", published.Text().c_str()), false;
+    double held = HeldShare(csv, made);
+    if (held <= 0) return std::fprintf(stderr, "lumivex-monitor recorded no write\n"), false;
+    std::printf("%-34s %5d Hz   held %7.3f %%   recorder CPU %5.2f %% of a core\n", measured.what, measured.rate,
+                100.0 * held, 100.0 * cpuShare);
+    std::fflush(stdout);
+    return true;
+}
+
+bool Measure(const Case& measured, int seconds) {
     std::vector<std::string> environment = ChildEnvironment({"LUMIVEX_SHM_PREFIX=" + prefix});
     ChildProcess publisher, recorder;
     OutputFile published;
-    publisher.Start({{ProgramPath("lumivex-publisher"), "--bins", "0,1", "--rate", std::to_string(measured.rate)},
-                     environment,
-                     published.Path()});
+    if (!publisher.Start({{ProgramPath("lumivex-publisher"), "--bins", "0,1", "--rate", std::to_string(measured.rate)},
+                          environment,
+                          published.Path()}))
+        return std::fprintf(stderr, "cannot start lumivex-publisher\n"), false;
     std::this_thread::sleep_for(Milliseconds(500));
     auto busy = StartBusyProcesses(measured.busy ? static_cast<int>(std::thread::hardware_concurrency()) : 0);
     OutputFile csv;
@@ -125,25 +140,32 @@ void Measure(const Case& measured, int seconds) {
     std::this_thread::sleep_for(Milliseconds(200));  // the recorder reads the last writes
     recorder.Stop();
     busy.clear();
-    std::printf("%-34s %5d Hz   held %7.3f %%   recorder CPU %5.2f %% of a core\n", measured.what, measured.rate,
-                100.0 * HeldShare(csv.Path(), WritesMade(published)), 100.0 * cpu / seconds);
-    std::fflush(stdout);
+    return Report(measured, published, csv.Path(), cpu / seconds);
 }
+
+const Case cases[] = {{"quiet machine", 1000, false, false},
+                      {"one busy process per core", 1000, true, false},
+                      {"quiet machine", 2000, false, false},
+                      {"live view, slow terminal", 20, false, true},
+                      {"live view, slow terminal", 1000, false, true},
+                      {"live view, slow terminal, busy per core", 1000, true, true}};
+
+const char* const usage =
+    "usage: bench-recorder [SECONDS [CASE]]\n"
+    "  how much of a publisher's writes lumivex-monitor --csv holds, and its CPU;\n"
+    "  SECONDS per case (default 10), every case or only the CASE-th (1 to 6)\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    using Kind = BenchOperand::Kind;
+    BenchArguments arguments(usage, {}, {{"SECONDS", Kind::Whole, 1}, {"CASE", Kind::Whole, 1, std::size(cases)}});
+    if (int status = arguments.Parse(argc, argv); status >= 0) return status;
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
-    int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    std::size_t only = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 0;
-    const Case cases[] = {{"quiet machine", 1000, false, false},
-                          {"one busy process per core", 1000, true, false},
-                          {"quiet machine", 2000, false, false},
-                          {"live view, slow terminal", 20, false, true},
-                          {"live view, slow terminal", 1000, false, true},
-                          {"live view, slow terminal, busy per core", 1000, true, true}};
+    int seconds = static_cast<int>(arguments.Number(0, 10));
+    auto only = static_cast<std::size_t>(arguments.Number(1, 0));
     for (std::size_t i = 0; i < std::size(cases); ++i)
-        if (only == 0 || only == i + 1) Measure(cases[i], seconds);
+        if ((only == 0 || only == i + 1) && !Measure(cases[i], seconds)) return 1;
     return 0;
 }

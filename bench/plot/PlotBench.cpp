@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "bench/BenchmarkRun.h"
 #include "plot/RecordingTracks.h"
 #include "plot/TrackFigure.h"
 #include "plot/TrackStatistics.h"
@@ -66,4 +67,7 @@ BENCHMARK(StatisticsOfHour)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (int status = BenchmarkRun::Start(argc, argv); status >= 0) return status;
+    return BenchmarkRun::Finish();
+}

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/BenchArguments.h"
 #include "recording/RecordingReader.h"
 #include "recording/RecordingWriter.h"
 
@@ -34,6 +35,11 @@ RecordedWrite Orbit(long index, int bin) {
     return write;
 }
 
+int Failed(const std::string& path, const RecordingWriter& writer) {
+    std::fprintf(stderr, "bench-recording: cannot write %s: %s\n", path.c_str(), writer.FailureReason().c_str());
+    return 1;
+}
+
 int Make(const std::string& path, double seconds) {
     RecordingInfo info;
     info.start = "2026-12-08T00:00:00.000Z";
@@ -43,7 +49,7 @@ int Make(const std::string& path, double seconds) {
     info.stations = 0xF;
     info.program = "bench-recording";
     RecordingWriter writer;
-    if (!writer.Open(path, info)) return 1;
+    if (!writer.Open(path, info)) return Failed(path, writer);
     const long writes = static_cast<long>(seconds * rate);
     for (long index = 0; index < writes; ++index) {
         for (int bin = 0; bin < 2; ++bin) {
@@ -52,7 +58,7 @@ int Make(const std::string& path, double seconds) {
             writer.WriteWrite(write);
         }
     }
-    return writer.Close() ? 0 : 1;
+    return writer.Close() ? 0 : Failed(path, writer);
 }
 
 int Load(const std::string& path) {
@@ -67,12 +73,20 @@ int Load(const std::string& path) {
     return reader.Error().empty() ? 0 : 1;
 }
 
+const char* const usage =
+    "usage: bench-recording make FILE [SECONDS] | load FILE\n"
+    "  make: a recording of SECONDS (default an hour) at 120 Hz, bins 0-1, stations 0-3\n"
+    "  load: reads it write by write; prints the writes and the seconds it took\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string command = argc > 2 ? argv[1] : "";
-    if (command == "make") return Make(argv[2], argc > 3 ? std::atof(argv[3]) : 3600.0);
-    if (command == "load") return Load(argv[2]);
-    std::fprintf(stderr, "usage: bench-recording make FILE [SECONDS] | load FILE\n");
+    using Kind = BenchOperand::Kind;
+    BenchArguments arguments(usage, {}, {{"COMMAND"}, {"FILE"}, {"SECONDS", Kind::Real, 0}});
+    if (int status = arguments.Parse(argc, argv); status >= 0) return status;
+    std::string command = arguments.Count() >= 2 ? arguments.Operand(0) : "";
+    if (command == "make") return Make(arguments.Operand(1), arguments.Number(2, 3600.0));
+    if (command == "load" && arguments.Count() == 2) return Load(arguments.Operand(1));
+    std::fprintf(stderr, "%s", usage);
     return 2;
 }

@@ -8,6 +8,7 @@
 // directory).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -17,6 +18,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "bench/BenchmarkRun.h"
 #include "platform/SharedMemory.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "channel/StationLayout.h"
@@ -122,17 +124,17 @@ BENCHMARK(AttachWithoutServer);
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    if (int status = BenchmarkRun::Start(argc, argv); status >= 0) return status;
     UsePublisherBesideThisProgram(argv[0]);
     BenchChannels channels(fullPrefix, publishedPrefix);
-    if (!channels.Publish()) return 1;
+    if (!channels.Publish()) return std::fprintf(stderr, "bench-tracker: the publisher did not run\n"), 1;
     // A mutex object its group may write is not locked: the channel is read
     // through its sequence.
     UsePrefix(readOnlyPrefix);
     SequencedServer readOnly;
-    if (!readOnly.Open(row.bin, 0640, 0660, getegid())) return 1;
-    benchmark::RunSpecifiedBenchmarks();
+    if (!readOnly.Open(row.bin, 0640, 0660, getegid()))
+        return std::fprintf(stderr, "bench-tracker: cannot create the channel read through its sequence\n"), 1;
+    int status = BenchmarkRun::Finish();
     readOnly.Unlink();
-    benchmark::Shutdown();
-    return 0;
+    return status;
 }

@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/ViewerApp.h"
+#include "bench/BenchmarkRun.h"
 #include "tests/support/GlutIdleProbe.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "channel/StationReader.h"
@@ -184,8 +185,7 @@ bool StartViewer() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (int status = BenchmarkRun::Start(argc, argv); status >= 0) return status;
     UsePublisherBesideThisProgram(argv[0]);
     std::string prefix = "lvxbenchviewer" + std::to_string(getpid()) + "_";
     UsePrefix(prefix);
@@ -200,13 +200,12 @@ int main(int argc, char** argv) {
     {
         Publisher live(PublisherArguments());
         if (StartViewer()) {
-            benchmark::RunSpecifiedBenchmarks();
+            status = BenchmarkRun::Finish();
         } else {
             std::fprintf(stderr, "bench-viewer: no window (is DISPLAY set?)\n");
             status = 1;
         }
     }
     Publisher::Run(unlink);
-    benchmark::Shutdown();
     return status;
 }
