@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -365,18 +367,50 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
     }
 }
 
-// A publisher writing 100 times a second: the recording holds its writes,
-// each with all selected stations and its own counter, and is whole when a
-// signal ends it (SIGHUP: the terminal closed), compressed or not.
+// What a publisher says it wrote: the rounds of its end line, each a write
+// of every channel; 0 when it does not say.
+uint32_t RoundsWritten(const std::string& output) {
+    const std::string mark = "lumivex-publisher: ";
+    std::size_t at = output.rfind(mark);
+    return at == std::string::npos ? 0 : static_cast<uint32_t>(std::strtoul(output.c_str() + at + mark.size(), nullptr, 10));
+}
+
+// The write counters a recording holds, by bin.
+std::map<int, std::set<uint32_t>> CountersByBin(const Recording& recording) {
+    std::map<int, std::set<uint32_t>> counters;
+    for (const RecordedWrite& write : recording.writes) counters[write.channel.bin].insert(write.writeCount);
+    return counters;
+}
+
+// Until both bins' recorded writes reach `last`, as far as the file is
+// flushed (a compressed one at each flush too).
+bool WaitUntilRecorded(const std::string& path, uint32_t last) {
+    const auto end = std::chrono::steady_clock::now() + runLimit;
+    for (; std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        std::map<int, std::set<uint32_t>> counters = CountersByBin(ReadRecording(path));
+        if (counters[0].count(last) && counters[1].count(last)) return true;
+    }
+    return false;
+}
+
+// A publisher writing 20 times a second, a rate any recorder keeps up with on
+// a loaded machine: the recording holds every write it says it made, each
+// with all selected stations and its own counter, and is whole when a signal
+// ends it (SIGHUP: the terminal closed), compressed or not.
 TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
-    Publish({"--rate", "100", "--description", steering});
     for (const auto& [signal, suffix] : {std::make_pair(SIGINT, ""), std::make_pair(SIGHUP, ".gz")}) {
         SCOPED_TRACE(suffix);
         OutputFile csv;
         const std::string path = csv.Path() + suffix;
         Running monitor;
         ASSERT_TRUE(StartRecording(monitor, path));
-        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ASSERT_NE(monitor.output.WaitFor("recording ", 0, runLimit), std::string::npos);
+        Outcome published = RunToEnd({ProgramPath("lumivex-publisher"), "--rate", "20", "--duration", "1",
+                                      "--description", steering},
+                                     ChildEnvironment({}), runLimit);
+        const uint32_t rounds = RoundsWritten(published.output);
+        ASSERT_GT(rounds, 0u) << published.output;
+        EXPECT_TRUE(WaitUntilRecorded(path, rounds));
         ASSERT_EQ(monitor.StopWith(signal), 0) << monitor.output.Text();
 
         Recording recording = ReadRecording(path);
@@ -388,25 +422,14 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         ASSERT_FALSE(recording.writes.empty());
         EXPECT_EQ(recording.writes[0].seconds, 0.0);
         EXPECT_EQ(recording.channels, (std::set<ChannelKey>{{0, 0, 0x21F, steering}, {0, 1, 0x21F, steering}}));
-        // Writes the file does not hold: gaps in each channel's counter (the
-        // publisher started by Publish restarts it once, at the same value).
-        uint32_t lastCount[2] = {};
-        uint64_t missed = 0;
-        for (const RecordedWrite& write : recording.writes) {
-            EXPECT_EQ(write.stations.size(), 4u);
-            uint32_t& last = lastCount[write.channel.bin];
-            if (last != 0 && write.writeCount > last + 1) missed += write.writeCount - last - 1;
-            last = write.writeCount;
-        }
-        // Two seconds of two bins at 100 writes/s are about 400 writes; a loaded
-        // machine may start the monitor late, so only a quarter is asked for.
-        EXPECT_GE(recording.writes.size(), 100u);
+        for (const RecordedWrite& write : recording.writes) EXPECT_EQ(write.stations.size(), 4u);
+        std::set<uint32_t> everyWrite;
+        for (uint32_t count = 1; count <= rounds; ++count) everyWrite.insert(count);
+        EXPECT_EQ(CountersByBin(recording), (std::map<int, std::set<uint32_t>>{{0, everyWrite}, {1, everyWrite}}));
         const std::string& output = monitor.output.Text();
         EXPECT_NE(output.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos)
             << output;
-        EXPECT_EQ(output.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos,
-                  missed > 0)
-            << output;
+        EXPECT_EQ(output.find("came and went"), std::string::npos) << output;
     }
 }
 
