@@ -220,6 +220,32 @@ TEST_F(ChannelSetTest, ReadOnlyChannelWaitsForAnEvenSequence) {
     EXPECT_EQ(pose[0], 7.0f);
 }
 
+// A writer that begins a write while a read-only reader copies and stops
+// halfway through it: the sequence odd, station 0's position changed, its
+// angles not yet. The copy it overtook is never returned, nor any other
+// while the write stays unfinished.
+TEST_F(ChannelSetTest, ReadOnlyCopyOvertakenByAWriteThatStoppedHalfwayIsNeverReturned) {
+    SequencedServer server;
+    ASSERT_TRUE(server.Open(0, 0640, 0660, getegid()));
+    ASSERT_TRUE(server.Write(3));
+    HandMadeChannel writer(RegionName(0, 0), "", 0);
+    const float halfWritten[3] = {999.0f, 999.0f, 999.0f};
+    bool writing = false;
+    auto stopHalfway = [&writer, &halfWritten] {
+        return platform::StoreRegionWord(writer.view, station_layout::sequenceOffset, 7) &&
+               platform::CopyToRegion(writer.view, station_layout::RecordOffset(0), halfWritten, sizeof halfWritten);
+    };
+    float pose[6] = {};
+    TrackerClient client;
+    const bool read = ReadBin(client, 0, [&] {
+        writing = writing || stopHalfway();
+        return CopyStationRecord(client, 0, pose);
+    });
+    ASSERT_TRUE(writing);
+    EXPECT_TRUE(client.IsReadOnly(0));
+    EXPECT_FALSE(read) << "returned x " << pose[0] << ", azimuth " << pose[3];
+}
+
 TEST_F(ChannelSetTest, ActiveStationCountUsesOnlyTheLowFourBits) {
     struct Case {
         uint32_t flags;

@@ -148,6 +148,11 @@ const Hostile hostiles[] = {
     {"AclGrantsAnotherUserWrite",
      [](HostileObjectTest& t) { return t.AddAcl(t.Mutex(), "u::rw-,u:65534:rw-,g::---,m::rw-,o::---"); },
      "an ACL lets another user or group write it", true, false, false, true},
+    // Whoever the ACL names could write poses without the mutex: only the
+    // region's own rule keeps them from readers and the writer.
+    {"AclGrantsAnotherUserWriteOfTheRegion",
+     [](HostileObjectTest& t) { return t.AddAcl(t.Region(), "u::rw-,u:65534:rw-,g::r--,m::rw-,o::r--"); },
+     "an ACL lets another user or group write it", false, true},
     {"ForgedMutexKind", [](HostileObjectTest& t) { return t.ForgeMutexKind(); },
      "not ready: not a mutex of the kind our servers create", true, true},
     // Readers find no channel; only the publisher meets the mutex object.
