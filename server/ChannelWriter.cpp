@@ -12,19 +12,9 @@ namespace {
 
 constexpr unsigned privateMode = 0600;
 
-void PutLittleEndian32(unsigned char* destination, uint32_t value) {
-    for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 // Even and never 0 after a write, so that a reader can tell a written
 // channel from a new one.
 uint32_t EvenAfter(uint32_t odd) { return odd + 1 != 0 ? odd + 1 : 2; }
-
-uint32_t GetLittleEndian32(const unsigned char* source) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | source[i];
-    return value;
-}
 
 }  // namespace
 
@@ -181,9 +171,9 @@ bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 bool ChannelWriter::CopyContent(const ChannelState& state) {
     using namespace station_layout;
     unsigned char head[recordsOffset + sizeof(state.records)];
-    PutLittleEndian32(head + writeCountOffset, state.writeCount);
-    PutLittleEndian32(head + flagsOffset, state.flags);
-    PutLittleEndian32(head + timestampOffset, state.timestampMicros);
+    WriteLittleEndian32(head + writeCountOffset, state.writeCount);
+    WriteLittleEndian32(head + flagsOffset, state.flags);
+    WriteLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
     std::size_t length =
         std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
@@ -199,7 +189,7 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
     using namespace station_layout;
     uint32_t sequence = 0;
     unsigned char process[4];
-    PutLittleEndian32(process, platform::ProcessId());
+    WriteLittleEndian32(process, platform::ProcessId());
     return platform::CopyFromRegion(view, sequenceOffset, &sequence, sizeof sequence) &&
            platform::StoreToRegion(view, sequenceOffset, sequence | 1u) && CopyContent(state) &&
            platform::CopyToRegion(view, writerProcessOffset, process, sizeof process) &&
@@ -265,8 +255,8 @@ std::string ChannelWriter::WriterOfRegion() const {
                 platform::CopyFromRegion(image, sequenceMarkOffset, fields, sizeof fields);
     platform::UnmapRegion(image);
     platform::CloseRegion(other);
-    bool marked = read && GetLittleEndian32(fields) == sequenceMark;
-    unsigned process = marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
+    bool marked = read && ReadLittleEndian32(fields) == sequenceMark;
+    unsigned process = marked ? ReadLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
     return process ? "process " + std::to_string(process) : "whose process id its region does not tell";
 }
 
