@@ -31,7 +31,7 @@ ChannelWriter::~ChannelWriter() { Close(); }
 // growing) is told as an object that cannot be opened.
 bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
     mode = channelMode;
-    firstWriteFailed = false;
+    growFailed = false;
     nextCheckMs = platform::CoarseMilliseconds() + checkPeriodMs;
     bool opened = Claim() && OpenRegion() && OpenMutex(first);
     if (opened) {
@@ -98,8 +98,7 @@ void ChannelWriter::Close() {
 bool ChannelWriter::OpenMutex(const ChannelState& first) {
     refusedObject = ShownName(mutexName);
     bool published = MutexUsable();
-    firstWriteFailed = !published && !Write(first);
-    if (firstWriteFailed) return false;
+    if (!published && !Write(first)) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), privateMode, &refusal);
     if (mutex && platform::NamedObjectIdentity(mutexName.c_str()) != mutexIdentity)
         refusal.status = platform::OpenStatus::Failed;
@@ -201,7 +200,11 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
 // size back and is mapped afresh.
 bool ChannelWriter::Remap() {
     platform::UnmapRegion(view);
-    if (!platform::GrowRegion(region, station_layout::publishedRegionSize)) return false;
+    growFailed = !platform::GrowRegion(region, station_layout::publishedRegionSize, &refusal);
+    if (growFailed) {
+        refusedObject = ShownName(regionName);
+        return false;
+    }
     (void)platform::MapRegion(region, platform::ViewAccess::ReadWrite, view);
     return true;
 }
@@ -272,7 +275,8 @@ std::string ChannelWriter::Failure() const {
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
                                    "(lumivex-publisher --unlink) or chmod it 0600"
                                  : "";
-    if (firstWriteFailed) return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size";
+    if (growFailed)
+        return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size" + SystemCause(refusal);
     if (refusal.status != OpenStatus::LiveWriter)
         return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix +
                (looseMutex ? EarlierModeHint(refusal.status) : "");
