@@ -56,10 +56,10 @@ int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check, posix::Rul
     int descriptor = posix::CreateShared(name, mode);
     int error = errno;
     if (descriptor < 0 && error == EEXIST) return posix::OpenShared(name, O_RDWR, check, rule);
-    if (check) *check = ObjectCheck{};
-    if (check) check->created = descriptor >= 0;
-    if (descriptor >= 0) Report(check, OpenStatus::Opened);
-    if (descriptor < 0) Report(check, error == EINVAL ? OpenStatus::RefusedName : OpenStatus::Failed, error);
+    const bool created = descriptor >= 0;
+    const OpenStatus status = created ? OpenStatus::Opened : error == EINVAL ? OpenStatus::RefusedName : OpenStatus::Failed;
+    if (check) *check = ObjectCheck{status, {}, created};
+    Report(check, status, created ? 0 : error);
     return descriptor;
 }
 

@@ -32,7 +32,9 @@ void Report(ObjectCheck* check, OpenStatus status, bool created = false, std::st
 // Keeps `handle` only when the object passes the trust rule.
 HANDLE Trusted(HANDLE handle, ACCESS_MASK writeRights, ObjectCheck* check, bool created) {
     if (!handle) {
-        Report(check, win32::StatusOfError(GetLastError()));
+        const DWORD error = GetLastError();
+        Report(check, win32::StatusOfError(error));
+        if (check) check->error = static_cast<int>(error);
         return nullptr;
     }
     win32::Trust trust = created ? win32::Trust{OpenStatus::Opened, {}} : win32::TrustOfObject(handle, writeRights);
