@@ -70,17 +70,23 @@ const char* UnitLabel(const ChannelSummary& summary, bool open) {
     return summary.read || !open ? station_layout::UnitOfCode(summary.unitCode).label : "UNIT AT FIRST READ";
 }
 
-const char* FormatLabel(const ChannelSummary& summary, uint32_t bit, const char* label) {
-    return summary.formatBits & bit ? label : "";
+// A column per format, empty where the channel lacks it: "CART|EULR|".
+std::string FormatLabels(const ChannelSummary& summary) {
+    std::string labels;
+    const char* separator = "";
+    for (const auto& format : station_layout::channelFormats) {
+        labels += separator;
+        if (summary.formatBits & format.bit) labels += format.label;
+        separator = "|";
+    }
+    return labels;
 }
 
 void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary, const char* unit) {
-    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s|%s|%s %s", row, entry.instrument, entry.bin,
+    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s %s", row, entry.instrument, entry.bin,
                 entry.station, ConsoleText(summary.description).c_str(), summary.activeCount,
                 summary.activeBits & (1u << entry.station) ? "" : "IN",
-                FormatLabel(summary, station_layout::formatCartesian, "CART"),
-                FormatLabel(summary, station_layout::formatEuler, "EULR"),
-                FormatLabel(summary, station_layout::formatQuaternion, "QUAT"), unit);
+                FormatLabels(summary).c_str(), unit);
 }
 
 // Adds a row for every selected station of the bin, as long as the map has room.

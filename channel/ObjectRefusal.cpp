@@ -52,7 +52,14 @@ std::string Details(const platform::ObjectCheck& check) {
 
 }  // namespace
 
-std::string RefusalReason(const platform::ObjectCheck& check) { return reasons.at(check.status) + Details(check); }
+std::string RefusalReason(const platform::ObjectCheck& check) {
+    return reasons.at(check.status) + SystemCause(check) + Details(check);
+}
+
+std::string SystemCause(const platform::ObjectCheck& check) {
+    bool named = check.status == OpenStatus::Failed && check.error != 0;
+    return named ? ": " + platform::ErrorText(check.error) : "";
+}
 
 std::string EarlierModeHint(platform::OpenStatus status) {
     if (status != OpenStatus::WritableByOwnGroup) return "";

@@ -9,6 +9,9 @@
 // owner uid 0, group 0, mode 0666)". What the system says of the object is told
 // when the object was there to be looked at.
 std::string RefusalReason(const platform::ObjectCheck& check);
+// The system's own words for a failure (": Too many open files"), or "" when
+// it gave none.
+std::string SystemCause(const platform::ObjectCheck& check);
 
 // Follows the reason why a channel's mutex object is refused (`status`), when
 // the server keeps no write sequence either: how the channel can be read.

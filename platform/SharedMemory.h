@@ -97,7 +97,11 @@ struct ObjectCheck {
     unsigned long long size = 0;  // for TooLarge and TooSmall: the object's size in bytes
     bool replaced = false;        // made in place of one that was not private to this user (WriterClaim.h),
                                   // which `description` then tells of
+    int error = 0;                // for Failed: the system's error number (ErrorText), 0 when it said none
 };
+
+// What the system calls an error number of ObjectCheck, e.g. "Too many open files".
+std::string ErrorText(int error);
 
 // The most a reader maps of a region: a published one has 4 KiB, so a
 // larger one is the work of a broken or hostile server.
@@ -121,7 +125,8 @@ RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check 
 // to at least `size` bytes. An existing region must pass the same trust rule.
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check = nullptr);
 // Gives back a region that someone shrank at least `size` bytes; never shrinks.
-bool GrowRegion(RegionHandle region, std::size_t size);
+// A failure is told in `check`, when given.
+bool GrowRegion(RegionHandle region, std::size_t size, ObjectCheck* check = nullptr);
 // Maps the whole region as it is now; a region larger than
 // maxMappedRegionSize, or one there is no address space for, is not mapped
 // (`check`, when given, says TooLarge and its size).

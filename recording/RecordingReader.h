@@ -90,7 +90,7 @@ private:
     std::string name;
     std::string error;
     std::string cutWarning;
-    std::array<ChannelSlot, 256> channels;
+    std::array<ChannelSlot, ChannelId::keys> channels;
     double lastSeconds = 0.0;  // version 1: times never go back in the whole file
     bool havePending = false;  // `pending` begins the next write
     Row pending{};

@@ -12,19 +12,9 @@ namespace {
 
 constexpr unsigned privateMode = 0600;
 
-void PutLittleEndian32(unsigned char* destination, uint32_t value) {
-    for (int i = 0; i < 4; ++i) destination[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 // Even and never 0 after a write, so that a reader can tell a written
 // channel from a new one.
 uint32_t EvenAfter(uint32_t odd) { return odd + 1 != 0 ? odd + 1 : 2; }
-
-uint32_t GetLittleEndian32(const unsigned char* source) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | source[i];
-    return value;
-}
 
 }  // namespace
 
@@ -41,7 +31,7 @@ ChannelWriter::~ChannelWriter() { Close(); }
 // growing) is told as an object that cannot be opened.
 bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
     mode = channelMode;
-    firstWriteFailed = false;
+    growFailed = false;
     nextCheckMs = platform::CoarseMilliseconds() + checkPeriodMs;
     bool opened = Claim() && OpenRegion() && OpenMutex(first);
     if (opened) {
@@ -108,8 +98,7 @@ void ChannelWriter::Close() {
 bool ChannelWriter::OpenMutex(const ChannelState& first) {
     refusedObject = ShownName(mutexName);
     bool published = MutexUsable();
-    firstWriteFailed = !published && !Write(first);
-    if (firstWriteFailed) return false;
+    if (!published && !Write(first)) return false;
     mutex = platform::CreateSharedMutex(mutexName.c_str(), privateMode, &refusal);
     if (mutex && platform::NamedObjectIdentity(mutexName.c_str()) != mutexIdentity)
         refusal.status = platform::OpenStatus::Failed;
@@ -181,9 +170,9 @@ bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
 bool ChannelWriter::CopyContent(const ChannelState& state) {
     using namespace station_layout;
     unsigned char head[recordsOffset + sizeof(state.records)];
-    PutLittleEndian32(head + writeCountOffset, state.writeCount);
-    PutLittleEndian32(head + flagsOffset, state.flags);
-    PutLittleEndian32(head + timestampOffset, state.timestampMicros);
+    WriteLittleEndian32(head + writeCountOffset, state.writeCount);
+    WriteLittleEndian32(head + flagsOffset, state.flags);
+    WriteLittleEndian32(head + timestampOffset, state.timestampMicros);
     std::memcpy(head + recordsOffset, state.records, sizeof(state.records));
     std::size_t length =
         std::min({state.description.size(), maxDescriptionLength, view.length - descriptionOffset - 1});
@@ -199,7 +188,7 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
     using namespace station_layout;
     uint32_t sequence = 0;
     unsigned char process[4];
-    PutLittleEndian32(process, platform::ProcessId());
+    WriteLittleEndian32(process, platform::ProcessId());
     return platform::CopyFromRegion(view, sequenceOffset, &sequence, sizeof sequence) &&
            platform::StoreToRegion(view, sequenceOffset, sequence | 1u) && CopyContent(state) &&
            platform::CopyToRegion(view, writerProcessOffset, process, sizeof process) &&
@@ -211,7 +200,11 @@ bool ChannelWriter::CopyIn(const ChannelState& state) {
 // size back and is mapped afresh.
 bool ChannelWriter::Remap() {
     platform::UnmapRegion(view);
-    if (!platform::GrowRegion(region, station_layout::publishedRegionSize)) return false;
+    growFailed = !platform::GrowRegion(region, station_layout::publishedRegionSize, &refusal);
+    if (growFailed) {
+        refusedObject = ShownName(regionName);
+        return false;
+    }
     (void)platform::MapRegion(region, platform::ViewAccess::ReadWrite, view);
     return true;
 }
@@ -265,8 +258,8 @@ std::string ChannelWriter::WriterOfRegion() const {
                 platform::CopyFromRegion(image, sequenceMarkOffset, fields, sizeof fields);
     platform::UnmapRegion(image);
     platform::CloseRegion(other);
-    bool marked = read && GetLittleEndian32(fields) == sequenceMark;
-    unsigned process = marked ? GetLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
+    bool marked = read && ReadLittleEndian32(fields) == sequenceMark;
+    unsigned process = marked ? ReadLittleEndian32(fields + (writerProcessOffset - sequenceMarkOffset)) : 0;
     return process ? "process " + std::to_string(process) : "whose process id its region does not tell";
 }
 
@@ -282,7 +275,8 @@ std::string ChannelWriter::Failure() const {
     std::string fix = looseMutex ? "; a mutex object must be private to its server: remove it "
                                    "(lumivex-publisher --unlink) or chmod it 0600"
                                  : "";
-    if (firstWriteFailed) return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size";
+    if (growFailed)
+        return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size" + SystemCause(refusal);
     if (refusal.status != OpenStatus::LiveWriter)
         return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix +
                (looseMutex ? EarlierModeHint(refusal.status) : "");

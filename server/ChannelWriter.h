@@ -105,7 +105,7 @@ private:
     std::string refusedObject;
     platform::ObjectCheck refusal;
     std::string otherWriter;
-    bool firstWriteFailed = false;  // the objects opened, but the region took no content
+    bool growFailed = false;  // a shrunk region could not be given back its size (`refusal` says why)
     bool createdRegion = false;
     bool createdMutex = false;
     uint64_t nextCheckMs = 0;

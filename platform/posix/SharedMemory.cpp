@@ -37,8 +37,10 @@ namespace {
 
 constexpr uint32_t readyMark = 0x4C565831u;
 
-void Report(ObjectCheck* check, OpenStatus status) {
-    if (check) check->status = status;
+void Report(ObjectCheck* check, OpenStatus status, int error = 0) {
+    if (!check) return;
+    check->status = status;
+    check->error = error;
 }
 
 // For failure paths only: the descriptor is given up, and the failure that
@@ -48,14 +50,17 @@ int CloseAfterFailure(int descriptor) {
     return -1;
 }
 
-// A new object gets exactly `mode`; one that exists must pass `rule`.
+// A new object gets exactly `mode`; one that exists must pass `rule`. A
+// failed create tells of nothing the check held before.
 int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check, posix::Rule rule = posix::Rule::Trust) {
     int descriptor = posix::CreateShared(name, mode);
-    if (check) check->created = descriptor >= 0;
-    if (descriptor >= 0) Report(check, OpenStatus::Opened);
-    if (descriptor < 0 && errno == EINVAL) Report(check, OpenStatus::RefusedName);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
-    return posix::OpenShared(name, O_RDWR, check, rule);
+    int error = errno;
+    if (descriptor < 0 && error == EEXIST) return posix::OpenShared(name, O_RDWR, check, rule);
+    const bool created = descriptor >= 0;
+    const OpenStatus status = created ? OpenStatus::Opened : error == EINVAL ? OpenStatus::RefusedName : OpenStatus::Failed;
+    if (check) *check = ObjectCheck{status, {}, created};
+    Report(check, status, created ? 0 : error);
+    return descriptor;
 }
 
 bool ObjectSize(int descriptor, std::size_t& size) {
@@ -220,6 +225,8 @@ bool InView(const RegionView& view, std::size_t offset, std::size_t length) {
 
 }  // namespace
 
+std::string ErrorText(int error) { return std::strerror(error); }
+
 ObjectCheck CheckSharedObject(const char* name, bool toLock) {
     ObjectCheck check;
     int descriptor = posix::OpenShared(name, O_RDONLY, &check, toLock ? posix::Rule::Lock : posix::Rule::Trust);
@@ -235,10 +242,16 @@ RegionHandle OpenRegion(const char* name, ViewAccess access, ObjectCheck* check)
 RegionHandle CreateRegion(const char* name, std::size_t size, unsigned mode, ObjectCheck* check) {
     int descriptor = OpenOrCreate(name, mode, check);
     if (descriptor < 0) return noRegion;
-    return GrowTo(descriptor, size) ? descriptor : CloseAfterFailure(descriptor);
+    if (GrowTo(descriptor, size)) return descriptor;
+    Report(check, OpenStatus::Failed, errno);
+    return CloseAfterFailure(descriptor);
 }
 
-bool GrowRegion(RegionHandle region, std::size_t size) { return region != noRegion && GrowTo(region, size); }
+bool GrowRegion(RegionHandle region, std::size_t size, ObjectCheck* check) {
+    if (region != noRegion && GrowTo(region, size)) return true;
+    Report(check, OpenStatus::Failed, region != noRegion ? errno : EBADF);
+    return false;
+}
 
 bool CopyFromRegion(const RegionView& view, std::size_t offset, void* destination, std::size_t length) {
     if (!InView(view, offset, length)) return false;
@@ -326,10 +339,11 @@ SharedMutex* OpenSharedMutex(const char* name, ObjectCheck* check) {
     if (descriptor < 0) return nullptr;
     OpenStatus failure = OpenStatus::Failed;
     SharedMutex* mutex = CloseDescriptorOrMutex(descriptor, MapMutexObject(descriptor, failure));
+    int error = mutex ? 0 : errno;
     OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : failure;
     if (mutex && posix::MappingVanished(mutex->watch)) readiness = OpenStatus::NotReady;
     if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
-    Report(check, readiness);
+    Report(check, readiness, error);
     return mutex;
 }
 
@@ -344,16 +358,17 @@ SharedMutex* CreateSharedMutex(const char* name, unsigned mode, ObjectCheck* che
         return nullptr;
     }
     if (!GrowTo(descriptor, sizeof(MutexObject))) {
-        Report(check, OpenStatus::Failed);
+        Report(check, OpenStatus::Failed, errno);
         CloseAfterFailure(descriptor);
         return nullptr;
     }
     OpenStatus failure = OpenStatus::Failed;
     SharedMutex* mutex = MapMutexObject(descriptor, failure);
     if (mutex && !IsReady(mutex->object) && !InitialiseMutex(mutex->object)) CloseSharedMutex(mutex);
+    int error = mutex ? 0 : errno;
     OpenStatus readiness = mutex ? ReadinessOf(mutex->object) : failure;
     if (readiness != OpenStatus::Opened) CloseSharedMutex(mutex);
-    Report(check, readiness);
+    Report(check, readiness, error);
     return CloseDescriptorOrMutex(descriptor, mutex);
 }
 

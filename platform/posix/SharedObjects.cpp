@@ -177,10 +177,12 @@ ObjectCheck Described(OpenStatus outcome, const struct stat& status) {
 ObjectCheck CheckFailedOpen(const char* name, int error) {
     OpenStatus outcome = StatusOfError(error);
     struct stat status {};
-    if (outcome != OpenStatus::NotRegularFile || lstat(ObjectPath(name).c_str(), &status) != 0 ||
-        S_ISREG(status.st_mode))
-        return ObjectCheck{outcome};
-    return Described(outcome, status);
+    ObjectCheck check{outcome};
+    if (outcome == OpenStatus::NotRegularFile && lstat(ObjectPath(name).c_str(), &status) == 0 &&
+        !S_ISREG(status.st_mode))
+        check = Described(outcome, status);
+    check.error = error;
+    return check;
 }
 
 void Report(ObjectCheck* check, const ObjectCheck& value) {

@@ -43,6 +43,7 @@ int OpenOrCreate(const char* name, ObjectCheck& check) {
     check.status = descriptor >= 0   ? OpenStatus::Opened
                    : error == EINVAL ? OpenStatus::RefusedName
                                      : OpenStatus::Failed;
+    check.error = descriptor >= 0 ? 0 : error;
     if (descriptor >= 0 || error != EEXIST) return descriptor;
     return posix::OpenShared(name, O_RDWR, &check, posix::Rule::RegularFile);
 }

@@ -9,6 +9,7 @@
 
 #include "platform/win32/NamedObjects.h"
 #include "platform/win32/ObjectTrust.h"
+#include "platform/win32/SystemText.h"
 
 namespace platform {
 
@@ -31,7 +32,9 @@ void Report(ObjectCheck* check, OpenStatus status, bool created = false, std::st
 // Keeps `handle` only when the object passes the trust rule.
 HANDLE Trusted(HANDLE handle, ACCESS_MASK writeRights, ObjectCheck* check, bool created) {
     if (!handle) {
-        Report(check, win32::StatusOfError(GetLastError()));
+        const DWORD error = GetLastError();
+        Report(check, win32::StatusOfError(error));
+        if (check) check->error = static_cast<int>(error);
         return nullptr;
     }
     win32::Trust trust = created ? win32::Trust{OpenStatus::Opened, {}} : win32::TrustOfObject(handle, writeRights);
@@ -104,6 +107,8 @@ std::size_t RegionSize(RegionHandle region) {
 
 // A kernel mutex keeps nothing of its holders in memory others could write,
 // so the rule for locking one is the trust rule.
+std::string ErrorText(int error) { return win32::SystemText(static_cast<DWORD>(error)); }
+
 ObjectCheck CheckSharedObject(const char* name, bool) {
     ObjectCheck check;
     HANDLE handle = win32::OpenMapping(name, FILE_MAP_READ);
@@ -142,7 +147,12 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned, ObjectCh
 
 // A mapping keeps the size it was created with; one that is too short cannot
 // be grown.
-bool GrowRegion(RegionHandle region, std::size_t size) { return RegionSize(region) >= size; }
+// A view cannot grow a mapping here, so a shrunk region stays shrunk.
+bool GrowRegion(RegionHandle region, std::size_t size, ObjectCheck* check) {
+    bool large = RegionSize(region) >= size;
+    if (!large && check) *check = ObjectCheck{OpenStatus::Failed};
+    return large;
+}
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check) {
     HANDLE handle = Regions().Get(region);

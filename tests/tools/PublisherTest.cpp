@@ -1,5 +1,6 @@
 // The publisher's command line and its replay of recordings, run as real
 // processes against real shared memory.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -179,6 +180,24 @@ TEST_F(PublisherTest, AHeldLockEndsWithTheDuration) {
     ASSERT_TRUE(outcome.finished) << "the hold outlasted --duration";
     EXPECT_EQ(ExitCode(outcome.status), 0) << outcome.output;
     EXPECT_TRUE(NothingPublished());
+}
+
+// Out of descriptors, the publisher says so in the system's words and names
+// nothing it did not look at: with 4 the region of an earlier run was told
+// with the mutex object's owner and mode. Each limit lets the loader open its
+// libraries and then stops a different object's open.
+TEST_F(PublisherTest, AnObjectThatCannotBeOpenedSaysTheSystemsCause) {
+    const std::string cause = ": cannot be opened: " + std::string(std::strerror(EMFILE)) + "\n";
+    for (const char* limit : {"4", "5"}) {
+        ASSERT_EQ(ExitCode(Run({"--once"}).status), 0);  // the objects of an earlier run
+        const std::string script = "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n " + std::string(limit) +
+                                   " && exec \"$0\" --once";
+        Outcome outcome = testsupport::RunToEnd({"/bin/sh", "-c", script, testsupport::ProgramPath("lumivex-publisher")},
+                                                testsupport::ChildEnvironment({}), testsupport::Milliseconds(10000));
+        ASSERT_TRUE(outcome.finished);
+        EXPECT_EQ(ExitCode(outcome.status), 1) << outcome.output;
+        EXPECT_NE(outcome.output.find(cause), std::string::npos) << limit << ": " << outcome.output;
+    }
 }
 
 // Whoever starts the publisher by hand learns from standard error what it

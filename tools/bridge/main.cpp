@@ -20,6 +20,7 @@
 #include "platform/Signals.h"
 #include "platform/Timing.h"
 #include "tools/common/ChannelMode.h"
+#include "tools/common/ChannelSelection.h"
 #include "text/NumberList.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
@@ -132,10 +133,7 @@ void AddCommon(CLI::App& command, Options& options) {
         ->default_str("0");
     command.add_option("--rig", options.rig, "join a secure rig with this machine's folder from 'rig add'")
         ->type_name("DIR/NAME");
-    command.add_option("--bins", options.bins, "bins")
-        ->type_name("LIST")
-        ->check(NumberListValidator(ChannelId::highest))
-        ->capture_default_str();
+    ChannelSelection::AddList(command, ChannelSelection::List::Bins, options.bins, "bins");
 }
 
 void AddDays(CLI::App& command, Options& options) {
@@ -154,9 +152,8 @@ void AddRig(CLI::App& app, Options& options) {
     add->add_option("DIR", options.rigFolder, "the authority's folder")->required();
     add->add_option("NAME", options.name, "the machine's name: letters, digits, '-', '_'")->required();
     CLI::Option_group* role = add->add_option_group("role", "What the machine may do");
-    role->add_option("--send", options.sendList, "instruments this machine may send")
-        ->type_name("LIST")
-        ->check(NumberListValidator(ChannelId::highest));
+    ChannelSelection::AddList(*role, ChannelSelection::List::Instruments, options.sendList,
+                              "instruments this machine may send", "--send");
     role->add_flag("--receive", options.receiveOnly, "this machine may only receive");
     role->require_option(1);
     AddDays(*add, options);
@@ -174,10 +171,7 @@ int main(int argc, char** argv) {
     CLI::App app("Carries tracker channels between machines over DDS.", "lumivex-bridge");
     app.require_subcommand(1);
     CLI::App* send = app.add_subcommand("send", "publish this machine's channels of one instrument");
-    send->add_option("--instrument", options.instrument, "instrument")
-        ->type_name("N")
-        ->check(DecimalValidator(0, ChannelId::highest))
-        ->capture_default_str();
+    ChannelSelection::AddInstrument(*send, options.instrument, "instrument");
     send->add_option("--poll-us", options.pollMicros,
                      "microseconds between reads while a channel's writes are not foreseen, 0 to spin")
         ->type_name("US")
@@ -185,10 +179,7 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     AddCommon(*send, options);
     CLI::App* receive = app.add_subcommand("receive", "write the channels received into this machine's channels");
-    receive->add_option("--instrument", options.instruments, "instruments")
-        ->type_name("LIST")
-        ->check(NumberListValidator(ChannelId::highest))
-        ->capture_default_str();
+    ChannelSelection::AddList(*receive, ChannelSelection::List::Instruments, options.instruments, "instruments");
     receive->add_option("--mode", options.mode, "permission bits of the channels it creates")
         ->type_name("OCTAL")
         ->check(ChannelModeValidator())

@@ -2,17 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "channel/ChannelId.h"
-#include "text/NumberList.h"
+#include "tools/common/ChannelSelection.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 #include "tools/common/OutputFileRule.h"
 
 namespace {
-
-constexpr int highestInstrument = ChannelId::highest;
-constexpr int highestBin = ChannelId::highest;
-constexpr int highestStation = ChannelId::highestStation;
 
 // A week at most: longer is no use and would overflow the clock's arithmetic.
 const CLI::Validator durationCheck(
@@ -28,25 +23,14 @@ const char* const description =
     "(position in the channel's unit, angles in degrees), ACTIVE or not, the update rate and the age of the\n"
     "last change. On a terminal it redraws until Ctrl-C; otherwise it prints one line per change.";
 
-// A list's check runs before the option's function, so the list read there is sound.
-void AddList(CLI::App& app, const std::string& name, const std::string& help, int highest, uint32_t& mask) {
-    app.add_option_function<std::string>(
-           name, [highest, &mask](const std::string& list) { ParseNumberList(list, highest, mask); }, help)
-        ->type_name("LIST")
-        ->check(NumberListValidator(highest))
-        ->default_str(DescribeNumberList(mask));
-}
-
 }  // namespace
 
 std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
     auto app = std::make_unique<CLI::App>(description, "lumivex-monitor");
-    app->add_option("--instrument", options.instrument, "instrument")
-        ->type_name("N")
-        ->check(DecimalValidator(0, highestInstrument))
-        ->default_str("0");
-    AddList(*app, "--bins", "channels to show, e.g. 0,1 or 0-15", highestBin, options.bins);
-    AddList(*app, "--stations", "stations to show, e.g. 0-3 or 0,2,5", highestStation, options.stations);
+    ChannelSelection::AddInstrument(*app, options.instrument, "instrument");
+    ChannelSelection::AddList(*app, ChannelSelection::List::Bins, options.bins, "channels to show, e.g. 0,1 or 0-15");
+    ChannelSelection::AddList(*app, ChannelSelection::List::Stations, options.stations,
+                              "stations to show, e.g. 0-3 or 0,2,5");
     CLI::Option* once =
         app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
     CLI::Option* csv = app->add_option("--csv", options.csvPath,

@@ -25,15 +25,9 @@ std::string Printed(const char* format, Values... values) {
 double Seconds(MonitorClock::duration span) { return std::chrono::duration<double>(span).count(); }
 
 std::string FormatLabels(uint32_t flags) {
-    static const struct {
-        uint32_t bit;
-        const char* label;
-    } formats[] = {{station_layout::formatCartesian, " CART"},
-                   {station_layout::formatEuler, " EULR"},
-                   {station_layout::formatQuaternion, " QUAT"}};
     std::string labels;
-    for (const auto& format : formats)
-        if (flags & format.bit) labels += format.label;
+    for (const auto& format : station_layout::channelFormats)
+        if (flags & format.bit) labels += std::string(" ") + format.label;
     return labels.empty() ? " no format" : labels;
 }
 

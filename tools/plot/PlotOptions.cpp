@@ -5,16 +5,12 @@
 
 #include <CLI/CLI.hpp>
 
-#include "channel/ChannelId.h"
-#include "text/NumberList.h"
+#include "tools/common/ChannelSelection.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 #include "tools/common/OutputFileRule.h"
 
 namespace {
-
-constexpr int highestBin = ChannelId::highest;
-constexpr int highestStation = ChannelId::highestStation;
 
 const char* const description =
     "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in metres, each\n"
@@ -69,7 +65,7 @@ const CLI::Validator pictureName(
     "", "PictureName");
 
 struct OptionTexts {
-    std::string bins = "0-15", stations = "0-31", size = "1600x1000";
+    std::string size = "1600x1000";
 };
 
 void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
@@ -83,14 +79,10 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
             ->type_name("OUT.png")
             ->check(pictureName);
     CLI::Option* force = AddForceFlag(app, options.force, "the picture");
-    app.add_option("--bins", texts.bins, "bins to show, e.g. 0,1 or 0-15")
-        ->type_name("LIST")
-        ->check(NumberListValidator(highestBin))
-        ->capture_default_str();
-    app.add_option("--stations", texts.stations, "stations to show, e.g. 0-3 or 0,2,5")
-        ->type_name("LIST")
-        ->check(NumberListValidator(highestStation))
-        ->capture_default_str();
+    ChannelSelection::AddList(app, ChannelSelection::List::Bins, options.selection.bins,
+                              "bins to show, e.g. 0,1 or 0-15");
+    ChannelSelection::AddList(app, ChannelSelection::List::Stations, options.selection.stations,
+                              "stations to show, e.g. 0-3 or 0,2,5");
     app.add_option("--from", options.selection.from, "start at S seconds into the recording")
         ->type_name("S")
         ->check(SecondsValidator());
@@ -112,12 +104,6 @@ void AddOptions(CLI::App& app, PlotOptions& options, OptionTexts& texts) {
     stats->excludes(output)->excludes(size)->excludes(position)->excludes(force);
 }
 
-void ApplyTexts(const OptionTexts& texts, PlotOptions& options) {
-    ParseNumberList(texts.bins, highestBin, options.selection.bins);
-    ParseNumberList(texts.stations, highestStation, options.selection.stations);
-    ParseSize(texts.size, options.width, options.height);
-}
-
 // What CLI11 cannot check alone, and the values read from the texts; what is
 // wrong, or "".
 std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions& options) {
@@ -130,7 +116,7 @@ std::string Complete(const CLI::App& app, const OptionTexts& texts, PlotOptions&
     bool drawing = !options.stats;
     if (drawing && options.recording == "-" && options.output.empty())
         return "a recording from standard input needs -o OUT.png";
-    ApplyTexts(texts, options);
+    ParseSize(texts.size, options.width, options.height);
     if (drawing && options.output.empty()) options.output = DefaultOutput(options.recording);
     return "";
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "channel/ChannelId.h"
 #include "plot/StationTrack.h"
 #include "plot/TrackFigure.h"
 #include "tools/common/RunCommandLine.h"
@@ -10,7 +11,7 @@
 struct PlotOptions {
     std::string recording;  // "-": standard input
     std::string output;     // the picture; "" before the default is worked out
-    TrackSelection selection;
+    TrackSelection selection{(1u << ChannelId::count) - 1};  // every bin, as the help shows it: 0-15
     bool fromGiven = false;
     bool toGiven = false;
     bool narrowed = false;  // bins, stations or time were chosen

@@ -9,16 +9,13 @@
 
 #include "channel/ChannelId.h"
 #include "tools/common/ChannelMode.h"
-#include "text/NumberList.h"
+#include "tools/common/ChannelSelection.h"
 #include "tools/common/OptionNumbers.h"
 #include "tools/common/OptionRules.h"
 #include "tools/publisher/Motion.h"
 #include "tools/common/RunCommandLine.h"
 
 namespace {
-
-constexpr int highestInstrument = ChannelId::highest;
-constexpr int highestBin = ChannelId::highest;
 
 // Six finite numbers separated by single commas.
 bool ParseFloats(const std::string& list, float* values, int count) {
@@ -108,17 +105,9 @@ const CLI::Validator motionCheck = CheckedBy([](const std::string& text) {
 });
 
 void AddChannelOptions(CLI::App& app, PublisherOptions& options) {
-    app.add_option("--instrument", options.instrument, "instrument number")
-        ->type_name("N")
-        ->check(DecimalValidator(0, highestInstrument))
-        ->default_str("0");
-    // A check runs before the option's function, so the value read there is sound.
-    app.add_option_function<std::string>(
-           "--bins", [&options](const std::string& list) { ParseNumberList(list, highestBin, options.bins); },
-           "channels to publish, e.g. 0,1, 0-15 or 0-3,8")
-        ->type_name("LIST")
-        ->check(NumberListValidator(highestBin))
-        ->default_str(DescribeNumberList(options.bins));
+    ChannelSelection::AddInstrument(app, options.instrument, "instrument number");
+    ChannelSelection::AddList(app, ChannelSelection::List::Bins, options.bins,
+                              "channels to publish, e.g. 0,1, 0-15 or 0-3,8");
     app.add_option_function<std::string>(
            "--flags", [&options](const std::string& text) { ReadFlags(text, options.flags); },
            "flags word: bits 0..3 active stations, 4 CART, 5 EULR, 6 QUAT, 8..11 unit: 0 inches, 1 cm, 2 metres")
@@ -204,7 +193,7 @@ void AddReplayOptions(CLI::App& app, PublisherOptions& options) {
         ->needs(replay);
     app.add_option("--as-instrument", options.asInstrument, "publish the channels under instrument N")
         ->type_name("N")
-        ->check(DecimalValidator(0, highestInstrument))
+        ->check(DecimalValidator(0, ChannelId::highest))
         ->needs(replay);
 }
 

@@ -75,7 +75,8 @@ std::string WriteRound(Channels& channels, const PublisherOptions& options, uint
     const ChannelState state = RoundState(options, writeCount, pacer.Elapsed());
     for (auto& channel : channels)
         if (!WriteChannel(*channel, options, state, pacer))
-            return channel->RefusedObject().empty() ? "could not write a channel" : channel->Failure();
+            return channel->RefusedObject().empty() ? "could not write " + ShownName(channel->RegionName())
+                                                    : channel->Failure();
     return "";
 }
 
