@@ -83,10 +83,9 @@ std::string FormatLabels(const ChannelSummary& summary) {
 }
 
 void PrintSensorLine(int row, const StationMapEntry& entry, const ChannelSummary& summary, const char* unit) {
-    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s %s", row, entry.instrument, entry.bin,
-                entry.station, ConsoleText(summary.description).c_str(), summary.activeCount,
-                summary.activeBits & (1u << entry.station) ? "" : "IN",
-                FormatLabels(summary).c_str(), unit);
+    std::printf("\n\tSensor%3d: QMT(%d,%d,%d) %s(%d) %sACTIVE %s %s", row, entry.instrument, entry.bin, entry.station,
+                ConsoleText(summary.description).c_str(), summary.activeCount,
+                summary.activeBits & (1u << entry.station) ? "" : "IN", FormatLabels(summary).c_str(), unit);
 }
 
 // Adds a row for every selected station of the bin, as long as the map has room.

@@ -53,7 +53,7 @@ bool SenderActivity::AnyCutOff(const std::vector<dds_instance_handle_t>& alive, 
     for (auto sender = heard.begin(); sender != heard.end();) {
         const bool living = std::find(alive.begin(), alive.end(), sender->first) != alive.end();
         const Clock::duration silence = now - sender->second.last;
-            cutOff = cutOff || (sender->second.HeldToBeat() && silence > (living ? silenceLimit : endingLimit));
+        cutOff = cutOff || (sender->second.HeldToBeat() && silence > (living ? silenceLimit : endingLimit));
         sender = living ? std::next(sender) : heard.erase(sender);
     }
     return cutOff;

@@ -15,8 +15,8 @@ std::vector<std::string> ChannelNotices::After(const ShMemChannelSet& set, int b
 }
 
 // Read-only readers see a sequence that stays odd as held too.
-void ChannelNotices::FollowHold(Channel& channel, const std::string& mutex, bool held, bool read,
-                                Clock::time_point now, std::vector<std::string>& lines) {
+void ChannelNotices::FollowHold(Channel& channel, const std::string& mutex, bool held, bool read, Clock::time_point now,
+                                std::vector<std::string>& lines) {
     if (read || !held) {
         if (read && channel.heldSaid) lines.push_back(mutex + ": released; the channel is read again");
         channel = Channel{channel.deaths};

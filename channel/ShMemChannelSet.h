@@ -15,9 +15,9 @@ struct ChannelTrouble {
     bool mutexObject = false;                                    // which object `check` is about
     bool held = false;                                           // the last wait for its mutex ran out
     bool abandoned = false;                                      // the last lock found its holder dead
-    bool halfWritten = false;  // it holds what a server that died in the middle of a write left (HalfWrites)
-    std::chrono::nanoseconds waited{};                           // how long the last lock could wait
-    bool readOnly = false;                                       // read through the write sequence
+    bool halfWritten = false;           // it holds what a server that died in the middle of a write left (HalfWrites)
+    std::chrono::nanoseconds waited{};  // how long the last lock could wait
+    bool readOnly = false;              // read through the write sequence
 };
 
 // The sixteen channels one instrument of the tracking server can publish: a

@@ -52,7 +52,7 @@ std::string WriteRgbPng(const std::string& path, int width, int height, const st
 std::string WriteRgbPng(std::FILE* file, int width, int height, const std::vector<std::uint8_t>& pixels,
                         PixelLayout layout) {
     std::string failure = Fits(width, height, pixels, layout) ? Encode(file, width, height, pixels, layout)
-                                                               : "the picture's size does not match its pixels";
+                                                              : "the picture's size does not match its pixels";
     bool flushed = std::fflush(file) == 0 && !std::ferror(file);
     int flushError = errno;
     bool closed = std::fclose(file) == 0;

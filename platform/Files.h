@@ -11,9 +11,9 @@ struct FileFacts {
     bool folder = false;
     bool link = false;
     bool ownedByThisUser = false;
-    bool ownedBySystem = false;  // root; SYSTEM or the Administrators group
-    bool othersMayWrite = false;  // someone but its owner and the system may change it
-    bool othersMayUse = false;    // someone but its owner and the system may read or change it
+    bool ownedBySystem = false;     // root; SYSTEM or the Administrators group
+    bool othersMayWrite = false;    // someone but its owner and the system may change it
+    bool othersMayUse = false;      // someone but its owner and the system may read or change it
     bool keepsOthersApart = false;  // a folder where others may add, but remove only their own (sticky)
     std::string described;          // owner and permissions in the system's terms, for a refusal
 };

@@ -289,7 +289,8 @@ Percentiles MeasureDdsperf(bool windowsPing, const std::string& domain, int rate
     std::vector<double> p50s, p99s;
     std::istringstream lines(pingOutput.Text());
     for (std::string line; std::getline(lines, line);)
-        if (DdsperfField(line, "50%") >= 0) p50s.push_back(DdsperfField(line, "50%")), p99s.push_back(DdsperfField(line, "99%"));
+        if (DdsperfField(line, "50%") >= 0)
+            p50s.push_back(DdsperfField(line, "50%")), p99s.push_back(DdsperfField(line, "99%"));
     size_t skip = p50s.size() > static_cast<size_t>(seconds) ? p50s.size() - seconds : 0;
     p50s.erase(p50s.begin(), p50s.begin() + skip);
     p99s.erase(p99s.begin(), p99s.begin() + skip);
@@ -328,7 +329,6 @@ bool MakeRig() {
     }
     return true;
 }
-
 
 // One rate: each sender and each ddsperf round trip; false, with a message,
 // at the first that measured nothing, whose figure would read as a result.

@@ -68,8 +68,7 @@ private:
         char buffer[512];
         while (!stop && read(master, buffer, sizeof buffer) > 0) std::this_thread::sleep_for(Milliseconds(100));
         fcntl(master, F_SETFL, O_NONBLOCK);
-        while (read(master, buffer, sizeof buffer) > 0) {
-        }
+        while (read(master, buffer, sizeof buffer) > 0) {}
     }
     int master = -1;
     std::string name;
@@ -110,7 +109,8 @@ uint64_t WritesMade(const OutputFile& output) {
 // nothing: a held share of 0 would read as a result.
 bool Report(const Case& measured, const OutputFile& published, const std::string& csv, double cpuShare) {
     uint64_t made = WritesMade(published);
-    if (made == 0) return std::fprintf(stderr, "lumivex-publisher made no writes:\n%s", published.Text().c_str()), false;
+    if (made == 0)
+        return std::fprintf(stderr, "lumivex-publisher made no writes:\n%s", published.Text().c_str()), false;
     double held = HeldShare(csv, made);
     if (held <= 0) return std::fprintf(stderr, "lumivex-monitor recorded no write\n"), false;
     std::printf("%-34s %5d Hz   held %7.3f %%   recorder CPU %5.2f %% of a core\n", measured.what, measured.rate,
@@ -143,12 +143,10 @@ bool Measure(const Case& measured, int seconds) {
     return Report(measured, published, csv.Path(), cpu / seconds);
 }
 
-const Case cases[] = {{"quiet machine", 1000, false, false},
-                      {"one busy process per core", 1000, true, false},
-                      {"quiet machine", 2000, false, false},
-                      {"live view, slow terminal", 20, false, true},
-                      {"live view, slow terminal", 1000, false, true},
-                      {"live view, slow terminal, busy per core", 1000, true, true}};
+const Case cases[] = {
+    {"quiet machine", 1000, false, false},           {"one busy process per core", 1000, true, false},
+    {"quiet machine", 2000, false, false},           {"live view, slow terminal", 20, false, true},
+    {"live view, slow terminal", 1000, false, true}, {"live view, slow terminal, busy per core", 1000, true, true}};
 
 const char* const usage =
     "usage: bench-recorder [SECONDS [CASE]]\n"

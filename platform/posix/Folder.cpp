@@ -38,9 +38,9 @@ FileFacts FactsOf(const struct stat& status) {
     const unsigned mode = status.st_mode & 07777;
     char described[48];
     std::snprintf(described, sizeof described, "owner uid %u, mode %04o", static_cast<unsigned>(status.st_uid), mode);
-    return FileFacts{S_ISREG(status.st_mode), S_ISDIR(status.st_mode), S_ISLNK(status.st_mode),
-                     status.st_uid == geteuid(), status.st_uid == 0, (mode & 022) != 0, (mode & 077) != 0,
-                     (mode & 01000) != 0, described};
+    return FileFacts{S_ISREG(status.st_mode),    S_ISDIR(status.st_mode), S_ISLNK(status.st_mode),
+                     status.st_uid == geteuid(), status.st_uid == 0,      (mode & 022) != 0,
+                     (mode & 077) != 0,          (mode & 01000) != 0,     described};
 }
 
 // A name with a slash at its end is followed even when it is a link.

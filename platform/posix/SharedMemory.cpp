@@ -57,7 +57,9 @@ int OpenOrCreate(const char* name, unsigned mode, ObjectCheck* check, posix::Rul
     int error = errno;
     if (descriptor < 0 && error == EEXIST) return posix::OpenShared(name, O_RDWR, check, rule);
     const bool created = descriptor >= 0;
-    const OpenStatus status = created ? OpenStatus::Opened : error == EINVAL ? OpenStatus::RefusedName : OpenStatus::Failed;
+    const OpenStatus status = created           ? OpenStatus::Opened
+                              : error == EINVAL ? OpenStatus::RefusedName
+                                                : OpenStatus::Failed;
     if (check) *check = ObjectCheck{status, {}, created};
     Report(check, status, created ? 0 : error);
     return descriptor;

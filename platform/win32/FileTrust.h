@@ -13,8 +13,8 @@ namespace platform::win32 {
 // and those that read it. Reading a file's permissions is neither.
 constexpr ACCESS_MASK fileWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | FILE_DELETE_CHILD | WRITE_DAC |
                                         WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-constexpr ACCESS_MASK fileUseRights = fileWriteRights | FILE_READ_DATA | FILE_READ_EA | FILE_EXECUTE | GENERIC_READ |
-                                      GENERIC_EXECUTE;
+constexpr ACCESS_MASK fileUseRights =
+    fileWriteRights | FILE_READ_DATA | FILE_READ_EA | FILE_EXECUTE | GENERIC_READ | GENERIC_EXECUTE;
 
 // The facts about trust of a descriptor holding the owner and DACL, for a
 // process acting as `thisUser`; the kind of file (regular, folder, link) is

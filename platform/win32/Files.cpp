@@ -14,8 +14,7 @@ std::string ThisUser() {
 
 const FileAdvice& Advice() {
     static const FileAdvice advice{
-        "SYSTEM or Administrators",
-        "make it owner-only (icacls FILE /inheritance:r /grant:r %USERNAME%:F)",
+        "SYSTEM or Administrators", "make it owner-only (icacls FILE /inheritance:r /grant:r %USERNAME%:F)",
         "let only its owner write it (icacls FILE /inheritance:r /grant:r %USERNAME%:F /grant:r Everyone:R)"};
     return advice;
 }

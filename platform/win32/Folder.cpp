@@ -38,7 +38,6 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-
 // Words for the failures a caller can act on; the system's own text otherwise.
 bool Failed(std::string& reason, DWORD error = GetLastError()) {
     const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
@@ -92,8 +91,10 @@ HANDLE OpenEntry(const std::wstring& path, DWORD access, DWORD share, FileFacts&
                                 OPEN_EXISTING, noFollow, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return Failed(reason), handle;
     if (FactsOf(handle, facts) && !facts.link) return handle;
-    if (facts.link) reason = "it is a symbolic link";
-    else Failed(reason);
+    if (facts.link)
+        reason = "it is a symbolic link";
+    else
+        Failed(reason);
     CloseHandle(handle);
     return INVALID_HANDLE_VALUE;
 }
@@ -109,13 +110,14 @@ public:
         CreateWellKnownSid(WinWorldSid, nullptr, everyone, &everyoneSize);
         acl.resize(sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) + SECURITY_MAX_SID_SIZE));
         PACL list = reinterpret_cast<PACL>(acl.data());
-        valid = user && InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
-                AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_ALL_ACCESS, user) &&
-                ((mode & 077) == 0 || AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_GENERIC_READ, everyone)) &&
-                InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                SetSecurityDescriptorOwner(&descriptor, user, FALSE) &&
-                SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) &&
-                SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        valid =
+            user && InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+            AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_ALL_ACCESS, user) &&
+            ((mode & 077) == 0 || AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_GENERIC_READ, everyone)) &&
+            InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+            SetSecurityDescriptorOwner(&descriptor, user, FALSE) &&
+            SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) &&
+            SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
         attributes = SECURITY_ATTRIBUTES{sizeof attributes, &descriptor, FALSE};
     }
     SECURITY_ATTRIBUTES* Attributes() { return valid ? &attributes : nullptr; }
@@ -205,8 +207,8 @@ bool Folder::MakeIn(const Folder& parent, const std::string& name, std::string& 
 
 bool Folder::LookAt(const std::string& name, FileFacts& found) const {
     if (!PlainName(name)) return false;
-    HANDLE handle = CreateFileW(PathIn(held.get(), name).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, anyShare, nullptr,
-                                OPEN_EXISTING, noFollow, nullptr);
+    HANDLE handle = CreateFileW(PathIn(held.get(), name).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, anyShare,
+                                nullptr, OPEN_EXISTING, noFollow, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const bool known = FactsOf(handle, found);
     CloseHandle(handle);
@@ -234,7 +236,8 @@ bool Folder::Append(const std::string& name, const std::string& text, std::strin
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
     // Written at the end, where the file was cut back to on failure.
-    const bool regular = found.regular && GetFileSizeEx(file, &size) && SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    const bool regular =
+        found.regular && GetFileSizeEx(file, &size) && SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
     const bool written = regular ? WriteAll(file, text, reason) : Refused(reason, "it is not a regular file");
     // Half a line at the end would make the whole file unreadable to its parser.
     if (regular && !written && !(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file)))

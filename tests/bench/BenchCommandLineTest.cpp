@@ -17,10 +17,10 @@ struct Benchmark {
 };
 
 const Benchmark benchmarks[] = {
-    {"bench-bridge", "usage: bench-bridge"},       {"bench-bridge-windows", "usage: bench-bridge-windows"},
-    {"bench-recorder", "usage: bench-recorder"},   {"bench-recording", "usage: bench-recording"},
-    {"bench-monitor", "--benchmark_filter"},       {"bench-plot", "--benchmark_filter"},
-    {"bench-tracker", "--benchmark_filter"},       {"bench-viewer", "--benchmark_filter"},
+    {"bench-bridge", "usage: bench-bridge"},     {"bench-bridge-windows", "usage: bench-bridge-windows"},
+    {"bench-recorder", "usage: bench-recorder"}, {"bench-recording", "usage: bench-recording"},
+    {"bench-monitor", "--benchmark_filter"},     {"bench-plot", "--benchmark_filter"},
+    {"bench-tracker", "--benchmark_filter"},     {"bench-viewer", "--benchmark_filter"},
 };
 
 // Figures as each benchmark prints them; none may appear when it measured nothing.
@@ -48,12 +48,17 @@ TEST(BenchCommandLine, HelpSaysHowToUseAndMeasuresNothing) {
 
 // Arguments a benchmark does not take, each named with status 2 before anything runs.
 TEST(BenchCommandLine, RefusesWhatItDoesNotTakeByName) {
-    const std::vector<std::vector<std::string>> refused = {
-        {"bench-bridge", "--no-such-flag"}, {"bench-bridge", "many"},        {"bench-bridge", "0"},
-        {"bench-bridge-windows", "2000", "100", "7"},                         {"bench-recorder", "1", "7"},
-        {"bench-recorder", "-5"},           {"bench-recording", "load", "x", "3"},
-        {"bench-monitor", "--no-such-flag"}, {"bench-plot", "--no-such-flag"}, {"bench-tracker", "--no-such-flag"},
-        {"bench-viewer", "--no-such-flag"}};
+    const std::vector<std::vector<std::string>> refused = {{"bench-bridge", "--no-such-flag"},
+                                                           {"bench-bridge", "many"},
+                                                           {"bench-bridge", "0"},
+                                                           {"bench-bridge-windows", "2000", "100", "7"},
+                                                           {"bench-recorder", "1", "7"},
+                                                           {"bench-recorder", "-5"},
+                                                           {"bench-recording", "load", "x", "3"},
+                                                           {"bench-monitor", "--no-such-flag"},
+                                                           {"bench-plot", "--no-such-flag"},
+                                                           {"bench-tracker", "--no-such-flag"},
+                                                           {"bench-viewer", "--no-such-flag"}};
     for (const std::vector<std::string>& arguments : refused) {
         Outcome run = RunBench(arguments);
         ASSERT_TRUE(run.finished) << arguments[0];

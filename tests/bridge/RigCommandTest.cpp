@@ -151,7 +151,9 @@ class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) {
         getrlimit(RLIMIT_FSIZE, &saved);
-        struct rlimit limited {bytes, saved.rlim_max};
+        struct rlimit limited {
+            bytes, saved.rlim_max
+        };
         set = bytes <= saved.rlim_max && setrlimit(RLIMIT_FSIZE, &limited) == 0;
         handler = signal(SIGXFSZ, SIG_IGN);
     }
@@ -283,12 +285,12 @@ TEST_F(RigCommandTest, CycloneTraceIsPrivate) {
         "<Tracing><Verbosity>finest</Verbosity><OutputFile>" + trace + "</OutputFile></Tracing>";
     Program sender;
     const mode_t umaskBefore = umask(022);
-    ASSERT_TRUE(sender.process.Start(
-        {{ProgramPath("lumivex-bridge"), "send", "--instrument", "3", "--rig", Rig() + "/m", "--domain",
-          std::to_string(1 + getpid() % 200)},
-         ChildEnvironment({"LUMIVEX_SHM_PREFIX=lvxrigcmd" + std::to_string(getpid()) + "_",
-                           std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly + "," + tracing}),
-         sender.output.Path()}));
+    ASSERT_TRUE(
+        sender.process.Start({{ProgramPath("lumivex-bridge"), "send", "--instrument", "3", "--rig", Rig() + "/m",
+                               "--domain", std::to_string(1 + getpid() % 200)},
+                              ChildEnvironment({"LUMIVEX_SHM_PREFIX=lvxrigcmd" + std::to_string(getpid()) + "_",
+                                                std::string("CYCLONEDDS_URI=") + ddsLoopbackOnly + "," + tracing}),
+                              sender.output.Path()}));
     umask(umaskBefore);
     ASSERT_NE(sender.output.WaitFor("sending instrument 3", 0, bridgetest::patience), std::string::npos)
         << sender.output.Text();
@@ -324,10 +326,9 @@ bool PlantCertificate(const std::string& rig, long days, bool selfSigned) {
     RigCrypto::Key authorityKey = RigCrypto::ReadKey(key.str()), memberKey = RigCrypto::NewKey();
     RigCrypto::Certificate authority = CertificateIn(rig + "/ca.pem");
     RigCrypto::Certificate planted =
-        selfSigned ? RigCrypto::NewAuthority(memberKey.get(), "m")
-        : authority && authorityKey
-            ? RigCrypto::Issue(authority.get(), authorityKey.get(), memberKey.get(), "m", days)
-            : nullptr;
+        selfSigned                  ? RigCrypto::NewAuthority(memberKey.get(), "m")
+        : authority && authorityKey ? RigCrypto::Issue(authority.get(), authorityKey.get(), memberKey.get(), "m", days)
+                                    : nullptr;
     std::ofstream out(rig + "/m/identity.pem", std::ios::trunc);
     return planted && out << RigCrypto::CertificatePem(planted.get());
 }

@@ -71,12 +71,11 @@ protected:
         files = folder;
         base = "lvxwin" + std::to_string(getpid()) + "_";
         domain = std::to_string(1 + getpid() % 200);
-        for (const std::vector<std::string>& command :
-             {std::vector<std::string>{"rig", "init", files + "/rig"},
-              {"rig", "add", files + "/rig", "sender", "--send", "3"},
-              {"rig", "add", files + "/rig", "viewer", "--receive"},
-              {"rig", "init", files + "/other"},
-              {"rig", "add", files + "/other", "sender", "--send", "3"}})
+        for (const std::vector<std::string>& command : {std::vector<std::string>{"rig", "init", files + "/rig"},
+                                                        {"rig", "add", files + "/rig", "sender", "--send", "3"},
+                                                        {"rig", "add", files + "/rig", "viewer", "--receive"},
+                                                        {"rig", "init", files + "/other"},
+                                                        {"rig", "add", files + "/other", "sender", "--send", "3"}})
             ASSERT_EQ(RunBridge(command).status, 0);
     }
     void TearDown() override {
@@ -108,8 +107,8 @@ protected:
         return program;
     }
     std::vector<std::string> Bridge(const std::string& command, const std::string& member) const {
-        std::vector<std::string> arguments{"lumivex-bridge", command, "--domain", domain, "--bins", "0", "--instrument",
-                                           "3"};
+        std::vector<std::string> arguments{"lumivex-bridge", command, "--domain",     domain,
+                                           "--bins",         "0",     "--instrument", "3"};
         if (!member.empty()) arguments.insert(arguments.end(), {"--rig", files + "/" + member});
         return arguments;
     }
@@ -152,8 +151,8 @@ std::string TextOf(const std::string& path) {
 TEST_P(WindowsBridgeTest, EveryWriteArrivesBitExactAndStrangersStayOut) {
     const uint32_t writes = 16;
     const std::string source = Recording(writes), recorded = files + "/recorded.csv";
-    Program& recorder = Start(false, "", {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0-1",
-                                          "--csv", recorded});
+    Program& recorder = Start(
+        false, "", {"lumivex-monitor", "--instrument", "3", "--bins", "0", "--stations", "0-1", "--csv", recorded});
     ASSERT_NE(recorder.output.WaitFor("recording ", 0, patience), std::string::npos) << recorder.output.Text();
     Program& receiver = Start(false, "", Bridge("receive", Member("rig/viewer")));
     Program& sender = Start(true, "", Bridge("send", Member("rig/sender")));
@@ -182,7 +181,8 @@ TEST_P(WindowsBridgeTest, EveryWriteArrivesBitExactAndStrangersStayOut) {
     for (RecordedWrite write; reader.Next(write);) held.emplace_back(write.writeCount, write.stations);
     auto round = std::find_if(held.begin(), held.end(), [&](const auto& write) { return write.first % writes == 0; });
     ASSERT_GE(std::distance(round, held.end()), static_cast<long>(writes) + 1)
-        << "no whole round recorded:\n" << receiver.output.Text() << sender.output.Text();
+        << "no whole round recorded:\n"
+        << receiver.output.Text() << sender.output.Text();
     for (uint32_t count = round->first + 1, end = count + writes; count < end; ++count) {
         const auto& [heldCount, stations] = *++round;
         ASSERT_EQ(heldCount, count) << "a write is missing";

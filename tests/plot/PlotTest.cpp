@@ -135,7 +135,8 @@ protected:
         first.push_back("--once");
         ASSERT_EQ(Publisher::Run(first), 0);
         ChildProcess monitor;
-        ASSERT_TRUE(monitor.Start({{ProgramPath("lumivex-monitor"), "--csv", path, "--force"}, ChildEnvironment({}), ""}));
+        ASSERT_TRUE(
+            monitor.Start({{ProgramPath("lumivex-monitor"), "--csv", path, "--force"}, ChildEnvironment({}), ""}));
         for (std::size_t i = 0; i < runs.size(); ++i) {
             if (i > 0) std::this_thread::sleep_for(pause);
             ASSERT_EQ(Publisher::Run(runs[i]), 0);
@@ -163,7 +164,8 @@ TEST_F(PlotTest, OrbitRecordingDrawsEveryAxisInItsColour) {
     Record("orbit", compressed);
     const int width = 1200, height = 800;
 
-    Outcome run = Plot({compressed, "-o", picture.Path(), "--force", "--bins", "1", "--stations", "1-2", "--size", "1200x800"});
+    Outcome run =
+        Plot({compressed, "-o", picture.Path(), "--force", "--bins", "1", "--stations", "1-2", "--size", "1200x800"});
     Outcome stats = Plot({compressed, "--stats", "--csv", "--from", TimedRunStart(compressed)});
 
     std::remove(compressed.c_str());

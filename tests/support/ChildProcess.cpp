@@ -13,7 +13,6 @@
 #include <sstream>
 #include <thread>
 
-
 extern char** environ;
 
 namespace testsupport {

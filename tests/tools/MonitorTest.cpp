@@ -372,7 +372,9 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
 uint32_t RoundsWritten(const std::string& output) {
     const std::string mark = "lumivex-publisher: ";
     std::size_t at = output.rfind(mark);
-    return at == std::string::npos ? 0 : static_cast<uint32_t>(std::strtoul(output.c_str() + at + mark.size(), nullptr, 10));
+    return at == std::string::npos
+               ? 0
+               : static_cast<uint32_t>(std::strtoul(output.c_str() + at + mark.size(), nullptr, 10));
 }
 
 // The write counters a recording holds, by bin.
@@ -405,9 +407,9 @@ TEST_F(MonitorTest, RecordingHoldsEveryWriteWholeAndEndsWholeOnASignal) {
         Running monitor;
         ASSERT_TRUE(StartRecording(monitor, path));
         ASSERT_NE(monitor.output.WaitFor("recording ", 0, runLimit), std::string::npos);
-        Outcome published = RunToEnd({ProgramPath("lumivex-publisher"), "--rate", "20", "--duration", "1",
-                                      "--description", steering},
-                                     ChildEnvironment({}), runLimit);
+        Outcome published =
+            RunToEnd({ProgramPath("lumivex-publisher"), "--rate", "20", "--duration", "1", "--description", steering},
+                     ChildEnvironment({}), runLimit);
         const uint32_t rounds = RoundsWritten(published.output);
         ASSERT_GT(rounds, 0u) << published.output;
         EXPECT_TRUE(WaitUntilRecorded(path, rounds));
@@ -530,9 +532,9 @@ TEST_F(MonitorTest, RecordingGoesOnWhileItsTerminalTakesNothing) {
     ASSERT_FALSE(terminal.name.empty());
     OutputFile csv;
     ChildProcess monitor;
-    ASSERT_TRUE(monitor.Start(
-        {{ProgramPath("lumivex-monitor"), "--bins", "0-15", "--csv", csv.Path(), "--force"}, ChildEnvironment({}),
-         terminal.name}));
+    ASSERT_TRUE(monitor.Start({{ProgramPath("lumivex-monitor"), "--bins", "0-15", "--csv", csv.Path(), "--force"},
+                               ChildEnvironment({}),
+                               terminal.name}));
     // About 450 kB a second: a few redraws fill the terminal before the first
     // megabyte, and the third comes after some seconds in which nothing is read.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -556,7 +558,8 @@ TEST_F(MonitorTest, RecordingGoesOnWhileItsTerminalTakesNothing) {
     EXPECT_NE(said.find(std::to_string(recording.writes.size()) + " writes recorded"), std::string::npos) << said;
     EXPECT_EQ(said.find(std::to_string(missed) + " writes of the server came and went") != std::string::npos,
               missed > 0)
-        << missed << " missed:\n" << said;
+        << missed << " missed:\n"
+        << said;
 }
 
 // A replay from a pipe publishes each write as its line arrives, not once a

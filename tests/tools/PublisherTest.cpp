@@ -190,10 +190,11 @@ TEST_F(PublisherTest, AnObjectThatCannotBeOpenedSaysTheSystemsCause) {
     const std::string cause = ": cannot be opened: " + std::string(std::strerror(EMFILE)) + "\n";
     for (const char* limit : {"4", "5"}) {
         ASSERT_EQ(ExitCode(Run({"--once"}).status), 0);  // the objects of an earlier run
-        const std::string script = "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n " + std::string(limit) +
-                                   " && exec \"$0\" --once";
-        Outcome outcome = testsupport::RunToEnd({"/bin/sh", "-c", script, testsupport::ProgramPath("lumivex-publisher")},
-                                                testsupport::ChildEnvironment({}), testsupport::Milliseconds(10000));
+        const std::string script =
+            "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit -n " + std::string(limit) + " && exec \"$0\" --once";
+        Outcome outcome =
+            testsupport::RunToEnd({"/bin/sh", "-c", script, testsupport::ProgramPath("lumivex-publisher")},
+                                  testsupport::ChildEnvironment({}), testsupport::Milliseconds(10000));
         ASSERT_TRUE(outcome.finished);
         EXPECT_EQ(ExitCode(outcome.status), 1) << outcome.output;
         EXPECT_NE(outcome.output.find(cause), std::string::npos) << limit << ": " << outcome.output;
@@ -213,7 +214,8 @@ TEST_F(PublisherTest, SaysWhatItPublishesAndHowMuchItWrote) {
     ASSERT_EQ(outcome.output.rfind(start, 0), 0u) << outcome.output;
     const std::string rest = outcome.output.substr(start.size());
     std::smatch end;
-    ASSERT_TRUE(std::regex_match(rest, end, std::regex("lumivex-publisher: ([0-9]+) writes? in ([0-9]+\\.[0-9]{2}) s\n")))
+    ASSERT_TRUE(
+        std::regex_match(rest, end, std::regex("lumivex-publisher: ([0-9]+) writes? in ([0-9]+\\.[0-9]{2}) s\n")))
         << outcome.output;
     // A loaded machine makes it write less, never more: the first write
     // comes at once, then at most one per period of the time it says it took

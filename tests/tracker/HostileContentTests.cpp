@@ -75,7 +75,8 @@ public:
     bool WaitForHeld() {
         TrackerClient client;
         ChannelState state;
-        return WaitFor([&] { return client.Attach() && !ReadChannelState(client, 0, state) && client.Trouble(0).held; });
+        return WaitFor(
+            [&] { return client.Attach() && !ReadChannelState(client, 0, state) && client.Trouble(0).held; });
     }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {

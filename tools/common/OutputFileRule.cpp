@@ -12,7 +12,7 @@ constexpr int refusedStatus = 2, failedStatus = 1;
 
 std::string Remedy(const std::string& reason) {
     return reason == "it is a symbolic link" ? "; name the file itself"
-                                              : "; name another file, or add --force to replace it";
+                                             : "; name another file, or add --force to replace it";
 }
 
 }  // namespace

@@ -36,11 +36,11 @@ struct StationWatch {
 // What the monitor knows of one selected channel.
 struct ChannelWatch {
     int bin = 0;
-    bool published = false;  // read at least once
-    bool readable = false;   // the last read succeeded
-    bool gone = false;       // its server removed it, or it was refused, and nothing has published it again
-    bool refused = false;    // its objects are there but were refused
-    std::string trouble;     // why the last read failed, naming the object; empty when nothing is there
+    bool published = false;     // read at least once
+    bool readable = false;      // the last read succeeded
+    bool gone = false;          // its server removed it, or it was refused, and nothing has published it again
+    bool refused = false;       // its objects are there but were refused
+    std::string trouble;        // why the last read failed, naming the object; empty when nothing is there
     uint32_t writerDeaths = 0;  // how often its server was found dead holding its mutex
     ChannelState state;
     RateMeter writeRate;

@@ -33,12 +33,13 @@ std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
                               "stations to show, e.g. 0-3 or 0,2,5");
     CLI::Option* once =
         app->add_flag("--once", options.once, "show one snapshot and exit; status 1 when nothing is published");
-    CLI::Option* csv = app->add_option("--csv", options.csvPath,
-                    "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
-                    "a name ending in .gz is compressed; a file that exists is refused, and a symbolic link always")
-        ->type_name("FILE")
-        ->check(FileNameValidator())
-        ->excludes(once);
+    CLI::Option* csv =
+        app->add_option("--csv", options.csvPath,
+                        "record every write of the selected channels into FILE until Ctrl-C: - writes standard output, "
+                        "a name ending in .gz is compressed; a file that exists is refused, and a symbolic link always")
+            ->type_name("FILE")
+            ->check(FileNameValidator())
+            ->excludes(once);
     AddForceFlag(*app, options.force, "the recording")->needs(csv);
     app->add_option("--duration", options.duration, "end after this many seconds, at most a week")
         ->type_name("SECONDS")

@@ -31,7 +31,7 @@ private:
         bool recorded = false;
         ChannelState state;
         double seconds = 0.0;
-        bool goneWritten = false;   // the channel's removal is in the file
+        bool goneWritten = false;    // the channel's removal is in the file
         uint32_t deathsWritten = 0;  // of ChannelWatch::writerDeaths
     };
 

@@ -158,9 +158,9 @@ bool Capture(ChannelMonitor& monitor, const MonitorOptions& options, bool termin
         PollUntilStopped(monitor, options, [&](MonitorClock::time_point now, const std::vector<MonitorEvent>&) {
             if (!recorder.Record(monitor, now) || !painter.Fine()) return false;
             if (!terminal || !RedrawDue(now, nextRedraw)) return true;
-            painter.Post(FittedScreen(monitor, options, now,
-                                      "Recording into " + name + ": " + std::to_string(recorder.Writes()) +
-                                          " writes. Ctrl-C ends."));
+            painter.Post(FittedScreen(
+                monitor, options, now,
+                "Recording into " + name + ": " + std::to_string(recorder.Writes()) + " writes. Ctrl-C ends."));
             return true;
         });
     file.Stop();

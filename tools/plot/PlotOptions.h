@@ -9,8 +9,8 @@
 
 // Everything the command line of lumivex-plot sets.
 struct PlotOptions {
-    std::string recording;  // "-": standard input
-    std::string output;     // the picture; "" before the default is worked out
+    std::string recording;                                   // "-": standard input
+    std::string output;                                      // the picture; "" before the default is worked out
     TrackSelection selection{(1u << ChannelId::count) - 1};  // every bin, as the help shows it: 0-15
     bool fromGiven = false;
     bool toGiven = false;

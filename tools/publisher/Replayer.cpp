@@ -35,7 +35,8 @@ void WarnOfDeaths(const RecordingReader& reader) {
         ChannelId channel = ChannelId::OfKey(death.channel);
         PrintWarning(reader.Name() + ":" + std::to_string(death.line),
                      "the recorded server of instrument " + std::to_string(channel.instrument) + " bin " +
-                         std::to_string(channel.bin) + " died here holding its mutex; the channel keeps its last "
+                         std::to_string(channel.bin) +
+                         " died here holding its mutex; the channel keeps its last "
                          "whole write");
     }
 }

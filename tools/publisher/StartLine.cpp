@@ -35,9 +35,8 @@ std::string Pace(const PublisherOptions& options) {
 
 std::string ReplayLine(const PublisherOptions& options) {
     std::string file = options.replay == "-" ? "standard input" : ConsoleText(options.replay);
-    std::string line = "replaying " + file + " (instruments " +
-                       DescribeNumberList(options.replayInstruments) + " bins " +
-                       DescribeNumberList(options.replayBins) + ")";
+    std::string line = "replaying " + file + " (instruments " + DescribeNumberList(options.replayInstruments) +
+                       " bins " + DescribeNumberList(options.replayBins) + ")";
     if (options.asInstrument >= 0) line += " as instrument " + std::to_string(options.asInstrument);
     line += Number(" at %g times its pace", options.speed);
     return line + (options.loop ? ", looped, " : ", ") + Prefix();
@@ -47,8 +46,8 @@ std::string ReplayLine(const PublisherOptions& options) {
 
 std::string StartLine(const PublisherOptions& options) {
     if (!options.replay.empty()) return ReplayLine(options);
-    return "publishing instrument " + std::to_string(options.instrument) + " bins " +
-           DescribeNumberList(options.bins) + ", " + MotionOf(options) + " motion, " + Pace(options) + ", " + Prefix();
+    return "publishing instrument " + std::to_string(options.instrument) + " bins " + DescribeNumberList(options.bins) +
+           ", " + MotionOf(options) + " motion, " + Pace(options) + ", " + Prefix();
 }
 
 std::string EndLine(uint64_t writes, double seconds) {

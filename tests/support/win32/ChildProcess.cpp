@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace testsupport {
 namespace {
 
