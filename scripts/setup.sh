@@ -5,7 +5,7 @@
 # Fast DDS for the interoperability tests, network and packaging tools).
 set -euo pipefail
 exec "$(dirname "$0")/setup-run.sh" \
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev llvm python3 \
+  libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev llvm python3 \
   tmux iptables iproute2 lintian dpkg-dev fakeroot help2man man-db systemd \
   libfastrtps-dev fastddsgen \
   pandoc  # pandoc: the viewer's manual page is written in Markdown
