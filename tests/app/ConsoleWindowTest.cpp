@@ -101,8 +101,7 @@ TEST(ConsoleWindowTest, RefreshCopiesTheWindowAndKeepsItWhenTheQueryFails) {
 }
 
 // The buffer must reach past the window's right and bottom edges, which are
-// positions in the buffer rather than the window's size; a new buffer takes
-// the window's origin but not its size.
+// positions in the buffer rather than the window's size.
 TEST(ConsoleWindowTest, BufferSizeIsJudgedAgainstTheWindowsRightAndBottomEdges) {
     struct Case {
         const char* what;
@@ -116,7 +115,6 @@ TEST(ConsoleWindowTest, BufferSizeIsJudgedAgainstTheWindowsRightAndBottomEdges) 
         {"last row 199", FakeConsole::Window(0, 175, 79, 199, 80, 300), {80, 200, 79, 24, 0, 175}},
         {"25 rows scrolled to 250..274", FakeConsole::Window(0, 250, 79, 274, 80, 300), {}},
         {"last row 200", FakeConsole::Window(0, 176, 79, 200, 80, 300), {}},
-        {"window within the new buffer", FakeConsole::Window(5, 30, 50, 60, 90, 250), {80, 200, 79, 24, 5, 30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,6 +126,14 @@ TEST(ConsoleWindowTest, BufferSizeIsJudgedAgainstTheWindowsRightAndBottomEdges) 
         EXPECT_EQ(Fields(window), c.after.empty() ? before : c.after);
         EXPECT_EQ(console.info.bufferRows, c.after.empty() ? c.window.bufferRows : 200);
     }
+}
+
+TEST(ConsoleWindowTest, NewBufferTakesTheWindowOriginButNotItsSize) {
+    FakeConsole console;
+    ConsoleWindow window(nullptr, console);
+    console.info = FakeConsole::Window(5, 30, 50, 60, 90, 250);
+    ASSERT_TRUE(window.SetBufferSize(80, 200));
+    EXPECT_EQ(Fields(window), std::vector<int>({80, 200, 79, 24, 5, 30}));
 }
 
 TEST(ConsoleWindowTest, RefusedOrUnreadableConsoleKeepsItsBuffer) {
