@@ -187,6 +187,15 @@ TEST_F(PublisherTest, AHeldLockEndsWithTheDuration) {
 // with the mutex object's owner and mode. Each limit lets the loader open its
 // libraries and then stops a different object's open.
 TEST_F(PublisherTest, AnObjectThatCannotBeOpenedSaysTheSystemsCause) {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMIVEX_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(LUMIVEX_ADDRESS_SANITIZER)
+    GTEST_SKIP() << "AddressSanitizer's own files need descriptors the limit leaves none for; the plain build runs "
+                    "this test";
+#endif
     const std::string cause = ": cannot be opened: " + std::string(std::strerror(EMFILE)) + "\n";
     for (const char* limit : {"4", "5"}) {
         ASSERT_EQ(ExitCode(Run({"--once"}).status), 0);  // the objects of an earlier run
