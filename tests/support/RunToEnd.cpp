@@ -7,12 +7,17 @@ namespace testsupport {
 Outcome RunToEnd(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
                  Milliseconds limit) {
     Outcome outcome;
-    OutputFile output;
-    ChildProcess child;
-    if (!output.Valid() || !child.Start({arguments, environment, output.Path()})) return outcome;
-    outcome.finished = child.WaitExit(limit, outcome.status);
-    child.Stop();
-    outcome.output = output.Text();
+    // A process the system could not start at all (seen once under a Wine
+    // server that was still starting up) is started again, at most twice.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        OutputFile output;
+        ChildProcess child;
+        if (!output.Valid() || !child.Start({arguments, environment, output.Path()})) continue;
+        outcome.finished = child.WaitExit(limit, outcome.status);
+        child.Stop();
+        outcome.output = output.Text();
+        return outcome;
+    }
     return outcome;
 }
 
