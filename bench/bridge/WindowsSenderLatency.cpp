@@ -109,19 +109,6 @@ uint32_t NowMicros(clockid_t clock) {
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000000u + now.tv_nsec / 1000);
 }
 
-double CpuSecondsOf(long process) {
-    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t end = text.rfind(')');
-    if (process <= 0 || end == std::string::npos) return 0.0;
-    std::istringstream fields(text.substr(end + 2));
-    std::string skipped;
-    for (int field = 3; field < 14; ++field) fields >> skipped;
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // The prefix's wineserver works in a directory named after the prefix's
 // device and inode; 0 when none runs.
 long Wineserver() {

@@ -101,11 +101,11 @@ bool ChildProcess::Signal(int number) { return Started() && kill(static_cast<pid
 
 // utime and stime, fields 14 and 15 of /proc/PID/stat, counted after the
 // command in parentheses, which may itself hold spaces.
-double ChildProcess::CpuSeconds() const {
-    std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+double CpuSecondsOf(long process) {
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     std::size_t end = text.rfind(')');
-    if (!Started() || end == std::string::npos) return 0.0;
+    if (process <= 0 || end == std::string::npos) return 0.0;
     std::istringstream fields(text.substr(end + 2));
     std::string skipped;
     for (int field = 3; field < 14; ++field) fields >> skipped;
@@ -113,6 +113,8 @@ double ChildProcess::CpuSeconds() const {
     fields >> user >> system;
     return (user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
+
+double ChildProcess::CpuSeconds() const { return Started() ? CpuSecondsOf(static_cast<long>(id)) : 0.0; }
 
 unsigned long ChildProcess::Id() const { return static_cast<unsigned long>(id); }
 

@@ -57,6 +57,10 @@ private:
     std::intptr_t id = -1;  // the process: its id on Linux, its handle on Windows
 };
 
+// Seconds of CPU the process `process` has used so far (Linux only); 0 when
+// it cannot be read.
+double CpuSecondsOf(long process);
+
 // Result of a program run to its end.
 struct Outcome {
     bool finished = false;  // false: it did not end within the limit and was killed
