@@ -12,9 +12,10 @@
 
 namespace {
 
-// While no write is foreseen the channel is read this often, as the
-// monitor reads it for the screen.
-constexpr std::chrono::milliseconds slowPoll(1);
+// While no write is foreseen the channel is read this often: as often as
+// the monitor reads for a recording, since a waiting reader too is to see
+// every write of a server that writes at 1 kHz.
+constexpr std::chrono::microseconds slowPoll(250);
 // A wait looks at the clock at least this often.
 constexpr std::chrono::milliseconds longestSleep(50);
 
