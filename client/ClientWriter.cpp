@@ -57,8 +57,9 @@ Outcome ClientWriter::Write(const lumivex_pose* poses) {
     std::memcpy(state.records, poses, sizeof state.records);
     auto library = ChannelLibraryTurn();
     const uint64_t skipped = writer.SkippedWrites();
-    if (!writer.Publish(state))
-        return {LUMIVEX_FAILED, ShownName(writer.RegionName()) + ": " + RefusalReason(writer.Refusal())};
+    // A region that cannot be given back its size, or objects that cannot be
+    // made again after someone removed them: Failure says which.
+    if (!writer.Publish(state)) return {LUMIVEX_FAILED, writer.Failure()};
     if (writer.SkippedWrites() != skipped)
         return {LUMIVEX_BUSY, ShownName(writer.MutexName()) + ": held by another process for longer than " +
                                   std::to_string(ChannelWriter::lockBudget.count()) + " ms; write skipped"};
