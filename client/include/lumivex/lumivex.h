@@ -20,6 +20,11 @@
  *
  * Objects are looked for under the name prefix of LUMIVEX_SHM_PREFIX, as
  * the programs do.
+ *
+ * What the library keeps in the process: one inotify descriptor, which tells
+ * it when channels come and go, and a SIGBUS handler for mappings of channels
+ * that another process shrinks (a fault anywhere else goes on to the handler
+ * installed before it).
  */
 #ifndef LUMIVEX_LUMIVEX_H
 #define LUMIVEX_LUMIVEX_H
