@@ -1,11 +1,14 @@
-# Run by CPack on the staged package, after its own strip: takes the
-# compiler's notes (.comment, .note) out of the programs, as Debian's
-# packaging tools do.
-file(GLOB programs "${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}/bin/*")
+# Run by CPack on the staged packages, after its own strip: takes the
+# compiler's notes (.comment, .note) out of the programs and the shared
+# library, as Debian's packaging tools do. Each package is staged in a folder
+# of its own.
+set(staged "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*${CPACK_PACKAGING_INSTALL_PREFIX}")
+file(GLOB programs "${staged}/bin/*")
+file(GLOB libraries "${staged}/lib/*/lib*.so.*.*")
 if(NOT programs)
   message(FATAL_ERROR "no programs staged in ${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 endif()
-foreach(program ${programs})
+foreach(program ${programs} ${libraries})
   execute_process(COMMAND "${CPACK_LUMIVEX_STRIP}" --remove-section=.comment --remove-section=.note "${program}"
                   RESULT_VARIABLE failed)
   if(failed)

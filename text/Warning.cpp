@@ -1,5 +1,6 @@
 #include "text/Warning.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -16,9 +17,14 @@ struct KindState {
     long heldBack = 0;
 };
 
+std::atomic<WarningSink> warningSink{nullptr};
+
 }  // namespace
 
+void RedirectWarnings(WarningSink sink) { warningSink = sink; }
+
 void PrintWarning(const std::string& subject, const std::string& reason) {
+    if (WarningSink sink = warningSink) return sink(subject, reason);
     std::fprintf(stderr, "%s: warning: %s: %s\n", platform::ProgramName(), subject.c_str(), reason.c_str());
 }
 

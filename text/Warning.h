@@ -7,6 +7,11 @@
 // the program shows its user.
 void PrintWarning(const std::string& subject, const std::string& reason);
 
+// A library that lends the tracker link to other programs must not print:
+// it takes the warnings instead. Null (the default) prints them.
+using WarningSink = void (*)(const std::string& subject, const std::string& reason);
+void RedirectWarnings(WarningSink sink);
+
 // The one notice line of every program, "<program>: <what>" on standard
 // error: what it did or is about to do, apart from what it shows its user.
 void PrintNotice(const std::string& what);

@@ -25,6 +25,8 @@ trap 'rm -rf "$work"' EXIT
 upgrade=$(LUMIVEX_PACKAGE_BUILD=2 scripts/package.sh | tail -n1)
 mv "$upgrade" "$work/"
 upgrade=$work/$(basename "$upgrade")
+# The rebuild's other packages go as well.
+mv build/*+build2_*.deb "$work/"
 deb=$(LUMIVEX_PACKAGE_BUILD= scripts/package.sh | tail -n1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 tools=(lumivex-publisher lumivex-monitor lumivex-bridge)
@@ -54,6 +56,14 @@ stray=$(grep -E 'bench|fuzz|test|gallery' <<<"$listing" || true)
 lint=$(lintian --tag-display-limit 0 -I "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$lint" ] || echo "$lint"
 ! grep -q '^[EW]:' <<<"$lint" || fail "lintian reports errors or warnings"
+# The client library's packages, made beside it.
+client_debs=("${deb/\/lumivex_//liblumivex0_}" "${deb/\/lumivex_//lumivex-dev_}")
+for client_deb in "${client_debs[@]}"; do
+  [ -f "$client_deb" ] || fail "$client_deb was not made"
+  lint=$(lintian --tag-display-limit 0 -I "$client_deb" 2>&1 | grep -v 'running with root privileges' || true)
+  [ -z "$lint" ] || echo "$lint"
+  ! grep -q '^[EW]:' <<<"$lint" || fail "lintian reports errors or warnings for $client_deb"
+done
 
 apt_get() { apt-get "$@" -y -qq >"$work/log" 2>&1 || { cat "$work/log"; return 1; }; }
 
@@ -65,6 +75,27 @@ present() { dpkg-query -W -f='${db:Status-Abbrev}' lumivex 2>/dev/null | grep -q
 ! present || purge
 trap '! present || purge || true; rm -rf "$work"' EXIT
 apt_get install "./$deb" || fail "apt-get install ./$deb failed"
+
+# The example reader, built against the installed development package with
+# pkg-config and with the CMake package, reads what a publisher writes: the
+# pose it fixes for station 0. The client packages go again at the end.
+purge_client() { apt_get remove --purge lumivex-dev liblumivex0; }
+! dpkg-query -W -f='${db:Status-Abbrev}' liblumivex0 2>/dev/null | grep -q '^.[ic]' || purge_client
+apt_get install "${client_debs[@]/#/./}" || fail "apt-get install ${client_debs[*]} failed"
+examples=/usr/share/doc/lumivex-dev/examples
+cc -o "$work/reader" "$examples/reader.c" $(pkg-config --cflags --libs lumivex) || fail "the example reader does not build"
+cmake -S "$examples" -B "$work/cmake-reader" >"$work/log" 2>&1 && cmake --build "$work/cmake-reader" >>"$work/log" 2>&1 \
+  || { cat "$work/log"; fail "the example reader does not build with the CMake package"; }
+export LUMIVEX_SHM_PREFIX=lvxpackagetest$$_
+lumivex-publisher --bins 3 --motion counter --pose 0=1.5,0.25,-2,0.5,0,-0.125 --duration 20 2>/dev/null &
+publisher=$!
+for _ in $(seq 200); do lumivex-monitor --once --bins 3 >/dev/null 2>&1 && break; sleep 0.05; done
+read_out=$("$work/reader") || fail "the example reader failed: $read_out"
+kill "$publisher"; wait "$publisher" || true
+unset LUMIVEX_SHM_PREFIX
+grep -qx 'channel 0 3: Simulated tracker, METERS, 4 active' <<<"$read_out" || fail "the example lists: $read_out"
+[ "$(grep -c '^write [0-9]*: 1.5 0.25 -2 0.5 0 -0.125$' <<<"$read_out")" -eq 10 ] || fail "the example read: $read_out"
+purge_client || fail "apt-get remove --purge lumivex-dev liblumivex0 failed"
 
 for tool in "${tools[@]}"; do
   answer=$("$tool" --version) || fail "$tool --version failed"
