@@ -1,6 +1,5 @@
 #include "client/ClientWriter.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -9,14 +8,6 @@
 #include "tools/common/ChannelMode.h"
 
 namespace {
-
-// Our servers' stamp: the low 32 bits of the monotonic clock in
-// microseconds, which readers compare with their own clock.
-uint32_t StampMicros() {
-    auto sinceEpoch =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch());
-    return static_cast<uint32_t>(sinceEpoch.count());
-}
 
 // The tools' rule for the bits of the channels they create.
 std::string ModeRefusal(unsigned mode) {
@@ -53,7 +44,7 @@ Outcome ClientWriter::Open(unsigned mode) {
 Outcome ClientWriter::Write(const lumivex_pose* poses) {
     std::lock_guard<std::mutex> own(turn);
     ++state.writeCount;
-    state.timestampMicros = StampMicros();
+    state.timestampMicros = ChannelWriter::StampMicros();
     std::memcpy(state.records, poses, sizeof state.records);
     auto library = ChannelLibraryTurn();
     const uint64_t skipped = writer.SkippedWrites();

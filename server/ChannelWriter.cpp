@@ -282,3 +282,9 @@ std::string ChannelWriter::Failure() const {
                (looseMutex ? EarlierModeHint(refusal.status) : "");
     return "cannot use " + ShownName(regionName) + ": has a live writer, " + otherWriter;
 }
+
+uint32_t ChannelWriter::StampMicros() {
+    auto sinceEpoch =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    return static_cast<uint32_t>(sinceEpoch.count());
+}

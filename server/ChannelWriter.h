@@ -29,6 +29,10 @@ public:
     // made, so that a reader never waits longer than this for a channel that
     // someone removed or replaced to come back.
     static constexpr uint64_t checkPeriodMs = 100;
+    // The stamp our servers write: the low 32 bits of the monotonic clock in
+    // microseconds, which readers compare with their own clock to tell how
+    // old a pose is.
+    static uint32_t StampMicros();
 
     // Claims the channel, then opens the objects or creates them: the region
     // with the permission bits `mode`, the mutex object 0600 whatever `mode`

@@ -16,7 +16,3 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
 
 // At the end: a line on standard error for a channel that skipped or lost writes.
 void ReportSkippedWrites(const ChannelWriter& channel);
-
-// The low 32 bits of the monotonic clock in microseconds: readers compare it
-// with their own clock to tell how old a pose is.
-uint32_t TimestampMicros();

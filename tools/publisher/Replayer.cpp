@@ -170,7 +170,7 @@ std::string Replayer::NothingToReplay(bool emptyRecording) const {
 
 bool Replayer::Publish(Channel& channel, const Pacer& pacer) {
     ++channel.state.writeCount;
-    channel.state.timestampMicros = TimestampMicros();
+    channel.state.timestampMicros = ChannelWriter::StampMicros();
     ++writes;
     if (!channel.writer) return OpenChannel(channel);
     if (WriteChannel(*channel.writer, options, channel.state, pacer)) return true;

@@ -37,7 +37,7 @@ ChannelState RoundState(const PublisherOptions& options, uint64_t writeCount, do
     state.description = options.description;
     for (int k = 0; k < station_layout::stationCount; ++k)
         state.records[k] = StationPose(options, k, writeCount, seconds);
-    state.timestampMicros = TimestampMicros();
+    state.timestampMicros = ChannelWriter::StampMicros();
     return state;
 }
 
