@@ -1,4 +1,4 @@
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/monitor/RateMeter.h"
+#include "channel/RateMeter.h"
 #include "channel/ChangeDetector.h"
 #include "channel/ChannelNotices.h"
 #include "channel/ChannelState.h"
