@@ -1,14 +1,14 @@
 #pragma once
 
-#include <condition_variable>
-#include <memory>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 
-struct mg_context;
-struct mg_connection;
+struct lws;
+struct lws_context;
 
 // Where and how the web view serves.
 struct WebSettings {
@@ -20,11 +20,13 @@ struct WebSettings {
     std::string threeFolder = "/usr/share/javascript/three";
 };
 
-// The page and its stream over HTTP(S) and WebSocket, served by civetweb:
-// GET / gives the page, /page/NAME its scripts and style, /three/NAME the
-// 3-D library from the system's folder, and /stream the WebSocket that
-// carries the states. With a token, every request and stream must carry it
-// (?token=...): any other gets 403, and no stream.
+// The page and its stream over HTTP(S) and WebSocket, served by
+// libwebsockets on a thread of its own: GET / gives the page, /page/NAME its
+// scripts and style, /three/NAME the 3-D library from the system's folder,
+// and /stream the WebSocket that carries the states. With a token, the page
+// and the stream must carry it (?token=...): a request without it gets 403,
+// a stream is refused. The scripts and style hold nothing of the channels
+// and are served to anyone.
 class WebServer {
 public:
     explicit WebServer(WebSettings settings);
@@ -37,37 +39,36 @@ public:
     const std::string& Failure() const { return failure; }
     // The port it listens on, once started.
     int Port() const { return port; }
-    // The URL a browser opens, token included.
+    // The URL a browser opens, without the token.
     std::string Address() const;
 
-    // Sends `state` to every page. A state still waiting for a slow page is
-    // replaced by the newer one, never queued behind it.
+    // Sends `state` to every page. A page still busy with an earlier state
+    // gets the newest once it is ready, never a queue of them.
     void Publish(std::string state);
     // How many pages are connected.
-    std::size_t Pages();
+    std::size_t Pages() const { return pages; }
 
-    // For civetweb's callbacks.
-    int Serve(mg_connection* connection);
-    bool Admits(const mg_connection* connection) const;
-    void Join(mg_connection* connection);
-    void Leave(const mg_connection* connection);
-    int SetUpTls(void* context) const;
+    // libwebsockets' callback, on the server's thread.
+    int Handle(lws* connection, int reason, void* session, void* in, std::size_t length);
 
 private:
     bool Secure() const { return !settings.certificate.empty(); }
-    void SendStates();
+    bool Admits(lws* connection) const;
+    int Request(lws* connection, void* session, const std::string& uri);
+    int SendPageHead(lws* connection, void* session, const std::string& name);
+    int SendPageBody(lws* connection, void* session);
+    int SendState(lws* connection, void* session);
 
     const WebSettings settings;
     std::string failure;
     int port = 0;
-    mg_context* context = nullptr;
+    lws_context* context = nullptr;
+    std::atomic<bool> stopping{false};
+    std::atomic<std::size_t> pages{0};
+    std::thread service;
 
-    std::mutex guard;
-    std::condition_variable posted;
-    std::string pending;
-    bool fresh = false;
-    bool stopping = false;
-    std::set<mg_connection*> pages;
-    std::mutex sending;  // held while a state is written, so that a page leaves between two writes
-    std::thread sender;
+    std::mutex guard;  // over the newest state, which Publish sets from another thread
+    std::string newest;
+    uint64_t newestNumber = 0;
+    std::string sending;  // the state being written, with room before it for the frame's header
 };

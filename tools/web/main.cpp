@@ -32,12 +32,10 @@ WebSettings SettingsOf(const WebOptions& options, const std::string& token) {
     return settings;
 }
 
-// The address without the token, which stays out of logs.
-std::string Announcement(const WebServer& server, const WebOptions& options, const std::string& address) {
-    std::string shown = options.tokenFile.empty() ? address : address.substr(0, address.find('?'));
-    return "serving " + shown +
-           (options.tokenFile.empty() ? "" : " (add ?token= and the token in " + options.tokenFile + ")") +
-           " on port " + std::to_string(server.Port()) + "\n";
+// The token stays out of what is printed, which may well end up in a log.
+std::string Announcement(const WebServer& server, const WebOptions& options) {
+    std::string token = options.tokenFile.empty() ? "" : " (add ?token= and the token in " + options.tokenFile + ")";
+    return "serving " + server.Address() + token + " on port " + std::to_string(server.Port()) + "\n";
 }
 
 void Serve(ChannelMonitor& monitor, WebServer& server) {
@@ -67,7 +65,7 @@ int main(int argc, char** argv) {
     if (!platform::CatchStopRequests()) return PrintError("cannot catch SIGINT, SIGTERM and SIGHUP");
     WebServer server(SettingsOf(options, token));
     if (!server.Start()) return PrintError(server.Failure());
-    std::fputs(Announcement(server, options, server.Address()).c_str(), stdout);
+    std::fputs(Announcement(server, options).c_str(), stdout);
     std::fflush(stdout);
     ChannelMonitor monitor(options.instrument, options.bins, options.stations);
     // Reads are timed to the microsecond around a foreseen write; should the
