@@ -65,7 +65,8 @@ std::unique_ptr<CLI::App> WebCommandLine(WebOptions& options) {
 std::string ReadToken(const std::string& path, std::string& problem) {
     std::ifstream file(path);
     std::string line;
-    if (!file || !std::getline(file, line)) {
+    std::getline(file, line);
+    if (!file && !file.eof()) {
         problem = "cannot read the token file " + path;
         return "";
     }

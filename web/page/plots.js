@@ -33,8 +33,10 @@ StationPlots.prototype.add = function (state, now) {
       if (!station.active) continue;
       const key = channel.bin + '/' + station.n;
       const plot = this.plotOf(key);
-      plot.caption.textContent = 'station (' + state.instrument + ',' + channel.bin + ',' + station.n + ') x y z, ' +
-          channel.unit;
+      const values = station.pose.slice(0, 3).map((value) => value.toFixed(3)).join(' ');
+      plot.caption.textContent = 'station (' + state.instrument + ',' + channel.bin + ',' + station.n + ') x y z ' +
+          values + ' ' + channel.unit;
+      plot.figure.dataset.station = key;
       plot.samples.push([now, station.pose[0], station.pose[1], station.pose[2]]);
       while (plot.samples.length && plot.samples[0][0] < now - plotSeconds) plot.samples.shift();
       shown.add(key);
