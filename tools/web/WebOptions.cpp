@@ -43,8 +43,8 @@ std::unique_ptr<CLI::App> WebCommandLine(WebOptions& options) {
                               "stations to show, e.g. 0-3 or 0,2,5");
     app->add_option_function<std::string>(
            "--listen", [&options](const std::string& text) { options.listen.Read(text); },
-           "address and port to serve on; port 0 takes any free port (default 127.0.0.1:8360)")
-        ->type_name("ADDR:PORT")
+           "IPv4 address and port to serve on, as ADDR:PORT; port 0 takes any free port (default 127.0.0.1:8360)")
+        ->type_name("ADDRESS")
         ->check(CheckedBy(ListenCheck));
     app->add_option("--tls-cert", options.certificate, "serve HTTPS with this PEM certificate (chain)")
         ->type_name("FILE")
