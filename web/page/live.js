@@ -88,7 +88,8 @@ function noteAges(state, frameTime) {
 }
 
 function frame(frameTime) {
-  if (newest) {
+  const fresh = newest !== null;
+  if (fresh) {
     const state = newest;
     newest = null;
     showTable(state);
@@ -96,8 +97,8 @@ function frame(frameTime) {
     plots.add(state, state.now / 1e6);
     noteAges(state, frameTime);
   }
-  view.draw();
-  plots.draw();
+  view.draw(fresh);
+  plots.draw(frameTime);
   requestAnimationFrame(frame);
 }
 

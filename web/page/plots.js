@@ -2,6 +2,9 @@
 'use strict';
 
 const plotSeconds = 10;
+// Enough for a plot 260 pixels wide, and cheap to draw on a tablet.
+const sampleGap = 0.05;   // s between the samples kept
+const redrawGap = 100;    // ms between redraws
 const plotColours = ['#c33', '#3a3', '#33c'];
 
 function StationPlots(container) {
@@ -37,7 +40,8 @@ StationPlots.prototype.add = function (state, now) {
       plot.caption.textContent = 'station (' + state.instrument + ',' + channel.bin + ',' + station.n + ') x y z ' +
           values + ' ' + channel.unit;
       plot.figure.dataset.station = key;
-      plot.samples.push([now, station.pose[0], station.pose[1], station.pose[2]]);
+      const last = plot.samples[plot.samples.length - 1];
+      if (!last || now - last[0] >= sampleGap) plot.samples.push([now, station.pose[0], station.pose[1], station.pose[2]]);
       while (plot.samples.length && plot.samples[0][0] < now - plotSeconds) plot.samples.shift();
       shown.add(key);
     }
@@ -46,7 +50,9 @@ StationPlots.prototype.add = function (state, now) {
   this.now = now;
 };
 
-StationPlots.prototype.draw = function () {
+StationPlots.prototype.draw = function (frameTime) {
+  if (frameTime - (this.drawn || 0) < redrawGap) return;
+  this.drawn = frameTime;
   for (const plot of this.plots.values()) {
     if (!plot.figure.hidden) this.drawPlot(plot);
   }

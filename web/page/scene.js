@@ -25,6 +25,8 @@ function LiveScene(canvas) {
   this.controls = new THREE.OrbitControls(this.camera, canvas);
   this.controls.target.set(0, 0, 0.5);
   this.controls.update();
+  this.moved = true;
+  this.controls.addEventListener('change', () => { this.moved = true; });
 }
 
 LiveScene.prototype.available = function () { return this.renderer !== null; };
@@ -73,10 +75,14 @@ LiveScene.prototype.place = function (object, pose, toMetres) {
   object.trail.geometry.attributes.position.needsUpdate = true;
 };
 
-LiveScene.prototype.draw = function () {
+// Draws when a state came, the camera moved or the canvas changed its size.
+LiveScene.prototype.draw = function (fresh) {
   if (!this.renderer) return;
   const width = this.canvas.clientWidth, height = this.canvas.clientHeight;
-  if (this.canvas.width !== width || this.canvas.height !== height) {
+  const resized = this.canvas.width !== width || this.canvas.height !== height;
+  if (!fresh && !resized && !this.moved) return;
+  this.moved = false;
+  if (resized) {
     this.renderer.setSize(width, height, false);
     this.camera.aspect = width / Math.max(height, 1);
     this.camera.updateProjectionMatrix();
