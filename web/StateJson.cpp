@@ -55,7 +55,7 @@ std::string Stations(const ChannelWatch& channel, MonitorClock::time_point now) 
 std::string Channel(const ChannelWatch& channel, MonitorClock::time_point now) {
     uint32_t flags = channel.state.flags;
     station_layout::ChannelUnit unit = station_layout::UnitOfCode(station_layout::UnitCode(flags));
-    return "{\"bin\":" + std::to_string(channel.bin) + ",\"status\":" + String(ChannelStatus(channel)) +
+    return "{\"bin\":" + std::to_string(channel.bin) + ",\"status\":" + String(ChannelStatus(channel, now)) +
            ",\"description\":" + String(channel.state.description) + ",\"unit\":" + String(unit.label) +
            ",\"toMetres\":" + Number(unit.scale / 100.0, 4) + ",\"flags\":" + std::to_string(flags) +
            ",\"active\":" + String(DescribeNumberList(flags & station_layout::stationActiveBits)) +
@@ -67,11 +67,13 @@ std::string Channel(const ChannelWatch& channel, MonitorClock::time_point now) {
 
 }  // namespace
 
-std::string ChannelStatus(const ChannelWatch& channel) {
+// A single read that waited too long says nothing: a server preempted
+// mid-write holds its mutex for a frame or two on a busy machine.
+std::string ChannelStatus(const ChannelWatch& channel, MonitorClock::time_point now) {
     if (channel.refused) return "refused";
     if (!channel.published) return "not read";
     if (channel.gone) return "gone";
-    if (channel.readable) return "live";
+    if (channel.readable || now - channel.lastRead < ChannelNotices::heldBound) return "live";
     return channel.writerDeaths > 0 ? "dead writer" : "held";
 }
 

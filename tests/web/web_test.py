@@ -6,7 +6,7 @@ import unittest
 
 from web_support import BIN, BrowserCase, Publisher, Web, WebCase, request, stream_opens, wait_for
 
-HOSTILE = "Rig <script>document.title='owned'</script> & <b>bold</b>"
+HOSTILE = "Rig \"A\" \\ <script>document.title='owned'</script> & <b>bold</b>"
 TOKEN = "Ldj8qmyjaq3B6L61U20GFSGyZlIU_GUL"
 
 
@@ -42,6 +42,14 @@ class Page(BrowserCase):
         self.wait_for_cell(1, "status", lambda text: text == "gone", "channel 1 gone")
         Publisher(self, "--bins", "1")
         self.wait_for_cell(1, "status", lambda text: text == "live", "channel 1 back")
+
+    def test_held_mutex_and_dead_writer_show_in_the_state(self):
+        self.open(Web(self, "--listen", "127.0.0.1:0", "--bins", "0-3"))
+        for publisher, shown in [(["--bins", "2", "--rate", "0.25", "--hold-lock-ms", "3000"], "held"),
+                                 (["--bins", "3", "--crash-after", "20"], "writer died 1\u00d7")]:
+            with self.subTest(shown=shown):
+                Publisher(self, *publisher)
+                self.wait_for_cell(int(publisher[1]), "status", lambda text: shown in text, shown)
 
     def test_view_changes_when_a_station_moves(self):
         def place(x, y, z):
