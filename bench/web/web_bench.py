@@ -95,7 +95,8 @@ def main():
               % (total, samples[0][2], samples[-1][2], max(s[2] for s in samples)))
         print("lumivex-monitor CPU over the run (line output of station 0): %.2f %% of a core"
               % (100.0 * (cpu_seconds(monitor.pid) - monitor_cpu) / elapsed))
-        print("states the page received: %s" % page.execute_script("return document.body.dataset.states"))
+        print("states the page received: %s, over %s connection(s)"
+              % tuple(page.execute_script("return [document.body.dataset.states, document.body.dataset.connections]")))
         for name, ages in (("page (write to frame)", page_ages), ("monitor (write to read)", monitored)):
             print("age in the %s: p50 %.2f ms, p99 %.2f ms over %d poses"
                   % (name, percentile(ages, 0.5), percentile(ages, 0.99), len(ages)))

@@ -12,6 +12,7 @@ const rows = new Map();  // bin -> row
 let newest = null;       // the state not drawn yet
 let clockOffset = Infinity;  // browser ms minus program ms, at best (the quickest delivery)
 let states = 0;
+let connections = 0;
 const lastWritten = new Map();  // "bin/station" -> when the pose drawn last was written
 
 // The age of every pose when the page first drew it, in ms, for measurements.
@@ -106,11 +107,16 @@ function frame(frameTime) {
 function connect() {
   const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
   const socket = new WebSocket(scheme + '//' + location.host + '/stream' + location.search);
-  socket.onopen = () => setConnection(true, 'connected');
+  // The program may run on another machine after a restart: its clock is learnt afresh.
+  socket.onopen = () => {
+    clockOffset = Infinity;
+    document.body.dataset.connections = String(++connections);
+    setConnection(true, 'connected');
+  };
   socket.onmessage = received;
   socket.onclose = () => {
+    newest = null;
     setConnection(false, 'connection lost; trying again');
-    clockOffset = Infinity;
     setTimeout(connect, reconnectMs);
   };
 }
