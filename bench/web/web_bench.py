@@ -78,6 +78,7 @@ def main():
         threading.Thread(target=monitor_ages, args=(monitor, monitored), daemon=True).start()
         page = browser(os.path.join(folder, "profile"))
         page.get(url)
+        page.execute_script("window.lumivexAges = []")
         page_ages, samples = [], []
         start_cpu, start_time = cpu_seconds(web.pid), time.monotonic()
         monitor_cpu = cpu_seconds(monitor.pid)

@@ -15,8 +15,9 @@ let states = 0;
 let connections = 0;
 const lastWritten = new Map();  // "bin/station" -> when the pose drawn last was written
 
-// The age of every pose when the page first drew it, in ms, for measurements.
-window.lumivexAges = [];
+// The age of every pose when the page first drew it, in ms: recorded only
+// once a measurement sets this to an array.
+window.lumivexAges = null;
 
 if (!view.available()) document.getElementById('no-3d').hidden = false;
 
@@ -76,14 +77,13 @@ function received(event) {
 }
 
 function noteAges(state, frameTime) {
+  if (!window.lumivexAges) return;
   for (const channel of state.channels) {
     for (const station of channel.stations) {
       const key = channel.bin + '/' + station.n;
       if (station.written === null || lastWritten.get(key) === station.written) continue;
       lastWritten.set(key, station.written);
-      if (window.lumivexAges.length < 1000000) {
-        window.lumivexAges.push(frameTime - (station.written / 1000 + clockOffset));
-      }
+      window.lumivexAges.push(frameTime - (station.written / 1000 + clockOffset));
     }
   }
 }
