@@ -79,7 +79,7 @@ def request(web, path, secure=False, headers=None):
         connection.request("GET", path, headers=headers or {})
         response = connection.getresponse()
         return response.status, dict(response.getheaders())
-    except (ConnectionError, http.client.RemoteDisconnected):
+    except (OSError, http.client.HTTPException):  # a refused stream is dropped unanswered
         return None, {}
     finally:
         connection.close()
