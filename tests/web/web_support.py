@@ -100,6 +100,9 @@ class WebCase(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="lumivex-web-test-")
         self.addCleanup(shutil.rmtree, self.folder, True)
         self.environment = dict(os.environ, LUMIVEX_SHM_PREFIX="webtest%d_" % os.getpid())
+        # Last: what a publisher left (--once, a crash) goes with the test.
+        self.addCleanup(subprocess.run, [os.path.join(BIN, "lumivex-publisher"), "--unlink", "--force", "--bins", "0-15"],
+                        env=self.environment, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=WAIT_S)
 
     def file(self, name, text):
         path = os.path.join(self.folder, name)
