@@ -26,12 +26,14 @@ shared memory, each region guarded by a named mutex. The viewer, lumivex,
 maps those regions and follows the stations with its camera and boxes.
 lumivex-publisher stands in for the tracking server and replays recordings,
 lumivex-monitor shows and records what is published, and lumivex-bridge
-carries the channels between machines over DDS, also as systemd services.")
+carries the channels between machines over DDS, also as systemd services;
+lumivex-web serves a live view of the channels to web browsers.")
 # Dependencies come from the shared libraries the programs use; the
 # maintainer scripts need adduser, and lumivex-plot PLplot's cairo driver,
-# which PLplot loads at run time, so no library names it.
+# which PLplot loads at run time, so no library names it; lumivex-web the
+# 3-D library its page loads (libjs-three), which it serves from its folder.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_LUMIVEX_PACKAGE_DEPENDS "adduser, plplot-driver-cairo")
+set(CPACK_DEBIAN_LUMIVEX_PACKAGE_DEPENDS "adduser, plplot-driver-cairo, libjs-three")
 set(CPACK_DEBIAN_LUMIVEX_PACKAGE_CONTROL_EXTRA
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles
   ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst

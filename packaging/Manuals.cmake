@@ -44,6 +44,9 @@ lumivex_help2man(lumivex-bridge HELP_OPTION --help-all)
 if(TARGET lumivex-plot)
   lumivex_help2man(lumivex-plot)
 endif()
+if(TARGET lumivex-web)
+  lumivex_help2man(lumivex-web)
+endif()
 
 configure_file(${CMAKE_SOURCE_DIR}/app/lumivex.1.md.in ${manuals}/lumivex.1.md @ONLY)
 add_custom_command(OUTPUT ${manuals}/lumivex.1.gz

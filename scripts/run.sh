@@ -3,6 +3,8 @@
 # With an X display: the viewer opens on it; close it (or press ESC) to stop.
 # Without one: both run under Xvfb and a short scripted tour drives the viewer,
 # saving screenshots into a folder that is printed at the end.
+# Either way lumivex-web serves the live view to this machine's browsers
+# while they run, at the address printed at the start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Only what building and running need; scripts/test.sh installs the rest.
@@ -12,7 +14,13 @@ scripts/build.sh -DLUMIVEX_TESTS=OFF
 bin=build/bin
 publisher=""
 stop_publisher() { [ -n "$publisher" ] && kill "$publisher" 2>/dev/null && wait "$publisher" 2>/dev/null; publisher=""; }
-trap stop_publisher EXIT
+web=""
+stop_web() { [ -n "$web" ] && kill "$web" 2>/dev/null && wait "$web" 2>/dev/null; web=""; }
+trap 'stop_publisher; stop_web' EXIT
+
+# The live view in a browser; a port already taken only costs that view.
+"$bin/lumivex-web" --listen 127.0.0.1:8360 &
+web=$!
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   "$bin/lumivex-publisher" &
@@ -26,4 +34,4 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
 fi
 
 echo "No X display reachable: running the viewer under Xvfb with a scripted tour."
-exec scripts/with-xvfb.sh scripts/tour.sh "$@"
+scripts/with-xvfb.sh scripts/tour.sh "$@"

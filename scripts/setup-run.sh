@@ -8,6 +8,7 @@ packages=(g++ cmake make pkg-config ccache
           freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev libgl1-mesa-dri libglx-mesa0
           libcli11-dev libpng-dev zlib1g-dev libacl1-dev libssl-dev
           cyclonedds-dev cyclonedds-tools libplplot-dev plplot-driver-cairo
+          libwebsockets-dev libjs-three  # the web view: its server, and the 3-D library its page loads
           xvfb xauth x11-utils xdotool imagemagick  # the viewer without a display: Xvfb, the tour, its screenshots
           "$@")
 

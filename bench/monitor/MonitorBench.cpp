@@ -17,7 +17,7 @@
 
 #include "bench/BenchmarkRun.h"
 #include "tests/tracker/TrackerTestSupport.h"
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 #include "channel/StationReader.h"
 #include "app/TrackerSettings.h"
 

@@ -31,8 +31,10 @@ deb=$(LUMIVEX_PACKAGE_BUILD= scripts/package.sh | tail -n1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 tools=(lumivex-publisher lumivex-monitor lumivex-bridge)
 [ -x build/bin/lumivex-plot ] && tools+=(lumivex-plot)
+[ -x build/bin/lumivex-web ] && tools+=(lumivex-web)
 programs=(lumivex "${tools[@]}")
 units=(lumivex-bridge-send@.service lumivex-bridge-receive.service)
+[ -x build/bin/lumivex-web ] && units+=(lumivex-web.service)
 echo "== $deb"
 
 # File list: everything a lab needs, and nothing of the build's own tools.
@@ -131,7 +133,8 @@ done
 # systemd-analyze reports most mistakes as warnings with status 0: any output fails.
 # The instance lumivex-bridge-send@0 is verified through its template.
 report=$(systemd-analyze verify --man="$man_pages" /usr/lib/systemd/system/lumivex-bridge-send@0.service \
-         /usr/lib/systemd/system/lumivex-bridge-receive.service 2>&1) || fail "systemd-analyze verify: $report"
+         /usr/lib/systemd/system/lumivex-bridge-receive.service \
+         $([ -x build/bin/lumivex-web ] && echo /usr/lib/systemd/system/lumivex-web.service) 2>&1) || fail "systemd-analyze verify: $report"
 [ -z "$report" ] || fail "systemd-analyze verify: $report"
 
 # An upgrade keeps the units an administrator enabled enabled.

@@ -32,7 +32,7 @@
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
 #include "tests/support/ExpectInOrder.h"
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 #include "tools/monitor/MonitorView.h"
 #include "tools/monitor/WriteRecorder.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
 
 // The monitor's text. A channel is named (instrument,bin) and a station

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 
 // The columns of a station's line in the monitor: its name, x, y, z in the
 // channel's unit, the angles in degrees, ACTIVE, inactive or gone (its

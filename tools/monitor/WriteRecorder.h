@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "recording/RecordingWriter.h"
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 
 // Records what the server wrote, as the monitor's polls find it: each new
 // write of a selected channel (its write counter or time stamp moved, or, for

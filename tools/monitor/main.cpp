@@ -17,7 +17,7 @@
 #include "tools/common/OutputFileRule.h"
 #include "tools/common/RunCommandLine.h"
 #include "tools/common/Version.h"
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 #include "tools/monitor/MonitorOptions.h"
 #include "tools/monitor/MonitorView.h"
 #include "tools/monitor/OutputThread.h"

@@ -1,4 +1,4 @@
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 
 #include <cstring>
 
@@ -87,6 +87,7 @@ void ChannelMonitor::PollChannel(std::size_t index, MonitorClock::time_point now
         detector.Lost(index);
         return;
     }
+    watch.lastRead = now;
     uint32_t missed = detector.Saw(index, now, fresh.writeCount, fresh.timestampMicros);
     if (HeaderChanged(watch, fresh)) events.push_back({index, MonitorEvent::channelChanged});
     for (std::size_t k = 0; k < watch.stations.size(); ++k)

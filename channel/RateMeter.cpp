@@ -1,4 +1,4 @@
-#include "tools/monitor/RateMeter.h"
+#include "channel/RateMeter.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/monitor/RateMeter.h"
+#include "channel/RateMeter.h"
 #include "channel/ChangeDetector.h"
 #include "channel/ChannelNotices.h"
 #include "channel/ChannelState.h"
@@ -42,6 +42,7 @@ struct ChannelWatch {
     bool refused = false;       // its objects are there but were refused
     std::string trouble;        // why the last read failed, naming the object; empty when nothing is there
     uint32_t writerDeaths = 0;  // how often its server was found dead holding its mutex
+    MonitorClock::time_point lastRead{};  // when a read last succeeded
     ChannelState state;
     RateMeter writeRate;
     uint64_t missedWrites = 0;  // writes that came and went between two reads
