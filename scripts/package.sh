@@ -13,7 +13,8 @@ scripts/setup-package.sh
 # Only what is installed is built; configured as scripts/build.sh does, with
 # the prefix of a Debian package (so that the settings go to /etc).
 source scripts/lib/build-tree.sh
-settings=(-DCMAKE_INSTALL_PREFIX=/usr "-DLUMIVEX_PACKAGE_BUILD=${LUMIVEX_PACKAGE_BUILD:-}")
+settings=(-DCMAKE_INSTALL_PREFIX=/usr)
+[ -z "${LUMIVEX_PACKAGE_BUILD:-}" ] || settings+=("-DLUMIVEX_PACKAGE_BUILD=$LUMIVEX_PACKAGE_BUILD")
 build_tree build "$(nproc)" "${settings[@]}" -- --target package-contents
 grep -q '^HELP2MAN:FILEPATH=/' build/CMakeCache.txt && grep -q '^PANDOC:FILEPATH=/' build/CMakeCache.txt \
   || fail "build/ was configured without help2man or pandoc; remove build/CMakeCache.txt and run again"

@@ -42,13 +42,17 @@ previous=$work/previous/$previous
 upgrade=$(LUMIVEX_PACKAGE_BUILD=2 scripts/package.sh | tail -n1)
 mv "$upgrade" "$work/"
 upgrade=$work/$(basename "$upgrade")
-deb=$(LUMIVEX_PACKAGE_BUILD= scripts/package.sh | tail -n1)
+# The build number is not kept for the next run.
+deb=$(env -u LUMIVEX_PACKAGE_BUILD scripts/package.sh | tail -n1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+[[ $deb == */lumivex_${version}_* ]] || fail "a run without a build number made $deb"
 tools=(lumivex-publisher lumivex-monitor lumivex-bridge)
 [ -x build/bin/lumivex-plot ] && tools+=(lumivex-plot)
 programs=(lumivex "${tools[@]}")
 units=(lumivex-bridge-send@.service lumivex-bridge-receive.service)
 echo "== $deb"
+echo "package test: Installed-Size $(dpkg-deb -f "$previous" Installed-Size) KB ($previous_release)," \
+     "$(dpkg-deb -f "$deb" Installed-Size) KB ($version)"
 
 # File list: everything a lab needs, and nothing of the build's own tools.
 listing=$(dpkg-deb --contents "$deb" | awk '{print substr($6, 2)}')
