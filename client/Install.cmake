@@ -10,7 +10,7 @@ set(cmake_package_dir ${CMAKE_INSTALL_LIBDIR}/cmake/Lumivex)
 
 install(TARGETS lumivex_client EXPORT LumivexTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT liblumivex0 NAMELINK_COMPONENT lumivex-dev)
-install(FILES include/lumivex/lumivex.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lumivex COMPONENT lumivex-dev)
+install(FILES include/lumivex/lumivex.h ${CMAKE_CURRENT_BINARY_DIR}/include/lumivex/version.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/lumivex COMPONENT lumivex-dev)
 
 configure_file(lumivex.pc.in ${CMAKE_CURRENT_BINARY_DIR}/lumivex.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/lumivex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The Debian package as a lab installs it: builds it (scripts/package.sh)
-# twice, the second time as a rebuild with a higher version; checks its file
-# list and lintian (no error or warning), installs it with apt-get, runs every
+# twice, the second time as a rebuild with a higher version, and the previous
+# release's package from its commit; checks the file list and lintian (no
+# error or warning). It installs the previous release, runs the bridge's
+# programs as their units run them and a tracking server beside them, and
+# changes a setting; upgrades to this package and checks that the setting is
+# kept (or the new one offered beside it, as dpkg does) and that the new
+# programs carry on with the channels the old ones left. Then it runs every
 # program's --version, finds every manual page and every relative link of the
 # installed README, verifies the installed service units, upgrades to the
-# rebuild with units enabled, and removes it with --purge, leaving none of its
-# files and no enable link. Without a running systemd, stubs of systemctl and
-# deb-systemd-invoke log what the maintainer scripts ask of them. It installs
-# into this machine, so it needs root (CI runs as root); scripts/test.sh runs
-# it after the ctest runs.
+# rebuild with units enabled, and removes it with --purge, leaving none of
+# the files of either release and no enable link. Without a running systemd,
+# stubs of systemctl and deb-systemd-invoke log what the maintainer scripts
+# ask of them. It installs into this machine, so it needs root (CI runs as
+# root); scripts/test.sh runs it after the ctest runs.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 if [ "$(id -u)" -ne 0 ]; then
@@ -18,17 +23,31 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 fail() { echo "package test: FAILED: $*" >&2; exit 1; }
 
-# The rebuild first, so that the package under test leaves build/ as
-# scripts/package.sh alone makes it.
+# The previous release (tagged v0.3.0), built from its commit as its own
+# scripts/package.sh builds it.
+previous_release=0.3.0
+previous_commit=8846874
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+git rev-parse -q --verify "$previous_commit^{commit}" >/dev/null ||
+  fail "the previous release $previous_release (commit $previous_commit) is not in this clone; fetch its history"
+mkdir "$work/previous"
+git archive "$previous_commit" | tar -x -C "$work/previous"
+previous=$(cd "$work/previous" && scripts/package.sh | tail -n1) || fail "the package of $previous_release could not be built"
+previous=$work/previous/$previous
+[[ $previous == *_${previous_release}_* ]] || fail "the previous release built $previous"
+
+# The rebuild before the package under test, so that the latter leaves
+# build/ as scripts/package.sh alone makes it.
 upgrade=$(LUMIVEX_PACKAGE_BUILD=2 scripts/package.sh | tail -n1)
 mv "$upgrade" "$work/"
 upgrade=$work/$(basename "$upgrade")
 # The rebuild's other packages go as well.
 mv build/*+build2_*.deb "$work/"
-deb=$(LUMIVEX_PACKAGE_BUILD= scripts/package.sh | tail -n1)
+# The build number is not kept for the next run.
+deb=$(env -u LUMIVEX_PACKAGE_BUILD scripts/package.sh | tail -n1)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+[[ $deb == */lumivex_${version}_* ]] || fail "a run without a build number made $deb"
 tools=(lumivex-publisher lumivex-monitor lumivex-bridge)
 [ -x build/bin/lumivex-plot ] && tools+=(lumivex-plot)
 [ -x build/bin/lumivex-web ] && tools+=(lumivex-web)
@@ -36,6 +55,8 @@ programs=(lumivex "${tools[@]}")
 units=(lumivex-bridge-send@.service lumivex-bridge-receive.service)
 [ -x build/bin/lumivex-web ] && units+=(lumivex-web.service)
 echo "== $deb"
+echo "package test: Installed-Size $(dpkg-deb -f "$previous" Installed-Size) KB ($previous_release)," \
+     "$(dpkg-deb -f "$deb" Installed-Size) KB ($version)"
 
 # File list: everything a lab needs, and nothing of the build's own tools.
 listing=$(dpkg-deb --contents "$deb" | awk '{print substr($6, 2)}')
@@ -68,15 +89,97 @@ for client_deb in "${client_debs[@]}"; do
 done
 
 apt_get() { apt-get "$@" -y -qq >"$work/log" 2>&1 || { cat "$work/log"; return 1; }; }
-
-# A package left installed by an earlier, failed run goes first; this run's
-# is removed again whichever way the test ends.
 purge() { apt_get remove --purge lumivex; }
 # Installed, or removed with its configuration left.
 present() { dpkg-query -W -f='${db:Status-Abbrev}' lumivex 2>/dev/null | grep -q '^.[ic]'; }
+
+# Whichever way the test ends, the programs it started stop, their channels
+# go, and this run's package is removed again.
+prefix=lvxpkg$$_
+started=()
+made_run_dir=""
+clean_up() {
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait
+  rm -f /dev/shm/"$prefix"*
+  ! present || purge || true
+  [ -z "$made_run_dir" ] || rmdir /run/systemd/system
+  rm -rf "$work"
+}
+# A package left installed by an earlier, failed run goes first.
 ! present || purge
-trap '! present || purge || true; rm -rf "$work"' EXIT
-apt_get install "./$deb" || fail "apt-get install ./$deb failed"
+trap clean_up EXIT
+
+# Starts a service's program as systemd would: its ExecStart (with $$ and %i
+# resolved), User, Group (with the user's own groups), UMask and
+# EnvironmentFile, with the channels' prefix PREFIX; its output goes to LOG.
+unit_setting() { local value; value=$(sed -n "s/^$2=//p" "$1"); echo "${value:-$3}"; }
+start_unit() {  # UNIT-FILE INSTANCE PREFIX LOG
+  local file=/usr/lib/systemd/system/$1 command
+  command=$(sed -n 's/^ExecStart=//p' "$file" | sed "s/[$][$]/\$/g; s/%i/$2/g")
+  (
+    umask "$(unit_setting "$file" UMask 0022)"
+    set -a && . /etc/default/lumivex-bridge && set +a
+    export LUMIVEX_SHM_PREFIX=$3
+    eval "exec setpriv --reuid=$(unit_setting "$file" User root) --regid=$(unit_setting "$file" Group root) --init-groups $command"
+  ) >"$4" 2>&1 &
+  started+=($!)
+}
+stop_started() { kill "${started[@]}" 2>/dev/null || true; wait; started=(); }
+wait_for() {  # SECONDS CONDITION...
+  local seconds=$1; shift
+  for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+# Both bridges as their units run them, beside a tracking server that runs
+# as the README advises (root, group lumivex, mode 0640); they carry its
+# channels to the prefix viewer_, which a member of the group lumivex watches.
+bridge_both_ways() {  # LOG-NAME
+  start_unit lumivex-bridge-send@.service 0 "${prefix}server_" "$work/send-$1.log"
+  start_unit lumivex-bridge-receive.service "" "${prefix}viewer_" "$work/receive-$1.log"
+  wait_for 60 grep -q 'instrument 0 bin 0: receiving into' "$work/receive-$1.log" ||
+    fail "the $1 bridges carry no channel: $(cat "$work/send-$1.log" "$work/receive-$1.log")"
+  watched=$(LUMIVEX_SHM_PREFIX=${prefix}viewer_ setpriv --reuid=lumivex-bridge --regid=lumivex --init-groups \
+            lumivex-monitor --once --bins 0 2>&1) || fail "the group lumivex cannot watch what the $1 bridges carry: $watched"
+}
+
+# The previous release, running, with a setting an administrator changed:
+# the bridges' DDS domain and network (the loopback interface).
+apt_get install "$previous" || fail "apt-get install $previous failed"
+settings=/etc/default/lumivex-bridge
+loopback='<General><Interfaces><NetworkInterface name="lo"/></Interfaces><AllowMulticast>false</AllowMulticast></General><Discovery><ParticipantIndex>auto</ParticipantIndex><MaxAutoParticipantIndex>30</MaxAutoParticipantIndex><Peers><Peer address="127.0.0.1"/></Peers></Discovery>'
+domain=$((100 + $$ % 100))
+printf '%s\n' "LUMIVEX_BRIDGE_SEND_OPTIONS=\"--domain $domain\"" "LUMIVEX_BRIDGE_RECEIVE_OPTIONS=\"--domain $domain\"" \
+  "CYCLONEDDS_URI='$loopback'" >> "$settings"
+cp "$settings" "$work/settings"
+(export LUMIVEX_SHM_PREFIX=${prefix}server_; exec setpriv --regid=lumivex --clear-groups lumivex-publisher --mode 640) \
+  >"$work/publisher.log" 2>&1 &
+publisher=$!
+bridge_both_ways previous
+kill "${started[@]}"; wait "${started[@]}" || true
+started=("$publisher")
+# Builds before the previous release made the received channels 0660; the
+# new receiver takes them over all the same.
+chmod 0660 /dev/shm/"${prefix}viewer_"*
+
+# The upgrade keeps a changed setting; when the package's own version of it
+# changed too, dpkg puts that beside it (.dpkg-dist) rather than asking.
+apt_get install -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "./$deb" ||
+  fail "the upgrade from $previous_release failed"
+packaged() { dpkg-deb --fsys-tarfile "$1" | tar -xO ".$2"; }
+cmp -s "$work/settings" "$settings" || fail "the upgrade did not keep the changed $settings"
+cmp -s <(packaged "$previous" "$settings") <(packaged "$deb" "$settings") || [ -f "$settings.dpkg-dist" ] ||
+  fail "the upgrade neither kept nor offered the new $settings"
+cmp -s <(packaged "$deb" /etc/lumivex/cyclonedds.xml) /etc/lumivex/cyclonedds.xml ||
+  fail "the upgrade did not bring the new /etc/lumivex/cyclonedds.xml, which nobody changed"
+# The new bridges carry on with the server's and their older selves' channels.
+bridge_both_ways new
+! grep -i 'refus' "$work/receive-new.log" "$work/send-new.log" || fail "the new bridges refuse the old objects"
+for object in ShMem:640 Mutex:600; do
+  mode=$(stat -c %a "/dev/shm/${prefix}viewer_Quillmont${object%:*}00")
+  [ "$mode" = "${object#*:}" ] || fail "the new receiver left the ${object%:*} object mode $mode"
+done
+stop_started
 
 # The example reader, built against the installed development package with
 # pkg-config and with the CMake package, reads what a publisher writes: the
@@ -101,7 +204,8 @@ purge_client || fail "apt-get remove --purge lumivex-dev liblumivex0 failed"
 
 for tool in "${tools[@]}"; do
   answer=$("$tool" --version) || fail "$tool --version failed"
-  [ "$answer" = "$tool $version" ] || fail "$tool --version answered '$answer'"
+  # A development build names its commit too (0.4.0+g1a2b3c4).
+  [[ $answer =~ ^$tool\ ${version//./\\.}(\+g[0-9a-f]{7,})?$ ]] || fail "$tool --version answered '$answer'"
 done
 # Minimal images may tell dpkg to leave manual pages out; the file list above
 # holds them then.
@@ -160,9 +264,7 @@ asks() {
   cat "$work/asked" 2>/dev/null || true
   rm -f "$work/asked"
 }
-made_run_dir=""
 [ -d /run/systemd/system ] || { mkdir -p /run/systemd/system && made_run_dir=yes; }
-trap '! present || purge || true; [ -z "$made_run_dir" ] || rmdir /run/systemd/system; rm -rf "$work"' EXIT
 restart="deb-systemd-invoke try-restart lumivex-bridge-receive.service lumivex-bridge-send@*.service"
 grep -qxF "$restart" <<<"$(asks postinst configure "$version")" || fail "an upgrade does not ask for '$restart'"
 ! grep -q deb-systemd-invoke <<<"$(asks postinst configure)" || fail "a first install starts or restarts a unit"
@@ -173,7 +275,8 @@ made_run_dir=""
 
 purge || fail "apt-get remove --purge lumivex failed"
 ! present || fail "lumivex is still installed"
-for path in "${expected[@]}" "${links[@]}" /etc/lumivex "$docdir"; do
+previous_files=$(dpkg-deb --contents "$previous" | awk '$1 !~ /^d/ {print substr($6, 2)}')
+for path in "${expected[@]}" $previous_files "${links[@]}" /etc/lumivex "$settings".dpkg-* "$docdir"; do
   [ ! -e "$path" ] && [ ! -L "$path" ] || fail "$path is left after the purge"
 done
 left=$(find /etc/systemd/system /var/lib/systemd/deb-systemd-helper-enabled /var/lib/systemd/deb-systemd-helper-masked \

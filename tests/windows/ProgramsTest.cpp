@@ -23,8 +23,8 @@ struct ProgramCase {
 TEST_F(ProgramsTest, CommandLinesEndWithTheirStatusAndSayWhy) {
     const ProgramCase cases[] = {
         {"lumivex", {"/Z"}, -1, "Tracker types supported:"},
-        {"lumivex-publisher", {"--version"}, 0, "lumivex-publisher 0.3.0"},
-        {"lumivex-monitor", {"--version"}, 0, "lumivex-monitor 0.3.0"},
+        {"lumivex-publisher", {"--version"}, 0, "lumivex-publisher 0.4.0"},
+        {"lumivex-monitor", {"--version"}, 0, "lumivex-monitor 0.4.0"},
         {"lumivex-publisher", {"--rate", "x"}, 2, "--rate"},
         {"lumivex-monitor", {"--stations", "32"}, 2, "--stations"},
         {"lumivex-monitor", {"--once"}, 1, "nothing is published for instrument 0, bins 0-1"},

@@ -31,15 +31,11 @@
 
 #include <stdint.h>
 
+#include <lumivex/version.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* The version of this header; lumivex_version() gives the library's. */
-#define LUMIVEX_VERSION_MAJOR 0
-#define LUMIVEX_VERSION_MINOR 3
-#define LUMIVEX_VERSION_PATCH 0
-#define LUMIVEX_VERSION "0.3.0"
 
 #define LUMIVEX_INSTRUMENTS 16
 #define LUMIVEX_BINS 16
@@ -101,7 +97,7 @@ typedef struct lumivex_channel_info {
 typedef struct lumivex_reader lumivex_reader;
 typedef struct lumivex_writer lumivex_writer;
 
-/* "0.3.0": the library's version, which may be newer than the header's. */
+/* "0.4.0": the library's version, which may be newer than the header's. */
 const char* lumivex_version(void);
 /* What the calling thread's last call did, in one line. */
 const char* lumivex_last_message(void);
