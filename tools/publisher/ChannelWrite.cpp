@@ -1,6 +1,5 @@
 #include "tools/publisher/ChannelWrite.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,12 +20,6 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
     std::string notice = channel.TakeNotice();
     if (!notice.empty()) PrintWarning(ShownName(channel.RegionName()), notice);
     return unlocked && written;
-}
-
-uint32_t TimestampMicros() {
-    auto sinceEpoch =
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch());
-    return static_cast<uint32_t>(sinceEpoch.count());
 }
 
 void ReportSkippedWrites(const ChannelWriter& channel) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "server/ChannelWriter.h"
+#include "server/WriteStamp.h"
 #include "tools/publisher/Pacer.h"
 #include "tools/publisher/PublisherOptions.h"
 
@@ -16,7 +17,3 @@ bool WriteChannel(ChannelWriter& channel, const PublisherOptions& options, const
 
 // At the end: a line on standard error for a channel that skipped or lost writes.
 void ReportSkippedWrites(const ChannelWriter& channel);
-
-// The low 32 bits of the monotonic clock in microseconds: readers compare it
-// with their own clock to tell how old a pose is.
-uint32_t TimestampMicros();
