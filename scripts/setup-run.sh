@@ -9,6 +9,7 @@ packages=(g++ cmake make pkg-config ccache
           libcli11-dev libpng-dev zlib1g-dev libacl1-dev libssl-dev
           cyclonedds-dev cyclonedds-tools libplplot-dev plplot-driver-cairo
           xvfb xauth x11-utils xdotool imagemagick  # the viewer without a display: Xvfb, the tour, its screenshots
+          pybind11-dev python3-dev python3-numpy  # the Python module lumivex
           "$@")
 
 missing=()

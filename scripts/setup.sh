@@ -8,4 +8,5 @@ exec "$(dirname "$0")/setup-run.sh" \
   libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev llvm python3 \
   tmux iptables iproute2 lintian dpkg-dev fakeroot help2man man-db systemd \
   libfastrtps-dev fastddsgen \
-  pandoc  # pandoc: the viewer's manual page is written in Markdown
+  python3-pytest \
+  pandoc  # pandoc: the viewer's manual page is written in Markdown; pytest: the Python module's tests
