@@ -2,6 +2,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include <stdexcept>
+
 // The module's parts, each adding its functions and classes to the module.
 // Errors reach Python as lumivex.Error or one of its subclasses, carrying the
 // message the programs give for the same failure.
