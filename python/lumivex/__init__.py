@@ -37,13 +37,14 @@ class ChannelRecording:
 
     def frame(self):
         """A pandas DataFrame, a row per write and station; needs pandas."""
+        import numpy
         import pandas
         writes, stations = len(self.time), len(self.stations)
         frame = pandas.DataFrame({
             "time_s": self.time.repeat(stations),
             "write": self.counter.repeat(stations),
             "stamp_us": self.stamp.repeat(stations),
-            "station": list(self.stations) * writes,
+            "station": numpy.tile(numpy.array(self.stations, dtype=numpy.int32), writes),
         })
         for index, name in enumerate(POSE_COLUMNS):
             frame[name] = self.poses[:, :, index].reshape(-1)

@@ -100,3 +100,13 @@ def test_unreadable_recordings_raise_the_message_of_the_plot(path):
         with pytest.raises(lumivex.RecordingError) as failure:
             read(path)
         assert str(failure.value) in errors
+
+
+def test_a_recorded_channel_as_a_pandas_frame(recording):
+    pytest.importorskip("pandas", reason="pandas is optional")
+    channel = lumivex.read_recording(recording)[(0, 1)]
+    frame = channel.frame()
+    assert len(frame) == len(channel.time) * len(channel.stations)
+    row = frame.iloc[len(channel.stations) + 1]  # the second write's second station
+    assert (row["station"], row["write"]) == (channel.stations[1], channel.counter[1])
+    assert row[["x", "y", "z", "azimuth", "elevation", "roll"]].tolist() == channel.poses[1, 1].tolist()
