@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "plot/TrackStatistics.h"
 
@@ -60,17 +61,13 @@ std::string ForScripts(double value, int decimals) {
     return decimals < 0 ? Printed("%.*f", 0, value) : Printed("%.*g", 9, value);
 }
 
-Cells Figures(const StationTrack& track, Format format) {
-    TrackStatistics statistics = ComputeStatistics(track);
-    Cells cells;
-    for (const Column& column : columns)
-        cells.push_back(format(column.value(track.Name(), statistics), column.decimals));
-    return cells;
-}
-
 std::vector<Cells> Rows(const std::vector<StationTrack>& tracks, Format format) {
     std::vector<Cells> rows{StatisticsHeadings()};
-    for (const StationTrack& track : tracks) rows.push_back(Figures(track, format));
+    for (const std::vector<double>& values : StatisticsValues(tracks)) {
+        Cells cells;
+        for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(format(values[i], columns[i].decimals));
+        rows.push_back(std::move(cells));
+    }
     return rows;
 }
 
