@@ -16,6 +16,9 @@ struct TrackRecording {
 // Different interval lengths kept over all tracks, at most; see StationTrack.
 constexpr std::size_t intervalLengthLimit = 200000;
 
+// Columns a track keeps when only its statistics are wanted: the fewest.
+constexpr int statisticsColumnCapacity = 2;
+
 // Reads the recording at `path` (either version; plain, gzip, or "-" for
 // standard input) write by write into a track per selected station that was
 // written, each with `columnCapacity` columns. False, with `error` as the

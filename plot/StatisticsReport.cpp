@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "plot/TrackStatistics.h"
 
@@ -60,23 +61,13 @@ std::string ForScripts(double value, int decimals) {
     return decimals < 0 ? Printed("%.*f", 0, value) : Printed("%.*g", 9, value);
 }
 
-Cells Heading() {
-    Cells cells;
-    for (const Column& column : columns) cells.push_back(column.heading);
-    return cells;
-}
-
-Cells Figures(const StationTrack& track, Format format) {
-    TrackStatistics statistics = ComputeStatistics(track);
-    Cells cells;
-    for (const Column& column : columns)
-        cells.push_back(format(column.value(track.Name(), statistics), column.decimals));
-    return cells;
-}
-
 std::vector<Cells> Rows(const std::vector<StationTrack>& tracks, Format format) {
-    std::vector<Cells> rows{Heading()};
-    for (const StationTrack& track : tracks) rows.push_back(Figures(track, format));
+    std::vector<Cells> rows{StatisticsHeadings()};
+    for (const std::vector<double>& values : StatisticsValues(tracks)) {
+        Cells cells;
+        for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(format(values[i], columns[i].decimals));
+        rows.push_back(std::move(cells));
+    }
     return rows;
 }
 
@@ -90,6 +81,22 @@ std::string Join(const Cells& cells, const std::vector<std::size_t>& widths, con
 }
 
 }  // namespace
+
+std::vector<std::string> StatisticsHeadings() {
+    std::vector<std::string> headings;
+    for (const Column& column : columns) headings.push_back(column.heading);
+    return headings;
+}
+
+std::vector<std::vector<double>> StatisticsValues(const std::vector<StationTrack>& tracks) {
+    std::vector<std::vector<double>> rows;
+    for (const StationTrack& track : tracks) {
+        TrackStatistics statistics = ComputeStatistics(track);
+        rows.emplace_back();
+        for (const Column& column : columns) rows.back().push_back(column.value(track.Name(), statistics));
+    }
+    return rows;
+}
 
 std::string FormatStatisticsTable(const std::vector<StationTrack>& tracks) {
     std::vector<Cells> rows = Rows(tracks, ForPeople);

@@ -13,6 +13,7 @@ packages=(g++ cmake make pkg-config ccache
           cyclonedds-dev cyclonedds-tools libplplot-dev plplot-driver-cairo
           libwebsockets-dev libjs-three  # the web view: its server, and the 3-D library its page loads
           xvfb xauth x11-utils xdotool imagemagick  # the viewer without a display: Xvfb, the tour, its screenshots
+          pybind11-dev python3-dev python3-numpy  # the Python module lumivex
           "$@")
 
 # Unpacked and configured is installed, also while a trigger of another

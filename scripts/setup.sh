@@ -9,4 +9,5 @@ exec "$(dirname "$0")/setup-package.sh" \
   libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev llvm python3 \
   tmux iptables iproute2 lintian fakeroot man-db systemd \
   libfastrtps-dev fastddsgen \
-  chromium chromium-driver python3-selenium openssl
+  chromium chromium-driver python3-selenium openssl \
+  python3-pytest

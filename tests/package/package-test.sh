@@ -265,13 +265,33 @@ asks() {
   rm -f "$work/asked"
 }
 [ -d /run/systemd/system ] || { mkdir -p /run/systemd/system && made_run_dir=yes; }
-restart="deb-systemd-invoke try-restart lumivex-bridge-receive.service lumivex-bridge-send@*.service"
+restart="deb-systemd-invoke try-restart lumivex-bridge-receive.service lumivex-bridge-send@*.service lumivex-web.service"
 grep -qxF "$restart" <<<"$(asks postinst configure "$version")" || fail "an upgrade does not ask for '$restart'"
 ! grep -q deb-systemd-invoke <<<"$(asks postinst configure)" || fail "a first install starts or restarts a unit"
-stop="deb-systemd-invoke stop lumivex-bridge-receive.service lumivex-bridge-send@*.service"
+stop="deb-systemd-invoke stop lumivex-bridge-receive.service lumivex-bridge-send@*.service lumivex-web.service"
 grep -qxF "$stop" <<<"$(asks prerm remove)" || fail "a removal does not ask for '$stop'"
 [ -z "$made_run_dir" ] || rmdir /run/systemd/system
 made_run_dir=""
+
+# The Python module, packaged as python3-lumivex beside lumivex: lintian-clean,
+# importable by Debian's python3 from anywhere once installed, it reads what
+# the installed publisher writes; a purge leaves none of its files.
+python_deb=$(dirname "$deb")/python3-lumivex_${version}_$(dpkg --print-architecture).deb
+[ -f "$python_deb" ] || fail "$python_deb was not made"
+lint=$(lintian --tag-display-limit 0 -I "$python_deb" 2>&1 | grep -v 'running with root privileges' || true)
+[ -z "$lint" ] || echo "$lint"
+! grep -q '^[EW]:' <<<"$lint" || fail "lintian reports errors or warnings for python3-lumivex"
+apt_get install "./$python_deb" || fail "apt-get install ./$python_deb failed"
+export LUMIVEX_SHM_PREFIX=lvxpackage$$_
+lumivex-publisher --bins 3 --rate 50 --description "packaged" 2>"$work/publisher" &
+publisher=$!
+read_back=$(cd / && env -u PYTHONPATH /usr/bin/python3 -c \
+  'import lumivex; print(lumivex.open(0, 3).next(timeout=10).description)' 2>&1) || true
+kill -INT "$publisher"; wait "$publisher" || true
+unset LUMIVEX_SHM_PREFIX
+[ "$read_back" = packaged ] || fail "the installed module did not read the publisher: $read_back"
+apt_get remove --purge python3-lumivex || fail "apt-get remove --purge python3-lumivex failed"
+[ ! -e /usr/lib/python3/dist-packages/lumivex ] || fail "the Python module is left after the purge"
 
 purge || fail "apt-get remove --purge lumivex failed"
 ! present || fail "lumivex is still installed"

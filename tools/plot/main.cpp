@@ -67,7 +67,7 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
 // so that merging them onto the panel later moves a write by under a pixel.
 int ColumnCapacity(const PlotOptions& options) {
     constexpr int columnsPerPixel = 4;
-    return options.stats ? 2
+    return options.stats ? statisticsColumnCapacity
                          : columnsPerPixel * FigureLayout(options.width, options.height, 1).Panel(0, 0).pixelColumns;
 }
 
