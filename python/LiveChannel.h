@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/monitor/ChannelMonitor.h"
+#include "channel/ChannelMonitor.h"
 
 // What a program is handed of one write: the channel's whole state and how
 // many writes came and went unseen since the one it was handed before.
