@@ -1,0 +1,66 @@
+# Writes FILE, which support/Layering.cmake reads: for every library made by
+# lumivex_library and every program beside it, its folder, its sources and
+# headers, and the Lumivex libraries it links (all of them) and passes on to
+# whoever links it (the public ones). Included once every folder is added.
+
+# The Lumivex library an item of a link list names, or nothing.
+function(lumivex_linked_library item result)
+  set(${result} "" PARENT_SCOPE)
+  if(NOT TARGET ${item})
+    return()
+  endif()
+  get_target_property(aliased ${item} ALIASED_TARGET)
+  if(aliased)
+    set(item ${aliased})
+  endif()
+  get_target_property(folder ${item} LUMIVEX_FOLDER)
+  if(folder)
+    set(${result} ${item} PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(lumivex_linked_libraries target property result)
+  get_target_property(items ${target} ${property})
+  set(libraries "")
+  foreach(item IN LISTS items)
+    # What a static library links privately is passed on only for linking.
+    if(item MATCHES "^\\$<LINK_ONLY:")
+      continue()
+    endif()
+    lumivex_linked_library("${item}" library)
+    list(APPEND libraries ${library})
+  endforeach()
+  set(${result} "${libraries}" PARENT_SCOPE)
+endfunction()
+
+function(lumivex_write_layer_manifest file)
+  get_property(folders GLOBAL PROPERTY LUMIVEX_LIBRARY_FOLDERS)
+  set(text "")
+  foreach(folder IN LISTS folders)
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${folder})
+    string(APPEND text "list(APPEND FOLDERS ${relative})\n")
+    get_directory_property(targets DIRECTORY ${folder} BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+      get_target_property(type ${target} TYPE)
+      if(NOT type MATCHES "^(STATIC_LIBRARY|EXECUTABLE)$")
+        continue()
+      endif()
+      get_target_property(sources ${target} SOURCES)
+      list(FILTER sources INCLUDE REGEX "\\.(cpp|h)$")
+      list(TRANSFORM sources PREPEND ${folder}/ REGEX "^[^/]")
+      get_target_property(own ${target} LUMIVEX_FOLDER)
+      if(own)
+        file(GLOB_RECURSE headers ${folder}/*.h)
+        list(APPEND sources ${headers})
+      endif()
+      lumivex_linked_libraries(${target} LINK_LIBRARIES links)
+      lumivex_linked_libraries(${target} INTERFACE_LINK_LIBRARIES public)
+      string(APPEND text "list(APPEND TARGETS ${target})\n"
+                         "set(${target}_FOLDER ${relative})\n"
+                         "set(${target}_FILES \"${sources}\")\n"
+                         "set(${target}_LINKS \"${links}\")\n"
+                         "set(${target}_PUBLIC \"${public}\")\n")
+    endforeach()
+  endforeach()
+  file(WRITE ${file} "${text}")
+endfunction()
