@@ -2,6 +2,7 @@
 // has open, with real publisher processes and real shared memory: the reader
 // must fail the read, never crash or hang, leave the other channel alone, and
 // pick the channel up again once a server has put it right.
+#include <cerrno>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
@@ -108,6 +109,18 @@ TEST_P(ChannelFault, ReadFailsPromptlyAndResumesOnceAServerRepairsTheChannel) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, ChannelFault, ::testing::ValuesIn(faults),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+// A lock the system refuses (here the writer's own mutex, taken twice) ends
+// the write with the system's reason, which a writer that stops prints.
+TEST_F(FaultTest, AWriterSaysWhyTheSystemRefusedItsLock) {
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600, CounterState(1)));
+    ASSERT_TRUE(writer.Lock());
+    EXPECT_FALSE(writer.Lock());
+    EXPECT_EQ(writer.Failure(), "cannot write " + Prefix() + RegionName(0, 0) +
+                                    ": its mutex cannot be locked: " + platform::ErrorText(EDEADLK));
+    EXPECT_TRUE(writer.Unlock());
+}
 
 // A running server whose region someone empties gives it back its size on
 // its next write, and readers follow.
