@@ -1,7 +1,8 @@
-# Writes FILE, which support/Layering.cmake reads: for every library made by
-# lumivex_library and every program beside it, its folder, its sources and
-# headers, and the Lumivex libraries it links (all of them) and passes on to
-# whoever links it (the public ones). Included once every folder is added.
+# Writes FILE, which support/Layering.cmake reads: the library folders (made
+# by lumivex_library), and for every library and program of the product its
+# folder, its sources (a library's headers too), and the Lumivex libraries it
+# links (all of them) and passes on to whoever links it (the public ones).
+# Included once every folder is added.
 
 # The Lumivex library an item of a link list names, or nothing.
 function(lumivex_linked_library item result)
@@ -33,12 +34,31 @@ function(lumivex_linked_libraries target property result)
   set(${result} "${libraries}" PARENT_SCOPE)
 endfunction()
 
+# The folders below `dir` that CMake added, but for what only checks the
+# product (tests, benchmarks, fuzz targets, sanitizers, packaging).
+function(lumivex_product_folders dir result)
+  set(found "")
+  get_directory_property(children DIRECTORY ${dir} SUBDIRECTORIES)
+  foreach(child IN LISTS children)
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${child})
+    if(NOT relative MATCHES "^(tests|bench|fuzz|sanitizers|packaging)(/|$)")
+      lumivex_product_folders(${child} below)
+      list(APPEND found ${child} ${below})
+    endif()
+  endforeach()
+  set(${result} "${found}" PARENT_SCOPE)
+endfunction()
+
 function(lumivex_write_layer_manifest file)
-  get_property(folders GLOBAL PROPERTY LUMIVEX_LIBRARY_FOLDERS)
+  get_property(libraryFolders GLOBAL PROPERTY LUMIVEX_LIBRARY_FOLDERS)
   set(text "")
-  foreach(folder IN LISTS folders)
+  foreach(folder IN LISTS libraryFolders)
     file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${folder})
     string(APPEND text "list(APPEND FOLDERS ${relative})\n")
+  endforeach()
+  lumivex_product_folders(${CMAKE_SOURCE_DIR} folders)
+  foreach(folder IN LISTS folders)
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${folder})
     get_directory_property(targets DIRECTORY ${folder} BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
       get_target_property(type ${target} TYPE)
