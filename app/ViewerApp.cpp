@@ -94,7 +94,7 @@ void ViewerApp::TrackRow(StationMapEntry& row) {
     Notify(client, row.bin, read);
     if (!read || (!viewpoint && !object)) return;
     // In fixed-frame view the viewpoint stays in centimetres.
-    ConvertPosition(row, pose, !viewpoint || viewType != 2);
+    ConvertPosition(row, pose, !viewpoint || viewType != ViewType::FixedFrame);
     if (viewpoint)
         StoreViewpoint(pose);
     else

@@ -27,15 +27,12 @@ const BoxPlacement Boxes[] = {
 }  // namespace
 
 void ViewerApp::BuildEnvironment() {
-    if (gridShape) {
-        // Deleting the shape deletes its display list.
-        delete gridShape;
-        gridShape = nullptr;
-    }
-    gridShape = new (std::nothrow) GridShape(Vector3(2, 2, 2), 20, 20, 20);
+    // Deleting the shape deletes its display list.
+    gridShape.reset();
+    gridShape.reset(new (std::nothrow) GridShape(Vector3(2, 2, 2), 20, 20, 20));
     // Without a window there is no GL context to compile into.
     if (gridShape && windowCreated) gridShape->CompileList(false);
-    SceneObject* floor = &builtObjects.emplace_back(gridShape, Vector3(10, 10, 5), Grey);
+    SceneObject* floor = &builtObjects.emplace_back(gridShape.get(), Vector3(10, 10, 5), Grey);
     fixtures.Append(floor);
     std::printf("\n\tBuilding default environment ...");
     if (!boxShape) {

@@ -29,8 +29,6 @@ std::string Configuration() {
 
 }  // namespace
 
-std::string InstrumentPartition(int instrument) { return "lumivex-instrument-" + std::to_string(instrument); }
-
 bool DdsFailure(std::string& error, const std::string& what, dds_return_t code) {
     error = what + ": " + dds_strretcode(code);
     return false;

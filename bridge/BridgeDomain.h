@@ -7,6 +7,7 @@
 #include <dds/dds.h>
 
 #include "bridge/SecuritySettings.h"
+#include "rig/GrantedNames.h"
 
 // The bridge's place on DDS: a participant in one domain and the topic that
 // carries channel states, with the QoS that suits a state stream. Cyclone's
@@ -71,12 +72,3 @@ constexpr dds_duration_t senderLease = DDS_SECS(1);
 constexpr std::chrono::seconds senderHeartbeat{1};
 
 constexpr uint32_t highestBridgeDomain = 232;  // DDS port numbers run out above it
-// Cyclone's access control reads domain ids up to 230 only.
-constexpr uint32_t highestRigDomain = 230;
-constexpr const char* bridgeTopic = "LumivexChannelState";
-
-// Every instrument's channels travel in a partition of their own, so that a
-// rig's permissions can name the instruments a member may send.
-std::string InstrumentPartition(int instrument);
-// Matches every instrument's partition.
-constexpr const char* anyInstrumentPartition = "lumivex-instrument-*";

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <utility>
 
-#include "bridge/RigAuthority.h"
-#include "bridge/RigCrypto.h"
-#include "bridge/RigDocuments.h"
-#include "bridge/RigFolder.h"
+#include "rig/RigAuthority.h"
+#include "rig/RigCrypto.h"
+#include "rig/RigDocuments.h"
+#include "rig/RigFolder.h"
 #include "platform/Libraries.h"
 #include "text/Warning.h"
 

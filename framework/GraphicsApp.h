@@ -5,8 +5,17 @@
 
 #include <GL/gl.h>
 
-class Shape;
+#include <memory>
+
+#include "scene/Shape.h"
+
 class SceneObject;
+
+// Where the camera looks from, chosen with A, V and F: at the centre from the
+// eye, from a tracked pose, or the fixed frame.
+enum class ViewType { LookAtCentre, FreeView, FixedFrame };
+// How the arrow and page keys move the eye, chosen with S, C and X.
+enum class MoveType { Spherical, Cylindrical, Cartesian };
 
 // Base of a single-window OpenGL program driven by GLUT. GLUT callbacks carry
 // no context, so every event goes through a static trampoline to the virtual
@@ -36,7 +45,7 @@ public:
     virtual void PassiveMotion(int x, int y);
     virtual void Reshape(int width, int height);
     virtual void Entry(int state);
-    virtual void SetViewType(int type);
+    virtual void SetViewType(ViewType type);
     virtual void RenderFromPose(float x, float y, float z, float azimuthAngle, float elevationAngle, float rollAngle);
     virtual void SetEye(float x, float y, float z);
     virtual bool SpecialKey(int key, int x, int y);
@@ -64,7 +73,6 @@ public:
     void DrawBanner();
 
     void BuildShapes();
-    void ReleaseShapes();
 
     static GraphicsApp* current;
 
@@ -83,11 +91,9 @@ public:
     double zUpMatrix[16] = {};
     double modelviewMatrix[16] = {};
     double projectionMatrix[16] = {};
-    double fieldOfView = 35.0;
-    unsigned displayMode = 2;  // GLUT_RGB | GLUT_DOUBLE
     GLenum renderMode = GL_RENDER;
-    int viewType = 0;
-    int moveType = 0;
+    ViewType viewType = ViewType::LookAtCentre;
+    MoveType moveType = MoveType::Spherical;
     int pickX = 0, pickY = 0;
     int mouseX = 0, mouseY = 0;
     bool timingOn = false;
@@ -105,15 +111,6 @@ public:
     float nearClip = 0.1f;
     float farClip = 200.1f;
     void (*redisplay)() = nullptr;
-    Shape* headShape = nullptr;
-    Shape* sphereShape = nullptr;
-    Shape* speakerShape = nullptr;
-    Shape* plateShape = nullptr;
-    Shape* gridShape = nullptr;
-    Shape* starShape = nullptr;
-    Shape* boltShape = nullptr;
-    Shape* cassetteShape = nullptr;
-    const char* bannerText;
     int pickedName = 0;
     SceneObject* selectedObject = nullptr;
     double dragParameter = 0;
@@ -122,9 +119,26 @@ public:
 
     // Window-size toggle, shared by all instances.
     static bool fullScreen;
-    static int savedGeometry[4];
+
+protected:
+    // The floor; a derived class may replace it with its own.
+    std::unique_ptr<Shape> gridShape;
 
 private:
+    double fieldOfView = 35.0;
+    unsigned displayMode = 2;  // GLUT_RGB | GLUT_DOUBLE
+    const char* bannerText;
+    std::unique_ptr<Shape> headShape;
+    std::unique_ptr<Shape> sphereShape;
+    std::unique_ptr<Shape> speakerShape;
+    std::unique_ptr<Shape> plateShape;
+    std::unique_ptr<Shape> starShape;
+    std::unique_ptr<Shape> boltShape;
+    std::unique_ptr<Shape> cassetteShape;
+    static int savedGeometry[4];
+
+    void ReleaseShapes();
+
     bool OpenWindow(const char* title);
     void ComputeZUpMatrix();
     void SetLights();

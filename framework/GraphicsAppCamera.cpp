@@ -25,7 +25,7 @@ void GraphicsApp::UpdateProjection() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     if (renderMode == GL_SELECT) gluPickMatrix(pickX, pickY, 0.5, 0.5, viewport);
-    if (viewType == 2)
+    if (viewType == ViewType::FixedFrame)
         SetFixedFrameFrustum();
     else
         gluPerspective(fieldOfView, static_cast<double>(viewport[2]) / viewport[3], nearClip, farClip);
@@ -44,13 +44,13 @@ void GraphicsApp::SetOverlayProjection() {
 
 void GraphicsApp::ApplyCamera() {
     UpdateCamera();
-    if (viewType == 1) {
+    if (viewType == ViewType::FreeView) {
         glLoadMatrixd(zUpMatrix);
         glRotatef(static_cast<float>(180 - roll * DegreesPerRadian), 1, 0, 0);
         glRotatef(static_cast<float>(-elevation * DegreesPerRadian), 0, 1, 0);
         glRotatef(static_cast<float>(-azimuth * DegreesPerRadian), 0, 0, 1);
         glTranslatef(-eye[0], -eye[1], -eye[2]);
-    } else if (viewType == 2) {
+    } else if (viewType == ViewType::FixedFrame) {
         glLoadMatrixd(zUpMatrix);
         glRotatef(180, 0, 0, 1);
         glTranslatef(-0.25f * eye[0], -0.25f * eye[1], -0.25f * eye[2]);
@@ -94,10 +94,10 @@ void MoveCartesian(float* eye, const double* d) {
 void GraphicsApp::UpdateCamera() {
     if (!cameraDirty) return;
     using Move = void (*)(float*, const double*);
-    // Indexed by move type; 3 behaves as cartesian, larger types do not move.
-    static const Move moves[] = {MoveSpherical, MoveCylindrical, MoveCartesian, MoveCartesian};
+    // Indexed by move type.
+    static const Move moves[] = {MoveSpherical, MoveCylindrical, MoveCartesian};
     const double d[3] = {moveDelta[0], moveDelta[1], moveDelta[2]};
-    if (moveType >= 0 && moveType < 4) moves[moveType](eye, d);
+    moves[static_cast<int>(moveType)](eye, d);
     moveDelta[0] = moveDelta[1] = moveDelta[2] = 0;
     cameraDirty = false;
 }
@@ -113,7 +113,7 @@ void GraphicsApp::RenderView() {
 
 void GraphicsApp::Display() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (viewType == 2) {
+    if (viewType == ViewType::FixedFrame) {
         eye[0] = 200 - eye[0];
         eye[1] = -eye[1];
         UpdateProjection();
@@ -171,20 +171,20 @@ void GraphicsApp::SetEye(float x, float y, float z) {
     Display();
 }
 
-void GraphicsApp::SetViewType(int type) {
+void GraphicsApp::SetViewType(ViewType type) {
     viewType = type;
     UpdateProjection();
 }
 
 void GraphicsApp::RenderFromPose(float x, float y, float z, float azimuthAngle, float elevationAngle, float rollAngle) {
-    int previousViewType = viewType;
+    ViewType previousViewType = viewType;
     eye[0] = x;
     eye[1] = y;
     eye[2] = z;
     azimuth = azimuthAngle;
     elevation = elevationAngle;
     roll = rollAngle;
-    viewType = 1;
+    viewType = ViewType::FreeView;
     GraphicsApp::Display();
     viewType = previousViewType;
 }

@@ -7,23 +7,23 @@
 
 namespace {
 
-Shape* MakeSpeaker(Vector3 size, float d0, float d1, float d2) {
-    SpeakerShape* speaker = new (std::nothrow) SpeakerShape(size, d0, d1, d2);
+std::unique_ptr<Shape> MakeSpeaker(Vector3 size, float d0, float d1, float d2) {
+    std::unique_ptr<SpeakerShape> speaker(new (std::nothrow) SpeakerShape(size, d0, d1, d2));
     if (speaker) speaker->rearAngle = 1.0f;
     return speaker;
 }
 
 template <class ShapeClass>
-Shape* Make(Vector3 size, float d0, float d1, float d2) {
-    return new (std::nothrow) ShapeClass(size, d0, d1, d2);
+std::unique_ptr<Shape> Make(Vector3 size, float d0, float d1, float d2) {
+    return std::unique_ptr<Shape>(new (std::nothrow) ShapeClass(size, d0, d1, d2));
 }
 
 }  // namespace
 
 void GraphicsApp::BuildShapes() {
     struct Prototype {
-        Shape* GraphicsApp::*field;
-        Shape* (*make)(Vector3, float, float, float);
+        std::unique_ptr<Shape> GraphicsApp::*field;
+        std::unique_ptr<Shape> (*make)(Vector3, float, float, float);
         Vector3 size;
         float divisions[3];
     };
@@ -40,18 +40,17 @@ void GraphicsApp::BuildShapes() {
     };
     ReleaseShapes();
     for (const Prototype& p : prototypes) {
-        Shape* shape = p.make(p.size, p.divisions[0], p.divisions[1], p.divisions[2]);
-        this->*p.field = shape;
+        std::unique_ptr<Shape>& shape = this->*p.field;
+        shape = p.make(p.size, p.divisions[0], p.divisions[1], p.divisions[2]);
         if (shape) shape->CompileList(false);
     }
 }
 
+// In this order, so that the display lists freed are those the next shapes
+// built are given again.
 void GraphicsApp::ReleaseShapes() {
-    Shape** fields[] = {&headShape, &sphereShape, &speakerShape, &plateShape,
-                        &gridShape, &starShape,   &boltShape,    &cassetteShape};
+    std::unique_ptr<Shape>* fields[] = {&headShape, &sphereShape, &speakerShape, &plateShape,
+                                        &gridShape, &starShape,   &boltShape,    &cassetteShape};
     // Deleting a shape deletes its display list.
-    for (Shape** field : fields) {
-        delete *field;
-        *field = nullptr;
-    }
+    for (std::unique_ptr<Shape>* field : fields) field->reset();
 }

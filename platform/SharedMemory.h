@@ -182,6 +182,9 @@ LockResult LockSharedMutex(SharedMutex* mutex, std::chrono::nanoseconds budget);
 // MarkSharedMutexConsistent). Vanished: whatever was copied is not to be used.
 LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, const RegionView& view,
                           std::size_t offset, void* destination, std::size_t length);
+// The system's error number (ErrorText) of the last lock of `mutex` that
+// Failed; 0 when none did, or the system said none.
+int SharedMutexError(const SharedMutex* mutex);
 // After LockResult::Abandoned: declares the guarded data sound again, so that
 // the mutex stays usable once it is released.
 bool MarkSharedMutexConsistent(SharedMutex* mutex);

@@ -8,13 +8,17 @@
 # -R tracker). Then the Windows programs are cross-built and their tests run
 # under Wine (scripts/test-windows.sh). Last, the Debian package is built,
 # installed and removed again (tests/package/package-test.sh; as root only).
+# After each ctest run, the tests that skipped themselves are counted with
+# the reasons they gave.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/skipped-tests.sh
 scripts/setup.sh
 scripts/build.sh -DLUMIVEX_TESTS=ON
 status=0
 # The tests labelled wine need the Windows build: scripts/test-windows.sh runs them.
 scripts/with-xvfb.sh ctest --test-dir build --output-on-failure -j2 -LE wine "$@" || status=1
+skipped_tests build
 
 # Reports are written to files (their process fails too), so that a report
 # from a program a test starts, whose exit status the test may not look at,
@@ -29,6 +33,7 @@ export LSAN_OPTIONS=suppressions=$PWD/sanitizers/lsan.supp:print_suppressions=0
 scripts/build-asan.sh
 keep=$PWD/build-asan/lib/liblumivex_keep_libraries.so
 scripts/with-xvfb.sh env LD_PRELOAD="$keep" ctest --test-dir build-asan --output-on-failure -j2 -LE wine "$@" || status=1
+skipped_tests build-asan
 
 # The leak check stops a process's threads with a tracer of its own; when a
 # test kills a program while that check runs at its exit, the tracer can

@@ -31,7 +31,7 @@ ChannelWriter::~ChannelWriter() { Close(); }
 // growing) is told as an object that cannot be opened.
 bool ChannelWriter::Open(unsigned channelMode, const ChannelState& first) {
     mode = channelMode;
-    growFailed = false;
+    growFailed = lockFailed = false;
     nextCheckMs = platform::CoarseMilliseconds() + checkPeriodMs;
     bool opened = Claim() && OpenRegion() && OpenMutex(first);
     if (opened) {
@@ -160,8 +160,16 @@ bool ChannelWriter::Lock() {
     platform::LockResult result = platform::LockSharedMutex(mutex, lockBudget);
     if (result == platform::LockResult::Vanished && Recreate()) result = platform::LockSharedMutex(mutex, lockBudget);
     skippedWrites += result == platform::LockResult::TimedOut;
+    lockFailed = result == platform::LockResult::Failed;
+    if (lockFailed) NoteLockFailure();
     if (result == platform::LockResult::Abandoned) return platform::MarkSharedMutexConsistent(mutex);
     return result == platform::LockResult::Acquired;
+}
+
+void ChannelWriter::NoteLockFailure() {
+    refusedObject = ShownName(mutexName);
+    refusal = platform::ObjectCheck{platform::OpenStatus::Failed};
+    refusal.error = platform::SharedMutexError(mutex);
 }
 
 bool ChannelWriter::Unlock() { return platform::UnlockSharedMutex(mutex); }
@@ -277,6 +285,8 @@ std::string ChannelWriter::Failure() const {
                                  : "";
     if (growFailed)
         return "cannot write " + ShownName(regionName) + ": it cannot be grown back to its size" + SystemCause(refusal);
+    if (lockFailed)
+        return "cannot write " + ShownName(regionName) + ": its mutex cannot be locked" + SystemCause(refusal);
     if (refusal.status != OpenStatus::LiveWriter)
         return "cannot use " + refusedObject + ": " + RefusalReason(refusal) + fix +
                (looseMutex ? EarlierModeHint(refusal.status) : "");

@@ -45,7 +45,8 @@ public:
     // Takes the mutex; one left behind by a server that died is taken over.
     // A mutex held past the budget is not waited for: false, and the write
     // counts as skipped. Objects found removed or replaced are first created
-    // again (see TakeNotice); false without a skip when that fails.
+    // again (see TakeNotice); false without a skip when that fails. A lock
+    // the system fails is told by Failure.
     bool Lock();
     bool Unlock();
     // Call while holding the mutex. A description longer than the region
@@ -73,7 +74,8 @@ public:
     const std::string& RefusedObject() const { return refusedObject; }
     const platform::ObjectCheck& Refusal() const { return refusal; }
     // After a failed Open: "cannot use NAME: why", or "cannot use NAME: has a
-    // live writer, process PID".
+    // live writer, process PID"; after a failed write or lock: "cannot write
+    // NAME: why".
     std::string Failure() const;
     // Once after the objects were created again: why; empty otherwise.
     std::string TakeNotice();
@@ -95,6 +97,7 @@ private:
     bool CopyIn(const ChannelState& state);
     bool CopyContent(const ChannelState& state);
     bool Remap();
+    void NoteLockFailure();
     std::string WriterOfRegion() const;
 
     std::string regionName;
@@ -110,6 +113,7 @@ private:
     platform::ObjectCheck refusal;
     std::string otherWriter;
     bool growFailed = false;  // a shrunk region could not be given back its size (`refusal` says why)
+    bool lockFailed = false;  // the system failed the last lock (`refusal` says why)
     bool createdRegion = false;
     bool createdMutex = false;
     uint64_t nextCheckMs = 0;

@@ -61,7 +61,7 @@ BENCHMARK(SequenceRowRead);
 // A mutex object mapped by hand: the ready word, then the mutex at its alignment.
 pthread_mutex_t* MapMutexByHand(const std::string& name, std::size_t& length) {
     length = alignof(pthread_mutex_t) + sizeof(pthread_mutex_t);
-    int descriptor = open(("/dev/shm/" + platform::SharedObjectName(name.c_str())).c_str(), O_RDWR);
+    int descriptor = open(testsupport::SharedObjectPath("", platform::SharedObjectName(name.c_str())).c_str(), O_RDWR);
     void* base = descriptor < 0 ? MAP_FAILED : mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
     if (descriptor >= 0) close(descriptor);
     return base == MAP_FAILED ? nullptr

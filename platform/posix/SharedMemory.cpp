@@ -31,6 +31,7 @@ struct MutexObject {
 struct SharedMutex {
     MutexObject* object;
     int watch;
+    int failure = 0;  // the error of the last lock that failed
 };
 
 namespace {
@@ -175,7 +176,10 @@ LockResult OnLiveMutex(SharedMutex* mutex, Call call) {
 template <typename Call>
 LockResult LockLiveMutex(SharedMutex* mutex, Call call) {
     if (!IsUsable(mutex->object) || posix::MappingVanished(mutex->watch)) return LockResult::Vanished;
-    return LockResultOf(call(&mutex->object->mutex));
+    const int error = call(&mutex->object->mutex);
+    const LockResult result = LockResultOf(error);
+    if (result == LockResult::Failed) mutex->failure = error;
+    return result;
 }
 
 // The one check after: whether the object vanished at any time since the lock.
@@ -399,6 +403,8 @@ LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, c
     LockResult released = ReleaseLiveMutex(mutex);
     return posix::MappingVanished(view.watch) ? LockResult::Vanished : released;
 }
+
+int SharedMutexError(const SharedMutex* mutex) { return mutex ? mutex->failure : 0; }
 
 bool MarkSharedMutexConsistent(SharedMutex* mutex) {
     return mutex && OnLiveMutex(mutex, pthread_mutex_consistent) == LockResult::Acquired;

@@ -16,6 +16,7 @@ namespace platform {
 // A named mutex: a kernel object that records its owner's death itself.
 struct SharedMutex {
     HANDLE handle;
+    DWORD failure = 0;  // the error of the last wait that failed
 };
 
 namespace {
@@ -83,7 +84,8 @@ LockResult WaitFor(SharedMutex* mutex, DWORD milliseconds) {
             return LockResult::Abandoned;
         case WAIT_TIMEOUT:
             return LockResult::TimedOut;
-        default:
+        default:  // WAIT_FAILED
+            mutex->failure = GetLastError();
             return LockResult::Failed;
     }
 }
@@ -95,9 +97,11 @@ SharedMutex* Wrapped(HANDLE handle) {
     return mutex;
 }
 
-// The size of an open mapping; 0 when it cannot be mapped.
+// The size of an open mapping; 0 when it cannot be mapped, and then the
+// system's error is left for GetLastError.
 std::size_t RegionSize(RegionHandle region) {
     RegionView view;
+    if (!Regions().Get(region)) SetLastError(ERROR_INVALID_HANDLE);
     if (!MapRegion(region, ViewAccess::Read, view)) return 0;
     const std::size_t size = view.length;
     return UnmapRegion(view) ? size : 0;
@@ -145,13 +149,15 @@ RegionHandle CreateRegion(const char* name, std::size_t size, unsigned, ObjectCh
     return noRegion;
 }
 
-// A mapping keeps the size it was created with; one that is too short cannot
-// be grown.
-// A view cannot grow a mapping here, so a shrunk region stays shrunk.
+// A mapping keeps the size it was created with: one that is too short cannot
+// be grown, which the system has no error for; one that cannot be looked at
+// keeps the system's error.
 bool GrowRegion(RegionHandle region, std::size_t size, ObjectCheck* check) {
-    bool large = RegionSize(region) >= size;
-    if (!large && check) *check = ObjectCheck{OpenStatus::Failed};
-    return large;
+    const std::size_t found = RegionSize(region);
+    if (found >= size) return true;
+    Report(check, OpenStatus::Failed);
+    if (check && found == 0) check->error = static_cast<int>(GetLastError());
+    return false;
 }
 
 bool MapRegion(RegionHandle region, ViewAccess access, RegionView& view, ObjectCheck* check) {
@@ -254,6 +260,8 @@ LockResult CopyUnderMutex(SharedMutex* mutex, std::chrono::nanoseconds budget, c
 }
 
 // A mutex acquired as abandoned is an ordinary held mutex already.
+int SharedMutexError(const SharedMutex* mutex) { return mutex ? static_cast<int>(mutex->failure) : 0; }
+
 bool MarkSharedMutexConsistent(SharedMutex* mutex) { return mutex != nullptr; }
 
 bool UnlockSharedMutex(SharedMutex* mutex) { return mutex && ReleaseMutex(mutex->handle) != 0; }

@@ -24,6 +24,7 @@
 #include "recording/RecordingSyntax.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
+#include "tests/support/SharedObjectPath.h"
 #include "tests/tracker/TrackerTestSupport.h"
 
 namespace {
@@ -145,7 +146,7 @@ TEST_F(BridgeTest, RefusedChannelIsNamedOnceAndWrittenWhenFixed) {
     Outcome made = RunToEnd({ProgramPath("lumivex-publisher"), "--once", "--instrument", "3", "--bins", "0"},
                             Environment(Mirror(1)), patience);
     ASSERT_EQ(made.status, 0) << made.output;
-    const std::string region = "/dev/shm/" + Mirror(1) + RegionName(instrument, 0);
+    const std::string region = testsupport::SharedObjectPath(Mirror(1), RegionName(instrument, 0));
     ASSERT_EQ(chmod(region.c_str(), 0666), 0);
     Program& receiver = StartReceiver(1);
     Start(Source(), {"lumivex-publisher", "--instrument", "3", "--bins", "0,5", "--rate", "50", "--motion", "counter"});
@@ -188,7 +189,7 @@ TEST_F(BridgeTest, SurvivesItsChannelCutShortUnderIt) {
     Program& receiver = StartReceiver(1);
     ASSERT_TRUE(Mirrors(1)) << receiver.output.Text();
     for (const std::string& name : {RegionName(instrument, 0), MutexName(instrument, 0)}) {
-        ASSERT_EQ(truncate(("/dev/shm/" + Mirror(1) + name).c_str(), 0), 0) << name;
+        ASSERT_EQ(truncate(testsupport::SharedObjectPath(Mirror(1), name).c_str(), 0), 0) << name;
         EXPECT_TRUE(Mirrors(1)) << name << ":\n" << receiver.output.Text();
         ASSERT_TRUE(Running(receiver.process)) << name << ":\n" << receiver.output.Text();
     }

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/RigCrypto.h"
-#include "bridge/RigDocuments.h"
+#include "rig/RigCrypto.h"
+#include "rig/RigDocuments.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/support/DdsLoopback.h"
 

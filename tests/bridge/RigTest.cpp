@@ -15,6 +15,7 @@
 #include "bridge/SecuritySettings.h"
 #include "tests/bridge/BridgeTestSupport.h"
 #include "tests/bridge/TestNetwork.h"
+#include "tests/support/SharedObjectPath.h"
 #include "tests/tracker/TrackerTestSupport.h"
 
 namespace {
@@ -98,19 +99,21 @@ protected:
     std::string cycloneExtra;  // appended to each machine's Cyclone configuration
 
 public:
-    // Longer than the participants' 10 s lease, so that they must find each
-    // other again; the server writes a new state half way.
-    void Partition() {
+    // Until the receiver counts the sender gone, which takes the
+    // participants' 10 s lease, so that they must find each other again; the
+    // server writes a new state meanwhile.
+    void Partition(Program& receiver) {
+        const std::size_t before = receiver.output.Text().size();
         ASSERT_TRUE(network.SetLink(false));
-        std::this_thread::sleep_for(std::chrono::seconds(6));
         Publish({"--once", "--description", "written during the partition"});
-        std::this_thread::sleep_for(std::chrono::seconds(6));
+        EXPECT_NE(receiver.output.WaitFor("sender: gone (0 left)", before, 4 * patience), std::string::npos)
+            << receiver.output.Text();
         ASSERT_TRUE(network.SetLink(true));
     }
     // 30 % of the packets lost each way while the server writes at 120 Hz,
     // then once more and leaves that state (a server that ends removes its
     // channels).
-    void LoseRandomly() {
+    void LoseRandomly(Program&) {
         ASSERT_TRUE(network.DropRandomly(0.3));
         Publish({"--rate", "120", "--duration", "3"});
         Publish({"--once", "--description", "after the loss"});
@@ -145,7 +148,7 @@ TEST_F(RigTest, CarriesChannelsAndKeepsForgersOut) {
     StartSender();
     Program& receiver = StartReceiver();
     ASSERT_TRUE(Mirrored()) << receiver.output.Text();
-    EXPECT_EQ(std::filesystem::status("/dev/shm/" + Mirror() + RegionName(instrument, 0)).permissions(),
+    EXPECT_EQ(std::filesystem::status(testsupport::SharedObjectPath(Mirror(), RegionName(instrument, 0))).permissions(),
               std::filesystem::perms(0640));
     for (const Forger& forger : forgers) {
         std::vector<std::string> arguments{"bridge-forger", domain, "3", "3"};
@@ -179,7 +182,7 @@ TEST_F(RigTest, SenderSecuredByItsConfigurationIsNotCalledPlain) {
 
 struct NetworkFault {
     const char* name;
-    void (RigTest::*apply)();
+    void (RigTest::*apply)(Program& receiver);
     Milliseconds recovery;  // from the end of the fault until the newest state is there
 };
 
@@ -197,7 +200,7 @@ TEST_P(RigNetworkTest, EndsWithTheNewestState) {
     Program& sender = StartSender();
     Program& receiver = StartReceiver();
     ASSERT_TRUE(Mirrored()) << receiver.output.Text();
-    (this->*GetParam().apply)();
+    (this->*GetParam().apply)(receiver);
     EXPECT_TRUE(Mirrored(GetParam().recovery)) << "sender:\n"
                                                << sender.output.Text() << "receiver:\n"
                                                << receiver.output.Text();

@@ -6,7 +6,7 @@ namespace {
 
 struct Step {
     const char* what;
-    int moveType;
+    MoveType moveType;
     float start[3];
     int key;
     double expected[3];
@@ -15,24 +15,31 @@ struct Step {
 const double A = std::atan2(4.0, 3.0);  // azimuth of (3, 4)
 
 const Step steps[] = {
-    {"spherical up comes 10% closer", 0, {3, 4, 0}, GLUT_KEY_UP, {2.7, 3.6, 0}},
-    {"spherical down goes 10% away", 0, {3, 4, 0}, GLUT_KEY_DOWN, {3.3, 4.4, 0}},
-    {"spherical right turns +0.1 rad", 0, {3, 4, 0}, GLUT_KEY_RIGHT, {5 * std::cos(A + 0.1), 5 * std::sin(A + 0.1), 0}},
-    {"spherical left turns -0.1 rad", 0, {3, 4, 0}, GLUT_KEY_LEFT, {5 * std::cos(A - 0.1), 5 * std::sin(A - 0.1), 0}},
+    {"spherical up comes 10% closer", MoveType::Spherical, {3, 4, 0}, GLUT_KEY_UP, {2.7, 3.6, 0}},
+    {"spherical down goes 10% away", MoveType::Spherical, {3, 4, 0}, GLUT_KEY_DOWN, {3.3, 4.4, 0}},
+    {"spherical right turns +0.1 rad",
+     MoveType::Spherical,
+     {3, 4, 0},
+     GLUT_KEY_RIGHT,
+     {5 * std::cos(A + 0.1), 5 * std::sin(A + 0.1), 0}},
+    {"spherical left turns -0.1 rad",
+     MoveType::Spherical,
+     {3, 4, 0},
+     GLUT_KEY_LEFT,
+     {5 * std::cos(A - 0.1), 5 * std::sin(A - 0.1), 0}},
     {"spherical page up raises 0.1 rad",
-     0,
+     MoveType::Spherical,
      {3, 4, 0},
      GLUT_KEY_PAGE_UP,
      {3 * std::cos(0.1), 4 * std::cos(0.1), 5 * std::sin(0.1)}},
-    {"cylindrical page up raises by 1", 1, {3, 4, 0}, GLUT_KEY_PAGE_UP, {3, 4, 1}},
-    {"cylindrical up keeps the height", 1, {3, 4, 2}, GLUT_KEY_UP, {2.7, 3.6, 2}},
-    {"cartesian left is -y", 2, {-6, -10, 8}, GLUT_KEY_LEFT, {-6, -11, 8}},
-    {"cartesian up is -x", 2, {-6, -10, 8}, GLUT_KEY_UP, {-7, -10, 8}},
-    {"cartesian page down is -z", 2, {-6, -10, 8}, GLUT_KEY_PAGE_DOWN, {-6, -10, 7}},
-    {"move type 3 is cartesian", 3, {-6, -10, 8}, GLUT_KEY_RIGHT, {-6, -9, 8}},
-    {"move type 5 does not move", 5, {-6, -10, 8}, GLUT_KEY_UP, {-6, -10, 8}},
-    {"spherical from the origin is dropped", 0, {0, 0, 0}, GLUT_KEY_DOWN, {0, 0, 0}},
-    {"cylindrical from the z axis is dropped", 1, {0, 0, 5}, GLUT_KEY_PAGE_UP, {0, 0, 5}},
+    {"cylindrical page up raises by 1", MoveType::Cylindrical, {3, 4, 0}, GLUT_KEY_PAGE_UP, {3, 4, 1}},
+    {"cylindrical up keeps the height", MoveType::Cylindrical, {3, 4, 2}, GLUT_KEY_UP, {2.7, 3.6, 2}},
+    {"cartesian left is -y", MoveType::Cartesian, {-6, -10, 8}, GLUT_KEY_LEFT, {-6, -11, 8}},
+    {"cartesian up is -x", MoveType::Cartesian, {-6, -10, 8}, GLUT_KEY_UP, {-7, -10, 8}},
+    {"cartesian page down is -z", MoveType::Cartesian, {-6, -10, 8}, GLUT_KEY_PAGE_DOWN, {-6, -10, 7}},
+    {"cartesian right is +y", MoveType::Cartesian, {-6, -10, 8}, GLUT_KEY_RIGHT, {-6, -9, 8}},
+    {"spherical from the origin is dropped", MoveType::Spherical, {0, 0, 0}, GLUT_KEY_DOWN, {0, 0, 0}},
+    {"cylindrical from the z axis is dropped", MoveType::Cylindrical, {0, 0, 5}, GLUT_KEY_PAGE_UP, {0, 0, 5}},
 };
 
 class CameraTest : public AppTest {
@@ -103,7 +110,7 @@ TEST_F(CameraTest, F1PrintsHelpAndKeysOutsideTheMapAreNotHandled) {
 
 TEST_F(CameraTest, FixedFrameMirrorsTheEyeOncePerFrame) {
     SetEye(150, 4, 6);
-    app->SetViewType(2);
+    app->SetViewType(ViewType::FixedFrame);
     EXPECT_EQ(app->Count("Display"), 0) << "choosing a view type does not redraw";
     ExpectEye(150, 4, 6);
 
@@ -115,9 +122,9 @@ TEST_F(CameraTest, FixedFrameMirrorsTheEyeOncePerFrame) {
 }
 
 TEST_F(CameraTest, ViewTypeChangeWaitsForTheNextFrame) {
-    app->SetViewType(1);
+    app->SetViewType(ViewType::FreeView);
 
-    EXPECT_EQ(app->viewType, 1);
+    EXPECT_EQ(app->viewType, ViewType::FreeView);
     EXPECT_EQ(app->calls, std::vector<std::string>({"SetViewType(1)"}));
 }
 

@@ -1,5 +1,7 @@
 #include "tests/framework/RecordingApp.h"
 
+#include <optional>
+
 #include <cstdlib>
 
 namespace {
@@ -78,51 +80,53 @@ TEST_F(DispatchTest, DragPositionIsKeptInBothWindowAndOpenGlCoordinates) {
 
 struct KeyCase {
     unsigned char key;
-    Calls effects;  // after the Keyboard call itself
-    int moveType;   // expected afterwards; each case starts from 9
+    Calls effects;                     // after the Keyboard call itself
+    std::optional<MoveType> moveType;  // the one chosen; none: left as it was
 };
 
 const KeyCase keyCases[] = {
-    {'A', {"SetViewType(0)"}, 9},
-    {'a', {"SetViewType(0)"}, 9},
-    {'V', {"SetViewType(1)"}, 9},
-    {'v', {"SetViewType(1)"}, 9},
-    {'F', {"SetViewType(2)"}, 9},
-    {'f', {"SetViewType(2)"}, 9},
-    {'S', {}, 0},
-    {'s', {}, 0},
-    {'C', {}, 1},
-    {'c', {}, 1},
-    {'X', {}, 2},
-    {'x', {}, 2},
-    {'Z', {"MoveStep(104)", "Display"}, 9},
-    {'z', {"MoveStep(105)", "Display"}, 9},
-    {' ', {"ToggleTracking"}, 9},
-    {'H', {"PrintHelp(0)"}, 9},
-    {'h', {"PrintHelp(0)"}, 9},
-    {'T', {"ToggleTiming"}, 9},
-    {'t', {"ToggleTiming"}, 9},
-    {'B', {}, 9},
-    {'b', {}, 9},
+    {'A', {"SetViewType(0)"}, {}},
+    {'a', {"SetViewType(0)"}, {}},
+    {'V', {"SetViewType(1)"}, {}},
+    {'v', {"SetViewType(1)"}, {}},
+    {'F', {"SetViewType(2)"}, {}},
+    {'f', {"SetViewType(2)"}, {}},
+    {'S', {}, MoveType::Spherical},
+    {'s', {}, MoveType::Spherical},
+    {'C', {}, MoveType::Cylindrical},
+    {'c', {}, MoveType::Cylindrical},
+    {'X', {}, MoveType::Cartesian},
+    {'x', {}, MoveType::Cartesian},
+    {'Z', {"MoveStep(104)", "Display"}, {}},
+    {'z', {"MoveStep(105)", "Display"}, {}},
+    {' ', {"ToggleTracking"}, {}},
+    {'H', {"PrintHelp(0)"}, {}},
+    {'h', {"PrintHelp(0)"}, {}},
+    {'T', {"ToggleTiming"}, {}},
+    {'t', {"ToggleTiming"}, {}},
+    {'B', {}, {}},
+    {'b', {}, {}},
 };
 
 TEST_F(DispatchTest, KeyMapWorksInBothLetterCases) {
     StdoutCapture quiet;
-    for (const KeyCase& c : keyCases) {
-        SCOPED_TRACE(std::string(1, char(c.key)));
-        app->viewType = 0;
-        app->moveType = 9;
-        app->calls.clear();
+    // From two move types, so that each choice is seen to change it.
+    for (MoveType before : {MoveType::Spherical, MoveType::Cartesian})
+        for (const KeyCase& c : keyCases) {
+            SCOPED_TRACE(std::string(1, char(c.key)));
+            app->viewType = ViewType::LookAtCentre;
+            app->moveType = before;
+            app->calls.clear();
 
-        EXPECT_TRUE(app->Keyboard(c.key));
+            EXPECT_TRUE(app->Keyboard(c.key));
 
-        Calls expected = {"Keyboard(" + std::to_string(c.key) + ")"};
-        expected.insert(expected.end(), c.effects.begin(), c.effects.end());
-        EXPECT_EQ(app->calls, expected);
-        EXPECT_EQ(app->moveType, c.moveType);
-    }
-    EXPECT_TRUE(app->bannerOn) << "B and b toggled it twice";
-    EXPECT_FALSE(app->timingOn) << "T and t toggled it twice";
+            Calls expected = {"Keyboard(" + std::to_string(c.key) + ")"};
+            expected.insert(expected.end(), c.effects.begin(), c.effects.end());
+            EXPECT_EQ(app->calls, expected);
+            EXPECT_EQ(app->moveType, c.moveType.value_or(before));
+        }
+    EXPECT_TRUE(app->bannerOn) << "B and b toggled it an even number of times";
+    EXPECT_FALSE(app->timingOn) << "T and t toggled it an even number of times";
 }
 
 TEST_F(DispatchTest, KeysOutsideTheMapAreLeftToTheDerivedClass) {
@@ -131,8 +135,8 @@ TEST_F(DispatchTest, KeysOutsideTheMapAreLeftToTheDerivedClass) {
         EXPECT_FALSE(app->Keyboard(key)) << int(key);
         EXPECT_EQ(app->calls.size(), 1u) << int(key);
     }
-    EXPECT_EQ(app->viewType, 0);
-    EXPECT_EQ(app->moveType, 0);
+    EXPECT_EQ(app->viewType, ViewType::LookAtCentre);
+    EXPECT_EQ(app->moveType, MoveType::Spherical);
     EXPECT_TRUE(app->bannerOn);
     EXPECT_FALSE(app->timingOn);
     EXPECT_FLOAT_EQ(app->eye[2], 8);

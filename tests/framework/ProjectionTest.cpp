@@ -60,14 +60,14 @@ TEST_F(ProjectionTest, PickPassNarrowsTheViewToHalfAPixelAroundThePointer) {
 
 TEST_F(ProjectionTest, FixedFrameProjectsTheFixedRectangleSeenFromTheEye) {
     SetEye(45, 3, 5);
-    app->SetViewType(2);
+    app->SetViewType(ViewType::FixedFrame);
 
     EXPECT_TRUE(Near(Read(GL_PROJECTION_MATRIX).data(), FixedFrame(45, 3, 5)));
 }
 
 TEST_F(ProjectionTest, FixedFrameFromThePlaneItselfIsRejectedAndLeavesTheIdentity) {
     SetEye(25, 3, 5);
-    app->SetViewType(2);
+    app->SetViewType(ViewType::FixedFrame);
 
     EXPECT_TRUE(Near(Read(GL_PROJECTION_MATRIX).data(), Identity()));
     EXPECT_EQ(glGetError(), GLenum(GL_INVALID_VALUE));
@@ -115,7 +115,7 @@ TEST_F(ProjectionTest, FreeViewTurnsByThePoseAnglesAboutTheEye) {
     app->azimuth = 0.3f;
     app->elevation = 1.2f;
     app->roll = 0.1f;
-    app->SetViewType(1);
+    app->SetViewType(ViewType::FreeView);
 
     app->Display();
 
@@ -124,7 +124,7 @@ TEST_F(ProjectionTest, FreeViewTurnsByThePoseAnglesAboutTheEye) {
 
 TEST_F(ProjectionTest, FixedFrameMirrorsTheEyeBeforeTheFrameIsDrawn) {
     SetEye(150, 4, 6);
-    app->SetViewType(2);
+    app->SetViewType(ViewType::FixedFrame);
 
     app->Display();
 
@@ -137,7 +137,7 @@ TEST_F(ProjectionTest, RenderFromPoseDrawsAFreeViewAndKeepsTheViewType) {
     app->RenderFromPose(1, 2, 3, 0.3f, 1.2f, 0.1f);
 
     EXPECT_TRUE(Near(app->modelviewMatrix, FreeView(1, 2, 3, 0.3f, 1.2f, 0.1f)));
-    EXPECT_EQ(app->viewType, 0);
+    EXPECT_EQ(app->viewType, ViewType::LookAtCentre);
     EXPECT_FLOAT_EQ(app->elevation, 1.2f);
     EXPECT_EQ(app->Count("Display"), 0) << "the framework's own frame, not the derived one";
 }

@@ -76,8 +76,8 @@ public:
         GraphicsApp::Reshape(width, height);
     }
     void Entry(int state) override { Record("Entry", {state}); }
-    void SetViewType(int type) override {
-        Record("SetViewType", {type});
+    void SetViewType(ViewType type) override {
+        Record("SetViewType", {static_cast<int>(type)});
         GraphicsApp::SetViewType(type);
     }
     void SetEye(float x, float y, float z) override {

@@ -58,8 +58,8 @@ protected:
         SharedMemoryTest::SetUp();
         ASSERT_EQ(Publisher::Run({"--once", "--bins", "0", "--mode", "0640"}), 0);
         for (const std::string& name : {RegionName(0, 0), MutexName(0, 0)})
-            ASSERT_EQ(chown(("/dev/shm/" + Prefix() + name).c_str(), 0, watchGroup), 0) << name;
-        ASSERT_EQ(chmod(("/dev/shm/" + Prefix() + MutexName(0, 0)).c_str(), 0600), 0);
+            ASSERT_EQ(chown(Path(name).c_str(), 0, watchGroup), 0) << name;
+        ASSERT_EQ(chmod(Path(MutexName(0, 0)).c_str(), 0600), 0);
         CopyMonitorWhereTheWatcherReachesIt();
     }
 

@@ -1,6 +1,8 @@
 # Fails unless every C++ file git tracks under SOURCE is laid out as its
 # .clang-format says, naming the files that are not (CLANG_FORMAT runs it).
-execute_process(COMMAND git ls-files *.cpp *.h WORKING_DIRECTORY "${SOURCE}"
+# The checkout may belong to another user (the tests run as an ordinary
+# user in root's tree); listing its files runs nothing of it.
+execute_process(COMMAND git -c safe.directory=${SOURCE} ls-files *.cpp *.h WORKING_DIRECTORY "${SOURCE}"
                 OUTPUT_VARIABLE files RESULT_VARIABLE listed OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(NOT listed EQUAL 0 OR files STREQUAL "")
   message(FATAL_ERROR "git lists no C++ files in ${SOURCE}")

@@ -339,7 +339,7 @@ TEST_F(MonitorTest, LineOutputStatesItsPrecisionAndFollowsChannelsThatGoAndComeB
     size_t back = monitor.output.WaitFor("channel (0,0) back: published again\n", gone, runLimit);
     ASSERT_NE(back, std::string::npos) << monitor.output.Text();
     const std::string region = Prefix() + RegionName(0, 0);
-    ASSERT_EQ(chmod(("/dev/shm/" + region).c_str(), 0602), 0);
+    ASSERT_EQ(chmod(Path(RegionName(0, 0)).c_str(), 0602), 0);
     const std::string refused = "channel (0,0) refused: " + region + ": writable by every user";
     ASSERT_NE(monitor.output.WaitFor(refused, back, runLimit), std::string::npos) << monitor.output.Text();
     ASSERT_EQ(monitor.StopWith(SIGINT), 0);

@@ -435,8 +435,6 @@ protected:
         testsupport::ChildProcess process;
     };
 
-    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
-
     RegionWords Peek(int bin) const {
         RegionWords words;
         int descriptor = open(Path(RegionName(0, bin)).c_str(), O_RDONLY);

@@ -159,8 +159,8 @@ TEST_F(ChannelSetTest, CloseAllReleasesAHeldMutex) {
 // no change event reports, leaves the channel closed.
 TEST_F(ChannelSetTest, ObjectsAreCheckedAgainWhenAChangeNamesThemAndOnlyThen) {
     HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
-    const std::string region = "/dev/shm/" + Prefix() + RegionName(0, 0);
-    const std::string mutex = "/dev/shm/" + Prefix() + MutexName(0, 0);
+    const std::string region = Path(RegionName(0, 0));
+    const std::string mutex = Path(MutexName(0, 0));
     TrackerClient client;
     ASSERT_TRUE(client.Attach());
 
@@ -190,7 +190,7 @@ TEST_F(ChannelSetTest, RegionOfAWrongSizeIsNamedWithItsSize) {
         {100, "shorter than a channel's layout (100 bytes; a channel takes 4096)"},
     };
     HandMadeChannel channel(RegionName(0, 0), MutexName(0, 0), 2048);
-    const std::string region = "/dev/shm/" + Prefix() + RegionName(0, 0);
+    const std::string region = Path(RegionName(0, 0));
     for (const auto& [size, reason] : sizes) {
         ASSERT_EQ(truncate(region.c_str(), size), 0);
         TrackerClient client;

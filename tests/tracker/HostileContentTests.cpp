@@ -64,7 +64,7 @@ public:
     // Wait until the object exists, or until bin 0's write counter reached
     // `count`: then a publisher started for the case is busy before a reader starts.
     bool WaitForObject(const std::string& name) const {
-        return WaitFor([&] { return access(("/dev/shm/" + Prefix() + name).c_str(), F_OK) == 0; });
+        return WaitFor([&] { return access(Path(name).c_str(), F_OK) == 0; });
     }
     bool WaitForWrites(uint32_t count) {
         TrackerClient client;
@@ -80,7 +80,7 @@ public:
     }
     // The region grown to `size` bytes and its description filled without a NUL.
     bool FillRegion(std::size_t size) {
-        std::string path = "/dev/shm/" + Prefix() + RegionName(0, 0);
+        std::string path = Path(RegionName(0, 0));
         int descriptor = open(path.c_str(), O_RDWR);
         bool grown = descriptor >= 0 && ftruncate(descriptor, static_cast<off_t>(size)) == 0;
         void* bytes = grown ? mmap(nullptr, size, PROT_WRITE, MAP_SHARED, descriptor, 0) : MAP_FAILED;

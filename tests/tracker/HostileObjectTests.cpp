@@ -9,6 +9,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <pthread.h>
 #include <sys/acl.h>
@@ -51,7 +52,6 @@ public:
         for (const std::string& path : {Region(), Mutex()}) (void)rmdir(path.c_str());
     }
 
-    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
     std::string Region() const { return Path(RegionName(0, 0)); }
     std::string Mutex() const { return Path(MutexName(0, 0)); }
 
@@ -71,8 +71,18 @@ public:
     bool GiveTo(const std::string& path, uid_t owner, gid_t group, mode_t mode) {
         return chown(path.c_str(), owner, group) == 0 && chmod(path.c_str(), mode) == 0;
     }
+    // `text` with {uid} and {gid} standing for this user's, who made the
+    // object, and {other} for a user who is not this one.
+    static std::string OfThisUser(std::string text) {
+        const uid_t other = geteuid() == nobody ? nobody - 1 : nobody;
+        for (auto [token, id] :
+             {std::pair{"{uid}", geteuid()}, std::pair{"{gid}", getegid()}, std::pair{"{other}", other}})
+            for (std::size_t at; (at = text.find(token)) != std::string::npos;)
+                text.replace(at, std::strlen(token), std::to_string(id));
+        return text;
+    }
     bool AddAcl(const std::string& path, const char* text) {
-        acl_t acl = acl_from_text(text);
+        acl_t acl = acl_from_text(OfThisUser(text).c_str());
         bool set = acl && acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl) == 0;
         acl_free(acl);
         return set;
@@ -121,6 +131,7 @@ struct Hostile {
     bool regionRemoved = false;  // readers see no channel; only a writer meets the mutex
     bool replaced = false;       // a mutex object the publisher replaces rather than refuses
     const char* hint = "";       // what every program that refuses adds to the reason
+    bool rootsObject = false;    // made by giving an object to another user or group, which only root may do
 };
 
 const Hostile hostiles[] = {
@@ -128,37 +139,38 @@ const Hostile hostiles[] = {
      [](HostileObjectTest& t) {
          return t.Replace(t.Region(), [](const char* p) { return mkfifo(p, 0666) == 0 && chmod(p, 0666) == 0; });
      },
-     "not a regular file (a FIFO, owner uid 0, group 0, mode 0666)", false, true},
+     "not a regular file (a FIFO, owner uid {uid}, group {gid}, mode 0666)", false, true},
     {"Symlink",
      [](HostileObjectTest& t) {
          return t.Replace(t.Region(), [&t](const char* p) { return symlink(t.Mutex().c_str(), p) == 0; });
      },
-     "not a regular file (a symbolic link, owner uid 0, group 0, mode 0777)", false, false},
+     "not a regular file (a symbolic link, owner uid {uid}, group {gid}, mode 0777)", false, false},
     {"Directory",
      [](HostileObjectTest& t) {
          return t.Replace(t.Region(), [](const char* p) { return mkdir(p, 0777) == 0 && chmod(p, 0777) == 0; });
      },
-     "not a regular file (a directory, owner uid 0, group 0, mode 0777)", false, false},
+     "not a regular file (a directory, owner uid {uid}, group {gid}, mode 0777)", false, false},
     {"SquattedByAnotherUser", [](HostileObjectTest& t) { return t.GiveTo(t.Region(), nobody, nobody, 0666); },
-     "owned by another user (owner uid 65534, group 65534, mode 0666)", false, false},
+     "owned by another user (owner uid 65534, group 65534, mode 0666)", false, false, false, false, "", true},
     {"WritableByEveryUser", [](HostileObjectTest& t) { return chmod(t.Mutex().c_str(), 0602) == 0; },
-     "writable by every user (owner uid 0, group 0, mode 0602)", true, false, false, true},
+     "writable by every user (owner uid {uid}, group {gid}, mode 0602)", true, false, false, true},
     {"WritableByAForeignGroup", [](HostileObjectTest& t) { return t.GiveTo(t.Mutex(), 0, nobody, 0660); },
-     "writable by a group this user is not in (owner uid 0, group 65534, mode 0660)", true, false, false, true},
+     "writable by a group this user is not in (owner uid 0, group 65534, mode 0660)", true, false, false, true, "",
+     true},
     {"AclGrantsAnotherUserWrite",
-     [](HostileObjectTest& t) { return t.AddAcl(t.Mutex(), "u::rw-,u:65534:rw-,g::---,m::rw-,o::---"); },
+     [](HostileObjectTest& t) { return t.AddAcl(t.Mutex(), "u::rw-,u:{other}:rw-,g::---,m::rw-,o::---"); },
      "an ACL lets another user or group write it", true, false, false, true},
     // Whoever the ACL names could write poses without the mutex: only the
     // region's own rule keeps them from readers and the writer.
     {"AclGrantsAnotherUserWriteOfTheRegion",
-     [](HostileObjectTest& t) { return t.AddAcl(t.Region(), "u::rw-,u:65534:rw-,g::r--,m::rw-,o::r--"); },
+     [](HostileObjectTest& t) { return t.AddAcl(t.Region(), "u::rw-,u:{other}:rw-,g::r--,m::rw-,o::r--"); },
      "an ACL lets another user or group write it", false, true},
     {"ForgedMutexKind", [](HostileObjectTest& t) { return t.ForgeMutexKind(); },
      "not ready: not a mutex of the kind our servers create", true, true},
     // Readers find no channel; only the publisher meets the mutex object.
     {"MutexSquattedWithoutRegion",
      [](HostileObjectTest& t) { return unlink(t.Region().c_str()) == 0 && t.GiveTo(t.Mutex(), nobody, nobody, 0666); },
-     "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true, true},
+     "owned by another user (owner uid 65534, group 65534, mode 0666)", true, false, true, true, "", true},
     // The old rig: root's objects, group-writable by a group this user is
     // in. The region is trusted; the mutex is not locked even so, and every
     // program, the bridge's sender too, says what replaced that set-up.
@@ -167,7 +179,7 @@ const Hostile hostiles[] = {
          return t.GiveTo(t.Region(), 0, getegid(), 0660) && t.GiveTo(t.Mutex(), 0, getegid(), 0660);
      },
      "writable by its group, so no program locks it (owner uid 0, group 0, mode 0660)", true, true, false, true,
-     "mode 0660, which earlier releases advised for a group that watches, is no longer used"},
+     "mode 0660, which earlier releases advised for a group that watches, is no longer used", true},
 };
 
 void PrintTo(const Hostile& hostile, std::ostream* out) { *out << hostile.name; }
@@ -176,12 +188,12 @@ class HostileObject : public HostileObjectTest, public ::testing::WithParamInter
 
 TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     const Hostile& hostile = GetParam();
-    if (geteuid() != 0) GTEST_SKIP() << "giving objects to other users needs root";
+    if (hostile.rootsObject && geteuid() != 0) GTEST_SKIP() << "giving objects to other users needs root";
     ASSERT_TRUE(Publish());
     ASSERT_TRUE(hostile.make(*this));
     const bool refused = *hostile.reason != '\0';
     const std::string named =
-        Prefix() + (hostile.mutexObject ? MutexName(0, 0) : RegionName(0, 0)) + ": " + hostile.reason;
+        Prefix() + (hostile.mutexObject ? MutexName(0, 0) : RegionName(0, 0)) + ": " + OfThisUser(hostile.reason);
     auto hinted = [&hostile](const std::string& output) { return output.find(hostile.hint) != std::string::npos; };
 
     if (!hostile.regionRemoved) {
@@ -220,7 +232,7 @@ TEST_P(HostileObject, IsRefusedByNameAndReasonWithoutHangingAnyProgram) {
     struct stat mutex {};
     if (hostile.replaced) {
         ASSERT_EQ(stat(Mutex().c_str(), &mutex), 0);
-        EXPECT_EQ(mutex.st_uid, 0u);
+        EXPECT_EQ(mutex.st_uid, geteuid());
         EXPECT_EQ(mutex.st_mode & 07777, 0600u);
     }
 }

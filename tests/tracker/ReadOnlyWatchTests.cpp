@@ -29,7 +29,6 @@ const Milliseconds runLimit(10000);
 
 class ReadOnlyWatchTest : public SharedMemoryTest {
 public:
-    std::string Path(const std::string& name) const { return "/dev/shm/" + Prefix() + name; }
     bool Share(const std::string& name, uid_t owner, gid_t group, mode_t mode) const {
         return chown(Path(name).c_str(), owner, group) == 0 && chmod(Path(name).c_str(), mode) == 0;
     }

@@ -103,7 +103,7 @@ TEST_F(SoakTest, AGroupMemberReadsThroughTheWriteSequenceWithoutATornRecord) {
             for (SequencedServer& server : servers) server.Write(count);
     int channel[2];
     ASSERT_EQ(pipe(channel), 0);
-    const std::string mutexPath = "/dev/shm/" + Prefix() + MutexName(0, 0);
+    const std::string mutexPath = Path(MutexName(0, 0));
     pid_t watcher = StartAsOtherUser([&] {
         const std::set<std::string> inherited = MappingsOf(Prefix());
         TrackerClient client;

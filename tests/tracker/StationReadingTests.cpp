@@ -162,8 +162,8 @@ TEST_F(StationReadingTest, ReaderKeepsARemovedChannelAndFollowsItsReplacement) {
         Publisher running({"--bins", "0,1", "--motion", "counter", "--rate", "200"});
         ASSERT_TRUE(WaitForFirstFloat(client, 0, 0, 2.0f));
     }
-    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + RegionName(0, 0)));
-    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + MutexName(0, 1)));
+    EXPECT_FALSE(Exists(Path(RegionName(0, 0))));
+    EXPECT_FALSE(Exists(Path(MutexName(0, 1))));
     WaitOneFrame();
     float pose[6] = {};
     ASSERT_TRUE(ReadStationPose(client, 1, 0, pose)) << "the removed channel keeps its last values";
@@ -179,15 +179,15 @@ TEST_F(StationReadingTest, PublisherCreatesPrivateObjectsAndRemovesThemWhenItEnd
     ASSERT_EQ(Publisher::Run({"--bins", "2", "--once"}), 0);
     ASSERT_EQ(Publisher::Run({"--bins", "3", "--once", "--mode", "640"}), 0);
     struct stat status {};
-    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + RegionName(0, 2)).c_str(), &status), 0);
+    ASSERT_EQ(stat(Path(RegionName(0, 2)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
-    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + RegionName(0, 3)).c_str(), &status), 0);
+    ASSERT_EQ(stat(Path(RegionName(0, 3)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
-    ASSERT_EQ(stat(("/dev/shm/" + Prefix() + MutexName(0, 3)).c_str(), &status), 0);
+    ASSERT_EQ(stat(Path(MutexName(0, 3)).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u) << "a mutex object is private to its server";
     ASSERT_EQ(Publisher::Run({"--bins", "2,3", "--unlink"}), 0);
     ASSERT_EQ(Publisher::Run({"--bins", "4", "--duration", "0.01"}), 0);
-    EXPECT_FALSE(Exists("/dev/shm/" + Prefix() + RegionName(0, 4)));
+    EXPECT_FALSE(Exists(Path(RegionName(0, 4))));
     TrackerClient client;
     EXPECT_FALSE(client.Attach());
 }

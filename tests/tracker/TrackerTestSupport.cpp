@@ -140,7 +140,7 @@ ChannelState CounterState(uint32_t count) {
 namespace {
 
 bool Share(const std::string& name, unsigned mode, gid_t group) {
-    std::string path = "/dev/shm/" + platform::SharedObjectName(name.c_str());
+    std::string path = testsupport::SharedObjectPath("", platform::SharedObjectName(name.c_str()));
     return chown(path.c_str(), static_cast<uid_t>(-1), group) == 0 && chmod(path.c_str(), mode) == 0;
 }
 

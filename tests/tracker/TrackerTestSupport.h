@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include "platform/SharedMemory.h"
+#include "tests/support/SharedObjectPath.h"
 #include "server/ChannelWriter.h"
 #include "channel/TrackerClient.h"
 
@@ -24,6 +25,8 @@ protected:
     void TearDown() override;
 
     const std::string& Prefix() const { return prefix; }
+    // The file behind this test's object `name`.
+    std::string Path(const std::string& name) const { return testsupport::SharedObjectPath(prefix, name); }
 
 private:
     std::string prefix;

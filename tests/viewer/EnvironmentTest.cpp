@@ -27,7 +27,7 @@ TEST_F(ViewerTest, FloorIsTheOnlyFixtureWithIdZeroAndNoPose) {
     EXPECT_EQ(floor->id, 0);
     EXPECT_EQ(floor->trackingId, 0);
     EXPECT_EQ(floor->pose, nullptr);
-    EXPECT_EQ(floor->shape, viewer.gridShape);
+    EXPECT_EQ(floor->shape, viewer.Grid());
     ExpectColour(floor->colour, Grey, "floor");
     ExpectVector(floor->scale, {10, 10, 5}, "floor scale");
 }
@@ -60,13 +60,13 @@ TEST_F(ViewerTest, BoxesShareOneCompiledShapeApartFromTheGrid) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(viewer.Object(1)->shape, box);
     EXPECT_EQ(viewer.Object(2)->shape, box);
-    EXPECT_NE(box, viewer.gridShape);
+    EXPECT_NE(box, viewer.Grid());
     EXPECT_EQ(dynamic_cast<const GridShape*>(box), nullptr);
     EXPECT_EQ(glIsList(box->displayList), GL_TRUE);
 }
 
 TEST_F(ViewerTest, TheLargerGridReplacesTheFrameworkGridAndItsList) {
-    const Shape* grid = viewer.gridShape;
+    const Shape* grid = viewer.Grid();
     ASSERT_NE(dynamic_cast<const GridShape*>(grid), nullptr);
     EXPECT_EQ(grid->size.x, 2.0f);
     EXPECT_EQ(grid->divisions[0], 20);

@@ -58,7 +58,7 @@ TEST_F(ViewerTest, UnboundKeysFallToTheFrameworkWhichIgnoresThem) {
     EXPECT_TRUE(SameRows(before, viewer.stationMap, stationMapCapacity));
     EXPECT_EQ(viewer.frames, 0);
     EXPECT_TRUE(viewer.Keyboard('v')) << "framework keys still work";
-    EXPECT_EQ(viewer.viewType, 1);
+    EXPECT_EQ(viewer.viewType, ViewType::FreeView);
 }
 
 TEST_F(ViewerTest, SpaceTogglesTheViewpointRowAndTheIdleCallback) {

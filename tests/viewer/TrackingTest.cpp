@@ -120,7 +120,7 @@ TEST_F(ViewerTest, ViewpointLineRewritesItselfEveryFrameWhenVerbose) {
 TEST_F(ViewerTest, FixedFrameViewKeepsTheViewpointInCentimetres) {
     ASSERT_TRUE(Publish(PublisherArguments("0x01F")));
     ReportAgain();
-    viewer.SetViewType(2);
+    viewer.SetViewType(ViewType::FixedFrame);
     verboseLevel = 1;
     EXPECT_EQ(Printed([&] { viewer.Keyboard(' '); }),
               "\nToggled ON  tracking of object 1 on station 1.\rVP: -39.6, 10.2, 19.7");
@@ -160,7 +160,7 @@ TEST_F(ViewerTest, TrackingABoxReadsEveryRow) {
     EXPECT_TRUE(SamePose(*viewer.Object(0)->pose, DefaultBoxPose(0)));
     EXPECT_TRUE(SamePose(*viewer.Object(2)->pose, DefaultBoxPose(2)));
 
-    viewer.SetViewType(2);
+    viewer.SetViewType(ViewType::FixedFrame);
     glut_probe::RunCycles(2);
     EXPECT_TRUE(SamePose(*red->pose, Placed(Station1, 100)));
 }

@@ -51,8 +51,8 @@ TestViewer* Start() {
 void ResetCamera(TestViewer& viewer) {
     // The framework's start-up camera: eye (-6, -10, 8), looking at the centre.
     const float startEye[3] = {-6, -10, 8};
-    viewer.viewType = 0;
-    viewer.moveType = 0;
+    viewer.viewType = ViewType::LookAtCentre;
+    viewer.moveType = MoveType::Spherical;
     for (int i = 0; i < 3; ++i) {
         viewer.eye[i] = startEye[i];
         viewer.moveDelta[i] = 0;

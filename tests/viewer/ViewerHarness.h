@@ -25,6 +25,8 @@ public:
         ViewerApp::RegisterCallbacks();
     }
 
+    const Shape* Grid() const { return gridShape.get(); }
+
     int frames = 0;
     unsigned frameworkGridList = 0;
 };

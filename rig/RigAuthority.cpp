@@ -1,9 +1,9 @@
-#include "bridge/RigAuthority.h"
+#include "rig/RigAuthority.h"
 
-#include "bridge/RigCrypto.h"
-#include "bridge/RigDocuments.h"
-#include "bridge/RigFolder.h"
-#include "bridge/RigRecord.h"
+#include "rig/RigCrypto.h"
+#include "rig/RigDocuments.h"
+#include "rig/RigFolder.h"
+#include "rig/RigRecord.h"
 
 namespace {
 

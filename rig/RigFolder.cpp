@@ -1,4 +1,4 @@
-#include "bridge/RigFolder.h"
+#include "rig/RigFolder.h"
 
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-#include "bridge/RigCrypto.h"
+#include "rig/RigCrypto.h"
 
 #include <openssl/bio.h>
 #include <openssl/ec.h>

@@ -1,4 +1,4 @@
-#include "bridge/RigRecord.h"
+#include "rig/RigRecord.h"
 
 #include <algorithm>
 #include <sstream>

@@ -1,11 +1,11 @@
-#include "bridge/RigDocuments.h"
+#include "rig/RigDocuments.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "bridge/BridgeDomain.h"
-#include "bridge/RigCrypto.h"
 #include "channel/ChannelId.h"
+#include "rig/GrantedNames.h"
+#include "rig/RigCrypto.h"
 #include "platform/Timing.h"
 
 namespace {

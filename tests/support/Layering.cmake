@@ -1,0 +1,58 @@
+# Fails unless every file of a library or program includes, from the source
+# tree's library folders, only its own folder and the folders of libraries
+# its target links, directly or through their public links. MANIFEST is the
+# file support/LayerManifest.cmake wrote at configure time, so the layers are
+# the ones the build's targets say.
+cmake_policy(VERSION 3.20)
+include(${MANIFEST})
+
+# The folders whose headers `target` may include.
+function(allowed_folders target result)
+  set(allowed ${${target}_FOLDER})
+  set(pending ${${target}_LINKS})
+  set(seen "")
+  while(pending)
+    list(POP_FRONT pending library)
+    if(library IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${library})
+    list(APPEND allowed ${${library}_FOLDER})
+    list(APPEND pending ${${library}_PUBLIC})
+  endwhile()
+  set(${result} ${allowed} PARENT_SCOPE)
+endfunction()
+
+# The library folder an included path lies in (the longest that fits), or nothing.
+function(folder_of path result)
+  set(found "")
+  foreach(folder IN LISTS FOLDERS)
+    string(LENGTH "${folder}" length)
+    string(LENGTH "${found}" best)
+    if(path MATCHES "^${folder}/" AND length GREATER best)
+      set(found ${folder})
+    endif()
+  endforeach()
+  set(${result} "${found}" PARENT_SCOPE)
+endfunction()
+
+set(wrong "")
+foreach(target IN LISTS TARGETS)
+  allowed_folders(${target} allowed)
+  foreach(file IN LISTS ${target}_FILES)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" included "${line}")
+      folder_of("${included}" folder)
+      if(folder AND NOT folder IN_LIST allowed)
+        file(RELATIVE_PATH shown ${SOURCE} ${file})
+        list(APPEND wrong "${shown} includes ${included}, but ${target} links nothing of ${folder}/")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(wrong)
+  list(REMOVE_DUPLICATES wrong)
+  string(REPLACE ";" "\n  " named "${wrong}")
+  message(FATAL_ERROR "includes across layers the build does not link:\n  ${named}")
+endif()
