@@ -43,6 +43,7 @@ public:
         for (const RecordedStation& station : write.stations) {
             if (!Selects(selection, channel.bin, station.station, write.seconds)) continue;
             StationTrack& track = Track(channel, station.station);
+            if (write.channelChanged) track.Rename(channel.description);
             lengths -= track.Lengths();
             track.Add(Sample(write, station));
             lengths += track.Lengths();
