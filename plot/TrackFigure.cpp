@@ -204,7 +204,8 @@ std::string FigureTitle(const TrackRecording& recording) {
 // edge whatever the page's width: each entry takes its name's length.
 void DrawShadeKey(FigureCanvas& canvas, const FigureLayout& layout) {
     const double keyWidth = 0.015, gap = 0.004, keyHeight = 0.6 * (layout.TitleY() - layout.LegendY());
-    const double character = canvas.CharacterWidth(), y = layout.TimeLabelY();
+    // The estimate of a character's width runs short on names of lower-case letters.
+    const double character = 1.2 * canvas.CharacterWidth(), y = layout.TimeLabelY();
     double x = 1.0 - gap;
     for (int kind = 0; kind < shadeKinds; ++kind)
         x -= keyWidth + 2 * gap + (std::string(ShadeName(static_cast<ShadeKind>(kind))).size() + 1) * character;

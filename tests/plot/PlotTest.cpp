@@ -21,6 +21,7 @@
 #include "plot/TrackColumns.h"
 #include "plot/TrackStatistics.h"
 #include "recording/RecordingReader.h"
+#include "recording/RecordingSyntax.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -312,6 +313,53 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
     ASSERT_GE(station0.size(), 15u) << line;
     EXPECT_GE(std::stoi(station0[8]), 1) << "dropouts: " << line;
     EXPECT_EQ(station0[12] + station0[13] + station0[14], "000") << "range: " << line;
+}
+
+// Three seconds at 100 Hz: the recorder misses the writes of 1.0-1.5 s (the
+// counter jumps), the server is silent for 2.0-2.5 s (it does not), and the
+// azimuth turns back and forth across 180°. The description holds bytes that
+// are no UTF-8 and a right-to-left override. Missed writes and silence are
+// shaded apart, the azimuth stays one narrow trace, and nothing but the
+// picture's name is said.
+TEST_F(PlotTest, PictureKeepsMissedWritesSilenceAndTurnsApart) {
+    std::ostringstream text;
+    text << "# lumivex recording 2\n# stations 0\n"
+         << recording_syntax::columnLine << "\n"
+         << "# channel 0 0 flags 0x0000021F description bad \xff\xfe\xc2 \xe2\x80\xae reversed\n";
+    for (int tick = 0, counter = 0; tick <= 300; ++tick) {
+        if ((tick > 100 && tick < 150) || (tick > 200 && tick < 250)) continue;
+        counter += tick == 150 ? 50 : 1;
+        text << tick / 100.0 << ",0,0," << counter << ",0,0,0,0,0," << (tick % 2 ? 3.14 : -3.14) << ",0,0\n";
+    }
+    const std::string path = Written(text.str());
+
+    Outcome run = Plot({path, "-o", picture.Path(), "--force", "--size", "1200x400"});
+
+    ASSERT_EQ(ExitStatus(run), 0) << run.output;
+    EXPECT_EQ(run.output, "lumivex-plot: wrote " + picture.Path() + "\n");
+    Picture png;
+    ASSERT_TRUE(png.Read(picture.Path()));
+    const Rgb silent{238, 232, 196}, missed{226, 208, 240}, azimuth{230, 159, 0};
+    const PanelBox box = FigureLayout(1200, 400, 1).Panel(0, 2);
+    auto at = [&box](double seconds) {
+        return static_cast<int>((box.left + (box.right - box.left) * seconds / 3.0) * 1200);
+    };
+    const std::vector<int> missedColumns = png.ColumnsOf(missed, box), silentColumns = png.ColumnsOf(silent, box);
+    ASSERT_FALSE(missedColumns.empty());
+    ASSERT_FALSE(silentColumns.empty());
+    EXPECT_NEAR(LongestRun(missedColumns).first, at(1.0), 3);
+    EXPECT_NEAR(LongestRun(missedColumns).second, at(1.5), 3);
+    EXPECT_NEAR(LongestRun(silentColumns).first, at(2.0), 3);
+    EXPECT_NEAR(LongestRun(silentColumns).second, at(2.5), 3);
+    const PanelBox angles = FigureLayout(1200, 400, 1).Panel(0, 1);
+    int rows = 0;
+    for (int y = static_cast<int>((1.0 - angles.top) * 400); y < (1.0 - angles.bottom) * 400; ++y)
+        for (int x = static_cast<int>(angles.left * 1200) + 2; x < angles.right * 1200 - 2; ++x)
+            if (png.Is(x, y, azimuth)) {
+                ++rows;
+                break;
+            }
+    EXPECT_LT(rows, angles.pixelRows / 4) << "the azimuth swings across the panel";
 }
 
 TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
