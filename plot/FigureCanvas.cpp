@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "text/ConsoleText.h"
+#include "text/Warning.h"
 
 namespace {
 
@@ -30,6 +34,17 @@ void NumberLabel(PLINT axis, PLFLT value, char* label, PLINT length, PLPointer d
 // An operation PLplot gives up on is said with the rest of its messages.
 void Abandoned(PLCHAR_VECTOR message) { std::fprintf(stderr, "%s\n", message); }
 
+// PLplot keeps one drawing at a time, and so do canvases.
+platform::ErrorCapture* drawingCapture = nullptr;
+
+// When PLplot gives up altogether it would print raw and end the process:
+// it is said escaped, on one line, with what it said before, and the
+// process ends with status 1.
+int GiveUp(PLCHAR_VECTOR message) {
+    const std::string said = drawingCapture ? drawingCapture->Take() : "";
+    std::exit(PrintError("PLplot gave up drawing: " + ConsoleText(said + message), 1));
+}
+
 void Use(int index, Colour colour) {
     plscol0(index, colour.red, colour.green, colour.blue);
     plcol0(index);
@@ -39,7 +54,9 @@ void Use(int index, Colour colour) {
 
 FigureCanvas::FigureCanvas(int width, int height)
     : width(width), height(height), pixels(static_cast<std::size_t>(width) * height * 4, 255) {
+    drawingCapture = &capture;
     plsabort(Abandoned);
+    plsexit(GiveUp);
     plsdev("memcairo");
     plsmema(width, height, pixels.data());
     plinit();
@@ -50,6 +67,7 @@ FigureCanvas::FigureCanvas(int width, int height)
 
 FigureCanvas::~FigureCanvas() {
     if (drawing) plend();
+    drawingCapture = nullptr;
 }
 
 void FigureCanvas::Text(double x, double y, const std::string& text, Colour colour, double justify) {
