@@ -69,7 +69,10 @@ void StationTrack::Add(const PoseSample& sample) {
 double StationTrack::Unwrapped(int angle, double degrees) {
     if (!std::isfinite(degrees)) return degrees;
     double& turned = unwrapped[angle];
-    turned = std::isfinite(turned) ? turned + std::remainder(degrees - turned, 360.0) : degrees;
+    const double turn = degrees - turned;  // remainder() is costly, and rarely needed
+    turned = !std::isfinite(turned)     ? degrees
+             : std::fabs(turn) <= 180.0 ? degrees
+                                        : turned + std::remainder(turn, 360.0);
     return turned;
 }
 

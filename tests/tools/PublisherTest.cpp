@@ -27,7 +27,7 @@ using testsupport::Outcome;
 
 const std::string header = "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll\n";
 const std::string channel00 = "# lumivex recording\n# channel 0 0 flags 0x0000021F description Rig\n";
-const std::string row = "999999990.000000,0,0,0,1.5,0.25,1.8,0.5,0,-0.125\n";
+const std::string row = "0.000000,0,0,0,1.5,0.25,1.8,0.5,0,-0.125\n";
 // Version 2: stations 0 and 1 in every write; the rows start on line 5.
 const std::string header2 = "# lumivex recording 2\n# stations 0-1\n" + std::string(recording_syntax::columnLine) +
                             "\n# channel 0 0 flags 0x21F description Rig\n";
