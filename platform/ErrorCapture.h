@@ -7,7 +7,8 @@ namespace platform {
 // While it is held, what the process writes to its standard error (a
 // library's own messages, which it prints raw) goes into a temporary file;
 // Take gives it back and standard error is the terminal's again. When no
-// temporary file can be made, standard error stays as it is.
+// temporary file can be made, standard error stays as it is. POSIX only:
+// the plot, its one user, is not built for Windows.
 class ErrorCapture {
 public:
     ErrorCapture();
