@@ -30,8 +30,10 @@ StationTrack::StationTrack(StationName name, int columnCapacity) : name(std::mov
 }
 
 // More writes than microseconds passed is no server's pace: such a jump, like
-// a counter that goes back, is a counter that started again.
+// a counter that goes back, is a counter that started again; so is any step
+// across the channel's removal.
 StationTrack::CounterStep StationTrack::Step(const PoseSample& sample, std::uint64_t intervalMicros) const {
+    if (writes > 0 && sample.afterRemoval) return {0, true};
     if (writes == 0 || sample.writeCount == 0 || last.writeCount == 0) return {};
     const std::uint32_t step = sample.writeCount - last.writeCount;
     if (step >= restartedCounter || (step > 1 && step - 1u > intervalMicros)) return {0, true};

@@ -37,7 +37,8 @@ public:
     long NonFiniteWrites() const { return nonFinite; }
     // Writes of the server between two of the recording, from its write
     // counter: its steps beyond one, unless the step is a restart (it goes
-    // back, or jumps by more writes than microseconds passed), which counts none.
+    // back, jumps by more writes than microseconds passed, or the channel was
+    // removed in between), which counts none.
     std::uint64_t MissedWrites() const { return missed; }
     double FirstSeconds() const { return first.seconds; }
     double LastSeconds() const { return last.seconds; }

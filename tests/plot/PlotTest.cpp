@@ -489,6 +489,14 @@ TEST(TrackStatisticsTest, AmbiguousCasesFollowTheirDocumentedDefinitions) {
          0.0},
         {"a restart within two periods is no jitter", Joined(Steady(0.0, 100, 10, 0.0), Steady(0.1, 1, 10, 1.0)),
          [](const TrackStatistics& s) { return s.jitterMm; }, 0.0},
+        {"a removal between writes is a restart, whatever the counter does",
+         Joined(Steady(0.0, 1, 10, 0.0),
+                [] {
+                    std::vector<PoseSample> after = Steady(0.1, 11, 10, 1.0);
+                    after.front().afterRemoval = true;
+                    return after;
+                }()),
+         [](const TrackStatistics& s) { return s.jitterMm; }, 0.0},
         {"a restart's long silence is a dropout", Joined(Steady(0.0, 100, 10, 0.0), Steady(1.0, 1, 10, 0.0)),
          [](const TrackStatistics& s) { return static_cast<double>(s.dropouts); }, 1.0},
         {"missed writes are no dropout", Joined(Steady(0.0, 1, 10, 0.0), Steady(1.0, 110, 10, 0.0)),
