@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include "text/ConsoleText.h"
+#include "text/Warning.h"
 
 namespace {
 
@@ -19,17 +23,26 @@ constexpr double traceWidth = 1.6;
 // it is high; a little more keeps titles that fit clear of the next panel.
 constexpr double characterAspect = 0.63;
 
-// Numbers with as many decimals as the step between them needs, never
-// PLplot's shared exponent, which has no room beside a panel's title.
+// The numbers of both axes as AxisNumbers gives them, never PLplot's
+// shared exponent, which has no room beside a panel's title.
 void NumberLabel(PLINT axis, PLFLT value, char* label, PLINT length, PLPointer data) {
-    const double step = axis == PL_Y_AXIS ? *static_cast<const double*>(data) : 0.0;
-    if (std::fabs(value) < 1e-12 * std::max(step, 1e-300)) value = 0.0;  // no "-0"
-    if (step > 0.0 && std::fabs(value) < 1e6 && step < 1e6) {
-        int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
-        std::snprintf(label, static_cast<std::size_t>(length), "%.*f", decimals, value);
-    } else {
-        std::snprintf(label, static_cast<std::size_t>(length), "%.6g", value);
-    }
+    const AxisNumbers* numbers = static_cast<const AxisNumbers*>(data);
+    std::snprintf(label, static_cast<std::size_t>(length), "%s",
+                  numbers[axis == PL_Y_AXIS ? 1 : 0].Label(value).c_str());
+}
+
+// An operation PLplot gives up on is said with the rest of its messages.
+void Abandoned(PLCHAR_VECTOR message) { std::fprintf(stderr, "%s\n", message); }
+
+// PLplot keeps one drawing at a time, and so do canvases.
+platform::ErrorCapture* drawingCapture = nullptr;
+
+// When PLplot gives up altogether it would print raw and end the process:
+// it is said escaped, on one line, with what it said before, and the
+// process ends with status 1.
+int GiveUp(PLCHAR_VECTOR message) {
+    const std::string said = drawingCapture ? drawingCapture->Take() : "";
+    std::exit(PrintError("PLplot gave up drawing: " + ConsoleText(said + message), 1));
 }
 
 void Use(int index, Colour colour) {
@@ -41,6 +54,9 @@ void Use(int index, Colour colour) {
 
 FigureCanvas::FigureCanvas(int width, int height)
     : width(width), height(height), pixels(static_cast<std::size_t>(width) * height * 4, 255) {
+    drawingCapture = &capture;
+    plsabort(Abandoned);
+    plsexit(GiveUp);
     plsdev("memcairo");
     plsmema(width, height, pixels.data());
     plinit();
@@ -51,6 +67,7 @@ FigureCanvas::FigureCanvas(int width, int height)
 
 FigureCanvas::~FigureCanvas() {
     if (drawing) plend();
+    drawingCapture = nullptr;
 }
 
 void FigureCanvas::Text(double x, double y, const std::string& text, Colour colour, double justify) {
@@ -85,11 +102,11 @@ void FigureCanvas::Axes(const PanelBox& box, const PanelRange& range, bool timeN
     Select(box, range);
     plwidth(1.0);
     Use(foreground, gridColour);
-    plbox("g", 0.0, 0, "g", range.valueStep, 0);
+    plbox("g", range.time.Step(), 0, "g", range.value.Step(), 0);
     Use(foreground, frameColour);
-    valueStep = range.valueStep;
-    plslabelfunc(NumberLabel, &valueStep);
-    plbox(timeNumbers ? "bcnsto" : "bcst", 0.0, 0, "bcnstvo", range.valueStep, 0);
+    numbers[0] = range.time, numbers[1] = range.value;
+    plslabelfunc(NumberLabel, numbers);
+    plbox(timeNumbers ? "bcnsto" : "bcsto", range.time.Step(), 0, "bcnstvo", range.value.Step(), 0);
     plmtex("t", 0.9, 0.0, 0.0, PlainText(title).c_str());
 }
 
@@ -110,6 +127,7 @@ void FigureCanvas::Line(const std::vector<double>& seconds, const std::vector<do
 const std::vector<std::uint8_t>& FigureCanvas::Finish() {
     if (drawing) plend();
     drawing = false;
+    messages += capture.Take();
     return pixels;
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ErrorCapture.h"
+#include "plot/AxisNumbers.h"
 #include "plot/FigureLayout.h"
 
 struct Colour {
@@ -14,7 +16,8 @@ struct Colour {
 struct PanelRange {
     double fromSeconds, toSeconds;
     double low, high;
-    double valueStep;  // between numbered ticks; 0: PLplot chooses
+    AxisNumbers time;   // the ticks and numbers across
+    AxisNumbers value;  // and up
 };
 
 // A picture drawn through PLplot's cairo driver into memory, so that the
@@ -45,6 +48,9 @@ public:
 
     // Ends the drawing; RGBA pixels, top row first.
     const std::vector<std::uint8_t>& Finish();
+    // What PLplot said while drawing (it writes to standard error, which the
+    // canvas takes over meanwhile), one message a line, as it wrote it.
+    const std::string& Messages() const { return messages; }
 
     int Width() const { return width; }
     int Height() const { return height; }
@@ -54,8 +60,10 @@ private:
     int height;
     std::vector<std::uint8_t> pixels;
     bool drawing = false;
+    platform::ErrorCapture capture;
+    std::string messages;
     double low = 0.0, high = 1.0;  // of the panel selected
-    double valueStep = 0.0;        // of the panel framed last, for its numbers
+    AxisNumbers numbers[2];        // of the panel framed last: time, value
 
     void Fill(double left, double right, double bottom, double top, Colour colour);
 };

@@ -12,6 +12,7 @@ struct PoseSample {
     double angles[3] = {0.0, 0.0, 0.0};    // azimuth, elevation, roll
     bool active = true;
     std::uint32_t writeCount = 0;  // the server's write counter; 0: not recorded
+    bool afterRemoval = false;     // the server removed the channel since the station's write before
 };
 
 inline bool FinitePose(const PoseSample& sample) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <array>
+#include <bitset>
 #include <deque>
 
 #include "channel/ChannelId.h"
@@ -20,7 +21,7 @@ double MetresPerUnit(uint32_t flags) {
     return std::round(centimetres * 1e6) / 1e8;
 }
 
-PoseSample Sample(const RecordedWrite& write, const RecordedStation& station) {
+PoseSample Sample(const RecordedWrite& write, const RecordedStation& station, bool afterRemoval) {
     const StationRecord& pose = station.record;
     const double metres = MetresPerUnit(write.channel.flags);
     PoseSample sample;
@@ -30,6 +31,7 @@ PoseSample Sample(const RecordedWrite& write, const RecordedStation& station) {
     sample.angles[2] = pose.roll * degreesPerRadian;
     sample.active = !station_layout::StationKnownInactive(write.channel.flags, station.station);
     sample.writeCount = write.writeCount;
+    sample.afterRemoval = afterRemoval;
     return sample;
 }
 
@@ -37,14 +39,23 @@ class TrackBuilder {
 public:
     TrackBuilder(const TrackSelection& selection, int capacity) : selection(selection), capacity(capacity) {}
 
+    // Channels (ChannelId keys) the reader says were removed.
+    void NoteRemovals(const std::vector<int>& channels) {
+        for (int key : channels) removed.set(static_cast<std::size_t>(key));
+    }
+
     // False when the tracks would keep more interval lengths than the limit.
     bool Add(const RecordedWrite& write) {
         const RecordedChannel& channel = write.channel;
+        const std::size_t key = static_cast<std::size_t>(ChannelId{channel.instrument, channel.bin}.Key());
+        const bool afterRemoval = removed.test(key);
+        removed.reset(key);
         for (const RecordedStation& station : write.stations) {
             if (!Selects(selection, channel.bin, station.station, write.seconds)) continue;
             StationTrack& track = Track(channel, station.station);
+            if (write.channelChanged) track.Rename(channel.description);
             lengths -= track.Lengths();
-            track.Add(Sample(write, station));
+            track.Add(Sample(write, station, afterRemoval));
             lengths += track.Lengths();
         }
         return lengths <= intervalLengthLimit;
@@ -76,6 +87,7 @@ private:
     std::deque<StationTrack> tracks;  // stays where it is as tracks are added
     std::array<StationTrack*, 16 * 16 * 32> byKey{};
     std::size_t lengths = 0;
+    std::bitset<ChannelId::keys> removed;  // since the channel's last write
 };
 
 std::string TooManyLengths(const std::string& name, double seconds) {
@@ -93,8 +105,11 @@ bool ReadTrackRecording(const std::string& path, const TrackSelection& selection
     TrackBuilder builder(selection, columnCapacity);
     bool fits = true;
     if (reader.Open(path))
-        for (RecordedWrite write; fits && reader.Next(write);)
+        for (RecordedWrite write; fits && reader.Next(write);) {
+            builder.NoteRemovals(reader.RemovedBefore());
             if (!(fits = builder.Add(write))) error = TooManyLengths(reader.Name(), write.seconds);
+            builder.NoteRemovals(reader.RemovedAfter());
+        }
     if (fits) error = reader.Error();
     warning = reader.CutWarning();
     if (!error.empty()) return false;

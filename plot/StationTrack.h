@@ -25,16 +25,24 @@ public:
     StationTrack(StationName name, int columnCapacity);
 
     void Add(const PoseSample& sample);
+    // The channel's description changed to `description` (a renamed channel).
+    void Rename(const std::string& description);
 
     const StationName& Name() const { return name; }
+    // The channel's description at the station's last write when the channel
+    // was renamed since its first, else empty.
+    const std::string& LastDescription() const { return lastDescription; }
     long Writes() const { return writes; }
     long InactiveWrites() const { return inactive; }
     long NonFiniteWrites() const { return nonFinite; }
-    // Writes of the server between two of the recording, from its write counter.
+    // Writes of the server between two of the recording, from its write
+    // counter: its steps beyond one, unless the step is a restart (it goes
+    // back, jumps by more writes than microseconds passed, or the channel was
+    // removed in between), which counts none.
     std::uint64_t MissedWrites() const { return missed; }
     double FirstSeconds() const { return first.seconds; }
     double LastSeconds() const { return last.seconds; }
-    // Of the finite positions, in metres; NaN without one.
+    // Of each axis's finite values, in metres; NaN without one.
     double Lowest(int axis) const;
     double Highest(int axis) const;
     double Mean(int axis) const;
@@ -50,18 +58,25 @@ public:
     std::size_t Lengths() const { return intervals.Lengths(); }
 
 private:
-    std::uint64_t Missed(const PoseSample& sample) const;
+    struct CounterStep {
+        std::uint64_t missed = 0;
+        bool restarted = false;
+    };
+    CounterStep Step(const PoseSample& sample, std::uint64_t intervalMicros) const;
     void AddPosition(const PoseSample& sample);
+    double Unwrapped(int angle, double degrees);
 
     StationName name;
+    std::string lastDescription;
     long writes = 0;
     long inactive = 0;
     long nonFinite = 0;
     std::uint64_t missed = 0;
     PoseSample first;
     PoseSample last;
-    long finitePositions = 0;
+    long finitePositions[3] = {0, 0, 0};  // per axis
     double low[3], high[3], sum[3];
+    double unwrapped[3];  // the angles' traces so far, in degrees
     IntervalCounts intervals;
     JitterSums jitter;
     TrackColumns columns;

@@ -22,17 +22,21 @@ void AddValue(TrackColumn& column, int series, float value, std::uint8_t& pendin
 
 }  // namespace
 
-TrackColumns::TrackColumns(int capacity) : cells(static_cast<std::size_t>(std::max(capacity, 2) & ~1)) {}
+TrackColumns::TrackColumns(int capacity) : capacity(static_cast<std::size_t>(std::max(capacity, 2) & ~1)) {}
 
 void TrackColumns::Add(double seconds, const double (&values)[seriesCount], std::uint8_t states) {
     const Silence since{started ? lastSeconds : seconds, seconds};
     if (!started) origin = seconds, started = true;
-    while ((seconds - origin) / width >= static_cast<double>(cells.size())) Widen();
-    TrackColumn& column = cells[static_cast<std::size_t>((seconds - origin) / width)];
+    while ((seconds - origin) / width >= static_cast<double>(capacity)) Widen();
+    const std::size_t index = static_cast<std::size_t>((seconds - origin) / width);
+    if (index >= cells.size()) cells.resize(index + 1);
+    TrackColumn& column = cells[index];
+    const Silence silence = states & missedState ? Silence{seconds, seconds} : since;
+    if (states & missedState) column.missed = Longer(column.missed, since);
     if (!column.any)
-        column.firstStates = states, column.into = since;
+        column.firstStates = states, column.into = silence;
     else
-        column.inside = Longer(column.inside, since);
+        column.inside = Longer(column.inside, silence);
     column.states |= states;
     column.lastStates = states;
     column.any = true;
@@ -47,9 +51,10 @@ void TrackColumns::Add(double seconds, const double (&values)[seriesCount], std:
 }
 
 void TrackColumns::Widen() {
-    const std::size_t half = cells.size() / 2;
-    for (std::size_t i = 0; i < half; ++i) cells[i] = Merge(cells[2 * i], cells[2 * i + 1]);
-    std::fill(cells.begin() + half, cells.end(), TrackColumn{});
+    std::vector<TrackColumn> merged((cells.size() + 1) / 2);
+    for (std::size_t i = 0; i < merged.size(); ++i)
+        merged[i] = 2 * i + 1 < cells.size() ? Merge(cells[2 * i], cells[2 * i + 1]) : cells[2 * i];
+    cells.swap(merged);
     width *= 2.0;
 }
 
@@ -84,5 +89,6 @@ TrackColumn Merge(const TrackColumn& a, const TrackColumn& b) {
     merged.states |= b.states;
     merged.lastStates = b.lastStates;
     merged.inside = Longer(Longer(a.inside, b.inside), b.into);
+    merged.missed = Longer(a.missed, b.missed);
     return merged;
 }

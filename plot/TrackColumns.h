@@ -11,6 +11,7 @@ constexpr int intervalSeries = 6;
 // Bits of what a write was.
 constexpr std::uint8_t inactiveState = 1;   // the channel's flags say the station is not active
 constexpr std::uint8_t nonFiniteState = 2;  // a value the server could not give (nan, inf)
+constexpr std::uint8_t missedState = 4;     // the server wrote between it and the write before, unseen
 
 // Time between two writes of the station.
 struct Silence {
@@ -31,12 +32,14 @@ struct TrackColumn {
     bool any = false;
     Silence into;    // from the station's write before this column to the first in it
     Silence inside;  // the longest between two writes in the column
+    Silence missed;  // the longest across writes the recorder missed: no silence of the server
 };
 
 // One station's traces squeezed into a bounded number of columns while the
 // recording is read, whatever its length: when a write falls beyond the last
 // column, neighbouring columns are merged in pairs and each column covers
-// twice the time. Memory stays that of `capacity` columns; choose it a few
+// twice the time. Memory stays that of `capacity` columns at most (only those
+// up to the last write are kept, so a short track takes less); choose it a few
 // times the pixel columns of the panel, so that resampling onto them later
 // moves a write by less than a pixel.
 class TrackColumns {
@@ -53,7 +56,8 @@ public:
 private:
     void Widen();
 
-    std::vector<TrackColumn> cells;
+    std::size_t capacity;
+    std::vector<TrackColumn> cells;  // up to the last write's
     double origin = 0.0;
     double width = 1e-4;  // seconds per cell
     bool started = false;

@@ -8,11 +8,13 @@
 #include "plot/FigureCanvas.h"
 #include "plot/FigureLayout.h"
 #include "plot/TrackShading.h"
+#include "text/ConsoleText.h"
 
 namespace {
 
 constexpr double margin = 0.06;             // of a panel's value range, above and below the traces
 constexpr int pixelsPerNumber = 24;         // of a value axis, at the least
+constexpr int pixelsPerTime = 90;           // of the time axis, at the least
 constexpr double zeroBasedHeadroom = 0.25;  // keeps a steady interval clear of the frame
 const Colour textColour{0, 0, 0};
 
@@ -67,9 +69,13 @@ double ValueStep(double low, double high, int most) {
     return step;
 }
 
+AxisNumbers TimeNumbers(TimeSpan span, int pixelColumns) {
+    return AxisNumbers(span.from, span.to, ValueStep(span.from, span.to, std::max(2, pixelColumns / pixelsPerTime)));
+}
+
 // The traces' value range with a margin (a flat trace gets a range around
 // it), numbered no more densely than the panel's height allows.
-PanelRange RangeOf(const RowData& row, TimeSpan span, const PanelKind& kind, int pixelRows) {
+PanelRange RangeOf(const RowData& row, TimeSpan span, const PanelKind& kind, int pixelColumns, int pixelRows) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const TrackColumn& column : row.columns)
         for (const Series& series : kind.series)
@@ -82,7 +88,12 @@ PanelRange RangeOf(const RowData& row, TimeSpan span, const PanelKind& kind, int
     double pad = high > low ? (high - low) * margin : std::max(std::fabs(low) * 0.01, 1.0);
     low = kind.fromZero && low >= 0.0 ? 0.0 : low - pad;
     high += kind.fromZero ? (high - low) * zeroBasedHeadroom : pad;
-    return {span.from, span.to, low, high, ValueStep(low, high, std::max(2, pixelRows / pixelsPerNumber))};
+    return {span.from,
+            span.to,
+            low,
+            high,
+            TimeNumbers(span, pixelColumns),
+            AxisNumbers(low, high, ValueStep(low, high, std::max(2, pixelRows / pixelsPerNumber)))};
 }
 
 // `text` cut to at most `length` bytes, not inside a UTF-8 character, with
@@ -94,17 +105,23 @@ std::string Shortened(const std::string& text, std::size_t length) {
     return text.substr(0, end) + "...";
 }
 
-// The channel's description gives way when the title would not fit the
-// panel, and in a narrow panel the words "bin" and "station" too.
-std::string PanelTitle(const StationName& name, const PanelKind& kind, PositionStyle style, double characters) {
+// The channel's description (both, when the channel was renamed), escaped as
+// a terminal shows it, so that no control or bidirectional override reaches
+// the picture. It gives way when the title would not fit the panel, and in a
+// narrow panel the words "bin" and "station" too.
+std::string PanelTitle(const StationTrack& track, const PanelKind& kind, const PanelRange& range, PositionStyle style,
+                       double characters) {
+    const StationName& name = track.Name();
     const std::size_t shortestDescription = 8;
     std::string quantity = kind.position && style == PositionStyle::Detrended ? "position - mean" : kind.name;
-    std::string what = quantity + " (" + kind.unit + ")";
+    std::string what = quantity + " (" + range.value.Unit(kind.unit) + ")";
+    std::string description = ConsoleText(name.description);
+    if (!track.LastDescription().empty()) description += " -> " + ConsoleText(track.LastDescription());
     std::string bin = std::to_string(name.bin), station = std::to_string(name.station);
     std::string rest = ", bin " + bin + ", station " + station + ": " + what;
     std::size_t room = static_cast<std::size_t>(std::max(characters, 0.0));
     if (room < rest.size() + shortestDescription) rest = " " + bin + "/" + station + ": " + what;
-    return Shortened(name.description, room > rest.size() ? room - rest.size() : 0) + rest;
+    return Shortened(description, room > rest.size() ? room - rest.size() : 0) + rest;
 }
 
 // One series as a line through each column's low and high, broken where a
@@ -134,6 +151,20 @@ void DrawSeries(FigureCanvas& canvas, const RowData& row, TimeSpan span, const S
     flush();
 }
 
+// The series whose trace covers the most of the panel is drawn first, so
+// that a trace that spreads less stays visible on it.
+std::vector<Series> WidestFirst(const RowData& row, std::vector<Series> series) {
+    auto cover = [&row](const Series& one) {
+        double total = 0.0;
+        for (const TrackColumn& column : row.columns)
+            if (column.present >> one.index & 1u) total += column.high[one.index] - column.low[one.index];
+        return total;
+    };
+    std::stable_sort(series.begin(), series.end(),
+                     [&](const Series& a, const Series& b) { return cover(a) > cover(b); });
+    return series;
+}
+
 RowData RowOf(const StationTrack& track, TimeSpan span, int pixelColumns, PositionStyle style) {
     RowData row{track.Columns().Resample(span.from, span.to, pixelColumns),
                 (span.to - span.from) / pixelColumns,
@@ -152,20 +183,38 @@ void DrawRow(FigureCanvas& canvas, const FigureLayout& layout, const StationTrac
     for (int column = 0; column < FigureLayout::panelsPerRow; ++column) {
         const PanelKind& kind = panelKinds[column];
         PanelBox box = layout.Panel(index, column);
-        PanelRange range = RangeOf(row, span, kind, box.pixelRows);
+        PanelRange range = RangeOf(row, span, kind, box.pixelColumns, box.pixelRows);
         canvas.Select(box, range);
         for (const ShadedSpan& shaded : shading) canvas.Shade(shaded.from, shaded.to, ShadeColour(shaded.kind));
         double titleRoom = (box.right - box.left) / canvas.CharacterWidth();
-        canvas.Axes(box, range, bottom, PanelTitle(track.Name(), kind, style, titleRoom));
-        for (const Series& series : kind.series) DrawSeries(canvas, row, span, series);
+        canvas.Axes(box, range, bottom, PanelTitle(track, kind, range, style, titleRoom));
+        for (const Series& series : WidestFirst(row, kind.series)) DrawSeries(canvas, row, span, series);
     }
 }
 
+// The name is escaped already; start and host come from the file.
 std::string FigureTitle(const TrackRecording& recording) {
     std::string title = recording.name;
-    if (!recording.startTime.empty()) title += ", started " + recording.startTime;
-    if (!recording.host.empty()) title += " on " + recording.host;
+    if (!recording.startTime.empty()) title += ", started " + ConsoleText(recording.startTime);
+    if (!recording.host.empty()) title += " on " + ConsoleText(recording.host);
     return title;
+}
+
+// What the shades mean, under the time axis, ending at the page's right
+// edge whatever the page's width: each entry takes its name's length.
+void DrawShadeKey(FigureCanvas& canvas, const FigureLayout& layout) {
+    const double keyWidth = 0.015, gap = 0.004, keyHeight = 0.6 * (layout.TitleY() - layout.LegendY());
+    // The estimate of a character's width runs short on names of lower-case letters.
+    const double character = 1.2 * canvas.CharacterWidth(), y = layout.TimeLabelY();
+    double x = 1.0 - gap;
+    for (int kind = 0; kind < shadeKinds; ++kind)
+        x -= keyWidth + 2 * gap + (std::string(ShadeName(static_cast<ShadeKind>(kind))).size() + 1) * character;
+    for (int kind = 0; kind < shadeKinds; ++kind) {
+        const ShadeKind shade = static_cast<ShadeKind>(kind);
+        canvas.Box(x, x + keyWidth, y - keyHeight * 0.25, y + keyHeight * 0.75, ShadeColour(shade));
+        canvas.Text(x + keyWidth + gap, y, ShadeName(shade), textColour, 0.0);
+        x += keyWidth + 2 * gap + (std::string(ShadeName(shade)).size() + 1) * character;
+    }
 }
 
 // Each panel column's series names above it, in their colours; under the
@@ -179,13 +228,7 @@ void DrawLegend(FigureCanvas& canvas, const FigureLayout& layout) {
             canvas.Text(x, layout.LegendY(), series[i].name, series[i].colour);
         }
     }
-    const double keyWidth = 0.015, keyHeight = 0.6 * (layout.TitleY() - layout.LegendY());
-    for (int kind = 0; kind < shadeKinds; ++kind) {
-        double x = 0.66 + 0.1 * kind, y = layout.TimeLabelY();
-        canvas.Box(x, x + keyWidth, y - keyHeight * 0.25, y + keyHeight * 0.75,
-                   ShadeColour(static_cast<ShadeKind>(kind)));
-        canvas.Text(x + keyWidth + 0.004, y, ShadeName(static_cast<ShadeKind>(kind)), textColour, 0.0);
-    }
+    DrawShadeKey(canvas, layout);
 }
 
 }  // namespace
@@ -198,12 +241,18 @@ TimeSpan SpanOfTracks(const std::vector<StationTrack>& tracks) {
         span.to = std::max(span.to, track.LastSeconds());
     }
     if (span.from > span.to) span = {0.0, 0.0};
-    if (span.to - span.from < 1.0) span.to = span.from + 1.0;
+    if (span.to == span.from) span.to = span.from + 1.0;
     return span;
 }
 
 std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
                                           PositionStyle style) {
+    std::string messages;
+    return DrawTrackFigure(recording, span, width, height, style, messages);
+}
+
+std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
+                                          PositionStyle style, std::string& messages) {
     FigureCanvas canvas(width, height);
     const std::vector<StationTrack>& tracks = recording.tracks;
     FigureLayout layout(width, height, static_cast<int>(tracks.size()));
@@ -211,6 +260,9 @@ std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeS
     DrawLegend(canvas, layout);
     for (std::size_t row = 0; row < tracks.size(); ++row)
         DrawRow(canvas, layout, tracks[row], span, static_cast<int>(row), row + 1 == tracks.size(), style);
-    canvas.Text(0.5, layout.TimeLabelY(), "time (s)", textColour);
-    return canvas.Finish();
+    const int columns = layout.Panel(0, 0).pixelColumns;
+    canvas.Text(0.5, layout.TimeLabelY(), "time (" + TimeNumbers(span, columns).Unit("s") + ")", textColour);
+    std::vector<std::uint8_t> pixels = canvas.Finish();
+    messages = canvas.Messages();
+    return pixels;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "plot/RecordingTracks.h"
@@ -11,7 +12,8 @@ struct TimeSpan {
     double to;
 };
 
-// The span of the tracks' writes, widened to a second when it is shorter.
+// The span of the tracks' writes; one second from the first when they all
+// fall at one time.
 TimeSpan SpanOfTracks(const std::vector<StationTrack>& tracks);
 
 // How positions are drawn: each coordinate about its mean over the time
@@ -27,3 +29,6 @@ enum class PositionStyle { Detrended, Absolute };
 // shaded. RGBA pixels, top row first.
 std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
                                           PositionStyle style);
+// The same; `messages` gets what PLplot said while drawing, raw.
+std::vector<std::uint8_t> DrawTrackFigure(const TrackRecording& recording, TimeSpan span, int width, int height,
+                                          PositionStyle style, std::string& messages);

@@ -11,6 +11,7 @@ const Shade shades[shadeKinds] = {
     {inactiveState, {214, 226, 245}, "inactive"},
     {nonFiniteState, {250, 210, 210}, "not finite"},
     {0, {238, 232, 196}, "silent"},
+    {missedState, {226, 208, 240}, "missed writes"},
 };
 
 // Each column's write states; a column without writes takes those both its
@@ -67,6 +68,7 @@ std::vector<ShadedSpan> ShadedSpans(const StationTrack& track, const std::vector
         if (!column.any) continue;
         AddSilence(column.into, silenceLimit, spans);
         AddSilence(column.inside, silenceLimit, spans);
+        if (column.missed.Length() > 0.0) spans.push_back({column.missed.from, column.missed.to, missedShade});
     }
     AddSilence({span.from, track.FirstSeconds()}, silenceLimit, spans);
     AddSilence({track.LastSeconds(), span.to}, silenceLimit, spans);

@@ -11,6 +11,8 @@ constexpr std::size_t blockSize = 1 << 18;
 // characters): a file without line feeds must not take all memory. The same
 // limit holds wherever a line lies in the blocks read.
 constexpr std::size_t maxLineLength = 1 << 16;
+// A line may carry a CR before its line feed beyond the limit.
+constexpr std::size_t maxRawLength = maxLineLength + 1;
 // A byte-order mark some editors put at the start of a UTF-8 file.
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
@@ -119,20 +121,19 @@ bool LineSource::Next(std::string_view& line) {
     for (std::size_t searched = 0;;) {
         found = static_cast<const char*>(std::memchr(buffer.data() + begin + searched, '\n', end - begin - searched));
         searched = end - begin;
-        if (!found && searched > maxLineLength)
-            error = "a line longer than " + std::to_string(maxLineLength) + " bytes";
+        if (!found && searched > maxRawLength) error = "a line longer than " + std::to_string(maxLineLength) + " bytes";
         if (found || !error.empty() || !Fill()) break;
     }
     if (!error.empty() || (!found && begin == end)) return false;
     std::size_t stop = found ? static_cast<std::size_t>(found - buffer.data()) : end;
-    if (stop - begin > maxLineLength) {
+    line = std::string_view(buffer.data() + begin, stop - begin);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > maxLineLength) {
         error = "a line longer than " + std::to_string(maxLineLength) + " bytes";
         return false;
     }
     unfinished = !found;
-    line = std::string_view(buffer.data() + begin, stop - begin);
     begin = found ? stop + 1 : end;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (lineNumber == 0 && line.substr(0, byteOrderMark.size()) == byteOrderMark)
         line.remove_prefix(byteOrderMark.size());
     ++lineNumber;

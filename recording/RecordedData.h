@@ -43,5 +43,6 @@ struct RecordedWrite {
     uint32_t stampMicros = 0;  // the server's time stamp (0: not kept, or a version 1 file)
     RecordedChannel channel;
     bool channelChanged = false;  // the first write of the channel, or its flags or description changed
+    bool stampsBack = false;      // its stamp was earlier than the channel's write before: timed by the recorder
     std::vector<RecordedStation> stations;
 };

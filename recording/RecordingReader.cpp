@@ -149,6 +149,14 @@ bool RecordingReader::NoteDeath(std::string_view line) {
     return true;
 }
 
+bool RecordingReader::NoteStampsBack(std::string_view line) {
+    int instrument = 0, bin = 0;
+    Reason reason = ParseStampsBackLine(line, instrument, bin);
+    if (!reason.empty()) return Fail(source.LineNumber(), reason);
+    Slot(instrument, bin).stampsBack = true;
+    return true;
+}
+
 // A channel line, a metadata line ("# KEY VALUE"), a comment or an empty line.
 bool RecordingReader::ReadMetadata(std::string_view line) {
     if (line.empty()) return true;
@@ -232,7 +240,8 @@ void RecordingReader::StartWrite(const Row& row, RecordedWrite& write) {
     write.stampMicros = row.stampMicros;
     write.channel = slot.channel;
     write.channelChanged = slot.changed;
-    slot.changed = false;
+    write.stampsBack = slot.stampsBack;
+    slot.changed = slot.stampsBack = false;
     write.stations.assign(1, row.station);
     currentStations = 1u << row.station.station;
 }
@@ -282,6 +291,7 @@ bool RecordingReader::Next(RecordedWrite& write) {
         if (StartsRecording(line))
             return Fail(source.LineNumber(), "a second recording starts here; split the file before this line");
         if (IsDiedLine(line) && !NoteDeath(line)) return false;
+        if (IsStampsBackLine(line) && !NoteStampsBack(line)) return false;
         if (line.empty() || (line[0] == '#' && !IsChannelLine(line))) continue;
         if (line[0] == '#') {
             if (!(IsChannelGoneLine(line) ? RemoveChannel(line, open) : DeclareChannel(line))) return false;

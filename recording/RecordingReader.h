@@ -63,6 +63,7 @@ private:
     struct ChannelSlot {
         bool declared = false;
         bool changed = false;
+        bool stampsBack = false;  // a "# stamps back" line waits for the channel's next write
         double lastSeconds = 0.0;
         RecordedChannel channel;
     };
@@ -74,6 +75,7 @@ private:
     bool DeclareChannel(std::string_view line);
     bool RemoveChannel(std::string_view line, bool afterWrite);
     bool NoteDeath(std::string_view line);
+    bool NoteStampsBack(std::string_view line);
     bool ParseRow(std::string_view line, Row& row);
     bool ParseRowFields(const std::string_view* fields, Row& row);
     bool CheckRow(const std::string_view* fields, Row& row);

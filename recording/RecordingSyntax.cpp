@@ -26,6 +26,7 @@ namespace {
 
 constexpr std::string_view channelKeyword = "# channel";
 constexpr std::string_view diedKeyword = "# died ";
+constexpr std::string_view stampsBackKeyword = "# stamps back ";
 
 // The next space-separated word of `text`, taken off its front.
 std::string_view TakeWord(std::string_view& text) {
@@ -131,18 +132,37 @@ Reason ParseChannelGoneLine(std::string_view line, int& instrument, int& bin) {
     return {};
 }
 
-bool IsDiedLine(std::string_view line) { return line.substr(0, diedKeyword.size()) == diedKeyword; }
+namespace {
 
-Reason ParseDiedLine(std::string_view line, int& instrument, int& bin) {
-    std::string_view rest = line.substr(diedKeyword.size());
+// "KEYWORD I B" and nothing behind.
+Reason ParseChannelEvent(std::string_view line, std::string_view keyword, int& instrument, int& bin) {
+    std::string_view rest = line.substr(keyword.size());
     std::string_view instrumentText = TakeWord(rest), binText = TakeWord(rest);
     long long instrumentNumber = 0, binNumber = 0;
     if (!ParseIndex(instrumentText, channelLimit, instrumentNumber) || !ParseIndex(binText, channelLimit, binNumber) ||
         !TakeWord(rest).empty())
-        return "a server's death reads '# died INSTRUMENT BIN', each number 0..15";
+        return "the line reads '" + std::string(keyword) + "INSTRUMENT BIN', each number 0..15";
     instrument = static_cast<int>(instrumentNumber);
     bin = static_cast<int>(binNumber);
     return {};
+}
+
+}  // namespace
+
+bool IsDiedLine(std::string_view line) { return line.substr(0, diedKeyword.size()) == diedKeyword; }
+
+Reason ParseDiedLine(std::string_view line, int& instrument, int& bin) {
+    return ParseChannelEvent(line, diedKeyword, instrument, bin);
+}
+
+bool IsStampsBackLine(std::string_view line) { return line.substr(0, stampsBackKeyword.size()) == stampsBackKeyword; }
+
+Reason ParseStampsBackLine(std::string_view line, int& instrument, int& bin) {
+    return ParseChannelEvent(line, stampsBackKeyword, instrument, bin);
+}
+
+std::string FormatStampsBackLine(int instrument, int bin) {
+    return std::string(stampsBackKeyword) + std::to_string(instrument) + " " + std::to_string(bin);
 }
 
 std::string FormatDiedLine(int instrument, int bin) {

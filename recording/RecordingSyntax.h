@@ -31,6 +31,8 @@
 //   first row and again whenever they change (a restarted server).
 // - "# channel I B gone" says the server removed the channel there.
 // - "# died I B" says the channel's server died there holding its mutex.
+// - "# stamps back I B" says the channel's next write carried a time stamp
+//   earlier than its write before: its time is the recorder's own.
 // - A write of the server is a run of rows with the same time, instrument,
 //   bin, write counter and time stamp; it holds each station of "# stations"
 //   once. Replay writes it as one write.
@@ -86,6 +88,12 @@ std::string FormatChannelGoneLine(int instrument, int bin);
 bool IsDiedLine(std::string_view line);
 Reason ParseDiedLine(std::string_view line, int& instrument, int& bin);
 std::string FormatDiedLine(int instrument, int bin);
+// "# stamps back I B": the channel's next write was stamped before its write
+// before (the server's clock stepped back); the recorder timed it by its own
+// clock, and the channel's times go on from there. A comment to older readers.
+bool IsStampsBackLine(std::string_view line);
+Reason ParseStampsBackLine(std::string_view line, int& instrument, int& bin);
+std::string FormatStampsBackLine(int instrument, int bin);
 // "# channel I B flags 0xHEX description TEXT"
 Reason ParseChannelLine(std::string_view line, RecordedChannel& channel);
 std::string FormatChannelLine(const RecordedChannel& channel);

@@ -125,6 +125,10 @@ bool RecordingWriter::WriteChannelGone(int instrument, int bin) {
 
 bool RecordingWriter::WriteChannelDied(int instrument, int bin) { return Put(FormatDiedLine(instrument, bin) + "\n"); }
 
+bool RecordingWriter::WriteStampsBack(int instrument, int bin) {
+    return Put(FormatStampsBackLine(instrument, bin) + "\n");
+}
+
 // A time the reader would refuse is not written: it fails the recording.
 bool RecordingWriter::WriteWrite(const RecordedWrite& write) {
     char lead[80], row[192];

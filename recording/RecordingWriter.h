@@ -28,6 +28,8 @@ public:
     bool WriteChannelGone(int instrument, int bin);
     // The channel's server died holding its mutex.
     bool WriteChannelDied(int instrument, int bin);
+    // The channel's next write was stamped before its write before.
+    bool WriteStampsBack(int instrument, int bin);
     // One write of the server: one row per station, all with its time,
     // channel, write counter and time stamp.
     bool WriteWrite(const RecordedWrite& write);

@@ -16,9 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "plot/TrackColumns.h"
+#include "plot/AxisNumbers.h"
 #include "plot/FigureLayout.h"
+#include "plot/TrackColumns.h"
+#include "plot/TrackStatistics.h"
 #include "recording/RecordingReader.h"
+#include "recording/RecordingSyntax.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/OutputFile.h"
 #include "tests/tracker/TrackerTestSupport.h"
@@ -312,6 +315,53 @@ TEST_F(PlotTest, SilenceInactivityAndUnitChangeOfTheRealServer) {
     EXPECT_EQ(station0[12] + station0[13] + station0[14], "000") << "range: " << line;
 }
 
+// Three seconds at 100 Hz: the recorder misses the writes of 1.0-1.5 s (the
+// counter jumps), the server is silent for 2.0-2.5 s (it does not), and the
+// azimuth turns back and forth across 180°. The description holds bytes that
+// are no UTF-8 and a right-to-left override. Missed writes and silence are
+// shaded apart, the azimuth stays one narrow trace, and nothing but the
+// picture's name is said.
+TEST_F(PlotTest, PictureKeepsMissedWritesSilenceAndTurnsApart) {
+    std::ostringstream text;
+    text << "# lumivex recording 2\n# stations 0\n"
+         << recording_syntax::columnLine << "\n"
+         << "# channel 0 0 flags 0x0000021F description bad \xff\xfe\xc2 \xe2\x80\xae reversed\n";
+    for (int tick = 0, counter = 0; tick <= 300; ++tick) {
+        if ((tick > 100 && tick < 150) || (tick > 200 && tick < 250)) continue;
+        counter += tick == 150 ? 50 : 1;
+        text << tick / 100.0 << ",0,0," << counter << ",0,0,0,0,0," << (tick % 2 ? 3.14 : -3.14) << ",0,0\n";
+    }
+    const std::string path = Written(text.str());
+
+    Outcome run = Plot({path, "-o", picture.Path(), "--force", "--size", "1200x400"});
+
+    ASSERT_EQ(ExitStatus(run), 0) << run.output;
+    EXPECT_EQ(run.output, "lumivex-plot: wrote " + picture.Path() + "\n");
+    Picture png;
+    ASSERT_TRUE(png.Read(picture.Path()));
+    const Rgb silent{238, 232, 196}, missed{226, 208, 240}, azimuth{230, 159, 0};
+    const PanelBox box = FigureLayout(1200, 400, 1).Panel(0, 2);
+    auto at = [&box](double seconds) {
+        return static_cast<int>((box.left + (box.right - box.left) * seconds / 3.0) * 1200);
+    };
+    const std::vector<int> missedColumns = png.ColumnsOf(missed, box), silentColumns = png.ColumnsOf(silent, box);
+    ASSERT_FALSE(missedColumns.empty());
+    ASSERT_FALSE(silentColumns.empty());
+    EXPECT_NEAR(LongestRun(missedColumns).first, at(1.0), 3);
+    EXPECT_NEAR(LongestRun(missedColumns).second, at(1.5), 3);
+    EXPECT_NEAR(LongestRun(silentColumns).first, at(2.0), 3);
+    EXPECT_NEAR(LongestRun(silentColumns).second, at(2.5), 3);
+    const PanelBox angles = FigureLayout(1200, 400, 1).Panel(0, 1);
+    int rows = 0;
+    for (int y = static_cast<int>((1.0 - angles.top) * 400); y < (1.0 - angles.bottom) * 400; ++y)
+        for (int x = static_cast<int>(angles.left * 1200) + 2; x < angles.right * 1200 - 2; ++x)
+            if (png.Is(x, y, azimuth)) {
+                ++rows;
+                break;
+            }
+    EXPECT_LT(rows, angles.pixelRows / 4) << "the azimuth swings across the panel";
+}
+
 TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     const std::string good =
         std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns + "0.5,0,0,0,1,2,3,0,0,0\n";
@@ -319,9 +369,11 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
     for (int station = 0; station < 14; ++station) crowded += "0.5,0,0," + std::to_string(station) + ",1,2,3,0,0,0\n";
     // Every interval a different length: more of them than are counted.
     std::string distinct = std::string(header) + "# channel 0 0 flags 0x0000021F description t\n" + columns;
-    for (long row = 0, micros = 0; row <= 200001; micros += ++row) {
+    for (long row = 0, micros = 0; row <= 200010; micros += ++row) {
         char text[64];
-        std::snprintf(text, sizeof text, "%ld.%06ld,0,0,0,0,0,0,0,0,0\n", micros / 1000000, micros % 1000000);
+        // Two stations, each with half of the lengths: the limit holds for them together.
+        std::snprintf(text, sizeof text, "%ld.%06ld,0,0,%ld,0,0,0,0,0,0\n", micros / 1000000, micros % 1000000,
+                      row % 2);
         distinct += text;
     }
     const std::string out = picture.Path();
@@ -340,6 +392,7 @@ TEST_F(PlotTest, BadInputEndsWithItsStatusAndSaysWhy) {
         {good, {"-o", out, "--from", "2", "--to", "1"}, 2, "--from"},
         {good, {"-o", out, "--from", "+1"}, 2, "'+1' is not a number of seconds"},
         {good, {"-o", out, "--size", "100x100"}, 2, "--size"},
+        {good, {"-o", out, "--size", "8000x8000"}, 2, "at most 25000000 pixels"},
         {good, {"--stats", "-o", out}, 2, "--stats"},
         {good, {"-o", recording.Path()}, 2, "is the recording itself"},
         {good, {"-o", "-"}, 2, "not to standard output"},
@@ -382,6 +435,112 @@ TEST(TrackColumnsTest, MergedColumnsKeepSpikesBreaksAndSilences) {
     EXPECT_TRUE(resampled[9].present & 1u) << "the write at the right edge counts";
     for (int column : {0, 1, 2, 4, 6, 9})
         EXPECT_LT(resampled[column].into.Length() + resampled[column].inside.Length(), 0.01);
+}
+
+PoseSample Pose(double seconds, std::uint32_t counter, double x, double y = 0.0, double angle = 0.0) {
+    PoseSample sample;
+    sample.seconds = seconds;
+    sample.writeCount = counter;
+    sample.position[0] = x, sample.position[1] = y;
+    sample.angles[0] = sample.angles[1] = angle;
+    return sample;
+}
+
+// Writes every 10 ms from `start`, counted on from `counter`, alternating
+// between `x` + `wobble` and `x` - `wobble` and the angles between ±`turn`.
+std::vector<PoseSample> Steady(double start, std::uint32_t counter, int writes, double x, double wobble = 0.0,
+                               double turn = 0.0) {
+    std::vector<PoseSample> samples;
+    for (int i = 0; i < writes; ++i) {
+        const double sign = i % 2 ? -1.0 : 1.0;
+        samples.push_back(Pose(start + i * 0.01, counter + i, x + sign * wobble, 0.0, sign * turn));
+    }
+    return samples;
+}
+
+std::vector<PoseSample> Joined(std::vector<PoseSample> a, const std::vector<PoseSample>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The figures whose definition is a choice, each on the smallest track that
+// shows it.
+TEST(TrackStatisticsTest, AmbiguousCasesFollowTheirDocumentedDefinitions) {
+    const double nan = std::nan("");
+    const struct {
+        const char* name;
+        std::vector<PoseSample> samples;
+        double (*figure)(const TrackStatistics&);
+        double expected;
+    } cases[] = {
+        {"one axis not finite: the others keep their range",
+         {Pose(0.0, 1, 0.0, nan), Pose(0.01, 2, 1.0, 0.0), Pose(0.02, 3, 2.0, 1.0)},
+         [](const TrackStatistics& s) { return s.rangeM[0]; },
+         2.0},
+        {"intervals rounded to the nearest microsecond",
+         {Pose(0.0, 0, 0.0), Pose(0.0083336, 0, 0.0), Pose(0.0166672, 0, 0.0)},
+         [](const TrackStatistics& s) { return s.intervalP50Ms; },
+         8.334},
+        {"jitter_deg: the length of the three angles' deviation", Steady(0.0, 1, 20, 0.0, 0.0, 1.0),
+         [](const TrackStatistics& s) { return s.jitterDeg; }, 0.8 * std::sqrt(2.0)},
+        {"a jump of 2^31 - 2 writes in 10 ms is a restart, no missed writes",
+         {Pose(0.0, 1, 0.0), Pose(0.01, 2, 0.0), Pose(0.02, 2147483648u, 0.0)},
+         [](const TrackStatistics& s) { return static_cast<double>(s.missed); },
+         0.0},
+        {"a restart within two periods is no jitter", Joined(Steady(0.0, 100, 10, 0.0), Steady(0.1, 1, 10, 1.0)),
+         [](const TrackStatistics& s) { return s.jitterMm; }, 0.0},
+        {"a removal between writes is a restart, whatever the counter does",
+         Joined(Steady(0.0, 1, 10, 0.0),
+                [] {
+                    std::vector<PoseSample> after = Steady(0.1, 11, 10, 1.0);
+                    after.front().afterRemoval = true;
+                    return after;
+                }()),
+         [](const TrackStatistics& s) { return s.jitterMm; }, 0.0},
+        {"a restart's long silence is a dropout", Joined(Steady(0.0, 100, 10, 0.0), Steady(1.0, 1, 10, 0.0)),
+         [](const TrackStatistics& s) { return static_cast<double>(s.dropouts); }, 1.0},
+        {"missed writes are no dropout", Joined(Steady(0.0, 1, 10, 0.0), Steady(1.0, 110, 10, 0.0)),
+         [](const TrackStatistics& s) { return static_cast<double>(s.dropouts); }, 0.0},
+    };
+    for (const auto& c : cases) {
+        StationTrack track(StationName{0, 0, 0, "t"}, 64);
+        for (const PoseSample& sample : c.samples) track.Add(sample);
+        EXPECT_NEAR(c.figure(ComputeStatistics(track)), c.expected, 1e-9) << c.name;
+    }
+}
+
+// Every number fits six characters, the sign included, and the unit says
+// what the numbers leave out.
+TEST(AxisNumbersTest, NumbersKeepEveryCharacterAndTheUnitSaysTheRest) {
+    const struct {
+        double low, high, step, value;
+        const char *label, *unit;
+    } cases[] = {
+        {0.0, 10.0, 2.0, 4.0, "4", "m"},
+        {-8e-5, 8e-5, 2e-5, -7e-5, "-70",
+         "m \xC3\x97"
+         "1e-6"},
+        {-8e-5, 8e-5, 2e-5, 7e-5, "70",
+         "m \xC3\x97"
+         "1e-6"},
+        {-3e38, 0.0, 5e37, -3e38, "-300",
+         "m \xC3\x97"
+         "1e36"},
+        {999999990.0, 1e9, 2.0, 999999994.0, "-6", "m + 1000000000"},
+        {179.9996, 180.0004, 0.0002, 180.0002, "200",
+         "m \xC3\x97"
+         "1e-6 + 180"},
+        {-0.5, 0.5, 0.0005, -0.4995, "-499.5",
+         "m \xC3\x97"
+         "1e-3"},
+    };
+    for (const auto& c : cases) {
+        AxisNumbers numbers(c.low, c.high, c.step);
+        EXPECT_EQ(numbers.Label(c.value), c.label) << c.low << ".." << c.high;
+        EXPECT_EQ(numbers.Unit("m"), c.unit) << c.low << ".." << c.high;
+        for (double tick = std::ceil(c.low / c.step) * c.step; tick <= c.high; tick += c.step)
+            EXPECT_LE(numbers.Label(tick).size(), 6u) << tick;
+    }
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ std::vector<RecordedWrite> Writes() {
                                          Write(2.5, 1, 0x213, "Rig  restarted", 0.5f),
                                          Write(2.508333, 2, 0x213, "Rig  restarted", 0.25f)};
     for (std::size_t i = 0; i < writes.size(); ++i) writes[i].channelChanged = i == 0 || i == 3;
+    writes[1].stampsBack = true;
     return writes;
 }
 
@@ -60,6 +61,9 @@ void WriteRecording(const std::string& path) {
     RecordingWriter writer;
     ASSERT_TRUE(writer.Open(path, info));
     for (const RecordedWrite& write : Writes()) {
+        if (write.stampsBack) {
+            ASSERT_TRUE(writer.WriteStampsBack(0, 3));
+        }
         if (write.channelChanged) {
             ASSERT_TRUE(writer.WriteChannel(write.channel));
         }
@@ -92,6 +96,7 @@ void ExpectSameWrite(const RecordedWrite& read, const RecordedWrite& written, st
     EXPECT_EQ(read.channel.flags, written.channel.flags);
     EXPECT_EQ(read.channel.description, written.channel.description);
     EXPECT_EQ(read.channelChanged, written.channelChanged);
+    EXPECT_EQ(read.stampsBack, written.stampsBack);
     ASSERT_EQ(read.stations.size(), written.stations.size());
     for (std::size_t k = 0; k < read.stations.size(); ++k) {
         EXPECT_EQ(read.stations[k].station, written.stations[k].station);
@@ -109,13 +114,14 @@ struct Case {
 };
 
 TEST(RecordingRoundTrip, ReadsBackWhatWasWrittenUpToTheLastWholeWrite) {
-    // The file: 11 lines of metadata, a channel line, 6 rows (lines 13-18),
-    // the second channel line (19) and 4 rows (20-23), each write two rows.
+    // The file: 11 lines of metadata, a channel line, 2 rows (lines 13-14),
+    // the stamps' step back (15), 4 rows (16-19), the second channel line (20)
+    // and 4 rows (21-24), each write two rows.
     const Case cases[] = {
         {"plain", ".csv", 0, 5, 0},
         {"compressed", ".csv.gz", 0, 5, 0},
-        {"cut inside the last line", ".csv", 5, 4, 22},
-        {"cut after the first row of the last write", ".csv", 0, 4, 22},
+        {"cut inside the last line", ".csv", 5, 4, 23},
+        {"cut after the first row of the last write", ".csv", 0, 4, 23},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -191,17 +197,33 @@ TEST(RecordingWriter, KeepsTheReasonOfTheFirstFailure) {
     }
 }
 
-// Some editors start a UTF-8 file with a byte-order mark; it is skipped.
-TEST(RecordingReader, SkipsAByteOrderMark) {
-    const std::string path = "/tmp/lumivex-bom-" + std::to_string(getpid()) + ".csv";
-    std::ofstream(path, std::ios::binary)
-        << "\xEF\xBB\xBF# lumivex recording 2\n# stations 0\n"
-        << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
-        << "# channel 0 0 flags 0x21F description Rig\n0.5,0,0,9,0,0,1,1,1,0,0,0\n";
-    RecordingReader reader;
-    RecordedWrite write;
-    EXPECT_TRUE(reader.Open(path) && reader.Next(write)) << reader.Error();
-    EXPECT_EQ(reader.Info().version, 2);
+// What the reader lets pass at the edges of a line: a byte-order mark some
+// editors put first, and a CR before the line feed, which does not count
+// toward the longest line.
+TEST(RecordingReader, ToleratesAByteOrderMarkAndACarriageReturn) {
+    const std::string longest = "# " + std::string((1 << 16) - 2, 'c');
+    const struct {
+        const char *name, *start;
+        std::string comment;
+        const char* error;
+    } cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF", "# c", ""},
+        {"longest line, LF", "", longest + "\n", ""},
+        {"longest line, CRLF", "", longest + "\r\n", ""},
+        {"a byte longer", "", longest + "c\r\n", ":5: a line longer than 65536 bytes"},
+    };
+    const std::string path = "/tmp/lumivex-edges-" + std::to_string(getpid()) + ".csv";
+    for (const auto& c : cases) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            << c.start << "# lumivex recording 2\n# stations 0\n"
+            << "time_s,instrument,bin,write,stamp_us,station,x,y,z,azimuth,elevation,roll\n"
+            << "# channel 0 0 flags 0x21F description Rig\n"
+            << c.comment << "\n0.5,0,0,9,0,0,1,1,1,0,0,0\n";
+        RecordingReader reader;
+        RecordedWrite write;
+        EXPECT_EQ(reader.Open(path) && reader.Next(write), *c.error == 0) << c.name;
+        EXPECT_EQ(reader.Error(), *c.error ? path + c.error : "") << c.name;
+    }
     std::remove(path.c_str());
 }
 

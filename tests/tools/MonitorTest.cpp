@@ -675,6 +675,64 @@ TEST_F(MonitorTest, RecordingKeepsChangesWithoutCounterOrStampApart) {
     EXPECT_EQ(recording.writes[1].stations[0].record.x, static_cast<float>(0x210));
 }
 
+// A server whose stamps step back by a second, then writes once more and
+// removes its channel before the next poll: times go on by the recorder's
+// clock from the step on, the file says the stamps went back, and the last
+// write comes before the one removal.
+TEST_F(MonitorTest, RecordingTimesGoOnWhenStampsStepBackAndTheLastWriteComesBeforeItsRemoval) {
+    const struct {
+        int64_t stampMicros;  // from the first poll's clock
+        bool remove;          // after the write
+        double seconds;
+        bool stampsBack;
+    } polls[] = {{0, false, 0.0, false},
+                 {10000, false, 0.01, false},
+                 {-1000000, false, 0.02, true},
+                 {-990000, false, 0.03, false},
+                 {-980000, true, 0.04, false}};
+    ChannelWriter writer(0, 0);
+    ASSERT_TRUE(writer.Open(0600, ChannelState{}));
+    ChannelMonitor monitor(0, 0x1, 0x1);
+    OutputFile csv;
+    WriteRecorder recorder;
+    ASSERT_TRUE(recorder.Open(csv.Path(), monitor, 0x1, "test"));
+    const MonitorClock::time_point start = MonitorClock::now();
+    const int64_t startMicros = std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count();
+    std::vector<MonitorEvent> events;
+    ChannelState state;
+    for (std::size_t i = 0; i <= std::size(polls); ++i) {
+        const MonitorClock::time_point now = start + std::chrono::milliseconds(10 * i);
+        if (i < std::size(polls)) {
+            state.writeCount = static_cast<uint32_t>(i + 1);
+            state.timestampMicros = static_cast<uint32_t>(startMicros + polls[i].stampMicros);
+            ASSERT_TRUE(writer.Publish(state));
+            if (polls[i].remove) writer.Unlink();
+        }
+        // The removal is seen once the system has told of it: one poll finds
+        // it with the write before it.
+        monitor.Poll(now, events);
+        for (int attempt = 0; i < std::size(polls) && polls[i].remove && !monitor.Channels()[0].gone; ++attempt) {
+            ASSERT_LT(attempt, 10000) << "the removal was never seen";
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            monitor.Poll(now, events);
+        }
+        ASSERT_TRUE(recorder.Record(monitor, now));
+    }
+    ASSERT_TRUE(recorder.Close());
+
+    Recording recording = ReadRecording(csv.Path());
+    EXPECT_EQ(recording.error + recording.cut, "");
+    ASSERT_EQ(recording.writes.size(), std::size(polls)) << csv.Text();
+    for (std::size_t i = 0; i < std::size(polls); ++i) {
+        EXPECT_NEAR(recording.writes[i].seconds, polls[i].seconds, 1e-6) << i;
+        EXPECT_EQ(recording.writes[i].stampsBack, polls[i].stampsBack) << i;
+    }
+    const std::string text = csv.Text();
+    const std::size_t gone = text.find("\n# channel 0 0 gone\n");
+    EXPECT_TRUE(gone != std::string::npos && gone > text.rfind("\n0.040000,")) << text;
+    EXPECT_EQ(text.find("# channel 0 0 gone", gone + 2), std::string::npos) << text;
+}
+
 // A server dies in the middle of a write beside a recorder and is started
 // again: the file marks the death once, holds neither the half write nor a
 // counter twice, and the replay says where the server died.

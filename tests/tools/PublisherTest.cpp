@@ -241,12 +241,12 @@ const char* const replayed =
     "# channel 0 0 flags 0x00000213 description Lab rig  A\r\n"
     "# channel 0 2 flags 0x00000121 description\r\n"
     "time_s,instrument,bin,station,x,y,z,azimuth,elevation,roll\r\n"
-    "0.000000,0,0,0,1.5,0.25,1.8,0.5,0,-0.125\r\n"
+    "999999990.000000,0,0,0,1.5,0.25,1.8,0.5,0,-0.125\r\n"
     "# a comment between rows\r\n"
-    "0.200000,0,2,3,-7,8,9,0.100000001,0.200000003,0.300000012\r\n"
-    "0.400000,0,0,1,0.333333343,1e-07,-2.5,3.14159274,-1.57079637,0\r\n"
-    "0.600000,0,2,31,1,2,3,4,5,6\r\n"
-    "0.800000,0,0,0,2.5,0.5,1,0,0,0.25\r\n";
+    "999999990.200000,0,2,3,-7,8,9,0.100000001,0.200000003,0.300000012\r\n"
+    "999999990.400000,0,0,1,0.333333343,1e-07,-2.5,3.14159274,-1.57079637,0\r\n"
+    "999999990.600000,0,2,31,1,2,3,4,5,6\r\n"
+    "999999990.800000,0,0,0,2.5,0.5,1,0,0,0.25\r\n";
 
 struct Write {
     int bin;
@@ -271,7 +271,8 @@ TEST_F(PublisherTest, ReplayKeepsTheRecordedTimingAndEndsWithTheRecordedPoses) {
     ASSERT_EQ(state[0].writeCount, 3u);
     ASSERT_EQ(state[2].writeCount, 2u);
 
-    // Each write comes no earlier than the recording says after the first one,
+    // The replay starts at its first write, however late in the recording's
+    // time that is. Each write comes no earlier than the recording says after the first one,
     // at twice its pace (a late write does not delay the ones after it, so
     // only the first is a fair reference); the whole replay takes less than
     // the recording's own length.

@@ -46,6 +46,7 @@ std::unique_ptr<CLI::App> MonitorCommandLine(MonitorOptions& options) {
         ->check(durationCheck)
         ->excludes(once);
     AddVersionFlag(*app, "lumivex-monitor");
+    AddHelpAllFlag(*app);
     RefuseOptionLikeValues(*app);
     return app;
 }

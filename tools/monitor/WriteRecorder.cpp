@@ -92,12 +92,24 @@ void WriteRecorder::Collect(int instrument, const ChannelWatch& channel, Monitor
     foundIndex.push_back(index);
 }
 
+// The write's time since zero. A stamp that puts the write before the
+// channel's last one went back: the poll's time stands in, and the shift
+// it takes carries the channel's later stamps on from there. A change that
+// kept the counter and stamp of the write before goes a microsecond after
+// it, so that the two stay two writes in the file.
+bool WriteRecorder::PlaceInTime(RecordedWrite& write, Last& before, double polled) {
+    const double stamped = write.seconds - zero + before.shift;
+    const bool same = SameStamp(write, before);
+    write.seconds = std::max(stamped, before.seconds + (same ? minimumStep : 0.0));
+    if (!before.recorded || same || stamped >= before.seconds) return true;
+    write.seconds = std::max(polled - zero, before.seconds + minimumStep);
+    before.shift += write.seconds - stamped;
+    return writer.WriteStampsBack(write.channel.instrument, write.channel.bin);
+}
+
 // In the order the server made them. Time zero is the earliest write of the
-// first poll that found any; a channel's times never go back in the file,
-// even when a server's stamps do. A change that kept the counter and stamp
-// of the write before goes a microsecond after it, so that the two stay two
-// writes in the file.
-bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
+// first poll that found any; a channel's times never go back in the file.
+bool WriteRecorder::WriteFound(const ChannelMonitor& monitor, MonitorClock::time_point now) {
     std::vector<std::size_t> order(found.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
@@ -108,20 +120,24 @@ bool WriteRecorder::WriteFound(const ChannelMonitor& monitor) {
     for (std::size_t at : order) {
         Last& before = last[foundIndex[at]];
         RecordedWrite& write = found[at];
-        write.seconds = std::max(write.seconds - zero, before.seconds + (SameStamp(write, before) ? minimumStep : 0.0));
+        written = PlaceInTime(write, before, SteadySeconds(now)) && written;
         if (write.channelChanged) written = writer.WriteChannel(write.channel) && written;
         written = writer.WriteWrite(write) && written;
-        before = {true, monitor.Channels()[foundIndex[at]].state, write.seconds, false, before.deathsWritten};
+        before.recorded = true;
+        before.state = monitor.Channels()[foundIndex[at]].state;
+        before.seconds = write.seconds;
     }
     return written;
 }
 
 // Only a removal by the server: a channel refused after a change of its
-// objects is still published.
+// objects is still published. One line per removal: the next comes only
+// after the channel was seen back.
 bool WriteRecorder::WriteRemovals(const ChannelMonitor& monitor) {
     bool written = true;
     const auto& channels = monitor.Channels();
     for (std::size_t i = 0; i < channels.size(); ++i) {
+        if (!channels[i].gone) last[i].goneWritten = false;
         if (!channels[i].gone || channels[i].refused || !last[i].recorded || last[i].goneWritten) continue;
         written = writer.WriteChannelGone(monitor.Instrument(), channels[i].bin) && written;
         last[i].goneWritten = true;
@@ -147,7 +163,7 @@ bool WriteRecorder::Record(const ChannelMonitor& monitor, MonitorClock::time_poi
     const auto& channels = monitor.Channels();
     for (std::size_t i = 0; i < channels.size(); ++i)
         if (channels[i].readable && NewWrite(channels[i], last[i])) Collect(monitor.Instrument(), channels[i], now, i);
-    bool removals = WriteRemovals(monitor);
     bool deaths = WriteDeaths(monitor);
-    return WriteFound(monitor) && removals && deaths;
+    bool writes = WriteFound(monitor, now);
+    return WriteRemovals(monitor) && writes && deaths;
 }

@@ -14,29 +14,35 @@ namespace {
 
 const char* const description =
     "Draws a recording of lumivex-monitor: per station one row of panels (position x, y, z in metres, each\n"
-    "about its mean unless --position absolute; azimuth, elevation and roll in degrees; the interval between\n"
-    "writes in ms) over time. Traces break where a value is not finite and at dropouts; shades mark where\n"
-    "the station was inactive, not finite or silent. Positions are converted to metres write by write, from\n"
-    "each write's unit. The picture is written to RECORDING.png unless -o names another file; its name is\n"
-    "printed on standard error.\n"
+    "about its mean unless --position absolute; azimuth, elevation and roll in degrees, unwrapped across\n"
+    "+-180; the interval between writes in ms) over the recording's time. Traces break where a value is not\n"
+    "finite and at dropouts; shades mark where the station was inactive, not finite, silent, or written by\n"
+    "writes the recorder missed. An axis whose numbers would need more than six characters numbers from an\n"
+    "offset or in a power of 1000, as its unit says. Texts of the recording are drawn escaped (\\xHH);\n"
+    "PLplot's own messages are printed escaped, with status 1. Positions are converted to metres write by\n"
+    "write, from each write's unit. The picture is written to RECORDING.png unless -o names another file;\n"
+    "its name is printed on standard error.\n"
     "With --stats it prints per station instead:\n"
     "  samples     writes of the station\n"
     "  rate_hz     (samples - 1) / (last time - first time)\n"
-    "  p50/p99/max_ms  intervals between consecutive writes, in whole microseconds; percentiles by nearest\n"
-    "              rank (the smallest interval with at least 50 % or 99 % of all at or below it)\n"
-    "  dropouts    intervals over twice the median in which the server wrote nothing (its write counter\n"
-    "              advanced by one)\n"
-    "  missed      writes the recorder did not see (the steps of the write counter beyond one)\n"
-    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n              "
-    "never inactive)\n"
+    "  p50/p99/max_ms  intervals between consecutive writes, rounded to the nearest microsecond;\n"
+    "              percentiles by nearest rank (the smallest interval with at least 50 % or 99 % of all at\n"
+    "              or below it)\n"
+    "  dropouts    intervals over twice the median that span no missed writes (the write counter advanced\n"
+    "              by one, is not recorded, or started again: a restarted server's pause counts)\n"
+    "  missed      writes the recorder did not see (the steps of the write counter beyond one; a counter\n"
+    "              that goes back or jumps by more writes than microseconds passed, or any step across the\n"
+    "              channel's removal, is a restart: none)\n"
+    "  inactive    the fraction of writes with the station's active bit clear (stations 4-31 have none:\n"
+    "              never inactive)\n"
     "  nonfinite   the fraction of writes with a value that is not finite\n"
-    "  range_*_m   max - min of x, y, z of the finite positions, in metres\n"
-    "  jitter_mm, jitter_deg  RMS distance of each position (and of the angles) from the mean of the 5\n"
-    "              writes centred on it; windows with a dropout, missed writes or a value that is not finite\n"
-    "              are left out\n"
+    "  range_*_m   max - min of each axis's finite values, in metres\n"
+    "  jitter_mm, jitter_deg  RMS distance of each position (x, y, z together) and of the angles (azimuth,\n"
+    "              elevation, roll together, not per angle) from the mean of the 5 writes centred on it;\n"
+    "              windows with a dropout, missed writes, a restart or a value that is not finite are left out\n"
     "--csv prints them with 9 significant digits, an empty field for a figure the station has too few\n"
     "writes for. The intervals are counted per length; a recording whose selected stations have more than\n"
-    "200000 different intervals is refused.";
+    "200000 different intervals, all stations together, is refused.";
 
 bool ParseSize(const std::string& text, int& width, int& height) {
     int consumed = 0;
@@ -47,11 +53,14 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 const CLI::Validator sizeValidator(
     [](std::string& text) {
         int width = 0, height = 0;
-        if (ParseSize(text, width, height) && width >= smallestPictureSide && height >= smallestPictureSide &&
-            width <= largestPictureSide && height <= largestPictureSide)
-            return std::string();
-        return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestPictureSide) + ".." +
-               std::to_string(largestPictureSide) + ", e.g. 1600x1000";
+        if (!ParseSize(text, width, height) || width < smallestPictureSide || height < smallestPictureSide ||
+            width > largestPictureSide || height > largestPictureSide)
+            return "the size reads WIDTHxHEIGHT in pixels, each " + std::to_string(smallestPictureSide) + ".." +
+                   std::to_string(largestPictureSide) + ", e.g. 1600x1000";
+        if (static_cast<long>(width) * height > mostPicturePixels)
+            return "the picture may have at most " + std::to_string(mostPicturePixels) +
+                   " pixels (some 200 MB of memory to draw), e.g. 5000x5000";
+        return std::string();
     },
     "", "Size");
 
@@ -128,6 +137,7 @@ CommandLineOutcome ParsePlotOptions(int argc, const char* const* argv, PlotOptio
     OptionTexts texts;
     AddOptions(app, options, texts);
     AddVersionFlag(app, "lumivex-plot");
+    AddHelpAllFlag(app);
     RefuseOptionLikeValues(app);
     CheckTogether(app, [&app, &texts, &options]() { return Complete(app, texts, options); });
     return RunCommandLine(app, argc, argv);

@@ -24,8 +24,10 @@ struct PlotOptions {
     bool force = false;  // the picture may replace a file
 };
 
-// Big enough for a wall, small enough that the picture's memory stays modest.
+// Big enough for a wall, small enough that the picture's memory stays modest:
+// its pixels take 4 bytes each, and drawing and writing it about as much again.
 constexpr int smallestPictureSide = 400, largestPictureSide = 8000;
+constexpr long mostPicturePixels = 25000000;
 
 // Reads the command line into `options`, answering help, version and errors
 // itself (RunCommandLine).

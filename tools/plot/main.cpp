@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -13,6 +14,7 @@
 #include "plot/TrackFigure.h"
 #include "tools/common/OutputFileRule.h"
 #include "tools/plot/PlotOptions.h"
+#include "text/ConsoleText.h"
 #include "text/Warning.h"
 
 namespace {
@@ -45,6 +47,16 @@ bool FitHeight(PlotOptions& options, std::size_t rows, std::string& problem) {
     return false;
 }
 
+// PLplot prints its own warnings raw; they reach the terminal escaped, one
+// line each, and the picture they concern counts as not drawn well.
+int ReportDrawingTrouble(const std::string& messages, const std::string& picture) {
+    std::istringstream lines(messages);
+    bool any = false;
+    for (std::string line; std::getline(lines, line);)
+        if (line.find_first_not_of(" *\r") != std::string::npos) PrintWarning("PLplot", ConsoleText(line)), any = true;
+    return any ? PrintError("PLplot reported trouble; " + picture + " may lack some of the figure", 1) : 0;
+}
+
 int Draw(PlotOptions& options, const TrackRecording& recording) {
     std::string problem;
     if (!FitHeight(options, recording.tracks.size(), problem)) return PrintError(problem, 2);
@@ -55,12 +67,13 @@ int Draw(PlotOptions& options, const TrackRecording& recording) {
     int status = 0;
     std::FILE* file = OpenOutputStream(options.output, options.force, status);
     if (!file) return status;
-    std::string failure = WriteRgbPng(file, options.width, options.height,
-                                      DrawTrackFigure(recording, span, options.width, options.height, options.position),
-                                      PixelLayout::Rgba);
+    std::string messages;
+    std::string failure = WriteRgbPng(
+        file, options.width, options.height,
+        DrawTrackFigure(recording, span, options.width, options.height, options.position, messages), PixelLayout::Rgba);
     if (!failure.empty()) return PrintError("cannot write " + options.output + ": " + failure, 1);
     PrintNotice("wrote " + options.output);
-    return 0;
+    return ReportDrawingTrouble(messages, options.output);
 }
 
 // Columns kept per station while reading: a few per pixel column of a panel,

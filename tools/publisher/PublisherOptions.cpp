@@ -235,6 +235,7 @@ std::unique_ptr<CLI::App> PublisherCommandLine(PublisherOptions& options) {
     AddFaultOptions(*app, options);
     AddReplayOptions(*app, options);
     AddVersionFlag(*app, "lumivex-publisher");
+    AddHelpAllFlag(*app);
     RefuseOptionLikeValues(*app);
     const CLI::App& parsed = *app;
     CheckTogether(*app, [&parsed, &options]() {

@@ -217,8 +217,10 @@ void Replayer::ShowProgress(const Pacer& pacer, double seconds, bool last) {
 }
 
 // Writes before --from only build up the channels' state; the replay's clock
-// starts when the first write after it is read, however long reading up to
-// it took.
+// starts at the first write it plays (the recording's first, or the first
+// from --from on), when that is read, however long reading up to it took:
+// a recording whose first write is late in its time is not waited for. A
+// write's lateness is taken once it is published, when readers can see it.
 Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& write, long line, double passStart,
                                       bool& stopped) {
     if (!Selected(write.channel)) return Outcome::Done;
@@ -229,15 +231,16 @@ Replayer::Outcome Replayer::PlayWrite(const Pacer& pacer, const RecordedWrite& w
     channel.bin = write.channel.bin;
     ApplyWrite(channel.state, write);
     if (write.seconds < options.from) return Outcome::Done;
-    if (origin < 0.0) origin = pacer.Elapsed();
-    double due = origin + passStart + (write.seconds - options.from) / options.speed;
+    if (origin < 0.0) origin = pacer.Elapsed(), start = write.seconds;
+    double due = origin + passStart + (write.seconds - start) / options.speed;
     stopped = !pacer.WaitUntil(due);
     if (stopped) return Outcome::Done;
+    if (!Publish(channel, pacer)) return Outcome::WriteFailed;
     elapsed = pacer.Elapsed();
     lateness.Add(elapsed - due);
     playedSeconds = write.seconds;
     ShowProgress(pacer, write.seconds, false);
-    return Publish(channel, pacer) ? Outcome::Done : Outcome::WriteFailed;
+    return Outcome::Done;
 }
 
 // A file was checked before: its cut was reported then. Standard input is
@@ -271,7 +274,7 @@ Replayer::Outcome Replayer::PlayPass(const Pacer& pacer, double passStart, bool&
 // does not push the rest of the replay back.
 Replayer::Outcome Replayer::Play(const Pacer& pacer) {
     const double gap = checked.intervals.Count() > 0 ? checked.intervals.Percentile(0.5) / 1e6 : 0.0;
-    const double passLength = (checked.last - options.from + gap) / options.speed;
+    const double passLength = (checked.last - checked.first + gap) / options.speed;
     bool stopped = false;
     for (double passStart = 0.0;; passStart += passLength) {
         Outcome outcome = PlayPass(pacer, passStart, stopped);
@@ -288,7 +291,9 @@ Replayer::Outcome Replayer::Play(const Pacer& pacer) {
 std::string Replayer::Summary() const {
     const double replayed = writes > 0 ? elapsed - origin : 0.0;
     char line[200];
-    std::snprintf(line, sizeof line, "replayed %ld writes in %.3f s; late p50 %.3f ms, p99 %.3f ms, max %.3f ms",
+    std::snprintf(line, sizeof line,
+                  "replayed %ld writes in %.3f s; published after their due time by p50 %.3f ms, p99 %.3f ms, "
+                  "max %.3f ms",
                   writes, replayed, Milliseconds(lateness.Quantile(0.5)), Milliseconds(lateness.Quantile(0.99)),
                   Milliseconds(lateness.Max()));
     return line;

@@ -29,7 +29,7 @@ public:
     // Plays it (again and again with --loop); with --duration the last poses
     // stay until that is over. Prints why it failed.
     Outcome Play(const Pacer& pacer);
-    // One line: writes, how long, how late.
+    // One line: writes, how long, how late each was published after its due time.
     std::string Summary() const;
     // Says on standard error how many writes a held mutex made it skip.
     void ReportSkippedWrites() const;
@@ -78,7 +78,8 @@ private:
     long writes = 0;
     double playedSeconds = 0.0;  // where in the recording the last write was
     double elapsed = 0.0;        // when the last write was made
-    double origin = -1.0;        // when --from was reached; -1: not yet
+    double origin = -1.0;        // when the first write was played; -1: not yet
+    double start = 0.0;          // that write's time in the recording
     double latest = -1.0;        // the latest time played in this pass
     double nextProgress = 0.0;
     bool checkedWhole = false;
