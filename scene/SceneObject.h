@@ -37,6 +37,13 @@ public:
     Pose* pose = nullptr;  // null for a fixed object
 
     SceneObject(Shape* shape, Vector3 scale, const Colour& colour);
+    // The scene keeps its objects by value, and the viewer's own kind
+    // derives from it.
+    virtual ~SceneObject() = default;
+    SceneObject(const SceneObject&) = default;
+    SceneObject& operator=(const SceneObject&) = default;
+    SceneObject(SceneObject&&) = default;
+    SceneObject& operator=(SceneObject&&) = default;
 
     // Copies the six values into the pose. An object without a pose gets one,
     // which makes it movable.

@@ -163,6 +163,18 @@ public:
         }
         return screen;
     }
+    // Polls until the window has shown `count` new pictures (the stations
+    // orbit, so every redraw changes it); false when it stopped changing.
+    bool WaitForRedraws(int count) const {
+        std::string last = Screen();
+        for (int attempt = 0; attempt < 100 && count > 0; ++attempt) {
+            std::this_thread::sleep_for(Milliseconds(50));
+            std::string now = Screen();
+            if (now != last) --count;
+            last = now;
+        }
+        return count == 0;
+    }
     // How many lines scrolled off the top (a resize that makes the window
     // shorter pushes some there too).
     std::string History() const { return Run({"display-message", "-p", "-t", "view", "#{history_size}"}).output; }
@@ -317,7 +329,7 @@ TEST_F(MonitorTest, LiveViewFitsItsTerminalAndFollowsResizes) {
         std::istringstream lines(screen);
         for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), size.columns) << line;
         std::string history = tmux.History();
-        std::this_thread::sleep_for(Milliseconds(500));  // a few redraws
+        ASSERT_TRUE(tmux.WaitForRedraws(3)) << "the view stopped redrawing at " << size.columns << "x" << size.rows;
         EXPECT_EQ(tmux.History(), history) << "lines scrolled at " << size.columns << "x" << size.rows;
     }
 }
