@@ -27,6 +27,10 @@ public:
     // recorder only has to read each write before the next, and reads once
     // after nearly all writes have come.
     enum class Pursuit { Latency, Capture };
+    // The slow poll of a reader that must see every write (a recording, a
+    // program waiting for each write): four times as often as a screen needs,
+    // since what it does not see it misses.
+    static constexpr std::chrono::microseconds captureSlowPoll{250};
 
     ChangeDetector(std::size_t channels, Clock::duration slowPoll, Pursuit pursuit = Pursuit::Latency);
 

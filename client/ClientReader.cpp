@@ -12,10 +12,6 @@
 
 namespace {
 
-// While no write is foreseen the channel is read this often: as often as
-// the monitor reads for a recording, since a waiting reader too is to see
-// every write of a server that writes at 1 kHz.
-constexpr std::chrono::microseconds slowPoll(250);
 // A wait looks at the clock at least this often.
 constexpr std::chrono::milliseconds longestSleep(50);
 
@@ -28,7 +24,9 @@ std::string RegionShownName(ChannelId id) {
 // A waiting reader sees each write once, soon after it came, without
 // reading flat out around it (the recorder's pursuit).
 ClientReader::ClientReader(ChannelId channel)
-    : id(channel), client(channel.instrument), detector(1, slowPoll, ChangeDetector::Pursuit::Capture) {}
+    : id(channel),
+      client(channel.instrument),
+      detector(1, ChangeDetector::captureSlowPoll, ChangeDetector::Pursuit::Capture) {}
 
 Outcome ClientReader::Open() {
     std::lock_guard<std::mutex> own(turn);

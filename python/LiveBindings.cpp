@@ -8,7 +8,7 @@
 
 #include "channel/ChannelId.h"
 #include "python/Bindings.h"
-#include "python/ChannelListing.h"
+#include "channel/PublishedChannels.h"
 #include "python/LiveChannel.h"
 #include "python/NumpyArrays.h"
 

@@ -8,14 +8,11 @@
 namespace {
 
 constexpr uint32_t allStations = ~0u;
-// How often a channel is read while its writes are not foreseen: as often as
-// the recorder reads, since a program waiting for every write misses what it
-// does not see.
-constexpr std::chrono::microseconds slowPoll(250);
 
 }  // namespace
 
-LiveChannel::LiveChannel(int instrument, int bin) : monitor(instrument, 1u << bin, allStations, slowPoll) {}
+LiveChannel::LiveChannel(int instrument, int bin)
+    : monitor(instrument, 1u << bin, allStations, ChangeDetector::captureSlowPoll) {}
 
 bool LiveChannel::Read(ChannelSample& sample) {
     events.clear();

@@ -31,3 +31,8 @@ private:
 // ddsperf prints one line a second: "... size 800 mean ...us min ...us 50% Xus
 // 90% ...us 99% Yus ..."; the field `name` of such a line, -1 when it has none.
 double DdsperfField(const std::string& line, const std::string& name);
+
+// Makes a rig for one run the way users make one, in a new folder below /tmp
+// whose name starts with `tag`: a sender member for instrument 0 and a
+// receiving viewer. The rig's folder, or "" with the failure on stderr.
+std::string MakeBenchRig(const std::string& tag);

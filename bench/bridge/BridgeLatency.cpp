@@ -260,21 +260,6 @@ bool RunBridge(const std::string& domain, const std::string& pollMicros, int wri
     return measured;
 }
 
-// A rig for this run, made the way users make one.
-bool MakeRig() {
-    char folder[] = "/tmp/lvxbenchrigXXXXXX";
-    if (!mkdtemp(folder)) return false;
-    rigFolder = std::string(folder) + "/rig";
-    std::string program = ProgramPath("lumivex-bridge");
-    for (const std::vector<std::string>& command : {std::vector<std::string>{program, "rig", "init", rigFolder},
-                                                    {program, "rig", "add", rigFolder, "sender", "--send", "0"},
-                                                    {program, "rig", "add", rigFolder, "viewer", "--receive"}}) {
-        Outcome run = RunToEnd(command, ChildEnvironment({}), Milliseconds(30000));
-        if (!run.finished || run.status != 0) return std::fprintf(stderr, "%s", run.output.c_str()), false;
-    }
-    return true;
-}
-
 // Every run stops at the first part that measures nothing: a figure of a
 // part that failed would read as a result.
 bool MeasureAll(const std::vector<std::string>& polls, const std::vector<bool>& modes, int writes) {
@@ -307,7 +292,8 @@ int main(int argc, char** argv) {
     if (!std::getenv("LUMIVEX_BIN"))
         setenv("LUMIVEX_BIN", std::filesystem::read_symlink("/proc/self/exe").parent_path().c_str(), 1);
     bool rig = arguments.Has("--rig");
-    if (rig && !MakeRig()) return std::fprintf(stderr, "cannot make the rig\n"), 1;
+    if (rig && (rigFolder = MakeBenchRig("lvxbenchrig")).empty())
+        return std::fprintf(stderr, "cannot make the rig\n"), 1;
     std::vector<std::string> polls = arguments.OperandsFrom(1);
     if (polls.empty()) polls = {"100", "0"};
     std::vector<bool> modes = rig ? std::vector<bool>{false, true} : std::vector<bool>{false};

@@ -301,22 +301,6 @@ void Print(const char* what, int rate, const SenderFigures& figures) {
     std::printf("\n");
 }
 
-// A rig for this run, made the way users make one; the Windows sender reads
-// its member folder by the same Linux path.
-bool MakeRig() {
-    char folder[] = "/tmp/lvxbenchwinrigXXXXXX";
-    if (!mkdtemp(folder)) return false;
-    rigFolder = std::string(folder) + "/rig";
-    std::string program = ProgramPath("lumivex-bridge");
-    for (const std::vector<std::string>& command : {std::vector<std::string>{program, "rig", "init", rigFolder},
-                                                    {program, "rig", "add", rigFolder, "sender", "--send", "0"},
-                                                    {program, "rig", "add", rigFolder, "viewer", "--receive"}}) {
-        Outcome run = RunToEnd(command, ChildEnvironment({}), Milliseconds(30000));
-        if (!run.finished || run.status != 0) return std::fprintf(stderr, "%s", run.output.c_str()), false;
-    }
-    return true;
-}
-
 // One rate: each sender and each ddsperf round trip; false, with a message,
 // at the first that measured nothing, whose figure would read as a result.
 bool MeasureRate(int rate, int count, const std::string& domain, const std::string& poll) {
@@ -362,7 +346,8 @@ int main(int argc, char** argv) {
     if (int status = arguments.Parse(argc, argv); status >= 0) return status;
     FindPrograms();
     bool rig = arguments.Has("--rig");
-    if (rig && !MakeRig()) return std::fprintf(stderr, "cannot make the rig\n"), 1;
+    if (rig && (rigFolder = MakeBenchRig("lvxbenchwinrig")).empty())
+        return std::fprintf(stderr, "cannot make the rig\n"), 1;
     int writes = static_cast<int>(arguments.Number(0, 2000));
     std::string poll = arguments.Count() > 1 ? arguments.Operand(1) : "";
     std::string domain = Setting("LUMIVEX_BENCH_DOMAIN", "229");

@@ -27,12 +27,10 @@
 
 namespace {
 
-// How often channels are read while their writes are not foreseen (the
-// ChangeDetector reads a steady server just when a write is due): often
-// enough for the screen, and for a recording four times as often, since a
-// recording misses what it does not see.
+// How often channels are read for the screen while their writes are not
+// foreseen (the ChangeDetector reads a steady server just when a write is
+// due); a recording reads as often as every capturing reader.
 constexpr std::chrono::microseconds pollPeriod(1000);
-constexpr std::chrono::microseconds recordPollPeriod(250);
 // Sleeps end at least this often, so that a stop request is seen soon.
 constexpr std::chrono::milliseconds longestSleep(50);
 constexpr std::chrono::milliseconds redrawPeriod(200);
@@ -199,7 +197,8 @@ int main(int argc, char** argv) {
     CommandLineOutcome outcome = RunCommandLine(*MonitorCommandLine(options), argc, argv);
     if (!outcome.run) return outcome.status;
     ChannelMonitor monitor(options.instrument, options.bins, options.stations,
-                           options.csvPath.empty() ? pollPeriod : recordPollPeriod);
+                           options.csvPath.empty() ? MonitorClock::duration(pollPeriod)
+                                                   : MonitorClock::duration(ChangeDetector::captureSlowPoll));
     if (options.once) return ShowOnce(monitor, options);
     // Reads are timed to the microsecond around a foreseen write; should the
     // request fail, they merely wake a little later.

@@ -29,23 +29,16 @@ StationPlots.prototype.plotOf = function (key) {
 
 // `now` in seconds of the program's clock.
 StationPlots.prototype.add = function (state, now) {
-  const shown = new Set();
-  for (const channel of state.channels) {
-    if (channel.status !== 'live') continue;
-    for (const station of channel.stations) {
-      if (!station.active) continue;
-      const key = channel.bin + '/' + station.n;
-      const plot = this.plotOf(key);
-      const values = station.pose.slice(0, 3).map((value) => value.toFixed(3)).join(' ');
-      plot.caption.textContent = 'station (' + state.instrument + ',' + channel.bin + ',' + station.n + ') x y z ' +
-          values + ' ' + channel.unit;
-      plot.figure.dataset.station = key;
-      const last = plot.samples[plot.samples.length - 1];
-      if (!last || now - last[0] >= sampleGap) plot.samples.push([now, station.pose[0], station.pose[1], station.pose[2]]);
-      while (plot.samples.length && plot.samples[0][0] < now - plotSeconds) plot.samples.shift();
-      shown.add(key);
-    }
-  }
+  const shown = visitShownStations(state, (channel, station, key) => {
+    const plot = this.plotOf(key);
+    const values = station.pose.slice(0, 3).map((value) => value.toFixed(3)).join(' ');
+    plot.caption.textContent = 'station (' + state.instrument + ',' + channel.bin + ',' + station.n + ') x y z ' +
+        values + ' ' + channel.unit;
+    plot.figure.dataset.station = key;
+    const last = plot.samples[plot.samples.length - 1];
+    if (!last || now - last[0] >= sampleGap) plot.samples.push([now, station.pose[0], station.pose[1], station.pose[2]]);
+    while (plot.samples.length && plot.samples[0][0] < now - plotSeconds) plot.samples.shift();
+  });
   for (const [key, plot] of this.plots) plot.figure.hidden = !shown.has(key);
   this.now = now;
 };

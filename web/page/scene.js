@@ -45,19 +45,29 @@ LiveScene.prototype.stationObject = function (key) {
   return object;
 };
 
-// Shows the stations of `state` that are active in a live channel; hides the others.
-LiveScene.prototype.show = function (state) {
-  if (!this.renderer) return;
+// Calls visit(channel, station, key) for every station of `state` that is
+// active in a live channel, key "bin/station"; the keys it visited. The 3-D
+// view and the plots (plots.js) show the same stations.
+function visitShownStations(state, visit) {
   const shown = new Set();
   for (const channel of state.channels) {
     if (channel.status !== 'live') continue;
     for (const station of channel.stations) {
       if (!station.active) continue;
       const key = channel.bin + '/' + station.n;
-      this.place(this.stationObject(key), station.pose, channel.toMetres);
+      visit(channel, station, key);
       shown.add(key);
     }
   }
+  return shown;
+}
+
+// Shows the stations of `state` that are active in a live channel; hides the others.
+LiveScene.prototype.show = function (state) {
+  if (!this.renderer) return;
+  const shown = visitShownStations(state, (channel, station, key) => {
+    this.place(this.stationObject(key), station.pose, channel.toMetres);
+  });
   for (const [key, object] of this.stations) {
     object.triad.visible = object.trail.visible = shown.has(key);
   }
